@@ -1,0 +1,2 @@
+#pragma once
+#include "platform/posix/win_types.h"
