@@ -1,0 +1,18 @@
+// Every file that the machine providers and the Linux layer touch lies under one root: the
+// environment variable CELLKEEPER_ROOT, or "/" when it is unset. Test and demo machines are
+// directory trees of that shape; the real machine is "/".
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace machine {
+
+// The root as the environment gives it now; read on every call so that a test can switch
+// machines within one process.
+std::filesystem::path Root();
+
+// `relative` (for example "sys/class/dmi/id/sys_vendor") under the root.
+std::filesystem::path PathUnderRoot(std::string_view relative);
+
+}  // namespace machine
