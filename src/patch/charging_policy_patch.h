@@ -1,0 +1,29 @@
+// The charging-policy patch: looks at the "Cellkeeper" setting, asks whether this machine is a
+// target, writes the new value when it has to, reads it back and reports the outcome as console
+// lines and as the run's status code.
+#pragma once
+
+#include "bios/bios_config_client.h"
+#include "platform/platform.h"
+
+#include <string>
+
+class ChargingPolicyPatch : public BiosConfigClient {
+public:
+    ChargingPolicyPatch() = default;
+
+    // Returns true when the patch was applied and verified, or was not required. A COM error
+    // raised by the write passes through unchanged.
+    bool DecideAndPatch(bool force);
+
+    // Writes the new value and reads it back; true when the value read back is the new one.
+    bool ApplyPatch();
+
+    // The setting's "Value" text; filled by the run driver's read and by the re-read.
+    std::wstring settingValue;
+    // The setting's "CurrentValue" text, the value every decision looks at; empty means that
+    // the setting was not found or could not be read.
+    std::wstring currentValue;
+    // 0, or the provider's return code of the write, or the HRESULT of a failed read.
+    HRESULT lastError = 0;
+};
