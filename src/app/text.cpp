@@ -1,6 +1,5 @@
 #include "app/text.h"
 
-namespace cellkeeper {
 namespace {
 
 wchar_t AsciiLower(wchar_t c) {
@@ -33,16 +32,17 @@ bool EqualsIgnoreCase(std::wstring_view left, std::wstring_view right) {
     return true;
 }
 
-std::wstring TrimWhitespace(std::wstring_view text) {
-    std::size_t first = 0;
+void TrimWhitespace(std::wstring& text) {
     std::size_t last = text.size();
+    while (last > 0 && IsTrimmedBlank(text[last - 1])) {
+        --last;
+    }
+    std::size_t first = 0;
     while (first < last && IsTrimmedBlank(text[first])) {
         ++first;
     }
-    while (last > first && IsTrimmedBlank(text[last - 1])) {
-        --last;
-    }
-    return std::wstring(text.substr(first, last - first));
+    text.erase(last);
+    text.erase(0, first);
 }
 
 std::u16string ToUtf16(std::wstring_view text) {
@@ -84,5 +84,3 @@ std::size_t Utf16Length(std::wstring_view text) {
         return length;
     }
 }
-
-}  // namespace cellkeeper

@@ -6,14 +6,13 @@
 #include <string>
 #include <string_view>
 
-namespace cellkeeper {
-
-// Compares two texts ignoring the letter case of ASCII letters (the only letters our
-// arguments, registry names and WMI values use).
+// True when both texts are equal once the letters a to z are taken as A to Z; no other
+// character is folded and nothing is trimmed.
 bool EqualsIgnoreCase(std::wstring_view left, std::wstring_view right);
 
-// The text without leading and trailing blanks, tabs, carriage returns and line feeds.
-std::wstring TrimWhitespace(std::wstring_view text);
+// Removes, in place, leading and trailing tabs, line feeds, vertical tabs, form feeds,
+// carriage returns and blanks; other Unicode spaces stay.
+void TrimWhitespace(std::wstring& text);
 
 // UTF-16 form of a wide text: a copy on Windows (wchar_t is UTF-16), surrogate pairs for code
 // points above U+FFFF on Linux (wchar_t is UTF-32). An invalid code point becomes U+FFFD.
@@ -22,5 +21,3 @@ std::u16string ToUtf16(std::wstring_view text);
 // Number of UTF-16 code units the text takes; used where a rule counts UTF-16 units (REG_SZ
 // sizes, the keyboard password form).
 std::size_t Utf16Length(std::wstring_view text);
-
-}  // namespace cellkeeper
