@@ -1,0 +1,47 @@
+// The tool's handle on the firmware's configuration settings: a connection to the vendor's
+// BIOS-configuration namespace that reads settings by name and writes the charging policy
+// through the provider's configuration method.
+#pragma once
+
+#include "platform/platform.h"
+#include "wmi/wmi_connection.h"
+#include "wmi/wmi_object.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class BiosConfigClient : public WmiConnection {
+  public:
+    // Connects to the vendor namespace; a failure only leaves services empty.
+    BiosConfigClient();
+
+    // Queries the setting by name and reads its "Value". The setting's instance stays current.
+    // Raises _com_error(WBEM_E_CONNECTION_FAILED) without a connection; a missing setting
+    // returns WBEM_S_FALSE and leaves value as it was.
+    HRESULT ReadSettingValue(const std::wstring& name, std::wstring& value);
+
+    // Writes kValueAfterPatch into kChargingPolicySetting through the configuration method.
+    // Returns the method's "Return" code; every failure on the way is raised as _com_error.
+    std::uint32_t SetBiosSetting(const std::wstring& password);
+
+    // The steps of the write, in the order SetBiosSetting calls them.
+    HRESULT PrepareMethodCall();
+    HRESULT PutArgument(const std::wstring& name, const std::wstring& text);
+    HRESULT FindInterfacePath(std::wstring& path);
+    HRESULT ExecuteMethod(const std::wstring& path);
+    HRESULT ReadReturnCode(std::uint32_t& code);
+
+    // Whether the firmware accepts UTF-16 passwords; decided once per process.
+    bool SupportsUtf16Passwords();
+    // The "SupportedEncoding" list of the setting "Setup Password".
+    HRESULT ReadSupportedEncodings(std::vector<std::wstring>& list);
+    // The password argument in the form the firmware supports.
+    std::wstring EncodePassword(const std::wstring& password);
+
+    std::wstring methodClassName;
+    std::wstring methodName;
+    WmiObject inParams;
+    WmiObject outParams;
+    HRESULT methodStatus;
+};
