@@ -9,7 +9,7 @@
 #include <string>
 
 class ChargingPolicyPatch : public BiosConfigClient {
-public:
+  public:
     ChargingPolicyPatch() = default;
 
     // Returns true when the patch was applied and verified, or was not required. A COM error

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 class BiosSecurityInfo : public BiosConfigClient {
-public:
+  public:
     BiosSecurityInfo() = default;
 
     // Walks the password instances for "Setup Password" and reads its "IsSet".

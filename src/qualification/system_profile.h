@@ -14,7 +14,7 @@
 inline constexpr wchar_t kCimv2Namespace[] = L"\\\\.\\root\\cimv2";
 
 class ChassisInfo : public WmiConnection {
-public:
+  public:
     ChassisInfo();
 
     // "ChassisTypes" of the first enclosure, in the order delivered.
@@ -23,7 +23,7 @@ public:
 
 // Both queries run on this one connection, one after the other.
 class SystemProductInfo : public WmiConnection {
-public:
+  public:
     SystemProductInfo();
 
     std::wstring modelName;
@@ -33,7 +33,7 @@ public:
 };
 
 class BatteryInfo : public WmiConnection {
-public:
+  public:
     // Counting stops here: a machine with more batteries is recorded with this many.
     static constexpr std::int32_t kMaxCounted = 15;
 
@@ -43,7 +43,7 @@ public:
 };
 
 class BiosInfo : public WmiConnection {
-public:
+  public:
     BiosInfo();
 
     std::wstring biosName;
