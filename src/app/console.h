@@ -1,0 +1,21 @@
+// Console lines of the run. The banner and the two fatal-exception lines are narrow text, every
+// other line is wide text; both go to standard output in the order written, the wide lines as
+// UTF-8 bytes. Each line ends with a newline and a flush, so the lines survive an abrupt end.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Writes one narrow line.
+void WriteNarrowLine(std::string_view line);
+
+// Writes one wide line, encoded as UTF-8.
+void WriteWideLine(std::wstring_view line);
+
+// Sends every later line to `sink` instead of standard output (nullptr restores standard
+// output); returns the sink that was in place. Lets tests read what a run printed.
+std::string* SetConsoleSink(std::string* sink);
+
+// The UTF-8 bytes of a wide text (UTF-16 on Windows, UTF-32 on Linux); an invalid code unit
+// becomes U+FFFD.
+std::string ToUtf8(std::wstring_view text);
