@@ -70,9 +70,9 @@ std::string ToUtf8(std::wstring_view text) {
     return out;
 }
 
-void WriteNarrowLine(std::string_view line) { WriteBytes(line); }
+void WriteLine(std::string_view line) { WriteBytes(line); }
 
-void WriteWideLine(std::wstring_view line) { WriteBytes(ToUtf8(line)); }
+void WriteLine(std::wstring_view line) { WriteBytes(ToUtf8(line)); }
 
 std::string* SetConsoleSink(std::string* sink) {
     std::string* previous = consoleSink;

@@ -7,10 +7,10 @@
 #include <string_view>
 
 // Writes one narrow line.
-void WriteNarrowLine(std::string_view line);
+void WriteLine(std::string_view line);
 
 // Writes one wide line, encoded as UTF-8.
-void WriteWideLine(std::wstring_view line);
+void WriteLine(std::wstring_view line);
 
 // Sends every later line to `sink` instead of standard output (nullptr restores standard
 // output); returns the sink that was in place. Lets tests read what a run printed.
