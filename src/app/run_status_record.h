@@ -1,0 +1,53 @@
+// The process-wide record of the current run: its status code, the "/FORCE" flag and the tool's
+// registry key. It reads what an earlier run left (firmware variable, else the registry values
+// "DateRun" and "Status") and persists this run's status code at the end.
+#pragma once
+
+#include "app/firmware_run_record.h"
+#include "app/registry_key.h"
+#include "app/run_status_code.h"
+
+#include <cstdint>
+#include <string>
+
+// The name of the tool's key below "SOFTWARE\Vantrel\".
+inline constexpr const wchar_t* kToolKeyName = L"Vantrel Cellkeeper Patch";
+
+// The firmware variable that carries the run record across runs.
+inline constexpr const wchar_t* kFirmwareVariableName = L"cellkeeper_patch";
+inline constexpr const wchar_t* kFirmwareVariableGuid = L"{994E9A98-28EB-4244-B5C6-1D92BE5321BD}";
+
+class RunStatusRecord {
+  public:
+    // The process-wide record, created on first use (once, even with concurrent first calls):
+    // status code 1, no force, the tool's key opened or created. Never fails; an unusable key
+    // shows in registryKey.lastError.
+    static RunStatusRecord& Instance();
+
+    // A record on the key `keyName`; the process-wide one uses kToolKeyName. Tests make their
+    // own records on keys of their own.
+    explicit RunStatusRecord(const std::wstring& keyName = kToolKeyName);
+    RunStatusRecord(const RunStatusRecord&) = delete;
+    RunStatusRecord& operator=(const RunStatusRecord&) = delete;
+
+    // Reads and prints what an earlier run left; true when this run must go on. May set
+    // statusCode to PreviouslyRun and may write "DateRun".
+    bool CheckPreviousRun();
+
+    // Writes the firmware variable, then "Status"; true when both were written.
+    bool Persist();
+
+    // The firmware variable's record; all zero when there is no usable variable.
+    FirmwareRunRecord ReadFirmwareRecord();
+
+    // Writes this run's record to the firmware variable; true on success.
+    bool WriteFirmwareRecord();
+
+    std::int32_t statusCode = static_cast<std::int32_t>(RunStatusCode::NoVerdict);
+    bool force = false;
+    RegistryKey registryKey;
+
+  private:
+    bool CheckFirmwareRecord(const FirmwareRunRecord& record);
+    bool CheckRegistryValues();
+};
