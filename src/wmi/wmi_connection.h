@@ -31,4 +31,8 @@ class WmiConnection {
     ComPtr<IWbemServices> services;
     WmiObject current;
     ComPtr<IEnumWbemClassObject> enumerator;
+
+  private:
+    // Makes the enumerator's first object current.
+    HRESULT FetchFirst();
 };

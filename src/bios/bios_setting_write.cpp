@@ -1,0 +1,108 @@
+#include "bios/bios_config_client.h"
+#include "bios/bios_constants.h"
+#include "platform/com_ptr.h"
+#include "wmi/variant.h"
+
+namespace {
+
+void RaiseIfNotZero(HRESULT hr) {
+    if (hr != S_OK) _com_issue_error(hr);
+}
+
+// A method without input arguments cannot take the setting; S_FALSE says so.
+void RaiseIfNoArguments(const WmiObject& inParams) {
+    if (inParams.Empty()) _com_issue_error(S_FALSE);
+}
+
+}  // namespace
+
+std::uint32_t BiosConfigClient::SetBiosSetting(const std::wstring& password) {
+    if (!services) _com_issue_error(static_cast<HRESULT>(WBEM_E_CONNECTION_FAILED));
+    RaiseIfNotZero(PrepareMethodCall());
+    RaiseIfNoArguments(inParams);
+    RaiseIfNotZero(PutArgument(kNameArgument, kChargingPolicySetting));
+    RaiseIfNoArguments(inParams);
+    RaiseIfNotZero(PutArgument(kValueProperty, kValueAfterPatch));
+    const std::wstring encoded = EncodePassword(password);
+    RaiseIfNoArguments(inParams);
+    RaiseIfNotZero(PutArgument(kPasswordArgument, encoded));
+    std::wstring path;
+    RaiseIfNotZero(FindInterfacePath(path));
+    RaiseIfNotZero(ExecuteMethod(path));
+    if (outParams.Empty()) _com_issue_error(S_FALSE);
+    std::uint32_t code = 0;
+    RaiseIfNotZero(ReadReturnCode(code));
+    return code;
+}
+
+HRESULT BiosConfigClient::PrepareMethodCall() {
+    if (!services) return static_cast<HRESULT>(WBEM_E_INITIALIZATION_FAILURE);
+    if (kSettingsInterfaceClass.empty() || kSetSettingMethod.empty()) {
+        return static_cast<HRESULT>(WBEM_E_INVALID_PARAMETER);
+    }
+    inParams.reset();
+    methodStatus = S_FALSE;
+
+    ComPtr<IWbemClassObject> classObject;
+    const _bstr_t classPath(kSettingsInterfaceClass.c_str());
+    methodStatus = services->GetObject(classPath, /*lFlags=*/0, /*pCtx=*/nullptr, classObject.put(),
+                                       /*ppCallResult=*/nullptr);
+    if (FAILED(methodStatus)) return methodStatus;
+    methodClassName = kSettingsInterfaceClass;
+    methodName = kSetSettingMethod;
+
+    ComPtr<IWbemClassObject> inSignature;
+    methodStatus = classObject->GetMethod(methodName.c_str(), /*lFlags=*/0, inSignature.put(),
+                                          /*ppOutSignature=*/nullptr);
+    if (FAILED(methodStatus)) return methodStatus;
+
+    // A method without input arguments has no signature; inParams then stays empty.
+    HRESULT hr = S_OK;
+    if (inSignature) hr = inSignature->SpawnInstance(/*lFlags=*/0, inParams.put());
+    methodStatus = hr;
+    return hr;
+}
+
+HRESULT BiosConfigClient::PutArgument(const std::wstring& name, const std::wstring& text) {
+    if (inParams.Empty()) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
+    Variant value;
+    BSTR copy = SysAllocString(text.c_str());
+    if (!copy) _com_issue_error(E_OUTOFMEMORY);
+    value.value.vt = VT_BSTR;
+    value.value.bstrVal = copy;
+    // Type 0: the argument keeps the type its signature declares.
+    return inParams.object->Put(name.c_str(), /*lFlags=*/0, value.get(), /*Type=*/0);
+}
+
+HRESULT BiosConfigClient::FindInterfacePath(std::wstring& path) {
+    if (!services) return static_cast<HRESULT>(WBEM_E_INITIALIZATION_FAILURE);
+    const HRESULT hr = SelectFirstInstance(methodClassName);
+    if (hr != S_OK) return hr;  // WBEM_S_FALSE when the class has no instance
+    return current.GetString(kPathProperty, path);
+}
+
+HRESULT BiosConfigClient::ExecuteMethod(const std::wstring& path) {
+    if (methodStatus != S_OK) return static_cast<HRESULT>(WBEM_E_FAILED);
+    if (!services) return static_cast<HRESULT>(WBEM_E_INITIALIZATION_FAILURE);
+    outParams.reset();
+    // Without an instance path the method is called on the class itself.
+    const _bstr_t objectPath(path.empty() ? methodClassName.c_str() : path.c_str());
+    const _bstr_t method(methodName.c_str());
+    return services->ExecMethod(objectPath, method, /*lFlags=*/0, /*pCtx=*/nullptr, inParams.get(),
+                                outParams.put(), /*ppCallResult=*/nullptr);
+}
+
+HRESULT BiosConfigClient::ReadReturnCode(std::uint32_t& code) {
+    if (outParams.Empty()) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
+    Variant value;
+    HRESULT hr = outParams.object->Get(kReturnProperty.c_str(), /*lFlags=*/0, value.get(),
+                                       /*pType=*/nullptr, /*plFlavor=*/nullptr);
+    if (FAILED(hr)) return hr;
+    // An unsigned 32-bit CIM value usually arrives as VT_I4; a NULL one fails to convert.
+    if (value.Type() != VT_UINT) {
+        hr = VariantChangeType(value.get(), value.get(), /*wFlags=*/0, VT_UINT);
+        if (FAILED(hr)) return hr;
+    }
+    code = value.value.uintVal;
+    return S_OK;
+}
