@@ -1,0 +1,82 @@
+#include "app/run.h"
+
+#include "app/console.h"
+#include "app/privilege.h"
+#include "app/run_status_record.h"
+#include "app/text.h"
+#include "bios/bios_constants.h"
+#include "patch/charging_policy_patch.h"
+
+#include <exception>
+#include <string>
+
+namespace {
+
+constexpr const wchar_t* kForceOption = L"/FORCE";
+
+// Reads the charging-policy setting into the patch; the first failure goes to lastError and
+// leaves currentValue empty, which the patch reports as a missing setting.
+void ReadChargingPolicy(ChargingPolicyPatch& patch) {
+    HRESULT result = patch.ReadSettingValue(kChargingPolicySetting, patch.settingValue);
+    if (result == S_OK) {
+        result = patch.current.GetString(kCurrentValueProperty, patch.currentValue);
+    }
+    if (result != S_OK) {
+        patch.lastError = result;
+    }
+}
+
+int Run(int argc, const wchar_t* const* argv) {
+    WriteLine("Vantrel Cellkeeper Patch");
+
+    RunStatusRecord& record = RunStatusRecord::Instance();
+    const LONG keyError = record.registryKey.lastError;
+    if (keyError != static_cast<LONG>(ERROR_SUCCESS)) {
+        const RunStatusCode code = keyError == static_cast<LONG>(ERROR_ACCESS_DENIED)
+                                       ? RunStatusCode::RegistryAccessDenied
+                                       : RunStatusCode::RegistryError;
+        record.statusCode = static_cast<std::int32_t>(code);
+        WriteLine(L"FATAL ERROR: Unable to access required Windows registry; error code = " +
+                  std::to_wstring(keyError));
+        return record.statusCode;
+    }
+
+    EnableSystemEnvironmentPrivilege();
+    if (HasForceOption(argc, argv)) {
+        record.force = true;
+    }
+    if (!record.CheckPreviousRun() && !record.force) {
+        return kExitCompleted;
+    }
+
+    {
+        ChargingPolicyPatch patch;
+        ReadChargingPolicy(patch);
+        patch.DecideAndPatch(record.force);
+        record.Persist();
+    }
+    return kExitCompleted;
+}
+
+}  // namespace
+
+bool HasForceOption(int argc, const wchar_t* const* argv) {
+    bool force = false;
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] != nullptr && EqualsIgnoreCase(argv[i], kForceOption)) {
+            force = true;
+        }
+    }
+    return force;
+}
+
+int RunCellkeeperPatch(int argc, const wchar_t* const* argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& error) {
+        WriteLine(std::string("FATAL ERROR: Exception occurred - ") + error.what());
+    } catch (...) {
+        WriteLine("FATAL ERROR: Application terminated abnormally");
+    }
+    return kExitFatalError;
+}
