@@ -1,0 +1,38 @@
+// Shared pieces of the in-memory WMI objects: the reference count every object keeps and the
+// factory that hands a new object straight to its owner.
+#pragma once
+
+#include "platform/com_ptr.h"
+#include "platform/platform.h"
+
+#include <atomic>
+#include <utility>
+
+namespace wbem {
+
+// Reference count of one COM object. It starts at 1: the reference its factory hands out.
+class RefCount {
+public:
+    ULONG Add() { return ++count_; }
+    ULONG Drop() { return --count_; }
+
+private:
+    std::atomic<ULONG> count_{1};
+};
+
+// Creates a COM object whose first reference goes straight to the returned owner. The object
+// deletes itself in Release when the last reference goes. Throws std::bad_alloc.
+template <typename T, typename... Args>
+ComPtr<T> MakeComObject(Args&&... args) {
+    return ComPtr<T>(new T(std::forward<Args>(args)...));
+}
+
+// Hands out `object` as the interface `riid` through QueryInterface, or fails with its code.
+template <typename T>
+HRESULT QueryOut(const ComPtr<T>& object, REFIID riid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return object->QueryInterface(riid, out);
+}
+
+}  // namespace wbem

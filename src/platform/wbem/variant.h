@@ -1,0 +1,50 @@
+// Owner of one VARIANT value (initialised empty, cleared on destruction, copied deeply), with
+// factories for the values WMI objects hold.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wbem {
+
+class Variant {
+public:
+    Variant() noexcept;
+    // Copies deeply; throws std::bad_alloc when the copy cannot be made.
+    Variant(const Variant& other);
+    Variant(Variant&& other) noexcept;
+    Variant& operator=(Variant other) noexcept;
+    ~Variant();
+
+    // A deep copy of `source`; throws std::bad_alloc when it cannot be made.
+    static Variant Copy(const VARIANT& source);
+
+    // The factories throw std::bad_alloc when memory runs out.
+    static Variant Null();
+    static Variant String(std::wstring_view text);
+    static Variant Int32(std::int32_t value);
+    static Variant UInt32(std::uint32_t value);
+    static Variant Bool(bool value);
+    // VT_ARRAY | VT_BSTR, one element per text (an empty text gives an empty BSTR).
+    static Variant Strings(const std::vector<std::wstring>& items);
+    // VT_ARRAY | VT_I4: how WMI delivers uint16 and uint32 arrays.
+    static Variant Int32s(const std::vector<std::int32_t>& items);
+
+    VARTYPE Type() const;
+    const VARIANT& get() const { return value_; }
+    VARIANT* get() { return &value_; }
+    // Clears the value and hands out its address for an out-parameter.
+    VARIANT* put();
+
+    // Writes a deep copy into `destination`, which must hold no value that needs clearing.
+    HRESULT CopyTo(VARIANT* destination) const;
+
+private:
+    VARIANT value_;
+};
+
+}  // namespace wbem

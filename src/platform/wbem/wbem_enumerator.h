@@ -1,0 +1,54 @@
+// An IEnumWbemClassObject over a fixed list of objects, as a query or an instance enumeration
+// hands it out. Next delivers up to the requested count: WBEM_S_NO_ERROR when all came,
+// WBEM_S_FALSE when the list ended first (with fewer, possibly none). The list is in memory, so
+// time-outs never expire. Reset, Skip and Clone work in every mode; NextAsync is not supported.
+#pragma once
+
+#include "platform/com_ptr.h"
+#include "platform/platform.h"
+#include "platform/wbem/com_object.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace wbem {
+
+// COM interfaces have no virtual destructor; this object is deleted only by its own Release.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+class WbemEnumerator : public IEnumWbemClassObject {
+public:
+    explicit WbemEnumerator(std::vector<ComPtr<IWbemClassObject>> objects,
+                            std::size_t position = 0);
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // IEnumWbemClassObject
+    HRESULT STDMETHODCALLTYPE Reset() override;
+    HRESULT STDMETHODCALLTYPE Next(LONG timeout, ULONG count, IWbemClassObject** objects,
+                                   ULONG* returned) override;
+    HRESULT STDMETHODCALLTYPE NextAsync(ULONG count, IWbemObjectSink* sink) override;
+    HRESULT STDMETHODCALLTYPE Clone(IEnumWbemClassObject** copy) override;
+    HRESULT STDMETHODCALLTYPE Skip(LONG timeout, ULONG count) override;
+
+protected:
+    virtual ~WbemEnumerator();
+
+    const std::vector<ComPtr<IWbemClassObject>>& Objects() const { return objects_; }
+    std::size_t Position() const { return position_; }
+
+private:
+    RefCount refs_;
+    std::vector<ComPtr<IWbemClassObject>> objects_;
+    std::size_t position_;
+};
+#pragma GCC diagnostic pop
+
+// A new enumerator over `objects`, handed out as IEnumWbemClassObject.
+HRESULT CreateWbemEnumerator(std::vector<ComPtr<IWbemClassObject>> objects,
+                             IEnumWbemClassObject** enumerator);
+
+}  // namespace wbem

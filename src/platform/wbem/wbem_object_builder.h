@@ -1,0 +1,64 @@
+// A small builder of in-memory WMI objects for the machine providers and the tests:
+//
+//   ComPtr<IWbemClassObject> bios = WbemObjectBuilder(L"Win32_BIOS")
+//       .Key(L"Name").Set(L"Name", L"x").Set(L"Manufacturer", L"Vantrel").Build();
+//   auto in = WbemObjectBuilder::Parameters().Declare(L"Name", CIM_STRING).Build();
+//   auto cls = WbemObjectBuilder::Class(L"Vantrel_BIOSSettingInterface")
+//       .Method(L"SetBIOSSetting", in, out).Build();
+//
+// Set stores the value exactly as given (no conversion), so tests can hand out any VARIANT;
+// setting a name again replaces the value and type in place. Build throws std::bad_alloc.
+#pragma once
+
+#include "platform/com_ptr.h"
+#include "platform/platform.h"
+#include "platform/wbem/variant.h"
+#include "platform/wbem/wbem_object.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wbem {
+
+class WbemObjectBuilder {
+public:
+    // An instance of `className`.
+    explicit WbemObjectBuilder(std::wstring_view className);
+    // A class object (GetObject of the class name, source of SpawnInstance).
+    static WbemObjectBuilder Class(std::wstring_view className);
+    // A method signature: the class "__PARAMETERS" whose properties are the arguments.
+    static WbemObjectBuilder Parameters();
+
+    // A property without value (VT_NULL) of the given CIM type.
+    WbemObjectBuilder& Declare(std::wstring_view name, CIMTYPE type);
+    WbemObjectBuilder& Set(std::wstring_view name, std::wstring_view text);       // CIM_STRING
+    WbemObjectBuilder& Set(std::wstring_view name, const wchar_t* text);          // CIM_STRING
+    WbemObjectBuilder& Set(std::wstring_view name, std::int32_t value);           // CIM_SINT32
+    WbemObjectBuilder& Set(std::wstring_view name, bool value);                   // CIM_BOOLEAN
+    WbemObjectBuilder& Set(std::wstring_view name, const std::vector<std::wstring>& items);
+    WbemObjectBuilder& Set(std::wstring_view name, const std::vector<std::int32_t>& items);
+    // Any value with the CIM type to report; the value is kept exactly as given.
+    WbemObjectBuilder& Set(std::wstring_view name, Variant value, CIMTYPE type);
+    // Marks a property as key: it goes into __RELPATH and __PATH.
+    WbemObjectBuilder& Key(std::wstring_view name);
+    WbemObjectBuilder& Method(std::wstring_view name, ComPtr<IWbemClassObject> inSignature,
+                              ComPtr<IWbemClassObject> outSignature);
+    // Where the object lives ("root\cimv2"); without one __PATH is NULL.
+    WbemObjectBuilder& Namespace(std::wstring_view nameSpace);
+    WbemObjectBuilder& Server(std::wstring_view server);
+    // An explicit __PATH, whatever the keys say.
+    WbemObjectBuilder& Path(std::wstring_view path);
+
+    // An instance builder with this builder's class name, properties, keys and methods.
+    WbemObjectBuilder Instance() const;
+
+    const WbemObjectData& Data() const { return data_; }
+    ComPtr<IWbemClassObject> Build() const;
+
+private:
+    WbemObjectData data_;
+};
+
+}  // namespace wbem
