@@ -1,0 +1,68 @@
+#include "platform/machine/machine_files.h"
+
+#include <algorithm>
+#include <exception>
+#include <fstream>
+#include <system_error>
+
+namespace machine {
+
+std::optional<std::string> ReadMachineBytes(const std::filesystem::path& file) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) return std::nullopt;
+    std::ifstream stream(file, std::ios::binary);
+    if (!stream) return std::nullopt;
+
+    // Sysfs reports a fixed size for every attribute, so read up to one byte past the cap
+    // instead of trusting the size on disk.
+    std::string bytes(kMaxMachineFileBytes + 1, '\0');
+    stream.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (stream.bad()) return std::nullopt;
+    const auto got = static_cast<std::size_t>(stream.gcount());
+    if (got > kMaxMachineFileBytes) return std::nullopt;
+    bytes.resize(got);
+    bytes.shrink_to_fit();
+    return bytes;
+}
+
+std::optional<std::string> ReadMachineText(const std::filesystem::path& file) {
+    std::optional<std::string> text = ReadMachineBytes(file);
+    if (!text) return text;
+    while (!text->empty() && (text->back() == '\n' || text->back() == '\r')) text->pop_back();
+    return text;
+}
+
+std::vector<std::string> ListFolder(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    std::filesystem::directory_iterator it(folder, error);
+    if (error) return names;
+    for (const std::filesystem::directory_iterator end; it != end; it.increment(error)) {
+        if (error) break;
+        try {
+            const std::u8string name = it->path().filename().u8string();
+            names.emplace_back(name.begin(), name.end());
+        } catch (const std::exception&) {
+            // A Windows name that is not valid UTF-16 cannot be one of ours; leave it out.
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> ListSubfolders(const std::filesystem::path& folder) {
+    std::vector<std::string> names = ListFolder(folder);
+    std::erase_if(names, [&folder](const std::string& name) { return !IsFolder(folder / name); });
+    return names;
+}
+
+bool IsFolder(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+std::filesystem::path PathFromUtf8(const std::string& name) {
+    return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
+
+}  // namespace machine

@@ -1,0 +1,18 @@
+// Text conversions between the bytes that sysfs and SMBIOS hold and the wide text that WMI
+// delivers (UTF-16 on Windows, UTF-32 on Linux).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace machine {
+
+// Bytes as UTF-8 when they are valid UTF-8 as a whole, else as Latin-1 (every byte one
+// character), so that firmware text in an old code page still reads as something.
+std::wstring DecodeMachineText(std::string_view bytes);
+
+// Wide text as UTF-8, the encoding the kernel's attribute files accept. A lone surrogate or an
+// invalid code point becomes U+FFFD.
+std::string EncodeUtf8(std::wstring_view text);
+
+}  // namespace machine

@@ -1,0 +1,87 @@
+#include "platform/machine/machine_files.h"
+#include "platform/machine/machine_text.h"
+#include "support/machine_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using machine::ReadMachineBytes;
+using machine::ReadMachineText;
+
+TEST(MachineFilesTest, TextLosesOnlyItsTrailingLineEnds) {
+    MachineTree tree;
+    tree.WriteFile("a", "Vantrel\n");
+    tree.WriteFile("b", "two\nlines\r\n");
+    tree.WriteFile("c", "  padded  \n");
+    tree.WriteFile("empty", "");
+    EXPECT_EQ(ReadMachineText(tree.Path("a")), "Vantrel");
+    EXPECT_EQ(ReadMachineText(tree.Path("b")), "two\nlines");
+    EXPECT_EQ(ReadMachineText(tree.Path("c")), "  padded  ");
+    EXPECT_EQ(ReadMachineText(tree.Path("empty")), "");
+    EXPECT_EQ(ReadMachineBytes(tree.Path("a")), "Vantrel\n");
+}
+
+TEST(MachineFilesTest, MissingFolderOrOversizedFileHasNoValue) {
+    MachineTree tree;
+    tree.MakeFolder("folder");
+    tree.WriteFile("at-cap", std::string(machine::kMaxMachineFileBytes, 'x'));
+    tree.WriteFile("over-cap", std::string(machine::kMaxMachineFileBytes + 1, 'x'));
+    EXPECT_FALSE(ReadMachineText(tree.Path("missing")));
+    EXPECT_FALSE(ReadMachineText(tree.Path("folder")));
+    ASSERT_TRUE(ReadMachineBytes(tree.Path("at-cap")));
+    EXPECT_EQ(ReadMachineBytes(tree.Path("at-cap"))->size(), machine::kMaxMachineFileBytes);
+    EXPECT_FALSE(ReadMachineBytes(tree.Path("over-cap")));
+}
+
+TEST(MachineFilesTest, ListingsAreSortedAndSubfoldersLeaveFilesOut) {
+    MachineTree tree;
+    tree.MakeFolder("list/b");
+    tree.MakeFolder("list/A");
+    tree.MakeFolder("list/a b");
+    tree.WriteFile("list/c", "file");
+    EXPECT_EQ(machine::ListFolder(tree.Path("list")),
+              (std::vector<std::string>{"A", "a b", "b", "c"}));
+    EXPECT_EQ(machine::ListSubfolders(tree.Path("list")),
+              (std::vector<std::string>{"A", "a b", "b"}));
+    EXPECT_TRUE(machine::ListFolder(tree.Path("missing")).empty());
+}
+
+struct DecodeCase {
+    const char* name;
+    std::string bytes;
+    std::wstring text;
+};
+
+class MachineTextDecodeTest : public testing::TestWithParam<DecodeCase> {};
+
+TEST_P(MachineTextDecodeTest, DecodesUtf8ElseLatin1) {
+    EXPECT_EQ(machine::DecodeMachineText(GetParam().bytes), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MachineTextDecodeTest,
+    testing::Values(DecodeCase{"Ascii", "EDK2_1", L"EDK2_1"},
+                    DecodeCase{"Utf8TwoBytes", "Caf\xC3\xA9", L"Caf\u00E9"},
+                    DecodeCase{"Utf8ThreeBytes", "\xE2\x82\xAC", L"\u20AC"},
+                    DecodeCase{"Latin1Byte", "Caf\xE9", L"Caf\u00E9"},
+                    // One bad sequence makes the whole text Latin-1, never half and half.
+                    DecodeCase{"MixedFallsBackWhole", "\xC3\xA9\xFF", L"\u00C3\u00A9\u00FF"},
+                    DecodeCase{"TruncatedSequence", "ab\xE2\x82", L"ab\u00E2\u0082"},
+                    DecodeCase{"OverlongSlash", "\xC0\xAF", L"\u00C0\u00AF"},
+                    DecodeCase{"EncodedSurrogate", "\xED\xA0\x80", L"\u00ED\u00A0\u0080"},
+                    DecodeCase{"Empty", "", L""}),
+    CaseName());
+
+TEST(MachineTextTest, AstralCharacterRoundTrips) {
+    const std::string bytes = "\xF0\x9F\x94\x8B";  // U+1F50B
+    const std::wstring text = machine::DecodeMachineText(bytes);
+    EXPECT_EQ(text.size(), sizeof(wchar_t) == 2 ? 2u : 1u);
+    EXPECT_EQ(machine::EncodeUtf8(text), bytes);
+    EXPECT_EQ(machine::EncodeUtf8(L"Let Vantrel \u00E9"), "Let Vantrel \xC3\xA9");
+}
+
+}  // namespace
