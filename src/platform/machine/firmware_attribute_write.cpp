@@ -1,0 +1,151 @@
+#include "platform/machine/firmware_attribute_write.h"
+
+#include "platform/machine/firmware_attributes.h"
+#include "platform/machine/machine_files.h"
+#include "platform/machine/machine_text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <system_error>
+
+namespace machine {
+namespace {
+
+constexpr std::wstring_view kUtf16Prefix = L"<utf-16/>";
+constexpr std::wstring_view kKeyboardPrefix = L"<kbd/>";
+
+std::optional<unsigned> HexDigit(wchar_t c) {
+    if (c >= L'0' && c <= L'9') return static_cast<unsigned>(c - L'0');
+    if (c >= L'a' && c <= L'f') return static_cast<unsigned>(c - L'a' + 10);
+    return std::nullopt;
+}
+
+// A name that could leave the attributes folder, or that no folder can have, names no setting.
+bool IsPlainName(std::wstring_view name) {
+    if (name.empty() || name == L"." || name == L"..") return false;
+    return name.find_first_of(std::wstring_view(L"/\\\0:", 4)) == std::wstring_view::npos;
+}
+
+// The whole of `bytes` written into `file` with truncation, in one write, as sysfs expects.
+// Returns 0 or the errno of the step that failed.
+int WriteWhole(const std::filesystem::path& file, const std::string& bytes) {
+    std::ofstream stream;
+    // Unbuffered: the text goes to the kernel in one write call, not in pieces.
+    stream.rdbuf()->pubsetbuf(nullptr, 0);
+    errno = 0;
+    stream.open(file, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!stream.is_open()) return errno != 0 ? errno : EIO;
+    errno = 0;
+    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const int writeError = stream ? 0 : (errno != 0 ? errno : EIO);
+    errno = 0;
+    stream.close();
+    if (writeError != 0) return writeError;
+    if (stream.fail()) return errno != 0 ? errno : EIO;
+    return 0;
+}
+
+bool Exists(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+}  // namespace
+
+bool DecodePasswordArgument(std::wstring_view argument, std::wstring& password) {
+    password.clear();
+    if (argument.starts_with(kUtf16Prefix)) {
+        password = argument.substr(kUtf16Prefix.size());
+        return true;
+    }
+    if (!argument.starts_with(kKeyboardPrefix)) {
+        password = argument;
+        return true;
+    }
+    const std::wstring_view codes = argument.substr(kKeyboardPrefix.size());
+    if (codes.size() % 2 != 0) return false;
+    for (std::size_t i = 0; i < codes.size(); i += 2) {
+        const std::optional<unsigned> low = HexDigit(codes[i + 1]);
+        const std::optional<unsigned> high =
+            codes[i] == L' ' ? std::optional<unsigned>(0) : HexDigit(codes[i]);
+        if (!low || !high) {
+            password.clear();
+            return false;
+        }
+        password.push_back(static_cast<wchar_t>(*high * 16 + *low));
+    }
+    return true;
+}
+
+SetSettingResult ResultForWriteError(int error) {
+    switch (error) {
+        case 0:
+            return SetSettingResult::kSuccess;
+        case ENOENT:
+            return SetSettingResult::kNoSuchSetting;
+        case EINVAL:
+        case ERANGE:
+            return SetSettingResult::kValueRefused;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+            return SetSettingResult::kAccessDenied;
+        default:
+            return SetSettingResult::kIoError;
+    }
+}
+
+SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view value,
+                                  std::wstring_view passwordArgument) {
+    if (name.empty() || value.empty()) return SetSettingResult::kInvalidArguments;
+    std::wstring password;
+    if (!DecodePasswordArgument(passwordArgument, password)) {
+        return SetSettingResult::kInvalidArguments;
+    }
+    if (!IsPlainName(name)) return SetSettingResult::kNoSuchSetting;
+
+    const std::string nameBytes = EncodeUtf8(name);
+    for (const std::filesystem::path& device : ListFirmwareAttributeDevices()) {
+        const std::optional<BiosSettingFacts> facts = ReadBiosSetting(device, nameBytes);
+        if (!facts) continue;
+        const std::filesystem::path setting = device / "attributes" / PathFromUtf8(nameBytes);
+
+        std::string valueBytes = EncodeUtf8(value);
+        if (facts->IsEnumeration()) {
+            const std::vector<std::string> choices = facts->Choices();
+            const auto choice = std::find_if(
+                choices.begin(), choices.end(),
+                [&](const std::string& c) { return EqualsAsciiIgnoreCase(c, valueBytes); });
+            // The firmware would refuse it too; do not bother the driver.
+            if (choice == choices.end()) return SetSettingResult::kValueRefused;
+            valueBytes = *choice;
+        }
+        if (valueBytes.size() > kMaxSettingValueBytes) return SetSettingResult::kValueRefused;
+
+        const std::filesystem::path currentValue = setting / "current_value";
+        if (!Exists(currentValue)) return SetSettingResult::kNoSuchSetting;
+
+        const std::filesystem::path passwordFile =
+            device / "authentication" / std::string(kSetupPasswordName) / "current_password";
+        const bool sendPassword = !password.empty() && Exists(passwordFile);
+        if (sendPassword) {
+            const int error = WriteWhole(passwordFile, EncodeUtf8(password));
+            if (error != 0) {
+                const SetSettingResult result = ResultForWriteError(error);
+                return result == SetSettingResult::kIoError ? result
+                                                            : SetSettingResult::kAccessDenied;
+            }
+        }
+        const SetSettingResult result = ResultForWriteError(WriteWhole(currentValue, valueBytes));
+        // Leave no password behind in the driver for whoever writes next.
+        if (sendPassword) WriteWhole(passwordFile, "\n");
+        return result;
+    }
+    return SetSettingResult::kNoSuchSetting;
+}
+
+}  // namespace machine

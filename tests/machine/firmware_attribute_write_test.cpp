@@ -1,0 +1,197 @@
+#include "platform/machine/firmware_attribute_write.h"
+#include "support/machine_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+namespace {
+
+using machine::SetSettingResult;
+using machine::WriteBiosSetting;
+
+constexpr const char* kDevice = "sys/class/firmware-attributes/vantrel-bios/";
+
+class SetSettingTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        tree.WriteAttribute(Attr("Cellkeeper/type"), "enumeration");
+        tree.WriteAttribute(Attr("Cellkeeper/current_value"), "Maximize my battery duration");
+        tree.WriteAttribute(Attr("Cellkeeper/possible_values"),
+                            "Maximize my battery duration;Let Vantrel manage my battery charging;");
+        tree.WriteAttribute(Attr("Asset/type"), "string");
+        tree.WriteAttribute(Attr("Asset/current_value"), "old");
+    }
+    static std::string Attr(const std::string& path) {
+        return std::string(kDevice) + "attributes/" + path;
+    }
+    std::optional<std::string> Current(const std::string& name) {
+        return tree.ReadFile(Attr(name + "/current_value"));
+    }
+    void AddSetupPassword() {
+        tree.WriteAttribute(std::string(kDevice) + "authentication/Setup Password/is_enabled", "1");
+        tree.WriteFile(std::string(kDevice) + "authentication/Setup Password/current_password", "");
+    }
+    MachineTree tree;
+};
+
+TEST_F(SetSettingTest, AcceptedWriteReplacesTheWholeValue) {
+    EXPECT_EQ(WriteBiosSetting(L"Cellkeeper", L"Let Vantrel manage my battery charging", L"<kbd/>"),
+              SetSettingResult::kSuccess);
+    // Truncated and written once, without a line end, as sysfs expects.
+    EXPECT_EQ(Current("Cellkeeper"), "Let Vantrel manage my battery charging");
+    EXPECT_EQ(WriteBiosSetting(L"Asset", L"\u00E9", L"<utf-16/>"), SetSettingResult::kSuccess);
+    EXPECT_EQ(Current("Asset"), "\xC3\xA9");
+}
+
+TEST_F(SetSettingTest, EnumerationTakesItsOwnSpellingOfAChoice) {
+    EXPECT_EQ(WriteBiosSetting(L"Cellkeeper", L"LET VANTREL MANAGE MY BATTERY CHARGING", L""),
+              SetSettingResult::kSuccess);
+    EXPECT_EQ(Current("Cellkeeper"), "Let Vantrel manage my battery charging");
+}
+
+struct RefusalCase {
+    const char* name;
+    const wchar_t* setting;
+    const wchar_t* value;
+    const wchar_t* password;
+    SetSettingResult result;
+};
+
+class SetSettingRefusalTest : public SetSettingTest,
+                              public testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(SetSettingRefusalTest, RefusesWithoutTouchingTheSetting) {
+    const RefusalCase& c = GetParam();
+    EXPECT_EQ(WriteBiosSetting(c.setting, c.value, c.password), c.result);
+    EXPECT_EQ(Current("Cellkeeper"), "Maximize my battery duration\n");
+    EXPECT_EQ(Current("Asset"), "old\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SetSettingRefusalTest,
+    testing::Values(RefusalCase{"UnknownSetting", L"NoSuchSetting", L"x", L"",
+                                SetSettingResult::kNoSuchSetting},
+                    RefusalCase{"NameLeavesTheFolder", L"../attributes/Asset", L"x", L"",
+                                SetSettingResult::kNoSuchSetting},
+                    RefusalCase{"NameIsDotDot", L"..", L"x", L"", SetSettingResult::kNoSuchSetting},
+                    RefusalCase{"NotAChoice", L"Cellkeeper", L"Charge forever", L"",
+                                SetSettingResult::kValueRefused},
+                    RefusalCase{"ChoicePrefix", L"Cellkeeper", L"Maximize", L"",
+                                SetSettingResult::kValueRefused},
+                    RefusalCase{"EmptyName", L"", L"x", L"", SetSettingResult::kInvalidArguments},
+                    RefusalCase{"EmptyValue", L"Asset", L"", L"",
+                                SetSettingResult::kInvalidArguments},
+                    RefusalCase{"BadKeyboardPassword", L"Asset", L"x", L"<kbd/>zz",
+                                SetSettingResult::kInvalidArguments}),
+    CaseName());
+
+TEST_F(SetSettingTest, OverlongValueIsRefused) {
+    const std::wstring value(machine::kMaxSettingValueBytes + 1, L'x');
+    EXPECT_EQ(WriteBiosSetting(L"Asset", value, L""), SetSettingResult::kValueRefused);
+    EXPECT_EQ(Current("Asset"), "old\n");
+}
+
+TEST_F(SetSettingTest, ValueFileThatCannotBeWrittenIsAccessDenied) {
+    // Permission bits do not stop root; a folder in place of the file fails for everyone.
+    std::filesystem::remove(tree.Path(Attr("Asset/current_value")));
+    tree.MakeFolder(Attr("Asset/current_value"));
+    EXPECT_EQ(WriteBiosSetting(L"Asset", L"new", L""), SetSettingResult::kAccessDenied);
+}
+
+TEST_F(SetSettingTest, SettingWithoutValueFileIsNoSetting) {
+    std::filesystem::remove(tree.Path(Attr("Asset/current_value")));
+    EXPECT_EQ(WriteBiosSetting(L"Asset", L"new", L""), SetSettingResult::kNoSuchSetting);
+    EXPECT_FALSE(Current("Asset"));
+}
+
+TEST_F(SetSettingTest, NoFirmwareAttributesNoSetting) {
+    std::filesystem::remove_all(tree.Path("sys/class/firmware-attributes"));
+    EXPECT_EQ(WriteBiosSetting(L"Asset", L"new", L""), SetSettingResult::kNoSuchSetting);
+}
+
+TEST_F(SetSettingTest, PasswordGoesFirstAndIsClearedAfterwards) {
+    AddSetupPassword();
+    EXPECT_EQ(WriteBiosSetting(L"Asset", L"new", L"<utf-16/>secret"), SetSettingResult::kSuccess);
+    EXPECT_EQ(Current("Asset"), "new");
+    EXPECT_EQ(
+        tree.ReadFile(std::string(kDevice) + "authentication/Setup Password/current_password"),
+        "\n");
+}
+
+TEST_F(SetSettingTest, RefusedPasswordStopsTheWrite) {
+    AddSetupPassword();
+    const std::string passwordFile =
+        std::string(kDevice) + "authentication/Setup Password/current_password";
+    std::filesystem::remove(tree.Path(passwordFile));
+    tree.MakeFolder(passwordFile);
+    EXPECT_EQ(WriteBiosSetting(L"Asset", L"new", L"<utf-16/>secret"),
+              SetSettingResult::kAccessDenied);
+    EXPECT_EQ(Current("Asset"), "old\n");
+}
+
+TEST_F(SetSettingTest, EmptyPasswordFormsSendNoPassword) {
+    AddSetupPassword();
+    const std::string passwordFile =
+        std::string(kDevice) + "authentication/Setup Password/current_password";
+    for (const wchar_t* password : {L"", L"<utf-16/>", L"<kbd/>"}) {
+        tree.WriteFile(passwordFile, "untouched");
+        EXPECT_EQ(WriteBiosSetting(L"Asset", L"new", password), SetSettingResult::kSuccess);
+        EXPECT_EQ(tree.ReadFile(passwordFile), "untouched") << "password " << password;
+    }
+}
+
+struct PasswordCase {
+    const char* name;
+    const wchar_t* argument;
+    bool decodes;
+    const wchar_t* password;
+};
+
+class PasswordArgumentTest : public testing::TestWithParam<PasswordCase> {};
+
+TEST_P(PasswordArgumentTest, DecodesTheArgumentForms) {
+    std::wstring password = L"stale";
+    EXPECT_EQ(machine::DecodePasswordArgument(GetParam().argument, password), GetParam().decodes);
+    EXPECT_EQ(password, GetParam().password);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PasswordArgumentTest,
+    testing::Values(PasswordCase{"Utf16Empty", L"<utf-16/>", true, L""},
+                    PasswordCase{"Utf16Text", L"<utf-16/>p\u00E4ss", true, L"p\u00E4ss"},
+                    PasswordCase{"KeyboardEmpty", L"<kbd/>", true, L""},
+                    PasswordCase{"KeyboardLetters", L"<kbd/>6162", true, L"ab"},
+                    PasswordCase{"KeyboardPaddedDigit", L"<kbd/> 961", true, L"\ta"},
+                    PasswordCase{"KeyboardOddLength", L"<kbd/>616", false, L""},
+                    PasswordCase{"KeyboardUpperHex", L"<kbd/>4A", false, L""},
+                    PasswordCase{"NoPrefix", L"plain<BEAM/>", true, L"plain<BEAM/>"},
+                    PasswordCase{"Empty", L"", true, L""}),
+    CaseName());
+
+struct ErrnoCase {
+    const char* name;
+    int error;
+    SetSettingResult result;
+};
+
+class WriteErrorTest : public testing::TestWithParam<ErrnoCase> {};
+
+TEST_P(WriteErrorTest, MapsTheKernelsAnswer) {
+    EXPECT_EQ(machine::ResultForWriteError(GetParam().error), GetParam().result);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WriteErrorTest,
+    testing::Values(ErrnoCase{"Accepted", 0, SetSettingResult::kSuccess},
+                    ErrnoCase{"Einval", EINVAL, SetSettingResult::kValueRefused},
+                    ErrnoCase{"Eacces", EACCES, SetSettingResult::kAccessDenied},
+                    ErrnoCase{"Eperm", EPERM, SetSettingResult::kAccessDenied},
+                    ErrnoCase{"Erofs", EROFS, SetSettingResult::kAccessDenied},
+                    ErrnoCase{"Enoent", ENOENT, SetSettingResult::kNoSuchSetting},
+                    ErrnoCase{"Eio", EIO, SetSettingResult::kIoError},
+                    ErrnoCase{"Enospc", ENOSPC, SetSettingResult::kIoError}),
+    CaseName());
+
+}  // namespace
