@@ -2,8 +2,8 @@
 
 #include "app/console.h"
 #include "app/privilege.h"
+#include "app/run_options.h"
 #include "app/run_status_record.h"
-#include "app/text.h"
 #include "bios/bios_constants.h"
 #include "patch/charging_policy_patch.h"
 
@@ -11,8 +11,6 @@
 #include <string>
 
 namespace {
-
-constexpr const wchar_t* kForceOption = L"/FORCE";
 
 // Reads the charging-policy setting into the patch; the first failure goes to lastError and
 // leaves currentValue empty, which the patch reports as a missing setting.
@@ -59,16 +57,6 @@ int Run(int argc, const wchar_t* const* argv) {
 }
 
 }  // namespace
-
-bool HasForceOption(int argc, const wchar_t* const* argv) {
-    bool force = false;
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i] != nullptr && EqualsIgnoreCase(argv[i], kForceOption)) {
-            force = true;
-        }
-    }
-    return force;
-}
 
 int RunCellkeeperPatch(int argc, const wchar_t* const* argv) {
     try {

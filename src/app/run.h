@@ -5,9 +5,6 @@
 inline constexpr int kExitCompleted = 0;
 inline constexpr int kExitFatalError = 33;
 
-// True when an argument after the program path is "/FORCE" in any letter case.
-bool HasForceOption(int argc, const wchar_t* const* argv);
-
 // Runs the tool on the process-wide run status record and returns the process exit code: 0, 33
 // when an exception ends the run, 34 or 35 when the tool's registry key cannot be opened.
 int RunCellkeeperPatch(int argc, const wchar_t* const* argv);

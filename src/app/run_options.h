@@ -1,0 +1,6 @@
+// The command-line options of a run.
+#pragma once
+
+// True when an argument after the program path is "/FORCE" in any letter case; every other
+// argument is ignored.
+bool HasForceOption(int argc, const wchar_t* const* argv);

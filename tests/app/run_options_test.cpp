@@ -1,0 +1,43 @@
+#include "app/run_options.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct OptionCase {
+    const char* name;
+    std::vector<const wchar_t*> arguments;  // without the program path
+    bool force;
+};
+
+class ForceOptionTest : public testing::TestWithParam<OptionCase> {};
+
+TEST_P(ForceOptionTest, RecognisesOnlyTheExactOptionInAnyLetterCase) {
+    std::vector<const wchar_t*> argv = {L"cellkeeper-patch"};
+    argv.insert(argv.end(), GetParam().arguments.begin(), GetParam().arguments.end());
+    EXPECT_EQ(HasForceOption(static_cast<int>(argv.size()), argv.data()), GetParam().force);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ForceOptionTest,
+    testing::Values(OptionCase{"NoArguments", {}, false}, OptionCase{"Upper", {L"/FORCE"}, true},
+                    OptionCase{"Lower", {L"/force"}, true}, OptionCase{"Mixed", {L"/Force"}, true},
+                    OptionCase{"AfterOther", {L"/DEBUG", L"/FORCE"}, true},
+                    OptionCase{"BeforeOther", {L"/FORCE", L"/DEBUG"}, true},
+                    OptionCase{"Repeated", {L"/FORCE", L"/force"}, true},
+                    OptionCase{"OtherOnly", {L"/DEBUG"}, false},
+                    OptionCase{"TrailingBlank", {L"/FORCE "}, false},
+                    OptionCase{"Dash", {L"-FORCE"}, false},
+                    OptionCase{"WithValue", {L"/FORCE=1"}, false},
+                    OptionCase{"Short", {L"/FORC"}, false},
+                    OptionCase{"NoSlash", {L"FORCE"}, false}, OptionCase{"Empty", {L""}, false}),
+    [](const testing::TestParamInfo<OptionCase>& testCase) { return testCase.param.name; });
+
+TEST(ForceOptionTest, IgnoresTheProgramPath) {
+    const wchar_t* argv[] = {L"/FORCE"};
+    EXPECT_FALSE(HasForceOption(1, argv));
+}
+
+}  // namespace
