@@ -1,0 +1,384 @@
+#include "app/console.h"
+#include "app/firmware_calls.h"
+#include "app/run_date.h"
+#include "app/run_status_record.h"
+#include "app/text.h"
+#include "support/machine_tree.h"
+#include "support/test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A firmware with one variable slot, reached through the extended calls that the record looks
+// up at run time. Plain functions, so the state is file-wide; each test starts it afresh.
+struct FakeFirmwareState {
+    std::optional<std::vector<std::uint8_t>> variable;
+    std::vector<DWORD> readBufferSizes;
+    std::vector<DWORD> writeAttributes;
+    bool failWrites = false;
+};
+FakeFirmwareState fakeFirmware;
+
+bool IsOurVariable(LPCWSTR name, LPCWSTR guid) {
+    return std::wstring(name) == kFirmwareVariableName &&
+           std::wstring(guid) == kFirmwareVariableGuid;
+}
+
+DWORD WINAPI FakeGetVariable(LPCWSTR name, LPCWSTR guid, PVOID buffer, DWORD size,
+                             PDWORD attributes) {
+    fakeFirmware.readBufferSizes.push_back(size);
+    if (!IsOurVariable(name, guid) || !fakeFirmware.variable) {
+        SetLastError(ERROR_ENVVAR_NOT_FOUND);
+        return 0;
+    }
+    const std::vector<std::uint8_t>& data = *fakeFirmware.variable;
+    if (data.size() > size) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::copy(data.begin(), data.end(), static_cast<std::uint8_t*>(buffer));
+    if (attributes != nullptr) {
+        *attributes = 7;
+    }
+    return static_cast<DWORD>(data.size());
+}
+
+BOOL WINAPI FakeSetVariable(LPCWSTR name, LPCWSTR guid, PVOID value, DWORD size, DWORD attributes) {
+    fakeFirmware.writeAttributes.push_back(attributes);
+    if (fakeFirmware.failWrites || !IsOurVariable(name, guid)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(value);
+    fakeFirmware.variable = std::vector<std::uint8_t>(bytes, bytes + size);
+    return TRUE;
+}
+
+std::vector<std::uint8_t> RecordBytes(std::uint32_t recordSize, std::uint32_t version,
+                                      std::int64_t runTime, std::uint32_t statusCode) {
+    FirmwareRunRecord record;
+    record.recordSize = recordSize;
+    record.version = version;
+    record.runTime = runTime;
+    record.statusCode = statusCode;
+    const FirmwareRunRecord::Bytes bytes = record.Serialize();
+    return {bytes.begin(), bytes.end()};
+}
+
+constexpr std::int64_t kEarlierRun = 1615881909;  // Tue Mar 16 08:05:09 2021 UTC
+
+// A record on a key of its own (the Windows build shares one registry between tests), on a
+// machine of its own, with the fake firmware in place and the console captured.
+class RunStatusRecordTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        fakeFirmware = FakeFirmwareState{};
+        savedCalls_ = firmwareCalls;
+        firmwareCalls.getVariableEx = &FakeGetVariable;
+        firmwareCalls.setVariableEx = &FakeSetVariable;
+        previousSink_ = SetConsoleSink(&output_);
+        std::random_device random;
+        keyName_ = L"Vantrel Cellkeeper Patch Test " + std::to_wstring(random());
+    }
+
+    void TearDown() override {
+        const bool opened = record_.has_value();
+        record_.reset();
+        if (opened) {
+            const std::wstring path = L"SOFTWARE\\Vantrel\\" + keyName_;
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str());
+        }
+        SetConsoleSink(previousSink_);
+        firmwareCalls = savedCalls_;
+    }
+
+    RunStatusRecord& Record() {
+        if (!record_) {
+            record_.emplace(keyName_);
+            EXPECT_EQ(record_->registryKey.lastError, 0);
+            EXPECT_NE(record_->registryKey.handle, nullptr);
+        }
+        return *record_;
+    }
+
+    HKEY Key() { return Record().registryKey.handle; }
+
+    void SetQword(const wchar_t* name, std::int64_t value) {
+        ASSERT_EQ(RegSetValueExW(Key(), name, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&value),
+                                 sizeof(value)),
+                  0);
+    }
+    void SetDword(const wchar_t* name, DWORD value) {
+        ASSERT_EQ(RegSetValueExW(Key(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                 sizeof(value)),
+                  0);
+    }
+    void SetString(const wchar_t* name, const std::wstring& text) {
+        // REG_SZ sizes count UTF-16 code units on both platforms.
+        const auto size = static_cast<DWORD>((Utf16Length(text) + 1) * sizeof(char16_t));
+        ASSERT_EQ(RegSetValueExW(Key(), name, 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(text.c_str()), size),
+                  0);
+    }
+    std::optional<std::int64_t> GetQword(const wchar_t* name) {
+        std::int64_t value = 0;
+        DWORD size = sizeof(value);
+        if (RegGetValueW(Key(), nullptr, name, RRF_RT_REG_QWORD, nullptr, &value, &size) != 0) {
+            return std::nullopt;
+        }
+        return value;
+    }
+    std::optional<DWORD> GetDword(const wchar_t* name) {
+        DWORD value = 0;
+        DWORD size = sizeof(value);
+        if (RegGetValueW(Key(), nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != 0) {
+            return std::nullopt;
+        }
+        return value;
+    }
+    bool HasValue(const wchar_t* name) {
+        DWORD size = 0;
+        return RegGetValueW(Key(), nullptr, name, RRF_RT_ANY, nullptr, nullptr, &size) == 0;
+    }
+
+    MachineTree machine_;
+    ScopedTimeZone zone_{"UTC0"};
+    std::string output_;
+
+  private:
+    std::optional<RunStatusRecord> record_;
+    std::wstring keyName_;
+    FirmwareCallCache savedCalls_;
+    std::string* previousSink_ = nullptr;
+};
+
+TEST_F(RunStatusRecordTest, StartsWithoutVerdictOnAnOpenKey) {
+    RunStatusRecord& record = Record();
+    EXPECT_EQ(record.statusCode, 1);
+    EXPECT_FALSE(record.force);
+    EXPECT_EQ(record.registryKey.subkeyName.substr(0, 24), L"Vantrel Cellkeeper Patch");
+}
+
+// --- Registry branch (no usable firmware variable) ---
+
+TEST_F(RunStatusRecordTest, FirstRunCreatesDateRunAndGoesOnSilently) {
+    EXPECT_TRUE(Record().CheckPreviousRun());
+    EXPECT_EQ(output_, "");
+    EXPECT_EQ(GetQword(L"DateRun"), launchTime);
+    EXPECT_FALSE(HasValue(L"Status"));
+    EXPECT_EQ(Record().statusCode, 1);
+}
+
+TEST_F(RunStatusRecordTest, DateRunOfAnotherTypeIsReplacedByTheStartTime) {
+    SetString(L"DateRun", L"1615881909");
+    EXPECT_TRUE(Record().CheckPreviousRun());
+    EXPECT_EQ(output_, "");
+    EXPECT_EQ(GetQword(L"DateRun"), launchTime);
+    EXPECT_EQ(Record().statusCode, 1);
+}
+
+TEST_F(RunStatusRecordTest, DateRunWithoutStatusPrintsTheDateAndGoesOn) {
+    SetQword(L"DateRun", kEarlierRun);
+    EXPECT_TRUE(Record().CheckPreviousRun());
+    EXPECT_EQ(output_, "Patch was previously run on Tue Mar 16 08:05:09 2021\n");
+    EXPECT_EQ(Record().statusCode, 2);
+    // An existing "DateRun" keeps the time of the run that created it.
+    EXPECT_EQ(GetQword(L"DateRun"), kEarlierRun);
+}
+
+TEST_F(RunStatusRecordTest, StatusOfAnotherTypeCountsAsMissing) {
+    SetQword(L"DateRun", kEarlierRun);
+    SetString(L"Status", L"0");
+    EXPECT_TRUE(Record().CheckPreviousRun());
+    EXPECT_EQ(output_, "Patch was previously run on Tue Mar 16 08:05:09 2021\n");
+}
+
+TEST_F(RunStatusRecordTest, UnshowableDateRunStillFinishesTheCheck) {
+    SetQword(L"DateRun", -5);
+    SetDword(L"Status", 0);
+    EXPECT_FALSE(Record().CheckPreviousRun());
+    EXPECT_EQ(output_,
+              "Patch was previously run on an unknown date (stored time -5)\n"
+              "Previous status code: 0\n\n");
+}
+
+struct StoredStatusCase {
+    const char* name;
+    std::uint32_t status;
+    const char* printed;
+    bool goOn;
+};
+
+class RegistryStatusTest : public RunStatusRecordTest,
+                           public testing::WithParamInterface<StoredStatusCase> {};
+
+TEST_P(RegistryStatusTest, PrintsDateThenStatusAndComparesSigned) {
+    const StoredStatusCase& c = GetParam();
+    SetQword(L"DateRun", kEarlierRun);
+    SetDword(L"Status", c.status);
+    EXPECT_EQ(Record().CheckPreviousRun(), c.goOn);
+    EXPECT_EQ(output_, std::string("Patch was previously run on Tue Mar 16 08:05:09 2021\n") +
+                           "Previous status code: " + c.printed + "\n\n");
+    EXPECT_EQ(Record().statusCode, 2);
+    EXPECT_EQ(GetQword(L"DateRun"), kEarlierRun);
+}
+
+const auto kStoredStatusName = [](const testing::TestParamInfo<StoredStatusCase>& testCase) {
+    return std::string(testCase.param.name);
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RegistryStatusTest,
+    testing::Values(StoredStatusCase{"Success", 0, "0", false},
+                    StoredStatusCase{"NotApplicable", 3, "3", false},
+                    StoredStatusCase{"SettingNotFound", 9, "9", false},
+                    StoredStatusCase{"LastSettled", 31, "31", false},
+                    StoredStatusCase{"FirstUnsettled", 32, "32", true},
+                    StoredStatusCase{"WmiError", 36, "36", true},
+                    // All bits set: printed unsigned, counted as -1, so it settles the matter.
+                    StoredStatusCase{"AllBitsSet", 4294967295u, "4294967295", false}),
+    kStoredStatusName);
+
+// --- Firmware branch ---
+
+class FirmwareStatusTest : public RunStatusRecordTest,
+                           public testing::WithParamInterface<StoredStatusCase> {};
+
+TEST_P(FirmwareStatusTest, PrintsStatusThenDateComparesUnsignedAndLeavesRegistryAlone) {
+    const StoredStatusCase& c = GetParam();
+    fakeFirmware.variable = RecordBytes(24, 1, kEarlierRun, c.status);
+    EXPECT_EQ(Record().CheckPreviousRun(), c.goOn);
+    EXPECT_EQ(output_, std::string("Previous status code (from EFI variable): ") + c.printed +
+                           "\nPatch was previously run on Tue Mar 16 08:05:09 2021\n\n");
+    EXPECT_EQ(Record().statusCode, 2);
+    EXPECT_FALSE(HasValue(L"DateRun"));
+    EXPECT_FALSE(HasValue(L"Status"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FirmwareStatusTest,
+                         testing::Values(StoredStatusCase{"Success", 0, "0", false},
+                                         StoredStatusCase{"NotApplicable", 3, "3", false},
+                                         StoredStatusCase{"SettingNotFound", 9, "9", false},
+                                         StoredStatusCase{"LastSettled", 31, "31", false},
+                                         StoredStatusCase{"FirstUnsettled", 32, "32", true},
+                                         StoredStatusCase{"WmiError", 36, "36", true},
+                                         // All bits set: unsigned here, so the run goes on.
+                                         StoredStatusCase{"AllBitsSet", 4294967295u, "4294967295",
+                                                          true}),
+                         kStoredStatusName);
+
+TEST_F(RunStatusRecordTest, FirmwareRecordWinsOverRegistryValues) {
+    fakeFirmware.variable = RecordBytes(24, 1, kEarlierRun, 36);
+    SetQword(L"DateRun", 0);
+    SetDword(L"Status", 0);
+    EXPECT_TRUE(Record().CheckPreviousRun());
+    EXPECT_EQ(output_.find("Previous status code: "), std::string::npos);
+    EXPECT_EQ(GetQword(L"DateRun"), 0);
+}
+
+TEST_F(RunStatusRecordTest, SixteenByteVariableIsAcceptedWithStatusZero) {
+    std::vector<std::uint8_t> bytes = RecordBytes(24, 1, kEarlierRun, 36);
+    bytes.resize(16);
+    fakeFirmware.variable = bytes;
+    EXPECT_FALSE(Record().CheckPreviousRun());
+    EXPECT_EQ(output_,
+              "Previous status code (from EFI variable): 0\n"
+              "Patch was previously run on Tue Mar 16 08:05:09 2021\n\n");
+}
+
+struct IgnoredVariableCase {
+    const char* name;
+    std::vector<std::uint8_t> variable;
+};
+
+class IgnoredVariableTest : public RunStatusRecordTest,
+                            public testing::WithParamInterface<IgnoredVariableCase> {};
+
+TEST_P(IgnoredVariableTest, RegistryDecides) {
+    fakeFirmware.variable = GetParam().variable;
+    SetQword(L"DateRun", kEarlierRun);
+    SetDword(L"Status", 0);
+    EXPECT_FALSE(Record().CheckPreviousRun());
+    EXPECT_EQ(output_,
+              "Patch was previously run on Tue Mar 16 08:05:09 2021\n"
+              "Previous status code: 0\n\n");
+}
+
+std::vector<std::uint8_t> Padded(std::vector<std::uint8_t> bytes, std::size_t size) {
+    bytes.resize(size, 0);
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IgnoredVariableTest,
+    testing::Values(IgnoredVariableCase{"Version2", RecordBytes(24, 2, kEarlierRun, 0)},
+                    IgnoredVariableCase{"SizeFieldZero", RecordBytes(0, 1, kEarlierRun, 0)},
+                    IgnoredVariableCase{"TwentyFiveBytes",
+                                        Padded(RecordBytes(24, 1, kEarlierRun, 0), 25)},
+                    IgnoredVariableCase{"LargerThanTheFirstBuffer",
+                                        Padded(RecordBytes(24, 1, kEarlierRun, 0), 1500)}),
+    [](const testing::TestParamInfo<IgnoredVariableCase>& testCase) {
+        return testCase.param.name;
+    });
+
+TEST_F(RunStatusRecordTest, MissingVariableLeavesRecordZero) {
+    EXPECT_EQ(Record().ReadFirmwareRecord(), FirmwareRunRecord{});
+    EXPECT_EQ(fakeFirmware.readBufferSizes, std::vector<DWORD>{1024});
+}
+
+TEST_F(RunStatusRecordTest, BufferGrowsInStepsOf1024) {
+    fakeFirmware.variable = Padded(RecordBytes(24, 1, kEarlierRun, 0), 3073);
+    EXPECT_EQ(Record().ReadFirmwareRecord(), FirmwareRunRecord{});
+    EXPECT_EQ(fakeFirmware.readBufferSizes, (std::vector<DWORD>{1024, 2048, 3072, 4096}));
+}
+
+TEST_F(RunStatusRecordTest, UnshowableFirmwareTimeStillFinishesTheCheck) {
+    fakeFirmware.variable = RecordBytes(24, 1, kLastShowableTime + 1, 36);
+    EXPECT_TRUE(Record().CheckPreviousRun());
+    EXPECT_EQ(output_,
+              "Previous status code (from EFI variable): 36\n"
+              "Patch was previously run on an unknown date (stored time 32535216000)\n\n");
+}
+
+// --- Persisting ---
+
+TEST_F(RunStatusRecordTest, PersistWritesTheFirmwareRecordThenStatus) {
+    SetQword(L"DateRun", kEarlierRun);
+    Record().statusCode = 36;
+    EXPECT_TRUE(Record().Persist());
+    EXPECT_EQ(fakeFirmware.variable, RecordBytes(24, 1, launchTime, 36));
+    EXPECT_EQ(fakeFirmware.writeAttributes, std::vector<DWORD>{5});
+    EXPECT_EQ(GetDword(L"Status"), 36u);
+    EXPECT_EQ(GetQword(L"DateRun"), kEarlierRun);
+    EXPECT_EQ(Record().registryKey.lastError, 0);
+    EXPECT_EQ(output_, "");
+}
+
+TEST_F(RunStatusRecordTest, FailedFirmwareWriteStillWritesStatus) {
+    fakeFirmware.failWrites = true;
+    Record().statusCode = 3;
+    EXPECT_FALSE(Record().Persist());
+    EXPECT_EQ(GetDword(L"Status"), 3u);
+    EXPECT_EQ(output_, "");
+}
+
+TEST_F(RunStatusRecordTest, PersistedRecordSettlesTheNextRun) {
+    Record().statusCode = 0;
+    ASSERT_TRUE(Record().Persist());
+    RunStatusRecord& record = Record();
+    record.statusCode = 1;
+    EXPECT_FALSE(record.CheckPreviousRun());
+    EXPECT_EQ(output_,
+              "Previous status code (from EFI variable): 0\n"
+              "Patch was previously run on " +
+                  ToUtf8(FormatRunDate(launchTime)) + "\n\n");
+}
+
+}  // namespace
