@@ -45,4 +45,35 @@ HANDLE InsertHandle(std::unique_ptr<KernelObject> object);
 // The live object behind `handle`, or nullptr for a closed, pseudo or made-up handle.
 KernelObject* LookupHandle(HANDLE handle);
 
+// Owner of one POSIX file descriptor; closes it on reset and destruction.
+class UniqueFd {
+  public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    ~UniqueFd() { reset(); }
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    // Closes the descriptor; the result of close() (0, or -1 with errno), for writers that must
+    // know whether their data reached the file.
+    int reset();
+
+  private:
+    int fd_ = -1;
+};
+
+// The Windows error code that fits an errno value of a file operation (EACCES and EPERM give
+// ERROR_ACCESS_DENIED, ENOENT ERROR_FILE_NOT_FOUND, ENOSPC ERROR_DISK_FULL...); `fallback` for
+// the rest.
+DWORD ErrorFromErrno(int error, DWORD fallback);
+
 }  // namespace posix

@@ -1,0 +1,255 @@
+#include "platform/posix/firmware.h"
+
+#include "platform/machine/machine_root.h"
+#include "platform/posix/kernel.h"
+#include "platform/posix/registry_text.h"
+#include "platform/posix/token.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// UEFI variable attributes.
+constexpr DWORD kNonVolatile = 0x1;
+constexpr DWORD kBootServiceAccess = 0x2;
+constexpr DWORD kRuntimeAccess = 0x4;
+constexpr DWORD kDefaultAttributes = kNonVolatile | kBootServiceAccess | kRuntimeAccess;
+
+constexpr std::size_t kAttributeBytes = 4;
+// Real variables are far smaller; anything larger is not read into memory.
+constexpr std::size_t kMaxDataBytes = 64 * 1024;
+constexpr int kMaxInterruptedRetries = 16;
+constexpr unsigned long kEfivarfsMagic = 0xde5e81e4;
+constexpr mode_t kVariableMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH;
+
+// "{994E9A98-28EB-4244-B5C6-1D92BE5321BD}" -> "994e9a98-28eb-4244-b5c6-1d92be5321bd".
+std::optional<std::string> GuidForFileName(LPCWSTR guid) {
+    constexpr std::size_t kBracedLength = 38;
+    if (guid == nullptr) return std::nullopt;
+    const std::wstring_view text(guid);
+    if (text.size() != kBracedLength || text.front() != L'{' || text.back() != L'}') {
+        return std::nullopt;
+    }
+    std::string out;
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        const wchar_t c = text[i];
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        if (dash) {
+            if (c != L'-') return std::nullopt;
+            out += '-';
+        } else if (c >= L'0' && c <= L'9') {
+            out += static_cast<char>(c);
+        } else if (c >= L'a' && c <= L'f') {
+            out += static_cast<char>(c);
+        } else if (c >= L'A' && c <= L'F') {
+            out += static_cast<char>(c - L'A' + L'a');
+        } else {
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+fs::path EfivarsFolder() { return machine::PathUnderRoot("sys/firmware/efi/efivars"); }
+
+// The variable's file, or an error code: the firmware has no variables, the privilege is not
+// enabled, or the name or GUID cannot name a variable.
+DWORD VariablePath(LPCWSTR name, LPCWSTR guid, fs::path& path) {
+    if (!posix::SystemEnvironmentPrivilegeEnabled()) return ERROR_PRIVILEGE_NOT_HELD;
+    const fs::path folder = EfivarsFolder();
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) return ERROR_INVALID_FUNCTION;
+    if (name == nullptr || *name == L'\0') return ERROR_INVALID_PARAMETER;
+    const auto utf8Name = posix::WideToUtf8(name);
+    const auto guidText = GuidForFileName(guid);
+    if (!utf8Name || !guidText || utf8Name->find('/') != std::string::npos) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    path = folder / (*utf8Name + "-" + *guidText);
+    return ERROR_SUCCESS;
+}
+
+DWORD Fail(DWORD error) {
+    SetLastError(error);
+    return 0;
+}
+
+// The whole file, at most kAttributeBytes + kMaxDataBytes + 1 bytes of it.
+DWORD ReadVariableFile(const fs::path& path, std::vector<BYTE>& content) {
+    posix::UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (!fd) {
+        return errno == ENOENT ? ERROR_ENVVAR_NOT_FOUND
+                               : posix::ErrorFromErrno(errno, ERROR_READ_FAULT);
+    }
+    content.assign(kAttributeBytes + kMaxDataBytes + 1, 0);
+    std::size_t filled = 0;
+    int interrupted = 0;
+    while (filled < content.size()) {
+        const ssize_t got = read(fd.get(), content.data() + filled, content.size() - filled);
+        if (got < 0) {
+            if (errno == EINTR && ++interrupted < kMaxInterruptedRetries) continue;
+            return posix::ErrorFromErrno(errno, ERROR_READ_FAULT);
+        }
+        if (got == 0) break;
+        filled += static_cast<std::size_t>(got);
+    }
+    content.resize(filled);
+    return ERROR_SUCCESS;
+}
+
+// Clears FS_IMMUTABLE_FL of an existing variable for as long as it lives and sets it again
+// afterwards, as efivarfs requires before a variable can be written or removed.
+class ImmutableFlagLift {
+  public:
+    DWORD Lift(const fs::path& path) {
+        fd_ = posix::UniqueFd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+        if (!fd_)
+            return errno == ENOENT ? ERROR_SUCCESS
+                                   : posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT);
+        int flags = 0;
+        if (ioctl(fd_.get(), FS_IOC_GETFLAGS, &flags) != 0) {
+            // Ordinary folders (a test machine) may not know file flags at all.
+            return IgnorableFlagError(errno) ? ERROR_SUCCESS
+                                             : posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT);
+        }
+        if ((flags & FS_IMMUTABLE_FL) == 0) return ERROR_SUCCESS;
+        flags &= ~FS_IMMUTABLE_FL;
+        if (ioctl(fd_.get(), FS_IOC_SETFLAGS, &flags) != 0) {
+            return posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT);
+        }
+        lifted_ = true;
+        return ERROR_SUCCESS;
+    }
+    // After a removal there is nothing to set the flag on again.
+    void Forget() { lifted_ = false; }
+    ImmutableFlagLift() = default;
+    ImmutableFlagLift(const ImmutableFlagLift&) = delete;
+    ImmutableFlagLift& operator=(const ImmutableFlagLift&) = delete;
+    ~ImmutableFlagLift() {
+        if (!lifted_) return;
+        int flags = 0;
+        if (ioctl(fd_.get(), FS_IOC_GETFLAGS, &flags) == 0) {
+            flags |= FS_IMMUTABLE_FL;
+            (void)ioctl(fd_.get(), FS_IOC_SETFLAGS, &flags);
+        }
+    }
+
+  private:
+    static bool IgnorableFlagError(int error) {
+        return error == ENOTTY || error == EINVAL || error == EOPNOTSUPP;
+    }
+    posix::UniqueFd fd_;
+    bool lifted_ = false;
+};
+
+DWORD WriteVariable(const fs::path& path, const BYTE* data, DWORD size, DWORD attributes) {
+    ImmutableFlagLift lift;
+    if (const DWORD lifted = lift.Lift(path); lifted != ERROR_SUCCESS) return lifted;
+
+    // A size of 0 removes the variable.
+    if (size == 0) {
+        if (unlink(path.c_str()) != 0) {
+            return errno == ENOENT ? ERROR_ENVVAR_NOT_FOUND
+                                   : posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT);
+        }
+        lift.Forget();
+        return ERROR_SUCCESS;
+    }
+
+    std::vector<BYTE> content(kAttributeBytes + size);
+    for (std::size_t i = 0; i < kAttributeBytes; ++i) {
+        content[i] = static_cast<BYTE>((attributes >> (8 * i)) & 0xFFu);
+    }
+    std::memcpy(content.data() + kAttributeBytes, data, size);
+
+    posix::UniqueFd fd(
+        open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, kVariableMode));
+    if (!fd) return posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT);
+    // efivarfs takes the attributes and the data in one write().
+    ssize_t written = -1;
+    for (int interrupted = 0; interrupted < kMaxInterruptedRetries; ++interrupted) {
+        written = write(fd.get(), content.data(), content.size());
+        if (written >= 0 || errno != EINTR) break;
+    }
+    if (written < 0) return posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT);
+    if (static_cast<std::size_t>(written) != content.size()) return ERROR_WRITE_FAULT;
+    // efivarfs replaces the variable on write; an ordinary file keeps an older, longer tail.
+    struct statfs filesystem {};
+    if (fstatfs(fd.get(), &filesystem) == 0 &&
+        static_cast<unsigned long>(filesystem.f_type) != kEfivarfsMagic &&
+        ftruncate(fd.get(), static_cast<off_t>(content.size())) != 0) {
+        return posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT);
+    }
+    if (fd.reset() != 0) return posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT);
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+extern "C" {
+
+DWORD WINAPI GetFirmwareEnvironmentVariableExW(LPCWSTR lpName, LPCWSTR lpGuid, PVOID pBuffer,
+                                               DWORD nSize, PDWORD pdwAttribubutes) {
+    fs::path path;
+    if (const DWORD error = VariablePath(lpName, lpGuid, path); error != ERROR_SUCCESS) {
+        return Fail(error);
+    }
+    std::vector<BYTE> content;
+    if (const DWORD error = ReadVariableFile(path, content); error != ERROR_SUCCESS) {
+        return Fail(error);
+    }
+    // A variable without data has been deleted; efivarfs can show it for a moment.
+    if (content.size() <= kAttributeBytes) return Fail(ERROR_ENVVAR_NOT_FOUND);
+    const std::size_t dataSize = content.size() - kAttributeBytes;
+    if (dataSize > kMaxDataBytes) return Fail(ERROR_INVALID_DATA);
+    if (pBuffer == nullptr || nSize < dataSize) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    std::memcpy(pBuffer, content.data() + kAttributeBytes, dataSize);
+    if (pdwAttribubutes != nullptr) {
+        DWORD attributes = 0;
+        for (std::size_t i = 0; i < kAttributeBytes; ++i) {
+            attributes |= static_cast<DWORD>(content[i]) << (8 * i);
+        }
+        *pdwAttribubutes = attributes;
+    }
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(dataSize);
+}
+
+DWORD WINAPI GetFirmwareEnvironmentVariableW(LPCWSTR lpName, LPCWSTR lpGuid, PVOID pBuffer,
+                                             DWORD nSize) {
+    return GetFirmwareEnvironmentVariableExW(lpName, lpGuid, pBuffer, nSize, nullptr);
+}
+
+BOOL WINAPI SetFirmwareEnvironmentVariableExW(LPCWSTR lpName, LPCWSTR lpGuid, PVOID pValue,
+                                              DWORD nSize, DWORD dwAttributes) {
+    fs::path path;
+    if (const DWORD error = VariablePath(lpName, lpGuid, path); error != ERROR_SUCCESS) {
+        return static_cast<BOOL>(Fail(error));
+    }
+    if (nSize > kMaxDataBytes) return static_cast<BOOL>(Fail(ERROR_INVALID_PARAMETER));
+    if (pValue == nullptr && nSize != 0) return static_cast<BOOL>(Fail(ERROR_NOACCESS));
+    const DWORD error = WriteVariable(path, static_cast<const BYTE*>(pValue), nSize, dwAttributes);
+    if (error != ERROR_SUCCESS) return static_cast<BOOL>(Fail(error));
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+}
+
+BOOL WINAPI SetFirmwareEnvironmentVariableW(LPCWSTR lpName, LPCWSTR lpGuid, PVOID pValue,
+                                            DWORD nSize) {
+    return SetFirmwareEnvironmentVariableExW(lpName, lpGuid, pValue, nSize, kDefaultAttributes);
+}
+
+}  // extern "C"

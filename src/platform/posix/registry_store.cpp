@@ -1,0 +1,269 @@
+#include "platform/posix/registry_store.h"
+
+#include "platform/machine/machine_root.h"
+#include "platform/posix/kernel.h"
+#include "platform/posix/registry_text.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
+
+namespace posix {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kKeyFileSuffix = ".reg";
+constexpr std::string_view kTempSuffix = ".tmp-XXXXXX";
+constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH;
+constexpr mode_t kNewFolderMode = S_IRWXU | S_IRGRP | S_IXGRP | S_IROTH | S_IXOTH;
+constexpr mode_t kPermissionBits = S_IRWXU | S_IRWXG | S_IRWXO;
+constexpr int kMaxInterruptedRetries = 16;
+
+std::string ToPathText(std::u16string_view name) { return Utf16ToUtf8(name).value_or(""); }
+
+// The name under which `name` already exists in `folder` (as a subkey folder or a key file),
+// or `name` itself when it does not exist yet.
+std::string ExistingSpelling(const fs::path& folder, std::u16string_view name) {
+    const std::string given = ToPathText(name);
+    std::error_code error;
+    if (fs::exists(folder / (given + std::string(kKeyFileSuffix)), error) ||
+        fs::is_directory(folder / given, error)) {
+        return given;
+    }
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::string entry = it->path().filename().string();
+        if (entry.ends_with(kKeyFileSuffix)) {
+            entry.resize(entry.size() - kKeyFileSuffix.size());
+        } else if (!it->is_directory(error)) {
+            continue;
+        }
+        const auto spelled = Utf8ToUtf16(entry);
+        if (spelled && NamesEqual(*spelled, name)) return entry;
+    }
+    return given;
+}
+
+bool CanAccess(const fs::path& path, int mode) {
+    return faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0;
+}
+
+// errno after a failed call, as a registry result.
+DWORD LastErrno(DWORD fallback) { return ErrorFromErrno(errno, fallback); }
+
+DWORD ReadWholeFile(const fs::path& path, std::string& text) {
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    text.clear();
+    char buffer[4096];
+    int interrupted = 0;
+    while (true) {
+        const ssize_t got = read(fd.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR && ++interrupted < kMaxInterruptedRetries) continue;
+            return LastErrno(ERROR_REGISTRY_IO_FAILED);
+        }
+        if (got == 0) return ERROR_SUCCESS;
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+DWORD WriteAll(int fd, std::string_view text) {
+    int interrupted = 0;
+    while (!text.empty()) {
+        const ssize_t written = write(fd, text.data(), text.size());
+        if (written < 0) {
+            if (errno == EINTR && ++interrupted < kMaxInterruptedRetries) continue;
+            return LastErrno(ERROR_REGISTRY_IO_FAILED);
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return ERROR_SUCCESS;
+}
+
+// Holds an exclusive flock() on a folder for as long as it lives.
+class FolderLock {
+  public:
+    DWORD Acquire(const fs::path& folder) {
+        fd_ = UniqueFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!fd_) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+        int interrupted = 0;
+        while (flock(fd_.get(), LOCK_EX) != 0) {
+            if (errno != EINTR || ++interrupted >= kMaxInterruptedRetries) {
+                return LastErrno(ERROR_REGISTRY_IO_FAILED);
+            }
+        }
+        return ERROR_SUCCESS;
+    }
+    int fd() const { return fd_.get(); }
+
+  private:
+    UniqueFd fd_;  // closing the descriptor releases the lock
+};
+
+// Removes the temporary file unless it has been renamed into place.
+class TempFile {
+  public:
+    explicit TempFile(std::string path) : path_(std::move(path)) {}
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile() {
+        if (!kept_) unlink(path_.c_str());
+    }
+    char* path() { return path_.data(); }
+    void Keep() { kept_ = true; }
+
+  private:
+    std::string path_;
+    bool kept_ = false;
+};
+
+// Replaces `file` by `text`: temporary file in the same folder, flushed, renamed, folder flushed.
+DWORD ReplaceFile(int folderFd, const fs::path& file, std::string_view text) {
+    struct stat old {};
+    const bool hadFile = stat(file.c_str(), &old) == 0;
+
+    TempFile temp(file.string() + std::string(kTempSuffix));
+    UniqueFd fd(mkostemp(temp.path(), O_CLOEXEC));
+    if (!fd) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    if (fchmod(fd.get(), hadFile ? (old.st_mode & kPermissionBits) : kNewFileMode) != 0) {
+        return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    }
+    if (hadFile && (old.st_uid != geteuid() || old.st_gid != getegid())) {
+        // Keep the owner when an administrator rewrites somebody else's key; best effort.
+        (void)fchown(fd.get(), old.st_uid, old.st_gid);
+    }
+    if (const DWORD written = WriteAll(fd.get(), text); written != ERROR_SUCCESS) return written;
+    if (fsync(fd.get()) != 0 || fd.reset() != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    if (rename(temp.path(), file.c_str()) != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    temp.Keep();
+    if (fsync(folderFd) != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+fs::path RegistryStoreRoot() { return machine::PathUnderRoot("var/lib/cellkeeper-patch/registry"); }
+
+RegistryStore::RegistryStore(std::vector<std::u16string> names) : names_(std::move(names)) {
+    folder_ = RegistryStoreRoot();
+    std::string spelled;
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+        if (i > 0) {
+            folder_ /= spelled;
+            fullName_ += u'\\';
+        }
+        fullName_ += names_[i];
+        spelled = ExistingSpelling(folder_, names_[i]);
+    }
+    file_ = folder_ / (spelled + std::string(kKeyFileSuffix));
+    subkeys_ = folder_ / spelled;
+}
+
+DWORD RegistryStore::Check(bool write) const {
+    struct stat status {};
+    if (stat(file_.c_str(), &status) != 0) {
+        if (errno == ENOENT && IsHive()) return ERROR_SUCCESS;
+        return errno == ENOENT || errno == ENOTDIR ? ERROR_FILE_NOT_FOUND
+                                                   : LastErrno(ERROR_REGISTRY_IO_FAILED);
+    }
+    if (!S_ISREG(status.st_mode)) return ERROR_BADKEY;
+    if (!CanAccess(file_, R_OK)) return ERROR_ACCESS_DENIED;
+    // A change replaces the file, so it needs the folder as well as the file.
+    if (write && (!CanAccess(file_, W_OK) || !CanAccess(folder_, W_OK))) {
+        return ERROR_ACCESS_DENIED;
+    }
+    RegistryKeyFile key;
+    return Read(key);
+}
+
+DWORD RegistryStore::Read(RegistryKeyFile& key) const {
+    std::string text;
+    const DWORD result = ReadWholeFile(file_, text);
+    if (result == ERROR_FILE_NOT_FOUND && IsHive()) {
+        key = RegistryKeyFile{fullName_, {}};
+        return ERROR_SUCCESS;
+    }
+    if (result != ERROR_SUCCESS) return result;
+    auto parsed = ParseKeyFile(text);
+    // A file that names another key is as unusable as one that cannot be read at all.
+    if (!parsed || !NamesEqual(parsed->keyName, fullName_)) return ERROR_REGISTRY_CORRUPT;
+    key = std::move(*parsed);
+    return ERROR_SUCCESS;
+}
+
+DWORD RegistryStore::Create(bool& created) const {
+    created = false;
+    std::error_code error;
+    fs::create_directories(folder_, error);
+    if (error) return ErrorFromErrno(error.value(), ERROR_REGISTRY_IO_FAILED);
+    // Keys above this one get files of their own, so that they can be opened too.
+    if (names_.size() > 2) {
+        std::vector<std::u16string> parent(names_.begin(), names_.end() - 1);
+        bool parentCreated = false;
+        if (const DWORD result = RegistryStore(std::move(parent)).Create(parentCreated);
+            result != ERROR_SUCCESS) {
+            return result;
+        }
+    }
+    if (IsHive()) return Check(/*write=*/false);
+
+    FolderLock lock;
+    if (const DWORD result = lock.Acquire(folder_); result != ERROR_SUCCESS) return result;
+    if (access(file_.c_str(), F_OK) == 0) return ERROR_SUCCESS;
+    if (errno != ENOENT) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    const DWORD result = ReplaceFile(lock.fd(), file_, FormatKeyFile({fullName_, {}}));
+    created = result == ERROR_SUCCESS;
+    return result;
+}
+
+DWORD RegistryStore::Update(const std::function<DWORD(RegistryKeyFile&)>& change) const {
+    if (IsHive()) {
+        std::error_code error;
+        fs::create_directories(folder_, error);
+        if (error) return ErrorFromErrno(error.value(), ERROR_REGISTRY_IO_FAILED);
+    }
+    FolderLock lock;
+    if (const DWORD result = lock.Acquire(folder_); result != ERROR_SUCCESS) {
+        return result == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : result;
+    }
+    RegistryKeyFile key;
+    if (const DWORD result = Read(key); result != ERROR_SUCCESS) {
+        return result == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : result;
+    }
+    if (const DWORD result = change(key); result != ERROR_SUCCESS) return result;
+    return ReplaceFile(lock.fd(), file_, FormatKeyFile(key));
+}
+
+DWORD RegistryStore::DeleteTree() const {
+    if (IsHive()) return ERROR_ACCESS_DENIED;
+    FolderLock lock;
+    if (const DWORD result = lock.Acquire(folder_); result != ERROR_SUCCESS) return result;
+    std::error_code error;
+    const bool hadSubkeys = fs::remove_all(subkeys_, error) > 0;
+    if (error) return ErrorFromErrno(error.value(), ERROR_REGISTRY_IO_FAILED);
+    if (unlink(file_.c_str()) != 0) {
+        if (errno != ENOENT) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+        if (!hadSubkeys) return ERROR_FILE_NOT_FOUND;
+    }
+    if (fsync(lock.fd()) != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    return ERROR_SUCCESS;
+}
+
+DWORD RegistryStore::Clear() const {
+    std::error_code error;
+    fs::remove_all(subkeys_, error);
+    if (error) return ErrorFromErrno(error.value(), ERROR_REGISTRY_IO_FAILED);
+    return Update([](RegistryKeyFile& key) {
+        key.values.clear();
+        return static_cast<DWORD>(ERROR_SUCCESS);
+    });
+}
+
+}  // namespace posix

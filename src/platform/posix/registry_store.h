@@ -1,0 +1,67 @@
+// The file store behind the registry of the Linux layer. Key <hive>\A\B is the file
+// <store>/<hive>/A/B.reg and its subkeys live in the folder <store>/<hive>/A/B/, where <store>
+// is var/lib/cellkeeper-patch/registry under the machine root. Names are found without regard
+// to ASCII letter case and keep the case they were created with.
+//
+// Every change is a read-modify-write under an exclusive flock() on the key's folder, written
+// to a temporary file in the same folder, flushed, renamed over the key file and the folder
+// flushed: a crash leaves the old file or the new one, never a mix, and two writers at the same
+// moment cannot lose each other's values. A file that cannot be parsed is reported as
+// ERROR_REGISTRY_CORRUPT and never written.
+#pragma once
+
+#include "platform/posix/registry_format.h"
+#include "platform/posix/win_types.h"
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace posix {
+
+class RegistryStore {
+  public:
+    // `names`: the hive's name ("HKEY_LOCAL_MACHINE"), then each subkey name.
+    explicit RegistryStore(std::vector<std::u16string> names);
+
+    // The full key name as it appears in brackets.
+    const std::u16string& fullName() const { return fullName_; }
+    const std::filesystem::path& file() const { return file_; }
+
+    // True for the hive itself, which exists without a file of its own.
+    bool IsHive() const { return names_.size() == 1; }
+
+    // ERROR_SUCCESS when the key exists, can be parsed and allows the access asked for
+    // (`write`: changing its values), else ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED,
+    // ERROR_REGISTRY_CORRUPT...
+    DWORD Check(bool write) const;
+
+    // Creates the key and every missing key above it; `created` tells whether it was new.
+    DWORD Create(bool& created) const;
+
+    // Reads the key's values.
+    DWORD Read(RegistryKeyFile& key) const;
+
+    // Applies `change` to the key under the lock and writes the result, unless `change` returns
+    // an error. ERROR_KEY_DELETED when the key's file has gone.
+    DWORD Update(const std::function<DWORD(RegistryKeyFile&)>& change) const;
+
+    // Removes the key's file and everything below it.
+    DWORD DeleteTree() const;
+
+    // Removes the key's values and every key below it; the key itself stays.
+    DWORD Clear() const;
+
+  private:
+    std::vector<std::u16string> names_;
+    std::u16string fullName_;
+    std::filesystem::path folder_;   // the folder that holds the key file
+    std::filesystem::path file_;     // <folder>/<name>.reg
+    std::filesystem::path subkeys_;  // <folder>/<name>/
+};
+
+// The store's top folder under the machine root.
+std::filesystem::path RegistryStoreRoot();
+
+}  // namespace posix
