@@ -63,7 +63,7 @@ using wbem::WbemObjectBuilder;
 
 // One namespace of the fake: its classes, instances and methods.
 class FakeNamespace {
-public:
+  public:
     // What a method call does: read the input object, hand out the output object (or leave it
     // empty: no output) and return the call's result.
     using MethodHandler =
@@ -89,14 +89,14 @@ public:
     FakeNamespace& MethodWithoutOutput(std::wstring_view method);
     FakeNamespace& OnMethod(std::wstring_view method, MethodHandler handler);
 
-private:
+  private:
     friend class FakeWmi;
     explicit FakeNamespace(std::shared_ptr<fake_wmi_detail::NamespaceState> state);
     std::shared_ptr<fake_wmi_detail::NamespaceState> state_;
 };
 
 class FakeWmi {
-public:
+  public:
     FakeWmi();
     ~FakeWmi();
     FakeWmi(const FakeWmi&) = delete;
@@ -129,7 +129,7 @@ public:
     HRESULT InitResult() const { return initResult_; }
     HRESULT RegisterResult() const { return registerResult_; }
 
-private:
+  private:
     std::shared_ptr<fake_wmi_detail::State> state_;
     HRESULT initResult_ = E_FAIL;
     HRESULT registerResult_ = E_FAIL;

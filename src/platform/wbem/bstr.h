@@ -10,7 +10,7 @@
 namespace wbem {
 
 class Bstr {
-public:
+  public:
     Bstr() = default;
     explicit Bstr(BSTR owned) : value_(owned) {}
     Bstr(const Bstr&) = delete;
@@ -35,7 +35,7 @@ public:
     BSTR get() const { return value_; }
     BSTR detach() { return std::exchange(value_, nullptr); }
 
-private:
+  private:
     BSTR value_ = nullptr;
 };
 

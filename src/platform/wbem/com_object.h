@@ -12,11 +12,11 @@ namespace wbem {
 
 // Reference count of one COM object. It starts at 1: the reference its factory hands out.
 class RefCount {
-public:
+  public:
     ULONG Add() { return ++count_; }
     ULONG Drop() { return --count_; }
 
-private:
+  private:
     std::atomic<ULONG> count_{1};
 };
 
@@ -25,6 +25,12 @@ private:
 template <typename T, typename... Args>
 ComPtr<T> MakeComObject(Args&&... args) {
     return ComPtr<T>(new T(std::forward<Args>(args)...));
+}
+
+// A WMI status code as an HRESULT (the SDK declares them as an unsigned enumeration).
+template <typename Code>
+constexpr HRESULT Hr(Code code) {
+    return static_cast<HRESULT>(code);
 }
 
 // Hands out `object` as the interface `riid` through QueryInterface, or fails with its code.

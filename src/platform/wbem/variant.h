@@ -12,7 +12,7 @@
 namespace wbem {
 
 class Variant {
-public:
+  public:
     Variant() noexcept;
     // Copies deeply; throws std::bad_alloc when the copy cannot be made.
     Variant(const Variant& other);
@@ -43,7 +43,7 @@ public:
     // Writes a deep copy into `destination`, which must hold no value that needs clearing.
     HRESULT CopyTo(VARIANT* destination) const;
 
-private:
+  private:
     VARIANT value_;
 };
 

@@ -17,7 +17,7 @@ namespace wbem {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class WbemEnumerator : public IEnumWbemClassObject {
-public:
+  public:
     explicit WbemEnumerator(std::vector<ComPtr<IWbemClassObject>> objects,
                             std::size_t position = 0);
 
@@ -34,13 +34,13 @@ public:
     HRESULT STDMETHODCALLTYPE Clone(IEnumWbemClassObject** copy) override;
     HRESULT STDMETHODCALLTYPE Skip(LONG timeout, ULONG count) override;
 
-protected:
+  protected:
     virtual ~WbemEnumerator();
 
     const std::vector<ComPtr<IWbemClassObject>>& Objects() const { return objects_; }
     std::size_t Position() const { return position_; }
 
-private:
+  private:
     RefCount refs_;
     std::vector<ComPtr<IWbemClassObject>> objects_;
     std::size_t position_;

@@ -24,7 +24,7 @@ struct WbemNamespaceRoute {
 bool IsSameNamespace(std::wstring_view requested, std::wstring_view served);
 
 // A new routing locator, handed out as `riid`.
-HRESULT CreateRoutingLocator(std::vector<WbemNamespaceRoute> routes,
-                             ComPtr<IWbemLocator> fallback, REFIID riid, void** object);
+HRESULT CreateRoutingLocator(std::vector<WbemNamespaceRoute> routes, ComPtr<IWbemLocator> fallback,
+                             REFIID riid, void** object);
 
 }  // namespace wbem

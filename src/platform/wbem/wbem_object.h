@@ -55,7 +55,7 @@ struct WbemObjectData {
     std::vector<std::wstring> keys;  // names of the key properties, in path order
     std::vector<WbemMethod> methods;
     std::wstring server = L".";
-    std::wstring nameSpace;           // for example root\cimv2; empty: the object has no path
+    std::wstring nameSpace;            // for example root\cimv2; empty: the object has no path
     std::optional<std::wstring> path;  // an explicit __PATH
 
     WbemProperty* FindProperty(std::wstring_view name);
@@ -76,7 +76,7 @@ CIMTYPE CimTypeForVariantType(VARTYPE vt);
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class WbemObject : public IWbemClassObject {
-public:
+  public:
     explicit WbemObject(WbemObjectData data);
 
     const WbemObjectData& Data() const { return data_; }
@@ -122,10 +122,10 @@ public:
                                                     IWbemQualifierSet** qualifiers) override;
     HRESULT STDMETHODCALLTYPE GetMethodOrigin(LPCWSTR method, BSTR* className) override;
 
-protected:
+  protected:
     virtual ~WbemObject();
 
-private:
+  private:
     // The value of a system property, or nothing for a name that is not one.
     std::optional<Variant> SystemProperty(std::wstring_view name) const;
     std::optional<std::wstring> RelativePath() const;

@@ -23,7 +23,7 @@
 namespace wbem {
 
 class WbemObjectBuilder {
-public:
+  public:
     // An instance of `className`.
     explicit WbemObjectBuilder(std::wstring_view className);
     // A class object (GetObject of the class name, source of SpawnInstance).
@@ -33,10 +33,10 @@ public:
 
     // A property without value (VT_NULL) of the given CIM type.
     WbemObjectBuilder& Declare(std::wstring_view name, CIMTYPE type);
-    WbemObjectBuilder& Set(std::wstring_view name, std::wstring_view text);       // CIM_STRING
-    WbemObjectBuilder& Set(std::wstring_view name, const wchar_t* text);          // CIM_STRING
-    WbemObjectBuilder& Set(std::wstring_view name, std::int32_t value);           // CIM_SINT32
-    WbemObjectBuilder& Set(std::wstring_view name, bool value);                   // CIM_BOOLEAN
+    WbemObjectBuilder& Set(std::wstring_view name, std::wstring_view text);  // CIM_STRING
+    WbemObjectBuilder& Set(std::wstring_view name, const wchar_t* text);     // CIM_STRING
+    WbemObjectBuilder& Set(std::wstring_view name, std::int32_t value);      // CIM_SINT32
+    WbemObjectBuilder& Set(std::wstring_view name, bool value);              // CIM_BOOLEAN
     WbemObjectBuilder& Set(std::wstring_view name, const std::vector<std::wstring>& items);
     WbemObjectBuilder& Set(std::wstring_view name, const std::vector<std::int32_t>& items);
     // Any value with the CIM type to report; the value is kept exactly as given.
@@ -57,7 +57,7 @@ public:
     const WbemObjectData& Data() const { return data_; }
     ComPtr<IWbemClassObject> Build() const;
 
-private:
+  private:
     WbemObjectData data_;
 };
 

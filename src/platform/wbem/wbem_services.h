@@ -42,7 +42,7 @@ struct WbemClass {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class WbemServices : public IWbemServices, public IClientSecurity {
-public:
+  public:
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -123,7 +123,7 @@ public:
     // The namespace as objects name it, for example root\cimv2.
     const std::wstring& NamespacePath() const { return nameSpace_; }
 
-protected:
+  protected:
     explicit WbemServices(std::wstring_view nameSpace);
     virtual ~WbemServices();
 
@@ -138,7 +138,7 @@ protected:
     virtual HRESULT MakeEnumerator(WbemInstances objects, IEnumWbemClassObject** enumerator);
     virtual ComPtr<IWbemClassObject> Deliver(ComPtr<IWbemClassObject> object);
 
-private:
+  private:
     RefCount refs_;
     std::wstring nameSpace_;
     std::vector<WbemClass> classes_;

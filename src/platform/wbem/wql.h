@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/wbem/wbem_text.h"
 
 #include <optional>
 #include <string>
@@ -27,8 +28,5 @@ struct WqlQuery {
 
 // Parses `text` into `query`; WBEM_S_NO_ERROR or WBEM_E_INVALID_QUERY.
 HRESULT ParseWql(std::wstring_view text, WqlQuery& query);
-
-// Letter-case-insensitive equality of names and texts (ASCII letters folded).
-bool SameText(std::wstring_view left, std::wstring_view right);
 
 }  // namespace wbem

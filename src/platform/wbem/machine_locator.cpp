@@ -1,0 +1,29 @@
+#include "platform/wbem/machine_locator.h"
+
+#include "platform/com_ptr.h"
+#include "platform/machine/providers.h"
+#include "platform/wbem/wbem_locator.h"
+
+#include <new>
+
+namespace machine {
+
+HRESULT CreateMachineLocator(REFIID riid, void** object) {
+    return CreateMachineLocator(nullptr, riid, object);
+}
+
+HRESULT CreateMachineLocator(IWbemLocator* fallback, REFIID riid, void** object) {
+    try {
+        std::vector<wbem::WbemNamespaceRoute> routes = {
+            {L"root\\cimv2", CreateCimv2Services},
+            {L"root\\Vantrel\\InstrumentedBIOS", CreateVendorBiosServices},
+        };
+        return wbem::CreateRoutingLocator(std::move(routes), ComPtr<IWbemLocator>::Share(fallback),
+                                          riid, object);
+    } catch (const std::bad_alloc&) {
+        if (object) *object = nullptr;
+        return E_OUTOFMEMORY;
+    }
+}
+
+}  // namespace machine

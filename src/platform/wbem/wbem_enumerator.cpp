@@ -1,0 +1,94 @@
+#include "platform/wbem/wbem_enumerator.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+namespace wbem {
+
+namespace {
+
+// A time-out is WBEM_INFINITE or a number of milliseconds.
+bool IsValidTimeout(LONG timeout) {
+    return timeout >= 0 || timeout == static_cast<LONG>(WBEM_INFINITE);
+}
+
+}  // namespace
+
+WbemEnumerator::WbemEnumerator(std::vector<ComPtr<IWbemClassObject>> objects, std::size_t position)
+    : objects_(std::move(objects)), position_(std::min(position, objects_.size())) {}
+
+WbemEnumerator::~WbemEnumerator() = default;
+
+HRESULT WbemEnumerator::QueryInterface(REFIID riid, void** object) {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumWbemClassObject)) {
+        *object = static_cast<IEnumWbemClassObject*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG WbemEnumerator::AddRef() { return refs_.Add(); }
+
+ULONG WbemEnumerator::Release() {
+    const ULONG left = refs_.Drop();
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT WbemEnumerator::Reset() {
+    position_ = 0;
+    return WBEM_S_NO_ERROR;
+}
+
+HRESULT WbemEnumerator::Next(LONG timeout, ULONG count, IWbemClassObject** objects,
+                             ULONG* returned) {
+    if (!objects || !returned || !IsValidTimeout(timeout)) return Hr(WBEM_E_INVALID_PARAMETER);
+    *returned = 0;
+    ULONG delivered = 0;
+    while (delivered < count && position_ < objects_.size()) {
+        objects[delivered++] = ComPtr<IWbemClassObject>(objects_[position_++]).detach();
+    }
+    *returned = delivered;
+    return delivered == count && count > 0 ? Hr(WBEM_S_NO_ERROR) : Hr(WBEM_S_FALSE);
+}
+
+HRESULT WbemEnumerator::NextAsync(ULONG /*count*/, IWbemObjectSink* /*sink*/) {
+    return Hr(WBEM_E_NOT_SUPPORTED);
+}
+
+HRESULT WbemEnumerator::Clone(IEnumWbemClassObject** copy) {
+    if (!copy) return Hr(WBEM_E_INVALID_PARAMETER);
+    *copy = nullptr;
+    try {
+        *copy = MakeComObject<WbemEnumerator>(objects_, position_).detach();
+        return WBEM_S_NO_ERROR;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT WbemEnumerator::Skip(LONG timeout, ULONG count) {
+    if (!IsValidTimeout(timeout)) return Hr(WBEM_E_INVALID_PARAMETER);
+    const std::size_t left = objects_.size() - position_;
+    const std::size_t skipped = std::min<std::size_t>(count, left);
+    position_ += skipped;
+    return skipped == count ? Hr(WBEM_S_NO_ERROR) : Hr(WBEM_S_FALSE);
+}
+
+HRESULT CreateWbemEnumerator(std::vector<ComPtr<IWbemClassObject>> objects,
+                             IEnumWbemClassObject** enumerator) {
+    if (!enumerator) return Hr(WBEM_E_INVALID_PARAMETER);
+    *enumerator = nullptr;
+    try {
+        *enumerator = MakeComObject<WbemEnumerator>(std::move(objects)).detach();
+        return WBEM_S_NO_ERROR;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+}  // namespace wbem
