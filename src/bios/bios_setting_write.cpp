@@ -65,7 +65,7 @@ HRESULT BiosConfigClient::PrepareMethodCall() {
 
 HRESULT BiosConfigClient::PutArgument(const std::wstring& name, const std::wstring& text) {
     if (inParams.Empty()) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
-    Variant value;
+    ScopedVariant value;
     BSTR copy = SysAllocString(text.c_str());
     if (!copy) _com_issue_error(E_OUTOFMEMORY);
     value.value.vt = VT_BSTR;
@@ -94,7 +94,7 @@ HRESULT BiosConfigClient::ExecuteMethod(const std::wstring& path) {
 
 HRESULT BiosConfigClient::ReadReturnCode(std::uint32_t& code) {
     if (outParams.Empty()) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
-    Variant value;
+    ScopedVariant value;
     HRESULT hr = outParams.object->Get(kReturnProperty.c_str(), /*lFlags=*/0, value.get(),
                                        /*pType=*/nullptr, /*plFlavor=*/nullptr);
     if (FAILED(hr)) return hr;

@@ -3,12 +3,12 @@
 
 #include "platform/platform.h"
 
-class Variant {
+class ScopedVariant {
   public:
-    Variant() { VariantInit(&value); }
-    ~Variant() { VariantClear(&value); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
+    ScopedVariant() { VariantInit(&value); }
+    ~ScopedVariant() { VariantClear(&value); }
+    ScopedVariant(const ScopedVariant&) = delete;
+    ScopedVariant& operator=(const ScopedVariant&) = delete;
 
     VARTYPE Type() const { return value.vt; }
     VARIANT* get() { return &value; }

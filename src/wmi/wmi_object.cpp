@@ -43,7 +43,7 @@ bool ReadIntegerElement(VARTYPE type, const void* elements, ULONG index, std::ui
 }  // namespace
 
 HRESULT WmiObject::GetString(const std::wstring& name, std::wstring& text) const {
-    Variant value;
+    ScopedVariant value;
     text.clear();
     if (!object) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
     HRESULT hr = object->Get(name.c_str(), /*lFlags=*/0, value.get(), /*pType=*/nullptr,
@@ -70,7 +70,7 @@ HRESULT WmiObject::GetString(const std::wstring& name, std::wstring& text) const
 
 HRESULT WmiObject::GetStringArray(const std::wstring& name, std::vector<std::wstring>& list) const {
     list.clear();  // keeps the capacity for the next read
-    Variant value;
+    ScopedVariant value;
     if (!object) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
     HRESULT hr = object->Get(name.c_str(), /*lFlags=*/0, value.get(), /*pType=*/nullptr,
                              /*plFlavor=*/nullptr);
@@ -98,7 +98,7 @@ HRESULT WmiObject::GetStringArray(const std::wstring& name, std::vector<std::wst
 HRESULT WmiObject::GetUInt16Array(const std::wstring& name,
                                   std::vector<std::uint16_t>& list) const {
     list.clear();
-    Variant value;
+    ScopedVariant value;
     if (!object) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
     HRESULT hr = object->Get(name.c_str(), /*lFlags=*/0, value.get(), /*pType=*/nullptr,
                              /*plFlavor=*/nullptr);
