@@ -73,7 +73,8 @@ class _bstr_t {
     BSTR* GetAddress();
     // Takes over s, freeing what was held.
     void Attach(BSTR s);
-    // Hands the BSTR to the caller; the _bstr_t is empty afterwards.
+    // Hands the BSTR to the caller; the _bstr_t is empty afterwards. Only for a string that
+    // no copy shares (otherwise the program ends, as with the real class).
     BSTR Detach() noexcept;
 
   private:
@@ -86,6 +87,7 @@ class _bstr_t {
 
         unsigned long AddRef() noexcept;
         unsigned long Release() noexcept;  // destroys itself at zero
+        unsigned long RefCount() const noexcept { return m_RefCount.load(); }
         BSTR& GetWString() noexcept { return m_wstr; }
         BSTR GetWString() const noexcept { return m_wstr; }
         unsigned int Length() const noexcept;

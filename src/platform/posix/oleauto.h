@@ -242,3 +242,9 @@ HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
 HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
 HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt);
 HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);
+
+// Linux layer only, for tests: the next successfulAllocations BSTR allocations succeed and every
+// later one fails, until this is called with a negative count.
+namespace posix_testing {
+void FailBstrAllocationsAfter(long successfulAllocations);
+}  // namespace posix_testing
