@@ -1,0 +1,382 @@
+// The Linux registry store itself: its files, their text, and what happens to them when they are
+// damaged, shared between processes or protected.
+#include "platform/platform.h"
+#include "support/machine_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kStoreFolder = "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE";
+constexpr const wchar_t* kKeyPath = L"SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch";
+constexpr const char* kKeyFile =
+    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
+    "Vantrel Cellkeeper Patch.reg";
+constexpr const char* kFileStart =
+    "Windows Registry Editor Version 5.00\n\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch]\n";
+constexpr REGSAM kAllAccess64 = KEY_ALL_ACCESS | KEY_WOW64_64KEY;
+constexpr uid_t kNobody = 65534;
+
+constexpr LSTATUS Code(DWORD error) { return static_cast<LSTATUS>(error); }
+
+// Runs `body` in a child process and gives back its exit code (-1 when it did not exit).
+int InChild(const std::function<int()>& body) {
+    const pid_t child = fork();
+    if (child == 0) _exit(body());
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+// Permission bits do not bind root, so a test that needs a refusal gives root up in its child.
+bool BecomeUnprivileged() {
+    if (geteuid() != 0) return true;
+    return setgroups(0, nullptr) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0;
+}
+
+class RegistryStoreTest : public testing::Test {
+  protected:
+    LSTATUS Open(HKEY& key, REGSAM access = kAllAccess64) {
+        return RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, access, &key);
+    }
+    LSTATUS Create(HKEY& key) {
+        return RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                               kAllAccess64, nullptr, &key, nullptr);
+    }
+    static LSTATUS SetDword(HKEY key, const wchar_t* name, DWORD value) {
+        return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                              sizeof value);
+    }
+    std::string KeyFileText() const { return machine_.ReadFile(kKeyFile).value_or("<missing>"); }
+
+    MachineTree machine_;
+};
+
+struct FormCase {
+    const char* name;
+    std::wstring valueName;
+    DWORD type;
+    std::vector<BYTE> bytes;  // the data, unless the type is REG_SZ
+    std::wstring text;        // REG_SZ data, as wchar_t text
+    DWORD size;               // cbData as given to RegSetValueExW
+    std::string line;         // the value's line in the file
+};
+
+// REG_SZ sizes count UTF-16 code units.
+DWORD Utf16BytesWithTerminator(const std::wstring& text) {
+    DWORD units = 1;
+    for (wchar_t c : text) units += c > 0xFFFF ? 2 : 1;
+    return units * 2;
+}
+
+FormCase Text(const char* name, std::wstring text, std::string line) {
+    const DWORD size = Utf16BytesWithTerminator(text);
+    return {name, L"Name", REG_SZ, {}, std::move(text), size, std::move(line)};
+}
+
+FormCase TextOfSize(const char* name, std::wstring text, DWORD size, std::string line) {
+    return {name, L"Name", REG_SZ, {}, std::move(text), size, std::move(line)};
+}
+
+FormCase Bytes(const char* name, std::wstring valueName, DWORD type, std::vector<BYTE> bytes,
+               std::string line) {
+    const auto size = static_cast<DWORD>(bytes.size());
+    return {name, std::move(valueName), type, std::move(bytes), L"", size, std::move(line)};
+}
+
+class RegistryFormTest : public RegistryStoreTest, public testing::WithParamInterface<FormCase> {};
+
+TEST_P(RegistryFormTest, ValueIsWrittenInItsExportForm) {
+    HKEY key = nullptr;
+    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    const FormCase& c = GetParam();
+    const BYTE* data =
+        c.type == REG_SZ ? reinterpret_cast<const BYTE*>(c.text.c_str()) : c.bytes.data();
+    ASSERT_EQ(RegSetValueExW(key, c.valueName.c_str(), 0, c.type, data, c.size),
+              Code(ERROR_SUCCESS));
+    RegCloseKey(key);
+    EXPECT_EQ(KeyFileText(), std::string(kFileStart) + c.line + "\n");
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Forms, RegistryFormTest, testing::Values(
+    Text("QuotedText", L"say \"hi\" C:\\x", R"("Name"="say \"hi\" C:\\x")"),
+    Text("EmptyText", L"", R"("Name"="")"),
+    Text("TextBeyondTheBmp", L"\U0001F600", "\"Name\"=\"\xF0\x9F\x98\x80\""),
+    Text("TextWithNewline", L"a\nb", R"("Name"=hex(1):61,00,0a,00,62,00,00,00)"),
+    Text("TextWithDelete", L"a\x7f", R"("Name"=hex(1):61,00,7f,00,00,00)"),
+    TextOfSize("TextWithoutTerminator", L"ab", 4, R"("Name"=hex(1):61,00,62,00)"),
+    TextOfSize("TextOfOddSize", L"ab", 3, R"("Name"=hex(1):61,00,62)"),
+    TextOfSize("TextWithInnerZero", std::wstring(L"a\0b", 3), 8,
+               R"("Name"=hex(1):61,00,00,00,62,00,00,00)"),
+    Bytes("Dword", L"Status", REG_DWORD, {0x2a, 0, 0, 0}, R"("Status"=dword:0000002a)"),
+    Bytes("DwordAllBits", L"Status", REG_DWORD, {0xff, 0xff, 0xff, 0xff},
+          R"("Status"=dword:ffffffff)"),
+    Bytes("DwordOfEightBytes", L"Status", REG_DWORD, {1, 2, 3, 4, 5, 6, 7, 8},
+          R"("Status"=hex(4):01,02,03,04,05,06,07,08)"),
+    Bytes("Qword", L"DateRun", REG_QWORD, {0x2a, 0, 0, 0, 0, 0, 0, 0x80},
+          R"("DateRun"=hex(b):2a,00,00,00,00,00,00,80)"),
+    Bytes("NameWithQuoteAndBackslash", L"a\"b\\c", REG_DWORD, {1, 0, 0, 0},
+          R"("a\"b\\c"=dword:00000001)"),
+    Bytes("DefaultValue", L"", REG_DWORD, {1, 0, 0, 0}, "@=dword:00000001")),
+    CaseName());
+// clang-format on
+
+TEST_F(RegistryStoreTest, ValuesOfEveryFormReadBackAndSurviveAnotherWrite) {
+    const std::string unknownLines =
+        "\"Binary\"=hex:01,02,ff\n"
+        "\"None\"=hex(0):\n"
+        "\"Expand\"=hex(2):25,00,41,00,25,00,00,00\n"
+        "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"
+        "\"Big\"=hex(5):00,00,00,2a\n";
+    machine_.WriteFile(kKeyFile, std::string(kFileStart) + "\"Text\"=\"x\\\\y\"\n" + unknownLines +
+                                     "\"Wrapped\"=hex(b):2a,00,00,00,\\\n" + "  00,00,00,00\n");
+    HKEY key = nullptr;
+    ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
+
+    wchar_t text[16] = {};
+    DWORD size = sizeof text;
+    ASSERT_EQ(RegGetValueW(key, nullptr, L"Text", RRF_RT_REG_SZ, nullptr, text, &size),
+              Code(ERROR_SUCCESS));
+    EXPECT_EQ(std::wstring(text), L"x\\y");
+
+    ULONGLONG wrapped = 0;
+    size = sizeof wrapped;
+    ASSERT_EQ(RegGetValueW(key, nullptr, L"Wrapped", RRF_RT_REG_QWORD, nullptr, &wrapped, &size),
+              Code(ERROR_SUCCESS));
+    EXPECT_EQ(wrapped, 42u);
+
+    BYTE binary[8] = {};
+    DWORD type = 0;
+    size = sizeof binary;
+    ASSERT_EQ(RegGetValueW(key, nullptr, L"Binary", RRF_RT_ANY, &type, binary, &size),
+              Code(ERROR_SUCCESS));
+    EXPECT_EQ(type, REG_BINARY);
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(binary[2], 0xff);
+
+    ASSERT_EQ(SetDword(key, L"Status", 0), Code(ERROR_SUCCESS));
+    RegCloseKey(key);
+    EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Text\"=\"x\\\\y\"\n" + unknownLines +
+                                 "\"Wrapped\"=hex(b):2a,00,00,00,00,00,00,00\n"
+                                 "\"Status\"=dword:00000000\n");
+}
+
+TEST_F(RegistryStoreTest, AValueKeepsTheNameItWasFirstWrittenWith) {
+    HKEY key = nullptr;
+    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(SetDword(key, L"Status", 1), Code(ERROR_SUCCESS));
+    ASSERT_EQ(SetDword(key, L"STATUS", 2), Code(ERROR_SUCCESS));
+    RegCloseKey(key);
+    EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Status\"=dword:00000002\n");
+}
+
+TEST_F(RegistryStoreTest, CreatingAKeyGivesEveryKeyAboveItAFile) {
+    HKEY key = nullptr;
+    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    RegCloseKey(key);
+    EXPECT_EQ(KeyFileText(), kFileStart);
+    EXPECT_EQ(machine_.ReadFile(std::string(kStoreFolder) + "/SOFTWARE/Vantrel.reg"),
+              "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel]\n");
+    HKEY parent = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_READ, &parent),
+              Code(ERROR_SUCCESS));
+    RegCloseKey(parent);
+}
+
+struct BadNameCase {
+    const char* name;
+    const wchar_t* path;
+};
+
+class RegistryBadNameTest : public RegistryStoreTest,
+                            public testing::WithParamInterface<BadNameCase> {};
+
+// Key names become file names: none of these may reach outside the store.
+TEST_P(RegistryBadNameTest, KeyNameThatIsNoFileNameIsRefused) {
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, GetParam().path, 0, nullptr,
+                              REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, &key, nullptr),
+              Code(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(key, nullptr);
+    EXPECT_FALSE(std::filesystem::exists(machine_.Path("var/lib/cellkeeper-patch/escaped.reg")));
+    EXPECT_FALSE(std::filesystem::exists(machine_.Path("var/lib/cellkeeper-patch/registry/x")));
+}
+
+INSTANTIATE_TEST_SUITE_P(BadNames, RegistryBadNameTest,
+                         testing::Values(BadNameCase{"Slash", L"SOFTWARE\\a/b"},
+                                         BadNameCase{"DotDot", L"..\\..\\escaped"},
+                                         BadNameCase{"Dot", L"SOFTWARE\\.\\x"},
+                                         BadNameCase{"Newline", L"SOFTWARE\\a\nb"}),
+                         CaseName());
+
+struct CorruptCase {
+    const char* name;
+    std::string text;
+};
+
+class RegistryCorruptTest : public RegistryStoreTest,
+                            public testing::WithParamInterface<CorruptCase> {};
+
+// A store that cannot be parsed is an error, and the file stays exactly as it was.
+TEST_P(RegistryCorruptTest, UnparsableFileIsReportedAndLeftAlone) {
+    const std::string& text = GetParam().text;
+    machine_.WriteFile(kKeyFile, text);
+    HKEY key = nullptr;
+    EXPECT_EQ(Open(key), Code(ERROR_REGISTRY_CORRUPT));
+    EXPECT_EQ(key, nullptr);
+    EXPECT_EQ(Create(key), Code(ERROR_REGISTRY_CORRUPT));
+    EXPECT_EQ(key, nullptr);
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kKeyPath, L"Status", RRF_RT_REG_DWORD, nullptr,
+                           &value, &size),
+              Code(ERROR_REGISTRY_CORRUPT));
+    EXPECT_EQ(KeyFileText(), text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Corrupt, RegistryCorruptTest,
+    testing::Values(
+        CorruptCase{"Empty", ""}, CorruptCase{"Garbage", "\x01\x02garbage\n"},
+        CorruptCase{"NoHeader",
+                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper "
+                    "Patch]\n\"Status\"=dword:00000000\n"},
+        CorruptCase{"NoKeyLine", "Windows Registry Editor Version 5.00\n\n\"Status\"=dword:0\n"},
+        CorruptCase{"OtherKey",
+                    "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\"
+                    "SOFTWARE\\Other]\n"},
+        CorruptCase{"TwoKeys", std::string(kFileStart) + "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n"},
+        CorruptCase{"TruncatedLine", std::string(kFileStart) + "\"Status\"=dwo"},
+        CorruptCase{"DwordTooLong", std::string(kFileStart) + "\"Status\"=dword:123456789\n"},
+        CorruptCase{"BadHexByte", std::string(kFileStart) + "\"DateRun\"=hex(b):2a,0g\n"},
+        CorruptCase{"UnknownEscape", std::string(kFileStart) + "\"Name\"=\"a\\nb\"\n"},
+        CorruptCase{"UnclosedQuote", std::string(kFileStart) + "\"Name\"=\"abc\n"},
+        CorruptCase{"TextAfterQuote", std::string(kFileStart) + "\"Name\"=\"abc\" x\n"},
+        CorruptCase{"InvalidUtf8", std::string(kFileStart) + "\"Name\"=\"\xC3\x28\"\n"},
+        CorruptCase{"DuplicateName",
+                    std::string(kFileStart) + "\"Status\"=dword:1\n\"STATUS\"=dword:2\n"},
+        CorruptCase{"DeletionMarker", std::string(kFileStart) + "\"Status\"=-\n"}),
+    CaseName());
+
+TEST_F(RegistryStoreTest, WriteToAKeyWhoseFileWasDamagedMeanwhileChangesNothing) {
+    HKEY key = nullptr;
+    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    const std::string damaged = std::string(kFileStart) + "\"Status\"=dword:zz\n";
+    machine_.WriteFile(kKeyFile, damaged);
+    EXPECT_EQ(SetDword(key, L"Status", 1), Code(ERROR_REGISTRY_CORRUPT));
+    RegCloseKey(key);
+    EXPECT_EQ(KeyFileText(), damaged);
+}
+
+// A crash between writing the temporary file and renaming it leaves that file behind.
+TEST_F(RegistryStoreTest, LeftoverTemporaryFileLeavesTheKeyIntact) {
+    machine_.WriteFile(kKeyFile, std::string(kFileStart) + "\"Status\"=dword:00000003\n");
+    const std::string leftover = std::string(kKeyFile) + ".tmp-AbCdEf";
+    machine_.WriteFile(leftover, std::string(kFileStart) + "\"Status\"=dwo");
+
+    HKEY key = nullptr;
+    ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    ASSERT_EQ(RegGetValueW(key, nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &value, &size),
+              Code(ERROR_SUCCESS));
+    EXPECT_EQ(value, 3u);
+    ASSERT_EQ(SetDword(key, L"NumBatteries", 1), Code(ERROR_SUCCESS));
+    RegCloseKey(key);
+
+    EXPECT_EQ(KeyFileText(), std::string(kFileStart) +
+                                 "\"Status\"=dword:00000003\n\"NumBatteries\"=dword:00000001\n");
+    // The write left no temporary file of its own; the old one is nobody's business.
+    std::vector<std::string> names;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(machine_.Path(kKeyFile).parent_path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Vantrel Cellkeeper Patch.reg",
+                                               "Vantrel Cellkeeper Patch.reg.tmp-AbCdEf"}));
+}
+
+TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
+    HKEY key = nullptr;
+    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    RegCloseKey(key);
+    constexpr DWORD kWrites = 60;
+    auto writer = [](wchar_t prefix) {
+        return [prefix]() {
+            HKEY own = nullptr;
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, kAllAccess64, &own) != 0) return 1;
+            for (DWORD i = 0; i < kWrites; ++i) {
+                const std::wstring name = prefix + std::to_wstring(i);
+                if (SetDword(own, name.c_str(), i) != 0) return 2;
+            }
+            return 0;
+        };
+    };
+    const pid_t first = fork();
+    if (first == 0) _exit(writer(L'A')());
+    const int second = InChild(writer(L'B'));
+    int firstStatus = 0;
+    ASSERT_EQ(waitpid(first, &firstStatus, 0), first);
+    ASSERT_TRUE(WIFEXITED(firstStatus));
+    EXPECT_EQ(WEXITSTATUS(firstStatus), 0);
+    EXPECT_EQ(second, 0);
+
+    ASSERT_EQ(Open(key, KEY_READ), Code(ERROR_SUCCESS));
+    for (const wchar_t prefix : {L'A', L'B'}) {
+        for (DWORD i = 0; i < kWrites; ++i) {
+            const std::wstring name = prefix + std::to_wstring(i);
+            DWORD value = kWrites;
+            DWORD size = sizeof value;
+            ASSERT_EQ(
+                RegGetValueW(key, nullptr, name.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size),
+                Code(ERROR_SUCCESS))
+                << "value " << std::string(name.begin(), name.end()) << " was lost";
+            EXPECT_EQ(value, i);
+        }
+    }
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryStoreTest, KeyThatMayNotBeWrittenIsDeniedForAllAccessButReadable) {
+    machine_.WriteFile(kKeyFile, std::string(kFileStart) + "\"Status\"=dword:00000000\n");
+    ASSERT_EQ(chmod(machine_.Path(kKeyFile).c_str(), S_IRUSR | S_IRGRP | S_IROTH), 0);
+    ASSERT_EQ(chmod(machine_.Path(kKeyFile).parent_path().c_str(),
+                    S_IRUSR | S_IXUSR | S_IRGRP | S_IXGRP | S_IROTH | S_IXOTH),
+              0);
+    const int result = InChild([] {
+        if (!BecomeUnprivileged()) return 100;
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, kAllAccess64, &key) !=
+            Code(ERROR_ACCESS_DENIED)) {
+            return 1;
+        }
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            kAllAccess64, nullptr, &key, nullptr) != Code(ERROR_ACCESS_DENIED)) {
+            return 2;
+        }
+        // A new key in a folder that may not be written is denied too.
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Vantrel\\Other", 0, nullptr,
+                            REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, &key,
+                            nullptr) != Code(ERROR_ACCESS_DENIED)) {
+            return 3;
+        }
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ, &key) != 0) return 4;
+        RegCloseKey(key);
+        return 0;
+    });
+    EXPECT_EQ(result, 0) << "1/2: open/create for all access, 3: new key, 4: read, 100: setuid";
+}
+
+}  // namespace
