@@ -1,0 +1,201 @@
+// The whole run on machine trees of the Linux layer. Each test runs in a process of its own,
+// so the process-wide run status record is created afresh on the test's machine.
+#include "app/console.h"
+#include "app/run.h"
+#include "app/run_date.h"
+#include "app/run_status_record.h"
+#include "support/machine_tree.h"
+#include "support/test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kKeyFile =
+    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
+    "Vantrel Cellkeeper Patch.reg";
+constexpr const char* kVariableFile =
+    "sys/firmware/efi/efivars/cellkeeper_patch-994e9a98-28eb-4244-b5c6-1d92be5321bd";
+constexpr std::int64_t kEarlierRun = 1615881909;  // Tue Mar 16 08:05:09 2021 UTC
+constexpr const char* kBanner = "Vantrel Cellkeeper Patch\n";
+
+std::filesystem::path SampleMachine(const char* name) {
+    return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "examples" /
+           "machines" / name;
+}
+
+// The tool's key, opened by the test beside the run's own handle.
+class ToolKey {
+  public:
+    ToolKey() {
+        const std::wstring path = std::wstring(L"SOFTWARE\\Vantrel\\") + kToolKeyName;
+        result_ =
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &handle_, nullptr);
+    }
+    ~ToolKey() {
+        if (result_ == 0) RegCloseKey(handle_);
+    }
+    ToolKey(const ToolKey&) = delete;
+    ToolKey& operator=(const ToolKey&) = delete;
+
+    LONG result() const { return result_; }
+    void SetQword(const wchar_t* name, std::int64_t value) {
+        ASSERT_EQ(RegSetValueExW(handle_, name, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&value),
+                                 sizeof(value)),
+                  0);
+    }
+    void SetDword(const wchar_t* name, DWORD value) {
+        ASSERT_EQ(RegSetValueExW(handle_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                 sizeof(value)),
+                  0);
+    }
+    std::optional<std::int64_t> GetQword(const wchar_t* name) {
+        std::int64_t value = 0;
+        DWORD size = sizeof(value);
+        if (RegGetValueW(handle_, nullptr, name, RRF_RT_REG_QWORD, nullptr, &value, &size) != 0) {
+            return std::nullopt;
+        }
+        return value;
+    }
+    std::optional<DWORD> GetDword(const wchar_t* name) {
+        DWORD value = 0;
+        DWORD size = sizeof(value);
+        if (RegGetValueW(handle_, nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != 0) {
+            return std::nullopt;
+        }
+        return value;
+    }
+
+  private:
+    HKEY handle_ = nullptr;
+    LONG result_ = 0;
+};
+
+std::string VariableFile(std::uint32_t status) {
+    FirmwareRunRecord record;
+    record.recordSize = 24;
+    record.version = 1;
+    record.runTime = launchTime;
+    record.statusCode = status;
+    const FirmwareRunRecord::Bytes bytes = record.Serialize();
+    // efivarfs: the attribute word (non-volatile, runtime access) before the data.
+    return std::string("\x05\x00\x00\x00", 4) + std::string(bytes.begin(), bytes.end());
+}
+
+class RunTest : public testing::Test {
+  protected:
+    void SetUp() override { previousSink_ = SetConsoleSink(&output_); }
+    void TearDown() override { SetConsoleSink(previousSink_); }
+
+    int Run(std::vector<const wchar_t*> arguments = {}) {
+        arguments.insert(arguments.begin(), L"cellkeeper-patch");
+        return RunCellkeeperPatch(static_cast<int>(arguments.size()), arguments.data());
+    }
+
+    void UseSample(const char* name) { machine_.CopyTree(SampleMachine(name), ""); }
+
+    // An earlier run that ended with `status`, recorded in the registry alone.
+    void SettleInRegistry(DWORD status) {
+        ToolKey key;
+        ASSERT_EQ(key.result(), 0);
+        key.SetQword(L"DateRun", kEarlierRun);
+        key.SetDword(L"Status", status);
+    }
+
+    MachineTree machine_;
+    ScopedTimeZone zone_{"UTC0"};
+    std::string output_;
+
+  private:
+    std::string* previousSink_ = nullptr;
+};
+
+TEST_F(RunTest, BrokenRegistryStoreEndsWith35AndIsLeftAlone) {
+    machine_.WriteFile(kKeyFile, "not a registry file\n");
+    EXPECT_EQ(Run({L"/FORCE"}), 35);
+    EXPECT_EQ(output_, std::string(kBanner) +
+                           "FATAL ERROR: Unable to access required Windows registry; error code "
+                           "= 1015\n");
+    EXPECT_EQ(RunStatusRecord::Instance().statusCode, 35);
+    // The gate stops before the options are read.
+    EXPECT_FALSE(RunStatusRecord::Instance().force);
+    EXPECT_EQ(machine_.ReadFile(kKeyFile), "not a registry file\n");
+}
+
+TEST_F(RunTest, SettledRegistryRecordStopsTheRunWithoutWriting) {
+    UseSample("vantrel-notebook-no-efi");
+    SettleInRegistry(3);
+    const auto storeBefore = machine_.ReadFile(kKeyFile);
+    EXPECT_EQ(Run({L"/DEBUG"}), 0);
+    EXPECT_EQ(output_, std::string(kBanner) +
+                           "Patch was previously run on Tue Mar 16 08:05:09 2021\n"
+                           "Previous status code: 3\n\n");
+    EXPECT_EQ(machine_.ReadFile(kKeyFile), storeBefore);
+}
+
+TEST_F(RunTest, ForceGoesPastASettledRecordToThePatch) {
+    UseSample("no-bios-namespace");
+    SettleInRegistry(0);
+    // Without the vendor namespace the setting read raises the COM error: proof that the run
+    // went on, and nothing is persisted.
+    EXPECT_EQ(Run({L"/debug", L"/force"}), 33);
+    EXPECT_EQ(output_, std::string(kBanner) +
+                           "Patch was previously run on Tue Mar 16 08:05:09 2021\n"
+                           "Previous status code: 0\n\n"
+                           "FATAL ERROR: Application terminated abnormally\n");
+    EXPECT_TRUE(RunStatusRecord::Instance().force);
+    ToolKey key;
+    EXPECT_EQ(key.GetDword(L"Status"), 0u);
+}
+
+TEST_F(RunTest, FirstRunThatFailsKeepsDateRunButNoStatus) {
+    UseSample("no-bios-namespace");
+    EXPECT_EQ(Run(), 33);
+    EXPECT_EQ(output_, std::string(kBanner) + "FATAL ERROR: Application terminated abnormally\n");
+    ToolKey key;
+    EXPECT_EQ(key.GetQword(L"DateRun"), launchTime);
+    EXPECT_EQ(key.GetDword(L"Status"), std::nullopt);
+}
+
+TEST_F(RunTest, QualifyingNotebookIsPatchedAndBothRecordsAreWritten) {
+    UseSample("vantrel-notebook");
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(output_, std::string(kBanner) + "Patch successfully applied\n");
+    EXPECT_EQ(RunStatusRecord::Instance().statusCode, 0);
+    EXPECT_EQ(machine_.ReadFile(kVariableFile), VariableFile(0));
+    ToolKey key;
+    EXPECT_EQ(key.GetDword(L"Status"), 0u);
+    EXPECT_EQ(key.GetQword(L"DateRun"), launchTime);
+}
+
+TEST_F(RunTest, RefusedWriteIsRecordedAndExitsWithZero) {
+    UseSample("write-refused");
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(RunStatusRecord::Instance().statusCode, 36);
+    EXPECT_EQ(machine_.ReadFile(kVariableFile), VariableFile(36));
+    ToolKey key;
+    EXPECT_EQ(key.GetDword(L"Status"), 36u);
+}
+
+TEST_F(RunTest, FirmwareRecordOfASettledRunStopsTheNextRun) {
+    UseSample("vantrel-notebook");
+    machine_.WriteFile(kVariableFile, VariableFile(0));
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(output_, std::string(kBanner) + "Previous status code (from EFI variable): 0\n" +
+                           "Patch was previously run on " + ToUtf8(FormatRunDate(launchTime)) +
+                           "\n\n");
+    // Nothing is written: no "DateRun" in the firmware branch, no persisting.
+    EXPECT_EQ(machine_.ReadFile(kVariableFile), VariableFile(0));
+    ToolKey key;
+    EXPECT_EQ(key.GetQword(L"DateRun"), std::nullopt);
+    EXPECT_EQ(key.GetDword(L"Status"), std::nullopt);
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+// The run status record on the Linux layer's own registry store and efivarfs. Each test runs in
+// a process of its own, so the process-wide record and the firmware call cache start empty.
+#include "app/firmware_calls.h"
+#include "app/privilege.h"
+#include "app/run_date.h"
+#include "app/run_status_record.h"
+#include "support/machine_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+constexpr const char* kKeyFile =
+    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
+    "Vantrel Cellkeeper Patch.reg";
+constexpr const char* kVariableFile =
+    "sys/firmware/efi/efivars/cellkeeper_patch-994e9a98-28eb-4244-b5c6-1d92be5321bd";
+
+TEST(RunStatusRecordPosixTest, InstanceIsCreatedOnceOnTheToolKey) {
+    MachineTree machine;
+    RunStatusRecord& first = RunStatusRecord::Instance();
+    EXPECT_EQ(&first, &RunStatusRecord::Instance());
+    EXPECT_EQ(first.statusCode, 1);
+    EXPECT_FALSE(first.force);
+    EXPECT_EQ(first.registryKey.lastError, 0);
+    EXPECT_NE(first.registryKey.handle, nullptr);
+    EXPECT_EQ(first.registryKey.subkeyName, L"Vantrel Cellkeeper Patch");
+    EXPECT_TRUE(std::filesystem::exists(machine.Path(kKeyFile)));
+}
+
+TEST(RunStatusRecordPosixTest, BrokenStoreIsReportedNotReplaced) {
+    MachineTree machine;
+    machine.WriteFile(kKeyFile, "garbage");
+    RunStatusRecord record;
+    EXPECT_EQ(record.registryKey.lastError, static_cast<LONG>(ERROR_REGISTRY_CORRUPT));
+    EXPECT_EQ(record.registryKey.handle, nullptr);
+    EXPECT_EQ(machine.ReadFile(kKeyFile), "garbage");
+}
+
+TEST(RunStatusRecordPosixTest, PersistWritesTheVariableThroughEfivarfs) {
+    MachineTree machine;
+    machine.MakeFolder("sys/firmware/efi/efivars");
+    EnableSystemEnvironmentPrivilege();
+    RunStatusRecord record;
+    record.statusCode = 9;
+    EXPECT_TRUE(record.Persist());
+    // The extended calls were found in the layer's kernel32.
+    EXPECT_NE(firmwareCalls.getVariableEx, nullptr);
+    EXPECT_NE(firmwareCalls.setVariableEx, nullptr);
+
+    FirmwareRunRecord expected;
+    expected.recordSize = 24;
+    expected.version = 1;
+    expected.runTime = launchTime;
+    expected.statusCode = 9;
+    const FirmwareRunRecord::Bytes bytes = expected.Serialize();
+    EXPECT_EQ(machine.ReadFile(kVariableFile),
+              std::string("\x05\x00\x00\x00", 4) + std::string(bytes.begin(), bytes.end()));
+    EXPECT_EQ(record.ReadFirmwareRecord(), expected);
+}
+
+TEST(RunStatusRecordPosixTest, WithoutThePrivilegeOnlyTheRegistryIsWritten) {
+    MachineTree machine;
+    machine.MakeFolder("sys/firmware/efi/efivars");
+    RunStatusRecord record;
+    record.statusCode = 0;
+    EXPECT_FALSE(record.Persist());
+    EXPECT_EQ(record.registryKey.lastError, 0);
+    EXPECT_FALSE(std::filesystem::exists(machine.Path(kVariableFile)));
+}
+
+}  // namespace
