@@ -128,6 +128,7 @@ class WbemServices : public IWbemServices, public IClientSecurity {
     virtual ~WbemServices();
 
     void AddClass(WbemClass row);
+    void ClearClasses() { classes_.clear(); }
     const WbemClass* FindClass(std::wstring_view name) const;
     // The class's instances as they are now, stamped with this namespace.
     HRESULT ProduceInstances(const WbemClass& row, WbemInstances& instances) const;
