@@ -377,6 +377,8 @@ TEST_F(RegistryStoreTest, KeyThatMayNotBeWrittenIsDeniedForAllAccessButReadable)
         return 0;
     });
     EXPECT_EQ(result, 0) << "1/2: open/create for all access, 3: new key, 4: read, 100: setuid";
+    // Writable again, so that the machine tree can be removed.
+    chmod(machine_.Path(kKeyFile).parent_path().c_str(), S_IRWXU);
 }
 
 }  // namespace

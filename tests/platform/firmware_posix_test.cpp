@@ -1,0 +1,222 @@
+// Firmware variables over efivarfs under the machine root: the file layout (4-byte attributes,
+// then the data), the Windows error codes, and the immutable flag that efivarfs puts on
+// variables.
+#include "platform/platform.h"
+#include "support/machine_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kEfivars = "sys/firmware/efi/efivars";
+constexpr const wchar_t* kName = L"cellkeeper_patch";
+constexpr const wchar_t* kGuid = L"{994E9A98-28EB-4244-B5C6-1D92BE5321BD}";
+constexpr const char* kFile =
+    "sys/firmware/efi/efivars/cellkeeper_patch-994e9a98-28eb-4244-b5c6-1d92be5321bd";
+constexpr DWORD kNonVolatileRuntime = 5;
+
+using GetEx = DWORD(WINAPI*)(LPCWSTR, LPCWSTR, PVOID, DWORD, PDWORD);
+using SetEx = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, PVOID, DWORD, DWORD);
+
+template <typename Function>
+Function Lookup(const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
+std::string Bytes(std::initializer_list<int> values) {
+    std::string bytes;
+    for (int v : values) bytes += static_cast<char>(v);
+    return bytes;
+}
+
+// The privilege as the run enables it (`attributes` SE_PRIVILEGE_ENABLED), or switched off (0).
+bool AdjustSystemEnvironment(DWORD attributes) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+        return false;
+    }
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = attributes;
+    const bool enabled = LookupPrivilegeValueW(nullptr, SE_SYSTEM_ENVIRONMENT_NAME,
+                                               &privileges.Privileges[0].Luid) &&
+                         AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
+                         GetLastError() == ERROR_SUCCESS;
+    CloseHandle(token);
+    return enabled;
+}
+
+class FirmwareTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        machine_.MakeFolder(kEfivars);
+        ASSERT_TRUE(AdjustSystemEnvironment(SE_PRIVILEGE_ENABLED));
+    }
+    std::string FileBytes() const { return machine_.ReadFile(kFile).value_or("<missing>"); }
+
+    MachineTree machine_;
+};
+
+TEST_F(FirmwareTest, PlainWriteStoresDefaultAttributesThenTheData) {
+    std::string data = Bytes({24, 0, 0, 0, 1, 0, 0, 0});
+    ASSERT_TRUE(SetFirmwareEnvironmentVariableW(kName, kGuid, data.data(),
+                                                static_cast<DWORD>(data.size())));
+    EXPECT_EQ(FileBytes(), Bytes({7, 0, 0, 0}) + data);
+
+    char buffer[16] = {};
+    ASSERT_EQ(GetFirmwareEnvironmentVariableW(kName, kGuid, buffer, sizeof buffer), data.size());
+    EXPECT_EQ(std::string(buffer, data.size()), data);
+}
+
+TEST_F(FirmwareTest, ExtendedCallsCarryTheAttributes) {
+    const auto set = Lookup<SetEx>("SetFirmwareEnvironmentVariableExW");
+    const auto get = Lookup<GetEx>("GetFirmwareEnvironmentVariableExW");
+    ASSERT_NE(set, nullptr);
+    ASSERT_NE(get, nullptr);
+
+    std::string data = Bytes({0xAB, 0xCD});
+    ASSERT_TRUE(set(kName, kGuid, data.data(), 2, kNonVolatileRuntime));
+    EXPECT_EQ(FileBytes(), Bytes({5, 0, 0, 0, 0xAB, 0xCD}));
+
+    char buffer[4] = {};
+    DWORD attributes = 0;
+    ASSERT_EQ(get(kName, kGuid, buffer, sizeof buffer, &attributes), 2u);
+    EXPECT_EQ(attributes, kNonVolatileRuntime);
+    EXPECT_EQ(std::string(buffer, 2), data);
+}
+
+TEST_F(FirmwareTest, ShorterWriteReplacesTheWholeVariable) {
+    machine_.WriteFile(kFile, Bytes({7, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}));
+    std::string data = Bytes({9});
+    ASSERT_TRUE(SetFirmwareEnvironmentVariableW(kName, kGuid, data.data(), 1));
+    EXPECT_EQ(FileBytes(), Bytes({7, 0, 0, 0, 9}));
+}
+
+TEST_F(FirmwareTest, WriteOfNoDataDeletesTheVariable) {
+    machine_.WriteFile(kFile, Bytes({7, 0, 0, 0, 1}));
+    ASSERT_TRUE(SetFirmwareEnvironmentVariableW(kName, kGuid, nullptr, 0));
+    EXPECT_FALSE(machine_.ReadFile(kFile).has_value());
+    EXPECT_FALSE(SetFirmwareEnvironmentVariableW(kName, kGuid, nullptr, 0));
+    EXPECT_EQ(GetLastError(), ERROR_ENVVAR_NOT_FOUND);
+}
+
+TEST_F(FirmwareTest, BufferTooSmallAsksForMore) {
+    machine_.WriteFile(kFile, Bytes({7, 0, 0, 0}) + std::string(2000, 'x'));
+    std::vector<char> buffer(1024);
+    EXPECT_EQ(GetFirmwareEnvironmentVariableW(kName, kGuid, buffer.data(), 1024), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    buffer.resize(2000);
+    EXPECT_EQ(GetFirmwareEnvironmentVariableW(kName, kGuid, buffer.data(), 2000), 2000u);
+}
+
+TEST_F(FirmwareTest, LowerCaseGuidNamesTheSameVariable) {
+    machine_.WriteFile(kFile, Bytes({7, 0, 0, 0, 42}));
+    char buffer[4] = {};
+    EXPECT_EQ(GetFirmwareEnvironmentVariableW(kName, L"{994e9a98-28eb-4244-b5c6-1d92be5321bd}",
+                                              buffer, sizeof buffer),
+              1u);
+    EXPECT_EQ(buffer[0], 42);
+}
+
+struct FailureCase {
+    const char* name;
+    std::optional<std::string> file;  // the variable's file, when there is one
+    const wchar_t* guid;
+    DWORD error;
+};
+
+class FirmwareFailureTest : public FirmwareTest, public testing::WithParamInterface<FailureCase> {};
+
+TEST_P(FirmwareFailureTest, ReadFailsWithTheWindowsCode) {
+    const FailureCase& c = GetParam();
+    if (c.file) machine_.WriteFile(kFile, *c.file);
+    char buffer[64] = {};
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(GetFirmwareEnvironmentVariableW(kName, c.guid, buffer, sizeof buffer), 0u);
+    EXPECT_EQ(GetLastError(), c.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, FirmwareFailureTest,
+    testing::Values(
+        FailureCase{"Missing", std::nullopt, kGuid, ERROR_ENVVAR_NOT_FOUND},
+        // efivarfs can show a deleted variable as an empty file for a moment.
+        FailureCase{"EmptyFile", std::string(), kGuid, ERROR_ENVVAR_NOT_FOUND},
+        FailureCase{"AttributesOnly", std::string(4, '\7'), kGuid, ERROR_ENVVAR_NOT_FOUND},
+        FailureCase{"LargerThanAnyRealVariable", std::string(4 + 70000, 'x'), kGuid,
+                    ERROR_INVALID_DATA},
+        FailureCase{"GuidWithoutBraces", std::nullopt, L"994E9A98-28EB-4244-B5C6-1D92BE5321BD",
+                    ERROR_INVALID_PARAMETER},
+        FailureCase{"GuidWithBadDigit", std::nullopt, L"{994E9A98-28EB-4244-B5C6-1D92BE5321BG}",
+                    ERROR_INVALID_PARAMETER}),
+    CaseName());
+
+TEST_F(FirmwareTest, FirmwareWithoutVariablesIsAnInvalidFunction) {
+    std::filesystem::remove(machine_.Path(kEfivars));
+    char buffer[4] = {};
+    EXPECT_EQ(GetFirmwareEnvironmentVariableW(kName, kGuid, buffer, sizeof buffer), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_FUNCTION);
+    EXPECT_FALSE(SetFirmwareEnvironmentVariableW(kName, kGuid, buffer, sizeof buffer));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_FUNCTION);
+}
+
+TEST_F(FirmwareTest, NameWithASlashCannotLeaveTheFolder) {
+    char data = 1;
+    EXPECT_FALSE(SetFirmwareEnvironmentVariableW(L"../escaped", kGuid, &data, 1));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+// efivarfs marks variables immutable; a write must lift the flag and put it back.
+TEST_F(FirmwareTest, ImmutableVariableIsWrittenAndStaysImmutable) {
+    machine_.WriteFile(kFile, Bytes({7, 0, 0, 0, 1}));
+    const int fd = open(machine_.Path(kFile).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    int flags = 0;
+    const bool canMark = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                         (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    const int markError = errno;
+    if (!canMark) {
+        close(fd);
+        GTEST_SKIP() << "the temporary folder's filesystem or this user cannot set the immutable "
+                        "flag (errno "
+                     << markError << ")";
+    }
+
+    char data = 2;
+    const BOOL written = SetFirmwareEnvironmentVariableW(kName, kGuid, &data, 1);
+    const DWORD error = GetLastError();
+    ASSERT_EQ(ioctl(fd, FS_IOC_GETFLAGS, &flags), 0);
+    const bool stillImmutable = (flags & FS_IMMUTABLE_FL) != 0;
+    flags &= ~FS_IMMUTABLE_FL;
+    ioctl(fd, FS_IOC_SETFLAGS, &flags);  // so that the machine folder can be removed
+    close(fd);
+
+    EXPECT_TRUE(written) << "error " << error;
+    EXPECT_TRUE(stillImmutable);
+    EXPECT_EQ(FileBytes(), Bytes({7, 0, 0, 0, 2}));
+}
+
+TEST(FirmwareWithoutPrivilegeTest, EveryCallFailsWithPrivilegeNotHeld) {
+    MachineTree machine;
+    // Off, whatever an earlier test in this process did.
+    ASSERT_TRUE(AdjustSystemEnvironment(0));
+    machine.WriteFile(kFile, Bytes({7, 0, 0, 0, 1}));
+    char buffer[4] = {};
+    EXPECT_EQ(GetFirmwareEnvironmentVariableW(kName, kGuid, buffer, sizeof buffer), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_PRIVILEGE_NOT_HELD);
+    EXPECT_FALSE(SetFirmwareEnvironmentVariableW(kName, kGuid, buffer, 1));
+    EXPECT_EQ(GetLastError(), ERROR_PRIVILEGE_NOT_HELD);
+    EXPECT_EQ(machine.ReadFile(kFile), Bytes({7, 0, 0, 0, 1}));
+}
+
+}  // namespace
