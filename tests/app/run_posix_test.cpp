@@ -26,8 +26,7 @@ constexpr std::int64_t kEarlierRun = 1615881909;  // Tue Mar 16 08:05:09 2021 UT
 constexpr const char* kBanner = "Vantrel Cellkeeper Patch\n";
 
 std::filesystem::path SampleMachine(const char* name) {
-    return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "examples" /
-           "machines" / name;
+    return std::filesystem::path(CELLKEEPER_SOURCE_DIR) / "examples" / "machines" / name;
 }
 
 // The tool's key, opened by the test beside the run's own handle.

@@ -1,0 +1,136 @@
+// The built program on machine trees: exit codes, console lines and argument decoding as a
+// user sees them.
+#include "support/machine_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+constexpr const char* kKeyFolder =
+    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel";
+constexpr const char* kKeyFile =
+    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
+    "Vantrel Cellkeeper Patch.reg";
+// "DateRun" of Tue Mar 16 08:05:09 2021 UTC and "Status" 0: an earlier run settled the matter.
+constexpr const char* kSettledStore =
+    "Windows Registry Editor Version 5.00\n"
+    "\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch]\n"
+    "\"DateRun\"=hex(b):b5,66,50,60,00,00,00,00\n"
+    "\"Status\"=dword:00000000\n";
+
+struct Outcome {
+    int exitCode = -1;
+    std::string output;
+};
+
+// Runs the program with `arguments` (already quoted for the shell) on the machine that
+// CELLKEEPER_ROOT names, behind `prefix` (a command that changes the user) when one is given.
+Outcome RunProgram(const std::string& arguments, const std::string& prefix = "") {
+    const std::string command = "TZ=UTC0 " + prefix + "'" + CELLKEEPER_PATCH_EXE + "' " + arguments;
+    Outcome outcome;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        ADD_FAILURE() << "cannot start " << command;
+        return outcome;
+    }
+    std::array<char, 256> chunk{};
+    std::size_t read = 0;
+    while ((read = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) {
+        outcome.output.append(chunk.data(), read);
+    }
+    const int status = pclose(pipe);
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+std::filesystem::path SampleMachine(const char* name) {
+    return std::filesystem::path(CELLKEEPER_SOURCE_DIR) / "examples" / "machines" / name;
+}
+
+constexpr const char* kSettledLines =
+    "Vantrel Cellkeeper Patch\n"
+    "Patch was previously run on Tue Mar 16 08:05:09 2021\n"
+    "Previous status code: 0\n"
+    "\n";
+
+TEST(RunDriverE2eTest, KeyWithoutWriteAccessExitsWith34) {
+    MachineTree machine;
+    machine.WriteFile(kKeyFile, kSettledStore);
+    namespace fs = std::filesystem;
+    fs::permissions(machine.Path(kKeyFile),
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(machine.Path(kKeyFolder), fs::perms::owner_read | fs::perms::owner_exec |
+                                                  fs::perms::group_read | fs::perms::group_exec |
+                                                  fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(machine.Root(), fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::add);
+    // Root may write anything, so the program runs as an ordinary user then.
+    const std::string prefix =
+        geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    const Outcome outcome = RunProgram("/FORCE", prefix);
+    EXPECT_EQ(outcome.exitCode, 34);
+    EXPECT_EQ(outcome.output,
+              "Vantrel Cellkeeper Patch\n"
+              "FATAL ERROR: Unable to access required Windows registry; error code = 5\n");
+    fs::permissions(machine.Path(kKeyFolder), fs::perms::owner_all, fs::perm_options::add);
+    EXPECT_EQ(machine.ReadFile(kKeyFile), kSettledStore);
+}
+
+TEST(RunDriverE2eTest, BrokenStoreExitsWith35) {
+    MachineTree machine;
+    machine.WriteFile(kKeyFile, "[half a key\n");
+    const Outcome outcome = RunProgram("");
+    EXPECT_EQ(outcome.exitCode, 35);
+    EXPECT_EQ(outcome.output,
+              "Vantrel Cellkeeper Patch\n"
+              "FATAL ERROR: Unable to access required Windows registry; error code = 1015\n");
+    EXPECT_EQ(machine.ReadFile(kKeyFile), "[half a key\n");
+}
+
+struct ArgumentCase {
+    const char* name;
+    const char* arguments;
+    bool goesOn;
+};
+
+class ArgumentE2eTest : public testing::TestWithParam<ArgumentCase> {};
+
+// On a settled machine without the vendor namespace, a run that goes on past the previous-run
+// gate ends with the COM error of the setting read (33); one that stops exits with 0.
+TEST_P(ArgumentE2eTest, OnlyForceGoesPastTheGate) {
+    MachineTree machine;
+    machine.CopyTree(SampleMachine("no-bios-namespace"), "");
+    machine.WriteFile(kKeyFile, kSettledStore);
+    const Outcome outcome = RunProgram(GetParam().arguments);
+    if (GetParam().goesOn) {
+        EXPECT_EQ(outcome.exitCode, 33);
+        EXPECT_EQ(outcome.output,
+                  std::string(kSettledLines) + "FATAL ERROR: Application terminated abnormally\n");
+    } else {
+        EXPECT_EQ(outcome.exitCode, 0);
+        EXPECT_EQ(outcome.output, kSettledLines);
+    }
+    EXPECT_EQ(machine.ReadFile(kKeyFile), kSettledStore);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ArgumentE2eTest,
+    testing::Values(ArgumentCase{"None", "", false}, ArgumentCase{"MixedCase", "/FoRcE", true},
+                    ArgumentCase{"AmongOthers", "/DEBUG /force extra", true},
+                    ArgumentCase{"TrailingBlank", "'/FORCE '", false},
+                    ArgumentCase{"Dash", "-FORCE", false},
+                    // Bytes that are no text in the locale must not stop the run.
+                    ArgumentCase{"InvalidBytes", "\"$(printf '\\377\\376')\"", false},
+                    ArgumentCase{"InvalidBytesThenForce", "\"$(printf '\\377')\" /FORCE", true}),
+    [](const testing::TestParamInfo<ArgumentCase>& testCase) { return testCase.param.name; });
+
+}  // namespace
