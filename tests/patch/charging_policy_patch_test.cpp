@@ -1,0 +1,408 @@
+// The charging-policy patch on fake machines: every outcome with its console lines, status code
+// and whether the firmware was written.
+#include "app/console.h"
+#include "app/run_status_record.h"
+#include "patch/charging_policy_patch.h"
+#include "qualification/fake_machine.h"
+#include "support/machine_tree.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+constexpr wchar_t kOldValue[] = L"Maximize my battery duration";
+constexpr wchar_t kNewValue[] = L"Let Vantrel manage my battery charging";
+// A status no stage of the patch sets by itself, so a test sees whether it was touched.
+constexpr auto kStatusBefore = static_cast<std::int32_t>(RunStatusCode::PreviouslyRun);
+
+constexpr char kNotFoundLine[] = "BIOS setting 'Cellkeeper' not found; patch not applicable\n";
+constexpr char kErrorSettingLine[] =
+    "Error setting 'Cellkeeper' to 'Let Vantrel manage my battery charging'\n";
+
+// What the firmware does when SetBIOSSetting is called.
+struct Firmware {
+    std::uint32_t returnCode = 0;
+    // The "CurrentValue" that the next query shows after a successful call; the patch's value
+    // when unset.
+    const wchar_t* readBack = nullptr;
+};
+
+class ChargingPolicyPatchTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(RunStatusRecord::Instance().registryKey.lastError, ERROR_SUCCESS);
+        RunStatusRecord::Instance().statusCode = kStatusBefore;
+        SetConsoleSink(&console);
+    }
+    void TearDown() override { SetConsoleSink(nullptr); }
+
+    void Load(const Firmware& firmware) {
+        machine.LoadInto(wmi);
+        FakeNamespace vendorBios = wmi.Namespace(kVendorBios);
+        if (firmware.returnCode != 0) {
+            vendorBios.MethodReturns(L"SetBIOSSetting", Variant::UInt32(firmware.returnCode));
+            return;
+        }
+        const std::wstring shown = firmware.readBack != nullptr ? firmware.readBack : kNewValue;
+        vendorBios.OnMethod(
+            L"SetBIOSSetting",
+            [vendorBios, shown](IWbemClassObject*, ComPtr<IWbemClassObject>& out) mutable {
+                vendorBios.SetProperty(L"Vantrel_BIOSSetting", L"CurrentValue", shown);
+                out = WbemObjectBuilder::Parameters()
+                          .Set(L"Return", Variant::UInt32(0), CIM_UINT32)
+                          .Instance()
+                          .Build();
+                return S_OK;
+            });
+    }
+
+    std::int32_t Status() const { return RunStatusRecord::Instance().statusCode; }
+    std::size_t MethodCalls() const { return wmi.CallsStartingWith("ExecMethod").size(); }
+    bool QualificationRan() const {
+        return !wmi.CallsStartingWith("ConnectServer \\\\.\\root\\cimv2").empty();
+    }
+
+    MachineTree tree;  // first: the tool's key lives under its root on Linux
+    FakeWmi wmi;
+    FakeMachine machine;
+    std::string console;
+};
+
+struct OutcomeCase {
+    const char* name;
+    const wchar_t* currentValue;
+    bool force;
+    std::function<void(FakeMachine&)> change;
+    Firmware firmware;
+    const char* failingCall;
+    // Expected:
+    bool result;
+    std::int32_t status;
+    std::string lines;
+    bool qualified;  // the qualification ran
+    bool written;    // SetBIOSSetting was called
+    HRESULT lastError;
+};
+
+void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.name; }
+
+void AsIs(FakeMachine&) {}
+void NoBattery(FakeMachine& m) { m.batteries = 0; }
+
+constexpr std::int32_t Code(RunStatusCode code) { return static_cast<std::int32_t>(code); }
+
+class OutcomeTest : public ChargingPolicyPatchTest,
+                    public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(OutcomeTest, ReportsAndSetsTheStatus) {
+    const OutcomeCase& c = GetParam();
+    c.change(machine);
+    Load(c.firmware);
+    if (c.failingCall != nullptr)
+        wmi.Fail(c.failingCall, static_cast<HRESULT>(WBEM_E_INVALID_CLASS));
+    {
+        ChargingPolicyPatch patch;
+        patch.currentValue = c.currentValue;
+        EXPECT_EQ(patch.DecideAndPatch(c.force), c.result);
+        EXPECT_EQ(patch.lastError, c.lastError);
+    }
+    EXPECT_EQ(console, c.lines);
+    EXPECT_EQ(Status(), c.status);
+    EXPECT_EQ(QualificationRan(), c.qualified);
+    EXPECT_EQ(MethodCalls(), c.written ? 1u : 0u);
+    EXPECT_EQ(wmi.LiveObjects(), 0);
+}
+
+constexpr char kApplied[] = "Patch successfully applied\n";
+constexpr char kNotRequired[] = "Patch not required\n";
+constexpr char kNotApplicable[] = "Patch not applicable\n";
+constexpr char kRereadFailedQuery[] =
+    "ExecQuery WQL SELECT * FROM Vantrel_BIOSSetting where Name='Cellkeeper'";
+const std::int32_t kSuccess = Code(RunStatusCode::Success);
+const std::int32_t kWmiError = Code(RunStatusCode::WmiError);
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, OutcomeTest,
+    ::testing::Values(
+        OutcomeCase{"setting_missing",
+                    L"",
+                    false,
+                    AsIs,
+                    {},
+                    nullptr,
+                    false,
+                    Code(RunStatusCode::SettingNotFound),
+                    kNotFoundLine,
+                    false,
+                    false,
+                    S_OK},
+        OutcomeCase{"setting_missing_forced",
+                    L"",
+                    true,
+                    AsIs,
+                    {},
+                    nullptr,
+                    false,
+                    Code(RunStatusCode::SettingNotFound),
+                    kNotFoundLine,
+                    false,
+                    false,
+                    S_OK},
+        OutcomeCase{"machine_does_not_qualify",
+                    kOldValue,
+                    false,
+                    NoBattery,
+                    {},
+                    nullptr,
+                    false,
+                    Code(RunStatusCode::NoBattery),
+                    kNotApplicable,
+                    true,
+                    false,
+                    S_OK},
+        OutcomeCase{"machine_does_not_qualify_forced",
+                    kOldValue,
+                    true,
+                    NoBattery,
+                    {},
+                    nullptr,
+                    false,
+                    Code(RunStatusCode::NoBattery),
+                    kNotApplicable,
+                    true,
+                    false,
+                    S_OK},
+        OutcomeCase{"already_patched",
+                    kNewValue,
+                    false,
+                    AsIs,
+                    {},
+                    nullptr,
+                    true,
+                    kSuccess,
+                    kNotRequired,
+                    true,
+                    false,
+                    S_OK},
+        OutcomeCase{"some_other_value",
+                    L"Charge to 80%",
+                    false,
+                    AsIs,
+                    {},
+                    nullptr,
+                    true,
+                    kSuccess,
+                    kNotRequired,
+                    true,
+                    false,
+                    S_OK},
+        // Close to the old value is not the old value: nothing is trimmed.
+        OutcomeCase{"old_value_with_trailing_blank",
+                    L"Maximize my battery duration ",
+                    false,
+                    AsIs,
+                    {},
+                    nullptr,
+                    true,
+                    kSuccess,
+                    kNotRequired,
+                    true,
+                    false,
+                    S_OK},
+        OutcomeCase{"old_value",
+                    kOldValue,
+                    false,
+                    AsIs,
+                    {},
+                    nullptr,
+                    true,
+                    kSuccess,
+                    kApplied,
+                    true,
+                    true,
+                    S_OK},
+        OutcomeCase{"old_value_in_small_letters",
+                    L"maximize my battery duration",
+                    false,
+                    AsIs,
+                    {},
+                    nullptr,
+                    true,
+                    kSuccess,
+                    kApplied,
+                    true,
+                    true,
+                    S_OK},
+        OutcomeCase{"already_patched_forced",
+                    kNewValue,
+                    true,
+                    AsIs,
+                    {},
+                    nullptr,
+                    true,
+                    kSuccess,
+                    kApplied,
+                    true,
+                    true,
+                    S_OK},
+        OutcomeCase{"some_other_value_forced",
+                    L"Charge to 80%",
+                    true,
+                    AsIs,
+                    {},
+                    nullptr,
+                    true,
+                    kSuccess,
+                    kApplied,
+                    true,
+                    true,
+                    S_OK},
+        OutcomeCase{"read_back_in_capitals",
+                    kOldValue,
+                    false,
+                    AsIs,
+                    {0, L"LET VANTREL MANAGE MY BATTERY CHARGING"},
+                    nullptr,
+                    true,
+                    kSuccess,
+                    kApplied,
+                    true,
+                    true,
+                    S_OK},
+        // The firmware accepted the call but kept its value: reported, status left alone.
+        OutcomeCase{"read_back_differs",
+                    kOldValue,
+                    false,
+                    AsIs,
+                    {0, kOldValue},
+                    nullptr,
+                    false,
+                    kStatusBefore,
+                    kErrorSettingLine,
+                    true,
+                    true,
+                    S_OK},
+        OutcomeCase{"provider_returns_6",
+                    kOldValue,
+                    false,
+                    AsIs,
+                    {6, nullptr},
+                    nullptr,
+                    false,
+                    kWmiError,
+                    std::string(kErrorSettingLine) + "Wmi Error code: 6\n",
+                    true,
+                    true,
+                    6},
+        // An unsigned return code above INT_MAX prints as the signed number it is kept as.
+        OutcomeCase{"provider_returns_high_code",
+                    kOldValue,
+                    false,
+                    AsIs,
+                    {0x80000001u, nullptr},
+                    nullptr,
+                    false,
+                    kWmiError,
+                    std::string(kErrorSettingLine) + "Wmi Error code: -2147483647\n",
+                    true,
+                    true,
+                    static_cast<HRESULT>(0x80000001u)},
+        OutcomeCase{"re_read_fails",
+                    kOldValue,
+                    false,
+                    AsIs,
+                    {},
+                    kRereadFailedQuery,
+                    false,
+                    kWmiError,
+                    std::string(kErrorSettingLine) + "Wmi Error code: -2147217392\n",
+                    true,
+                    true,
+                    static_cast<HRESULT>(WBEM_E_INVALID_CLASS)},
+        OutcomeCase{"current_value_read_fails",
+                    kOldValue,
+                    false,
+                    AsIs,
+                    {},
+                    "Get CurrentValue",
+                    false,
+                    kWmiError,
+                    std::string(kErrorSettingLine) + "Wmi Error code: -2147217392\n",
+                    true,
+                    true,
+                    static_cast<HRESULT>(WBEM_E_INVALID_CLASS)}),
+    CaseName());
+
+// The write goes through the provider's method with the patch's texts and an empty password,
+// then the setting is read again on the patch's own connection.
+TEST_F(ChargingPolicyPatchTest, WritesThenReadsTheSettingBack) {
+    Load({});
+    ChargingPolicyPatch patch;
+    patch.currentValue = kOldValue;
+    wmi.ClearCalls();
+    ASSERT_TRUE(patch.DecideAndPatch(false));
+
+    const std::vector<std::string> calls = wmi.Calls();
+    std::vector<std::string> afterWrite;
+    bool written = false;
+    for (const std::string& call : calls) {
+        if (call.rfind("ExecMethod", 0) == 0) written = true;
+        if (written && (call.rfind("ExecQuery", 0) == 0 || call.rfind("Get ", 0) == 0)) {
+            afterWrite.push_back(call);
+        }
+    }
+    EXPECT_THAT(afterWrite, ElementsAre("Get Return",
+                                        "ExecQuery WQL SELECT * FROM Vantrel_BIOSSetting where "
+                                        "Name='Cellkeeper' flags=0x30",
+                                        "Get Value", "Get CurrentValue"));
+    EXPECT_THAT(
+        wmi.CallsStartingWith("Put "),
+        ElementsAre("Put Name=Cellkeeper", "Put Value=Let Vantrel manage my battery charging",
+                    "Put Password=<kbd/>"));
+    EXPECT_EQ(patch.currentValue, kNewValue);
+    EXPECT_EQ(patch.settingValue,
+              L"*Maximize my battery duration,Let Vantrel manage my battery charging");
+}
+
+// A COM error on the way to the method leaves DecideAndPatch unchanged: no line, no status.
+TEST_F(ChargingPolicyPatchTest, ComErrorOfTheWritePassesThrough) {
+    Load({});
+    wmi.Fail("GetObject Vantrel_BIOSSettingInterface", static_cast<HRESULT>(WBEM_E_ACCESS_DENIED));
+    {
+        ChargingPolicyPatch patch;
+        patch.currentValue = kOldValue;
+        try {
+            patch.DecideAndPatch(true);
+            ADD_FAILURE() << "DecideAndPatch returned";
+        } catch (const _com_error& error) {
+            EXPECT_EQ(error.Error(), static_cast<HRESULT>(WBEM_E_ACCESS_DENIED));
+        }
+    }
+    EXPECT_EQ(console, "");
+    EXPECT_EQ(Status(), kStatusBefore);
+    EXPECT_EQ(MethodCalls(), 0u);
+    EXPECT_EQ(wmi.LiveObjects(), 0);
+}
+
+// A machine that does not qualify keeps the qualification's own code.
+TEST_F(ChargingPolicyPatchTest, RefusalKeepsTheQualificationsCode) {
+    machine.passwords = {{L"Setup Password", Variant::String(L"1")}};
+    Load({});
+    ChargingPolicyPatch patch;
+    patch.currentValue = kOldValue;
+    EXPECT_FALSE(patch.DecideAndPatch(true));
+    EXPECT_EQ(console, kNotApplicable);
+    EXPECT_EQ(Status(), Code(RunStatusCode::SetupPasswordSet));
+    EXPECT_THAT(wmi.CallsStartingWith("ExecMethod"), IsEmpty());
+}
+
+}  // namespace
