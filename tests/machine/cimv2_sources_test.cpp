@@ -82,7 +82,7 @@ TEST_P(BatteryFilterTest, CountsSystemBatteriesThatArePresent) {
     tree.WriteAttribute("sys/class/power_supply/BAT0/type", files.type);
     if (files.scope) tree.WriteAttribute("sys/class/power_supply/BAT0/scope", files.scope);
     if (files.present) tree.WriteAttribute("sys/class/power_supply/BAT0/present", files.present);
-    EXPECT_EQ(machine::ListBatteryNames().size(), GetParam().counts ? 1u : 0u);
+    EXPECT_EQ(machine::ListBatteries().size(), GetParam().counts ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -99,13 +99,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BatteryNamesTest, ModelNameElseFolderNameInFolderOrder) {
     MachineTree tree;
-    EXPECT_TRUE(machine::ListBatteryNames().empty());
+    EXPECT_TRUE(machine::ListBatteries().empty());
     tree.WriteAttribute("sys/class/power_supply/BAT1/type", "Battery");
     tree.WriteAttribute("sys/class/power_supply/BAT0/type", "Battery");
     tree.WriteAttribute("sys/class/power_supply/BAT0/model_name", "5B10W13975");
     tree.WriteAttribute("sys/class/power_supply/BAT1/model_name", "");
     tree.WriteAttribute("sys/class/power_supply/AC/type", "Mains");
-    EXPECT_EQ(machine::ListBatteryNames(), (std::vector<std::wstring>{L"5B10W13975", L"BAT1"}));
+    const auto batteries = machine::ListBatteries();
+    ASSERT_EQ(batteries.size(), 2u);
+    EXPECT_EQ(batteries[0].folder, L"BAT0");
+    EXPECT_EQ(batteries[0].name, L"5B10W13975");
+    EXPECT_EQ(batteries[1].folder, L"BAT1");
+    EXPECT_EQ(batteries[1].name, L"BAT1");
 }
 
 TEST(DmiTextTest, ReadsDecodedTextUnderTheRoot) {

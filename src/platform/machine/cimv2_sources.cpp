@@ -56,16 +56,27 @@ std::optional<std::wstring> BiosDateToCimText(std::string_view text) {
     return cim;
 }
 
+std::optional<std::string> ReadDmiAttribute(std::string_view file) {
+    return ReadMachineText(DmiPath(file));
+}
+
 std::optional<std::wstring> ReadDmiText(std::string_view file) {
-    const std::optional<std::string> text = ReadMachineText(DmiPath(file));
+    const std::optional<std::string> text = ReadDmiAttribute(file);
     if (!text) return std::nullopt;
+    return DecodeMachineText(*text);
+}
+
+std::optional<std::wstring> ReadHostName() {
+    const std::optional<std::string> text =
+        ReadMachineText(PathUnderRoot("proc/sys/kernel/hostname"));
+    if (!text || text->empty()) return std::nullopt;
     return DecodeMachineText(*text);
 }
 
 bool HasDmiFolder() { return IsFolder(PathUnderRoot(kDmiFolder)); }
 
-std::vector<std::wstring> ListBatteryNames() {
-    std::vector<std::wstring> names;
+std::vector<BatteryFacts> ListBatteries() {
+    std::vector<BatteryFacts> batteries;
     const std::filesystem::path folder = PathUnderRoot(kPowerSupplyFolder);
     for (const std::string& entry : ListSubfolders(folder)) {
         const std::filesystem::path supply = folder / PathFromUtf8(entry);
@@ -78,9 +89,11 @@ std::vector<std::wstring> ListBatteryNames() {
             continue;
         }
         const std::optional<std::string> model = ReadMachineText(supply / "model_name");
-        names.push_back(DecodeMachineText(model && !model->empty() ? *model : entry));
+        std::wstring folderName = DecodeMachineText(entry);
+        std::wstring name = model && !model->empty() ? DecodeMachineText(*model) : folderName;
+        batteries.push_back({std::move(folderName), std::move(name)});
     }
-    return names;
+    return batteries;
 }
 
 }  // namespace machine

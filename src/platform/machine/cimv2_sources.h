@@ -22,16 +22,26 @@ std::optional<std::int32_t> ParseChassisType(std::string_view text);
 // in that form, or whose month or day is out of range, gives no value.
 std::optional<std::wstring> BiosDateToCimText(std::string_view text);
 
-// A text file of sys/class/dmi/id decoded to wide text; no value when missing or unreadable.
+// A file of sys/class/dmi/id without its line end; no value when missing or unreadable.
+std::optional<std::string> ReadDmiAttribute(std::string_view file);
+
+// ReadDmiAttribute decoded to wide text.
 std::optional<std::wstring> ReadDmiText(std::string_view file);
+
+// The computer's name: proc/sys/kernel/hostname; no value when unreadable.
+std::optional<std::wstring> ReadHostName();
 
 // True when the machine has sys/class/dmi/id at all.
 bool HasDmiFolder();
 
-// One name per battery in sys/class/power_supply, in folder-name order: every entry whose type
-// is "Battery", whose scope is not "Device" (a mouse or headset battery) and whose present file,
-// where it exists, says "1". The name is model_name, or the folder name (BAT0) when model_name
-// is missing or empty.
-std::vector<std::wstring> ListBatteryNames();
+struct BatteryFacts {
+    std::wstring folder;  // BAT0
+    std::wstring name;    // model_name, or the folder name when model_name is missing or empty
+};
+
+// The batteries in sys/class/power_supply, in folder-name order: every entry whose type is
+// "Battery", whose scope is not "Device" (a mouse or headset battery) and whose present file,
+// where it exists, says "1".
+std::vector<BatteryFacts> ListBatteries();
 
 }  // namespace machine

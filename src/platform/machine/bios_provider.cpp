@@ -1,0 +1,257 @@
+#include "platform/machine/bios_provider.h"
+
+#include "platform/machine/firmware_attribute_write.h"
+#include "platform/machine/firmware_attributes.h"
+#include "platform/machine/machine_text.h"
+#include "platform/machine/providers.h"
+#include "platform/wbem/bstr.h"
+#include "platform/wbem/variant.h"
+#include "platform/wbem/wbem_object_builder.h"
+#include "platform/wbem/wbem_text.h"
+
+#include <charconv>
+#include <new>
+#include <optional>
+#include <string>
+
+namespace machine {
+namespace {
+
+using wbem::Variant;
+using wbem::WbemInstances;
+using wbem::WbemObjectBuilder;
+
+constexpr std::wstring_view kSettingClass = L"Vantrel_BIOSSetting";
+constexpr std::wstring_view kPasswordStateClass = L"VantrelBIOS_BIOSPassword";
+constexpr std::wstring_view kPasswordClass = L"Vantrel_BIOSPassword";
+constexpr std::wstring_view kInterfaceClass = L"Vantrel_BIOSSettingInterface";
+constexpr std::wstring_view kSetSettingMethod = L"SetBIOSSetting";
+constexpr std::wstring_view kInterfaceInstanceName = L"Setting interface 0";
+constexpr CIMTYPE kStringArray = CIM_STRING | CIM_FLAG_ARRAY;
+
+void SetText(WbemObjectBuilder& object, std::wstring_view name,
+             const std::optional<std::string>& bytes) {
+    if (bytes) {
+        object.Set(name, DecodeMachineText(*bytes));
+    } else {
+        object.Declare(name, CIM_STRING);
+    }
+}
+
+Variant StringList(const std::vector<std::string>& items) {
+    std::vector<std::wstring> texts;
+    texts.reserve(items.size());
+    for (const std::string& item : items) texts.push_back(DecodeMachineText(item));
+    return Variant::Strings(texts);
+}
+
+WbemObjectBuilder SettingClass() {
+    return WbemObjectBuilder::Class(kSettingClass)
+        .Declare(L"Name", CIM_STRING)
+        .Declare(L"CurrentValue", CIM_STRING)
+        .Declare(L"Value", CIM_STRING)
+        .Declare(L"Type", CIM_STRING)
+        .Declare(L"DisplayName", CIM_STRING)
+        .Declare(L"DefaultValue", CIM_STRING)
+        .Declare(L"PossibleValues", kStringArray)
+        .Declare(L"SupportedEncoding", kStringArray)
+        .Key(L"Name");
+}
+
+// The encodings of the setup password, or NULL where the driver does not say.
+Variant Encodings(const BiosPasswordFacts& password) {
+    if (!password.encodings) return Variant::Null();
+    return StringList(SplitEncodings(*password.encodings));
+}
+
+HRESULT ProduceSettings(const WbemObjectBuilder& description, WbemInstances& instances) {
+    for (const std::filesystem::path& device : ListFirmwareAttributeDevices()) {
+        std::optional<BiosPasswordFacts> setupPassword;
+        for (BiosPasswordFacts& password : ReadBiosPasswords(device)) {
+            if (password.name == kSetupPasswordName) setupPassword = std::move(password);
+        }
+        bool setupPasswordServed = false;
+        for (const BiosSettingFacts& setting : ReadBiosSettings(device)) {
+            WbemObjectBuilder instance = description.Instance();
+            instance.Set(L"Name", DecodeMachineText(setting.name));
+            SetText(instance, L"CurrentValue", setting.currentValue);
+            SetText(instance, L"Value", SettingValueText(setting));
+            SetText(instance, L"Type", setting.type);
+            SetText(instance, L"DisplayName", setting.displayName);
+            SetText(instance, L"DefaultValue", setting.defaultValue);
+            if (setting.possibleValues) {
+                instance.Set(L"PossibleValues", StringList(setting.Choices()), kStringArray);
+            }
+            // A driver that also lists the password as a setting gets one instance, not two.
+            if (setupPassword && setting.name == kSetupPasswordName) {
+                instance.Set(L"SupportedEncoding", Encodings(*setupPassword), kStringArray);
+                setupPasswordServed = true;
+            }
+            instances.push_back(instance.Build());
+        }
+        if (setupPassword && !setupPasswordServed) {
+            WbemObjectBuilder instance = description.Instance();
+            instance.Set(L"Name", DecodeMachineText(setupPassword->name));
+            instance.Set(L"Type", L"password");
+            instance.Set(L"SupportedEncoding", Encodings(*setupPassword), kStringArray);
+            instances.push_back(instance.Build());
+        }
+    }
+    return S_OK;
+}
+
+WbemObjectBuilder PasswordClass(std::wstring_view className) {
+    return WbemObjectBuilder::Class(className)
+        .Declare(L"Name", CIM_STRING)
+        .Declare(L"IsSet", CIM_SINT32)
+        .Key(L"Name");
+}
+
+// is_enabled as a number ("1" set, "0" not set); no value for anything else.
+std::optional<std::int32_t> ParseIsEnabled(const std::optional<std::string>& text) {
+    if (!text || text->empty() || text->size() > 9) return std::nullopt;
+    std::int32_t value = 0;
+    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
+    if (error != std::errc() || end != text->data() + text->size() || value < 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+HRESULT ProducePasswords(const WbemObjectBuilder& description, WbemInstances& instances) {
+    for (const std::filesystem::path& device : ListFirmwareAttributeDevices()) {
+        for (const BiosPasswordFacts& password : ReadBiosPasswords(device)) {
+            WbemObjectBuilder instance = description.Instance();
+            instance.Set(L"Name", DecodeMachineText(password.name));
+            if (const std::optional<std::int32_t> isSet = ParseIsEnabled(password.isEnabled)) {
+                instance.Set(L"IsSet", *isSet);
+            }
+            instances.push_back(instance.Build());
+        }
+    }
+    return S_OK;
+}
+
+ComPtr<IWbemClassObject> InSignature() {
+    return WbemObjectBuilder::Parameters()
+        .Declare(L"Name", CIM_STRING)
+        .Declare(L"Value", CIM_STRING)
+        .Declare(L"Password", CIM_STRING)
+        .Build();
+}
+
+ComPtr<IWbemClassObject> OutSignature() {
+    return WbemObjectBuilder::Parameters().Declare(L"Return", CIM_UINT32).Build();
+}
+
+WbemObjectBuilder InterfaceClass(ComPtr<IWbemClassObject> outSignature) {
+    return WbemObjectBuilder::Class(kInterfaceClass)
+        .Declare(L"InstanceName", CIM_STRING)
+        .Declare(L"Active", CIM_BOOLEAN)
+        .Key(L"InstanceName")
+        .Method(kSetSettingMethod, InSignature(), std::move(outSignature));
+}
+
+HRESULT ProduceInterface(const WbemObjectBuilder& description, WbemInstances& instances) {
+    instances.push_back(description.Instance()
+                            .Set(L"InstanceName", kInterfaceInstanceName)
+                            .Set(L"Active", true)
+                            .Build());
+    return S_OK;
+}
+
+template <typename Produce>
+wbem::WbemClass Row(WbemObjectBuilder description, Produce produce) {
+    wbem::WbemClass row{description, {}};
+    row.produce = [description = std::move(description), produce](WbemInstances& instances) {
+        try {
+            return produce(description, instances);
+        } catch (const std::bad_alloc&) {
+            return wbem::Hr(WBEM_E_OUT_OF_MEMORY);
+        }
+    };
+    return row;
+}
+
+// The object path without its \\server\namespace: prefix. The server may be "." and a key
+// value may hold a colon, so only a colon before the first "=" or quote starts the path.
+std::wstring_view RelativePath(std::wstring_view path) {
+    const std::size_t colon = path.substr(0, path.find_first_of(L"=\"")).find(L':');
+    return colon == std::wstring_view::npos ? path : path.substr(colon + 1);
+}
+
+// A text argument of the call; no value when it is missing, NULL or not text.
+std::optional<std::wstring> TextArgument(IWbemClassObject* inParams, const wchar_t* name) {
+    Variant value;
+    if (FAILED(inParams->Get(name, 0, value.put(), nullptr, nullptr))) return std::nullopt;
+    if (value.Type() != VT_BSTR) return std::nullopt;
+    return wbem::BstrText(V_BSTR(value.get()));
+}
+
+}  // namespace
+
+VendorBiosServices::VendorBiosServices()
+    : WbemServices(kVendorBiosNamespacePath), outSignature_(OutSignature()) {
+    AddClass(Row(SettingClass(), ProduceSettings));
+    AddClass(Row(PasswordClass(kPasswordStateClass), ProducePasswords));
+    AddClass(Row(PasswordClass(kPasswordClass), ProducePasswords));
+    AddClass(Row(InterfaceClass(outSignature_), ProduceInterface));
+}
+
+HRESULT VendorBiosServices::ExecMethod(const BSTR path, const BSTR method, LONG /*flags*/,
+                                       IWbemContext* /*context*/, IWbemClassObject* inParams,
+                                       IWbemClassObject** outParams, IWbemCallResult** result) {
+    if (result) *result = nullptr;
+    if (outParams) *outParams = nullptr;
+    if (!path || !method) return wbem::Hr(WBEM_E_INVALID_PARAMETER);
+    try {
+        const std::wstring_view relative = RelativePath(path);
+        const std::wstring_view className = relative.substr(0, relative.find_first_of(L".="));
+        if (className.size() != relative.size()) {
+            ComPtr<IWbemClassObject> instance;
+            const HRESULT hr = FindInstance(relative, instance);
+            if (FAILED(hr))
+                return hr == wbem::Hr(WBEM_E_INVALID_CLASS) ? wbem::Hr(WBEM_E_NOT_FOUND) : hr;
+        } else if (!FindClass(className)) {
+            return wbem::Hr(WBEM_E_NOT_FOUND);
+        }
+        if (!wbem::SameText(className, kInterfaceClass) ||
+            !wbem::SameText(wbem::BstrText(method), kSetSettingMethod)) {
+            return wbem::Hr(WBEM_E_INVALID_METHOD);
+        }
+        if (!inParams) return wbem::Hr(WBEM_E_INVALID_METHOD_PARAMETERS);
+
+        const std::optional<std::wstring> name = TextArgument(inParams, L"Name");
+        const std::optional<std::wstring> value = TextArgument(inParams, L"Value");
+        const std::wstring password = TextArgument(inParams, L"Password").value_or(L"");
+        const SetSettingResult code = name && value ? WriteBiosSetting(*name, *value, password)
+                                                    : SetSettingResult::kInvalidArguments;
+
+        ComPtr<IWbemClassObject> out;
+        HRESULT hr = outSignature_->SpawnInstance(0, out.put());
+        if (FAILED(hr)) return hr;
+        // uint32 travels as VT_I4, as WMI delivers it.
+        Variant returned = Variant::Int32(static_cast<std::int32_t>(code));
+        hr = out->Put(L"Return", 0, returned.get(), 0);
+        if (FAILED(hr)) return hr;
+        if (outParams) *outParams = Deliver(std::move(out)).detach();
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return wbem::Hr(WBEM_E_OUT_OF_MEMORY);
+    }
+}
+
+HRESULT CreateVendorBiosServices(IWbemServices** services) {
+    if (!services) return E_POINTER;
+    *services = nullptr;
+    if (ListFirmwareAttributeDevices().empty()) return wbem::Hr(WBEM_E_INVALID_NAMESPACE);
+    try {
+        ComPtr<VendorBiosServices> created = wbem::MakeComObject<VendorBiosServices>();
+        *services = created.detach();
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return wbem::Hr(WBEM_E_OUT_OF_MEMORY);
+    }
+}
+
+}  // namespace machine

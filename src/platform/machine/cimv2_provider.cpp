@@ -1,0 +1,176 @@
+#include "platform/machine/cimv2_provider.h"
+
+#include "platform/machine/cimv2_sources.h"
+#include "platform/machine/providers.h"
+#include "platform/machine/smbios_oem_strings.h"
+#include "platform/wbem/variant.h"
+#include "platform/wbem/wbem_object_builder.h"
+
+#include <new>
+#include <optional>
+#include <string>
+
+namespace machine {
+namespace {
+
+using wbem::Variant;
+using wbem::WbemInstances;
+using wbem::WbemObjectBuilder;
+
+constexpr CIMTYPE kUInt16Array = CIM_UINT16 | CIM_FLAG_ARRAY;
+constexpr CIMTYPE kStringArray = CIM_STRING | CIM_FLAG_ARRAY;
+
+// A string property that is NULL when the machine has no value for it.
+void SetText(WbemObjectBuilder& object, std::wstring_view name,
+             const std::optional<std::wstring>& text, CIMTYPE type = CIM_STRING) {
+    if (text) {
+        object.Set(name, Variant::String(*text), type);
+    } else {
+        object.Declare(name, type);
+    }
+}
+
+WbemObjectBuilder EnclosureClass() {
+    return WbemObjectBuilder::Class(L"Win32_SystemEnclosure")
+        .Declare(L"Tag", CIM_STRING)
+        .Declare(L"ChassisTypes", kUInt16Array)
+        .Declare(L"Manufacturer", CIM_STRING)
+        .Key(L"Tag");
+}
+
+HRESULT ProduceEnclosure(const WbemObjectBuilder& description, WbemInstances& instances) {
+    if (!HasDmiFolder()) return S_OK;
+    WbemObjectBuilder enclosure = description.Instance();
+    enclosure.Set(L"Tag", L"System Enclosure 0");
+    const std::optional<std::string> text = ReadDmiAttribute("chassis_type");
+    if (const std::optional<std::int32_t> chassis = text ? ParseChassisType(*text) : std::nullopt) {
+        // WMI delivers uint16 arrays as arrays of 32-bit integers.
+        enclosure.Set(L"ChassisTypes", Variant::Int32s({*chassis}), kUInt16Array);
+    }
+    SetText(enclosure, L"Manufacturer", ReadDmiText("chassis_vendor"));
+    instances.push_back(enclosure.Build());
+    return S_OK;
+}
+
+WbemObjectBuilder ComputerSystemClass() {
+    return WbemObjectBuilder::Class(L"Win32_ComputerSystem")
+        .Declare(L"Name", CIM_STRING)
+        .Declare(L"Manufacturer", CIM_STRING)
+        .Declare(L"Model", CIM_STRING)
+        .Declare(L"OEMStringArray", kStringArray)
+        .Key(L"Name");
+}
+
+HRESULT ProduceComputerSystem(const WbemObjectBuilder& description, WbemInstances& instances) {
+    WbemObjectBuilder system = description.Instance();
+    SetText(system, L"Name", ReadHostName());
+    SetText(system, L"Manufacturer", ReadDmiText("sys_vendor"));
+    SetText(system, L"Model", ReadDmiText("product_name"));
+    if (const std::optional<std::vector<std::wstring>> strings = ReadOemStrings()) {
+        system.Set(L"OEMStringArray", Variant::Strings(*strings), kStringArray);
+    }
+    instances.push_back(system.Build());
+    return S_OK;
+}
+
+WbemObjectBuilder ProductClass() {
+    return WbemObjectBuilder::Class(L"Win32_ComputerSystemProduct")
+        .Declare(L"IdentifyingNumber", CIM_STRING)
+        .Declare(L"Name", CIM_STRING)
+        .Declare(L"Version", CIM_STRING)
+        .Declare(L"Vendor", CIM_STRING)
+        .Declare(L"UUID", CIM_STRING)
+        .Key(L"IdentifyingNumber")
+        .Key(L"Name")
+        .Key(L"Version");
+}
+
+HRESULT ProduceProduct(const WbemObjectBuilder& description, WbemInstances& instances) {
+    if (!HasDmiFolder()) return S_OK;
+    WbemObjectBuilder product = description.Instance();
+    SetText(product, L"IdentifyingNumber", ReadDmiText("product_serial"));
+    SetText(product, L"Name", ReadDmiText("product_name"));
+    SetText(product, L"Version", ReadDmiText("product_version"));
+    SetText(product, L"Vendor", ReadDmiText("sys_vendor"));
+    SetText(product, L"UUID", ReadDmiText("product_uuid"));
+    instances.push_back(product.Build());
+    return S_OK;
+}
+
+WbemObjectBuilder BatteryClass() {
+    return WbemObjectBuilder::Class(L"Win32_Battery")
+        .Declare(L"DeviceID", CIM_STRING)
+        .Declare(L"Name", CIM_STRING)
+        .Key(L"DeviceID");
+}
+
+HRESULT ProduceBatteries(const WbemObjectBuilder& description, WbemInstances& instances) {
+    for (const BatteryFacts& battery : ListBatteries()) {
+        instances.push_back(description.Instance()
+                                .Set(L"DeviceID", battery.folder)
+                                .Set(L"Name", battery.name)
+                                .Build());
+    }
+    return S_OK;
+}
+
+WbemObjectBuilder BiosClass() {
+    return WbemObjectBuilder::Class(L"Win32_BIOS")
+        .Declare(L"Name", CIM_STRING)
+        .Declare(L"Manufacturer", CIM_STRING)
+        .Declare(L"ReleaseDate", CIM_DATETIME)
+        .Declare(L"SMBIOSBIOSVersion", CIM_STRING)
+        .Declare(L"Version", CIM_STRING)
+        .Key(L"Name");
+}
+
+HRESULT ProduceBios(const WbemObjectBuilder& description, WbemInstances& instances) {
+    if (!HasDmiFolder()) return S_OK;
+    WbemObjectBuilder bios = description.Instance();
+    const std::optional<std::wstring> version = ReadDmiText("bios_version");
+    SetText(bios, L"Name", version);
+    SetText(bios, L"SMBIOSBIOSVersion", version);
+    SetText(bios, L"Manufacturer", ReadDmiText("bios_vendor"));
+    const std::optional<std::string> date = ReadDmiAttribute("bios_date");
+    SetText(bios, L"ReleaseDate", date ? BiosDateToCimText(*date) : std::nullopt, CIM_DATETIME);
+    instances.push_back(bios.Build());
+    return S_OK;
+}
+
+// A class table row whose instances come from `produce` with the class's own description.
+template <typename Produce>
+wbem::WbemClass Row(WbemObjectBuilder description, Produce produce) {
+    wbem::WbemClass row{description, {}};
+    row.produce = [description = std::move(description), produce](WbemInstances& instances) {
+        try {
+            return produce(description, instances);
+        } catch (const std::bad_alloc&) {
+            return wbem::Hr(WBEM_E_OUT_OF_MEMORY);
+        }
+    };
+    return row;
+}
+
+}  // namespace
+
+Cimv2Services::Cimv2Services() : WbemServices(kCimv2Namespace) {
+    AddClass(Row(EnclosureClass(), ProduceEnclosure));
+    AddClass(Row(ComputerSystemClass(), ProduceComputerSystem));
+    AddClass(Row(ProductClass(), ProduceProduct));
+    AddClass(Row(BatteryClass(), ProduceBatteries));
+    AddClass(Row(BiosClass(), ProduceBios));
+}
+
+HRESULT CreateCimv2Services(IWbemServices** services) {
+    if (!services) return E_POINTER;
+    *services = nullptr;
+    try {
+        ComPtr<Cimv2Services> created = wbem::MakeComObject<Cimv2Services>();
+        *services = created.detach();
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return wbem::Hr(WBEM_E_OUT_OF_MEMORY);
+    }
+}
+
+}  // namespace machine

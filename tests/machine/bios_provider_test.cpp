@@ -1,0 +1,368 @@
+// The vendor BIOS provider through IWbemServices, in the order the tool's BIOS client calls it.
+#include "platform/com_ptr.h"
+#include "platform/machine/firmware_attribute_write.h"
+#include "platform/machine/providers.h"
+#include "platform/platform.h"
+#include "platform/wbem/bstr.h"
+#include "platform/wbem/variant.h"
+#include "support/machine_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using wbem::Bstr;
+using wbem::Variant;
+
+constexpr const char* kDevice = "sys/class/firmware-attributes/vantrel-bios/";
+constexpr const wchar_t* kInterface = L"Vantrel_BIOSSettingInterface";
+
+using Objects = std::vector<ComPtr<IWbemClassObject>>;
+
+Objects Drain(IEnumWbemClassObject* enumerator) {
+    Objects objects;
+    for (;;) {
+        ComPtr<IWbemClassObject> object;
+        ULONG returned = 0;
+        if (enumerator->Next(/*timeout=*/20000, 1, object.put(), &returned) != S_OK) break;
+        objects.push_back(std::move(object));
+    }
+    return objects;
+}
+
+Variant Get(IWbemClassObject* object, const wchar_t* name) {
+    Variant value;
+    EXPECT_EQ(object->Get(name, 0, value.put(), nullptr, nullptr), S_OK) << name;
+    return value;
+}
+
+// The text of a property, "<NULL>" for NULL, "<type N>" for anything else.
+std::wstring Text(IWbemClassObject* object, const wchar_t* name) {
+    const Variant value = Get(object, name);
+    if (value.Type() == VT_NULL) return L"<NULL>";
+    if (value.Type() != VT_BSTR) return L"<type " + std::to_wstring(value.Type()) + L">";
+    return wbem::BstrText(V_BSTR(&value.get()));
+}
+
+std::optional<std::vector<std::wstring>> Texts(IWbemClassObject* object, const wchar_t* name) {
+    const Variant value = Get(object, name);
+    if (value.Type() != (VT_ARRAY | VT_BSTR)) return std::nullopt;
+    std::vector<std::wstring> texts;
+    SAFEARRAY* array = V_ARRAY(&value.get());
+    LONG upper = -1;
+    SafeArrayGetUBound(array, 1, &upper);
+    for (LONG i = 0; i <= upper; ++i) {
+        Bstr element;
+        EXPECT_EQ(SafeArrayGetElement(array, &i, element.put()), S_OK);
+        texts.push_back(wbem::BstrText(element.get()));
+    }
+    return texts;
+}
+
+class BiosProviderTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        Setting("Cellkeeper", "enumeration", "Maximize my battery duration",
+                "Maximize my battery duration;Let Vantrel manage my battery charging;");
+        Setting("Enhanced BIOS Authentication Mode", "enumeration", "Disable", "Disable;Enable");
+        Setting("Asset", "string", "old", nullptr);
+        ASSERT_EQ(machine::CreateVendorBiosServices(services.put()), S_OK);
+    }
+
+    void Setting(const std::string& name, const char* type, const char* current,
+                 const char* possible) {
+        const std::string base = std::string(kDevice) + "attributes/" + name + "/";
+        tree.WriteAttribute(base + "type", type);
+        tree.WriteAttribute(base + "current_value", current);
+        if (possible) tree.WriteAttribute(base + "possible_values", possible);
+    }
+    void Password(const std::string& name, const char* isEnabled, const char* encodings) {
+        const std::string base = std::string(kDevice) + "authentication/" + name + "/";
+        tree.WriteAttribute(base + "is_enabled", isEnabled);
+        if (encodings) tree.WriteAttribute(base + "encodings", encodings);
+    }
+
+    Objects Query(const std::wstring& wql) {
+        ComPtr<IEnumWbemClassObject> enumerator;
+        const Bstr language = Bstr::Copy(L"WQL");
+        const Bstr text = Bstr::Copy(wql);
+        EXPECT_EQ(services->ExecQuery(language.get(), text.get(),
+                                      WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
+                                      /*context=*/nullptr, enumerator.put()),
+                  S_OK);
+        return enumerator ? Drain(enumerator.get()) : Objects();
+    }
+    Objects Instances(const wchar_t* className) {
+        ComPtr<IEnumWbemClassObject> enumerator;
+        const Bstr name = Bstr::Copy(className);
+        EXPECT_EQ(services->CreateInstanceEnum(
+                      name.get(), WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
+                      /*context=*/nullptr, enumerator.put()),
+                  S_OK);
+        return enumerator ? Drain(enumerator.get()) : Objects();
+    }
+    Objects SettingNamed(const std::wstring& name) {
+        return Query(L"SELECT * FROM Vantrel_BIOSSetting where Name='" + name + L"'");
+    }
+
+    // The input object of SetBIOSSetting, spawned from the method's signature.
+    ComPtr<IWbemClassObject> InParams() {
+        ComPtr<IWbemClassObject> interfaceClass;
+        const Bstr className = Bstr::Copy(kInterface);
+        EXPECT_EQ(services->GetObject(className.get(), 0, nullptr, interfaceClass.put(), nullptr),
+                  S_OK);
+        ComPtr<IWbemClassObject> signature;
+        EXPECT_EQ(interfaceClass->GetMethod(L"SetBIOSSetting", 0, signature.put(), nullptr), S_OK);
+        ComPtr<IWbemClassObject> in;
+        EXPECT_EQ(signature->SpawnInstance(0, in.put()), S_OK);
+        return in;
+    }
+    static void Put(IWbemClassObject* in, const wchar_t* name, const wchar_t* text) {
+        Variant value = Variant::String(text);
+        EXPECT_EQ(in->Put(name, 0, value.get(), 0), S_OK) << name;
+    }
+    std::wstring InterfacePath() {
+        const Objects interfaces = Instances(kInterface);
+        EXPECT_EQ(interfaces.size(), 1u);
+        return interfaces.empty() ? L"" : Text(interfaces[0].get(), L"__PATH");
+    }
+    // ExecMethod's result; `returned` gets "Return" when the call succeeded.
+    HRESULT Call(const std::wstring& path, const wchar_t* method, IWbemClassObject* in,
+                 std::optional<std::int32_t>& returned) {
+        ComPtr<IWbemClassObject> out;
+        const Bstr pathText = Bstr::Copy(path);
+        const Bstr methodName = Bstr::Copy(method);
+        const HRESULT hr = services->ExecMethod(pathText.get(), methodName.get(), 0, nullptr, in,
+                                                out.put(), nullptr);
+        returned.reset();
+        if (hr == S_OK && out) {
+            const Variant value = Get(out.get(), L"Return");
+            // uint32 travels as VT_I4, as WMI delivers it.
+            EXPECT_EQ(value.Type(), VT_I4);
+            if (value.Type() == VT_I4) returned = V_I4(&value.get());
+        }
+        return hr;
+    }
+    std::optional<std::int32_t> SetSetting(const wchar_t* name, const wchar_t* value) {
+        const ComPtr<IWbemClassObject> in = InParams();
+        if (name) Put(in.get(), L"Name", name);
+        if (value) Put(in.get(), L"Value", value);
+        Put(in.get(), L"Password", L"<kbd/>");
+        std::optional<std::int32_t> returned;
+        EXPECT_EQ(Call(InterfacePath(), L"SetBIOSSetting", in.get(), returned), S_OK);
+        return returned;
+    }
+
+    MachineTree tree;
+    ComPtr<IWbemServices> services;
+};
+
+TEST_F(BiosProviderTest, SettingQueryGivesValueAndCurrentValue) {
+    const Objects found = SettingNamed(L"Cellkeeper");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(Text(found[0].get(), L"Value"),
+              L"*Maximize my battery duration,Let Vantrel manage my battery charging");
+    EXPECT_EQ(Text(found[0].get(), L"CurrentValue"), L"Maximize my battery duration");
+    EXPECT_EQ(Text(found[0].get(), L"Type"), L"enumeration");
+
+    const Objects asset = SettingNamed(L"Asset");
+    ASSERT_EQ(asset.size(), 1u);
+    EXPECT_EQ(Text(asset[0].get(), L"Value"), L"old");
+
+    EXPECT_TRUE(SettingNamed(L"No Such Setting").empty());
+}
+
+TEST_F(BiosProviderTest, UnreadableValuesAreNull) {
+    std::filesystem::remove(tree.Path(std::string(kDevice) + "attributes/Asset/current_value"));
+    const Objects asset = SettingNamed(L"Asset");
+    ASSERT_EQ(asset.size(), 1u);
+    EXPECT_EQ(Text(asset[0].get(), L"Value"), L"<NULL>");
+    EXPECT_EQ(Text(asset[0].get(), L"CurrentValue"), L"<NULL>");
+}
+
+TEST_F(BiosProviderTest, SetupPasswordCarriesItsEncodings) {
+    EXPECT_TRUE(SettingNamed(L"Setup Password").empty());
+
+    Password("Setup Password", "0", "ascii;utf-16;");
+    Objects found = SettingNamed(L"Setup Password");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(Texts(found[0].get(), L"SupportedEncoding"),
+              (std::vector<std::wstring>{L"ascii", L"utf-16"}));
+
+    std::filesystem::remove(
+        tree.Path(std::string(kDevice) + "authentication/Setup Password/encodings"));
+    found = SettingNamed(L"Setup Password");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(Get(found[0].get(), L"SupportedEncoding").Type(), VT_NULL);
+}
+
+TEST_F(BiosProviderTest, PasswordClassesListEveryPassword) {
+    Password("Setup Password", "1", nullptr);
+    Password("Admin", "0", nullptr);
+    Password("System", "garbage", nullptr);
+    for (const wchar_t* className : {L"VantrelBIOS_BIOSPassword", L"Vantrel_BIOSPassword"}) {
+        const Objects passwords = Query(std::wstring(L"SELECT * FROM ") + className);
+        ASSERT_EQ(passwords.size(), 3u) << className;
+        EXPECT_EQ(Text(passwords[0].get(), L"Name"), L"Admin");
+        EXPECT_EQ(Text(passwords[1].get(), L"Name"), L"Setup Password");
+        const Variant isSet = Get(passwords[1].get(), L"IsSet");
+        ASSERT_EQ(isSet.Type(), VT_I4);
+        EXPECT_EQ(V_I4(&isSet.get()), 1);
+        const Variant notSet = Get(passwords[0].get(), L"IsSet");
+        ASSERT_EQ(notSet.Type(), VT_I4);
+        EXPECT_EQ(V_I4(&notSet.get()), 0);
+        EXPECT_EQ(Get(passwords[2].get(), L"IsSet").Type(), VT_NULL);
+        EXPECT_EQ(Instances(className).size(), 3u);
+    }
+}
+
+TEST_F(BiosProviderTest, NoPasswordsNoPasswordInstances) {
+    EXPECT_TRUE(Instances(L"Vantrel_BIOSPassword").empty());
+    EXPECT_TRUE(Query(L"SELECT * FROM VantrelBIOS_BIOSPassword").empty());
+}
+
+TEST_F(BiosProviderTest, SetBiosSettingWritesAndTheNextQueryShowsIt) {
+    EXPECT_EQ(SetSetting(L"Cellkeeper", L"Let Vantrel manage my battery charging"), 0);
+    EXPECT_EQ(tree.ReadFile(std::string(kDevice) + "attributes/Cellkeeper/current_value"),
+              "Let Vantrel manage my battery charging");
+    const Objects found = SettingNamed(L"Cellkeeper");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(Text(found[0].get(), L"CurrentValue"), L"Let Vantrel manage my battery charging");
+    EXPECT_EQ(Text(found[0].get(), L"Value"),
+              L"Maximize my battery duration,*Let Vantrel manage my battery charging");
+}
+
+struct OutcomeCase {
+    const char* name;
+    const wchar_t* setting;
+    const wchar_t* value;
+    bool valueFileIsFolder;
+    std::int32_t returned;
+};
+
+class SetBiosSettingOutcomeTest : public BiosProviderTest,
+                                  public testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(SetBiosSettingOutcomeTest, ReturnsTheDocumentedCode) {
+    const OutcomeCase& c = GetParam();
+    if (c.valueFileIsFolder) {
+        const std::string file = std::string(kDevice) + "attributes/Asset/current_value";
+        std::filesystem::remove(tree.Path(file));
+        tree.MakeFolder(file);
+    }
+    EXPECT_EQ(SetSetting(c.setting, c.value), c.returned);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SetBiosSettingOutcomeTest,
+                         testing::Values(OutcomeCase{"Accepted", L"Asset", L"new", false, 0},
+                                         OutcomeCase{"UnknownSetting", L"Nope", L"x", false, 1},
+                                         OutcomeCase{"ValueRefused", L"Cellkeeper",
+                                                     L"Charge forever", false, 2},
+                                         OutcomeCase{"AccessDenied", L"Asset", L"new", true, 3},
+                                         OutcomeCase{"MissingValue", L"Asset", nullptr, false, 5},
+                                         OutcomeCase{"MissingName", nullptr, L"x", false, 5}),
+                         CaseName());
+
+TEST_F(BiosProviderTest, MethodCallOnTheClassPathWorksToo) {
+    const ComPtr<IWbemClassObject> in = InParams();
+    Put(in.get(), L"Name", L"Asset");
+    Put(in.get(), L"Value", L"via class");
+    std::optional<std::int32_t> returned;
+    EXPECT_EQ(Call(kInterface, L"SetBIOSSetting", in.get(), returned), S_OK);
+    EXPECT_EQ(returned, 0);
+    EXPECT_EQ(tree.ReadFile(std::string(kDevice) + "attributes/Asset/current_value"), "via class");
+}
+
+TEST_F(BiosProviderTest, BadCallsFailWithoutWriting) {
+    const ComPtr<IWbemClassObject> in = InParams();
+    Put(in.get(), L"Name", L"Asset");
+    Put(in.get(), L"Value", L"new");
+    std::optional<std::int32_t> returned;
+    EXPECT_EQ(Call(InterfacePath(), L"GetBIOSSetting", in.get(), returned),
+              static_cast<HRESULT>(WBEM_E_INVALID_METHOD));
+    EXPECT_EQ(Call(InterfacePath(), L"SetBIOSSetting", nullptr, returned),
+              static_cast<HRESULT>(WBEM_E_INVALID_METHOD_PARAMETERS));
+    EXPECT_EQ(Call(L"Vantrel_BIOSSetting", L"SetBIOSSetting", in.get(), returned),
+              static_cast<HRESULT>(WBEM_E_INVALID_METHOD));
+    EXPECT_EQ(Call(L"Vantrel_BIOSSettingInterface.InstanceName=\"other\"", L"SetBIOSSetting",
+                   in.get(), returned),
+              static_cast<HRESULT>(WBEM_E_NOT_FOUND));
+    EXPECT_EQ(tree.ReadFile(std::string(kDevice) + "attributes/Asset/current_value"), "old\n");
+}
+
+TEST(VendorBiosNamespaceTest, MachineWithoutFirmwareAttributesHasNoNamespace) {
+    MachineTree tree;
+    ComPtr<IWbemServices> services;
+    EXPECT_EQ(machine::CreateVendorBiosServices(services.put()),
+              static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE));
+    EXPECT_FALSE(services);
+    tree.MakeFolder("sys/class/firmware-attributes/some-driver");
+    EXPECT_EQ(machine::CreateVendorBiosServices(services.put()), S_OK);
+}
+
+// Captured trees of real machines read as their drivers meant them.
+struct FixtureCase {
+    const char* name;
+    const char* machine;
+    const wchar_t* setting;
+    const wchar_t* currentValue;
+    const wchar_t* value;
+};
+
+class RealMachineTreeTest : public testing::TestWithParam<FixtureCase> {};
+
+TEST_P(RealMachineTreeTest, ReadsTheSetting) {
+    const FixtureCase& c = GetParam();
+    MachineTree tree;
+    tree.CopyTree(SharedFixturesFolder() / "firmware-attributes" / c.machine,
+                  "sys/class/firmware-attributes");
+    ComPtr<IWbemServices> services;
+    ASSERT_EQ(machine::CreateVendorBiosServices(services.put()), S_OK);
+    ComPtr<IEnumWbemClassObject> enumerator;
+    const Bstr language = Bstr::Copy(L"WQL");
+    const Bstr query = Bstr::Copy(std::wstring(L"SELECT * FROM Vantrel_BIOSSetting where Name='") +
+                                  c.setting + L"'");
+    ASSERT_EQ(services->ExecQuery(language.get(), query.get(), 0x30, nullptr, enumerator.put()),
+              S_OK);
+    const Objects found = Drain(enumerator.get());
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(Text(found[0].get(), L"CurrentValue"), c.currentValue);
+    EXPECT_EQ(Text(found[0].get(), L"Value"), c.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RealMachineTreeTest,
+    testing::Values(
+        FixtureCase{"DellEnumeration", "dell-xps13-9310", L"PrimaryBattChargeCfg", L"Adaptive",
+                    L"*Adaptive,Standard,Express,PrimAcUse,Custom"},
+        FixtureCase{"DellString", "dell-xps13-9310", L"SvcTag", L"8RQ19C3", L"8RQ19C3"},
+        FixtureCase{"DellInteger", "dell-xps13-9310", L"CustomChargeStop", L"90", L"90"},
+        FixtureCase{"ThinkUntypedCommas", "lenovo-p14s-gen1", L"SleepState", L"Windows 10",
+                    L"Linux,*Windows 10"},
+        FixtureCase{"ThinkOldKernelNoChoices", "lenovo-p620", L"AMDMemoryGuard",
+                    L"Disable;[Optional:Disable,Enable]", L"Disable;[Optional:Disable,Enable]"},
+        FixtureCase{"ThinkEnumeration", "lenovo-p620-6.3", L"StartupSequence", L"Primary",
+                    L"*Primary,Automatic"},
+        FixtureCase{"ThinkString", "lenovo-p620-6.3", L"AlarmDate",
+                    L"[01/01/2019][Status:ShowOnly]", L"[01/01/2019][Status:ShowOnly]"}),
+    CaseName());
+
+TEST(RealMachineTreeWriteTest, EnumerationWriteOnACapturedTree) {
+    MachineTree tree;
+    tree.CopyTree(SharedFixturesFolder() / "firmware-attributes" / "dell-xps13-9310",
+                  "sys/class/firmware-attributes");
+    // The copy is ours to write; the captured tree stays as it was.
+    EXPECT_EQ(machine::WriteBiosSetting(L"PrimaryBattChargeCfg", L"standard", L""),
+              machine::SetSettingResult::kSuccess);
+    EXPECT_EQ(tree.ReadFile("sys/class/firmware-attributes/dell-wmi-sysman/attributes/"
+                            "PrimaryBattChargeCfg/current_value"),
+              "Standard");
+    EXPECT_EQ(machine::WriteBiosSetting(L"PrimaryBattChargeCfg", L"Turbo", L""),
+              machine::SetSettingResult::kValueRefused);
+}
+
+}  // namespace
