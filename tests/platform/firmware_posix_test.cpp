@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -134,6 +136,9 @@ struct FailureCase {
     const wchar_t* guid;
     DWORD error;
 };
+
+// Test names carry the case; the bytes of the struct say nothing.
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
 
 class FirmwareFailureTest : public FirmwareTest, public testing::WithParamInterface<FailureCase> {};
 

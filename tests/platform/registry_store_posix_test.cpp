@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -71,6 +73,9 @@ struct FormCase {
     DWORD size;               // cbData as given to RegSetValueExW
     std::string line;         // the value's line in the file
 };
+
+// Test names carry the case; the bytes of the struct say nothing.
+void PrintTo(const FormCase& c, std::ostream* out) { *out << c.name; }
 
 // REG_SZ sizes count UTF-16 code units.
 DWORD Utf16BytesWithTerminator(const std::wstring& text) {
@@ -199,6 +204,9 @@ struct BadNameCase {
     const wchar_t* path;
 };
 
+// Test names carry the case; the bytes of the struct say nothing.
+void PrintTo(const BadNameCase& c, std::ostream* out) { *out << c.name; }
+
 class RegistryBadNameTest : public RegistryStoreTest,
                             public testing::WithParamInterface<BadNameCase> {};
 
@@ -224,6 +232,9 @@ struct CorruptCase {
     const char* name;
     std::string text;
 };
+
+// Test names carry the case; the bytes of the struct say nothing.
+void PrintTo(const CorruptCase& c, std::ostream* out) { *out << c.name; }
 
 class RegistryCorruptTest : public RegistryStoreTest,
                             public testing::WithParamInterface<CorruptCase> {};

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -135,6 +137,9 @@ struct TextCase {
     std::wstring text;
 };
 
+// Test names carry the case; the bytes of the struct say nothing.
+void PrintTo(const TextCase& c, std::ostream* out) { *out << c.name; }
+
 class RegistryTextTest : public RegistryTest, public testing::WithParamInterface<TextCase> {};
 
 TEST_P(RegistryTextTest, TextRoundTripsWithItsUtf16Size) {
@@ -167,6 +172,9 @@ struct RestrictionCase {
     DWORD flags;
     DWORD expected;
 };
+
+// Test names carry the case; the bytes of the struct say nothing.
+void PrintTo(const RestrictionCase& c, std::ostream* out) { *out << c.name; }
 
 class RegistryRestrictionTest : public RegistryTest,
                                 public testing::WithParamInterface<RestrictionCase> {};
