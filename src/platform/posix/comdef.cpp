@@ -68,6 +68,8 @@ unsigned long _bstr_t::Data_t::Release() noexcept {
 unsigned int _bstr_t::Data_t::Length() const noexcept { return SysStringLen(m_wstr); }
 
 int _bstr_t::Data_t::Compare(const Data_t& other) const noexcept {
+    if (!m_wstr) return other.m_wstr ? -1 : 0;
+    if (!other.m_wstr) return 1;
     const unsigned int length = Length();
     const unsigned int otherLength = other.Length();
     const unsigned int common = length < otherLength ? length : otherLength;
@@ -87,9 +89,11 @@ _bstr_t::Data_t* _bstr_t::NewData(BSTR owned) {
 }
 
 int _bstr_t::Compare(const Data_t* a, const Data_t* b) noexcept {
-    // A missing string equals an empty one.
-    static const Data_t empty(nullptr);
-    return (a ? *a : empty).Compare(b ? *b : empty);
+    // As the real class orders them: no holder first, then a null string, then text.
+    if (a == b) return 0;
+    if (!a) return -1;
+    if (!b) return 1;
+    return a->Compare(*b);
 }
 
 void _bstr_t::_Free() noexcept {

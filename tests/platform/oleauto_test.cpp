@@ -1,0 +1,573 @@
+// BSTR, VARIANT and SAFEARRAY behaviour that the system relies on. The same tests run against
+// Wine's oleaut32 in the Windows build, which pins the Linux layer to it.
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <ostream>
+#include <string>
+
+namespace {
+
+// Test-local owners, so that every case frees what it allocates even when it fails.
+class Bstr {
+  public:
+    explicit Bstr(BSTR owned = nullptr) : value_(owned) {}
+    ~Bstr() { SysFreeString(value_); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    BSTR get() const { return value_; }
+
+  private:
+    BSTR value_;
+};
+
+class Variant {
+  public:
+    Variant() { VariantInit(&value_); }
+    ~Variant() { VariantClear(&value_); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    VARIANT* operator&() { return &value_; }
+    VARIANT* operator->() { return &value_; }
+
+  private:
+    VARIANT value_;
+};
+
+class Array {
+  public:
+    explicit Array(SAFEARRAY* owned) : value_(owned) {}
+    ~Array() {
+        while (value_ && value_->cLocks > 0) SafeArrayUnlock(value_);
+        SafeArrayDestroy(value_);
+    }
+    Array(const Array&) = delete;
+    Array& operator=(const Array&) = delete;
+    SAFEARRAY* get() const { return value_; }
+    SAFEARRAY* release() {
+        SAFEARRAY* out = value_;
+        value_ = nullptr;
+        return out;
+    }
+
+  private:
+    SAFEARRAY* value_;
+};
+
+std::wstring Text(BSTR bstr) { return bstr ? std::wstring(bstr, SysStringLen(bstr)) : L"(null)"; }
+
+// The value of a conversion result as text, for comparison with a table.
+std::wstring Render(const VARIANT& v) {
+    switch (v.vt) {
+        case VT_EMPTY:
+            return L"(empty)";
+        case VT_NULL:
+            return L"(null)";
+        case VT_BSTR:
+            return Text(v.bstrVal);
+        case VT_BOOL:
+            return std::to_wstring(v.boolVal);
+        case VT_I1:
+            return std::to_wstring(static_cast<int>(static_cast<signed char>(v.cVal)));
+        case VT_UI1:
+            return std::to_wstring(v.bVal);
+        case VT_I2:
+            return std::to_wstring(v.iVal);
+        case VT_UI2:
+            return std::to_wstring(v.uiVal);
+        case VT_I4:
+            return std::to_wstring(v.lVal);
+        case VT_UI4:
+            return std::to_wstring(v.ulVal);
+        case VT_INT:
+            return std::to_wstring(v.intVal);
+        case VT_UINT:
+            return std::to_wstring(v.uintVal);
+        case VT_I8:
+            return std::to_wstring(v.llVal);
+        case VT_UI8:
+            return std::to_wstring(v.ullVal);
+        default:
+            return L"(vt " + std::to_wstring(v.vt) + L")";
+    }
+}
+
+// --- BSTR ---------------------------------------------------------------------------------
+
+TEST(BstrTest, KeepsEmbeddedNulsAndCountsCharacters) {
+    const wchar_t text[] = {L'a', L'\0', L'b'};
+    Bstr bstr(SysAllocStringLen(text, 3));
+    ASSERT_NE(bstr.get(), nullptr);
+    EXPECT_EQ(SysStringLen(bstr.get()), 3u);
+    EXPECT_EQ(SysStringByteLen(bstr.get()), 3u * sizeof(OLECHAR));
+    EXPECT_EQ(std::wstring(bstr.get(), 3), std::wstring(text, 3));
+    EXPECT_EQ(bstr.get()[3], L'\0');  // terminated after the counted characters
+}
+
+TEST(BstrTest, NullAndEmptyStrings) {
+    EXPECT_EQ(SysAllocString(nullptr), nullptr);
+    EXPECT_EQ(SysStringLen(nullptr), 0u);
+    EXPECT_EQ(SysStringByteLen(nullptr), 0u);
+    Bstr empty(SysAllocString(L""));
+    ASSERT_NE(empty.get(), nullptr);
+    EXPECT_EQ(SysStringLen(empty.get()), 0u);
+}
+
+TEST(BstrTest, ReAllocFromItsOwnTail) {
+    BSTR bstr = SysAllocString(L"prefix-tail");
+    ASSERT_TRUE(SysReAllocString(&bstr, bstr + 7));
+    Bstr owner(bstr);
+    EXPECT_EQ(Text(owner.get()), L"tail");
+}
+
+// --- VariantChangeType --------------------------------------------------------------------
+
+struct Source {
+    VARTYPE vt;
+    long long integer;
+    const wchar_t* text;
+    double real;
+};
+
+Source Int(VARTYPE vt, long long value) { return {vt, value, nullptr, 0}; }
+Source Str(const wchar_t* text) { return {VT_BSTR, 0, text, 0}; }
+Source Real(double value) { return {VT_R8, 0, nullptr, value}; }
+Source Of(VARTYPE vt) { return {vt, 0, nullptr, 0}; }
+
+void Fill(const Source& source, Variant& v) {
+    v->vt = source.vt;
+    switch (source.vt) {
+        case VT_I1:
+            v->cVal = static_cast<CHAR>(source.integer);
+            break;
+        case VT_UI1:
+            v->bVal = static_cast<BYTE>(source.integer);
+            break;
+        case VT_I2:
+        case VT_BOOL:
+            v->iVal = static_cast<SHORT>(source.integer);
+            break;
+        case VT_UI2:
+            v->uiVal = static_cast<USHORT>(source.integer);
+            break;
+        case VT_I4:
+        case VT_ERROR:
+            v->lVal = static_cast<LONG>(source.integer);
+            break;
+        case VT_UI4:
+            v->ulVal = static_cast<ULONG>(source.integer);
+            break;
+        case VT_INT:
+            v->intVal = static_cast<INT>(source.integer);
+            break;
+        case VT_UINT:
+            v->uintVal = static_cast<UINT>(source.integer);
+            break;
+        case VT_I8:
+            v->llVal = source.integer;
+            break;
+        case VT_UI8:
+            v->ullVal = static_cast<ULONGLONG>(source.integer);
+            break;
+        case VT_R8:
+            v->dblVal = source.real;
+            break;
+        case VT_BSTR:
+            v->bstrVal = SysAllocString(source.text);
+            break;
+        default:
+            break;
+    }
+}
+
+struct ConversionCase {
+    const char* name;
+    Source source;
+    VARTYPE target;
+    HRESULT expectedHr;
+    const wchar_t* expected;  // the rendered result when expectedHr is S_OK
+};
+
+// Named by its row, not dumped byte by byte (padding would be read uninitialised).
+void PrintTo(const ConversionCase& c, std::ostream* os) { *os << c.name; }
+
+class VariantChangeTypeTest : public testing::TestWithParam<ConversionCase> {};
+
+TEST_P(VariantChangeTypeTest, ConvertsAsWindowsDoes) {
+    const ConversionCase& c = GetParam();
+    Variant source;
+    Fill(c.source, source);
+    Variant result;
+    const HRESULT hr = VariantChangeType(&result, &source, /*wFlags=*/0, c.target);
+    ASSERT_EQ(hr, c.expectedHr);
+    if (SUCCEEDED(hr)) {
+        EXPECT_EQ(result->vt, c.target);
+        EXPECT_EQ(Render(*&result), c.expected);
+    } else {
+        EXPECT_EQ(result->vt, VT_EMPTY);
+    }
+}
+
+constexpr long long kI4Min = -2147483647LL - 1;
+constexpr long long kI8Min = -9223372036854775807LL - 1;
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Table, VariantChangeTypeTest,
+    testing::Values(
+        // Integers of every width become their decimal text.
+        ConversionCase{"I1ToText", Int(VT_I1, -128), VT_BSTR, S_OK, L"-128"},
+        ConversionCase{"UI1ToText", Int(VT_UI1, 255), VT_BSTR, S_OK, L"255"},
+        ConversionCase{"I2ToText", Int(VT_I2, -32768), VT_BSTR, S_OK, L"-32768"},
+        ConversionCase{"UI2ToText", Int(VT_UI2, 65535), VT_BSTR, S_OK, L"65535"},
+        ConversionCase{"I4ToText", Int(VT_I4, kI4Min), VT_BSTR, S_OK, L"-2147483648"},
+        ConversionCase{"I4OneToText", Int(VT_I4, 1), VT_BSTR, S_OK, L"1"},
+        ConversionCase{"UI4ToText", Int(VT_UI4, 4294967295LL), VT_BSTR, S_OK, L"4294967295"},
+        ConversionCase{"IntToText", Int(VT_INT, -7), VT_BSTR, S_OK, L"-7"},
+        ConversionCase{"UintToText", Int(VT_UINT, 4000000000LL), VT_BSTR, S_OK, L"4000000000"},
+        ConversionCase{"I8ToText", Int(VT_I8, kI8Min), VT_BSTR, S_OK, L"-9223372036854775808"},
+        ConversionCase{"UI8ToText", Int(VT_UI8, -1), VT_BSTR, S_OK, L"18446744073709551615"},
+        ConversionCase{"BoolTrueToText", Int(VT_BOOL, VARIANT_TRUE), VT_BSTR, S_OK, L"-1"},
+        ConversionCase{"BoolFalseToText", Int(VT_BOOL, VARIANT_FALSE), VT_BSTR, S_OK, L"0"},
+        ConversionCase{"RealToText", Real(2.5), VT_BSTR, S_OK, L"2.5"},
+        ConversionCase{"LargeRealToText", Real(1e20), VT_BSTR, S_OK, L"1E+20"},
+        ConversionCase{"ThirdToText", Real(1.0 / 3), VT_BSTR, S_OK, L"0.333333333333333"},
+        ConversionCase{"EmptyToText", Of(VT_EMPTY), VT_BSTR, S_OK, L""},
+        ConversionCase{"NullToText", Of(VT_NULL), VT_BSTR, DISP_E_TYPEMISMATCH, nullptr},
+        ConversionCase{"ErrorToText", Int(VT_ERROR, 5), VT_BSTR, DISP_E_TYPEMISMATCH, nullptr},
+        // The return-code conversion: VT_UINT.
+        ConversionCase{"I4ToUint", Int(VT_I4, 1), VT_UINT, S_OK, L"1"},
+        ConversionCase{"NegativeI4ToUintKeepsBits", Int(VT_I4, -1), VT_UINT, S_OK, L"4294967295"},
+        ConversionCase{"NegativeIntToUintKeepsBits", Int(VT_INT, -7), VT_UINT, S_OK, L"4294967289"},
+        ConversionCase{"NegativeI2ToUint", Int(VT_I2, -1), VT_UINT, DISP_E_OVERFLOW, nullptr},
+        ConversionCase{"NegativeI1ToUint", Int(VT_I1, -128), VT_UINT, DISP_E_OVERFLOW, nullptr},
+        ConversionCase{"NegativeI8ToUint", Int(VT_I8, -1), VT_UINT, DISP_E_OVERFLOW, nullptr},
+        ConversionCase{"LargeI8ToUint", Int(VT_I8, 4294967296LL), VT_UINT, DISP_E_OVERFLOW, nullptr},
+        ConversionCase{"UI4ToUint", Int(VT_UI4, 4294967295LL), VT_UINT, S_OK, L"4294967295"},
+        ConversionCase{"BoolToUint", Int(VT_BOOL, VARIANT_TRUE), VT_UINT, S_OK, L"4294967295"},
+        ConversionCase{"TextToUint", Str(L"42"), VT_UINT, S_OK, L"42"},
+        ConversionCase{"NegativeTextToUint", Str(L"-1"), VT_UINT, DISP_E_OVERFLOW, nullptr},
+        ConversionCase{"HugeTextToUint", Str(L"4294967296"), VT_UINT, DISP_E_OVERFLOW, nullptr},
+        ConversionCase{"WordToUint", Str(L"abc"), VT_UINT, DISP_E_TYPEMISMATCH, nullptr},
+        ConversionCase{"EmptyTextToUint", Str(L""), VT_UINT, DISP_E_TYPEMISMATCH, nullptr},
+        ConversionCase{"EmptyToUint", Of(VT_EMPTY), VT_UINT, S_OK, L"0"},
+        ConversionCase{"NullToUint", Of(VT_NULL), VT_UINT, DISP_E_TYPEMISMATCH, nullptr},
+        ConversionCase{"HalfRoundsToEven", Real(2.5), VT_UINT, S_OK, L"2"},
+        ConversionCase{"OtherHalfRoundsToEven", Real(3.5), VT_UINT, S_OK, L"4"},
+        // Text to integers.
+        ConversionCase{"BlanksAroundDigits", Str(L" 42 "), VT_I4, S_OK, L"42"},
+        ConversionCase{"TabBeforeDigits", Str(L"\t5"), VT_I4, S_OK, L"5"},
+        ConversionCase{"PlusSign", Str(L"+7"), VT_I4, S_OK, L"7"},
+        ConversionCase{"ThousandsSeparator", Str(L"1,000"), VT_I4, S_OK, L"1000"},
+        ConversionCase{"HexLiteral", Str(L"&H10"), VT_I4, S_OK, L"16"},
+        ConversionCase{"Exponent", Str(L"1e3"), VT_I4, S_OK, L"1000"},
+        ConversionCase{"FractionRoundsUp", Str(L"1.5"), VT_I4, S_OK, L"2"},
+        ConversionCase{"FractionRoundsToEven", Str(L"2.5"), VT_I4, S_OK, L"2"},
+        ConversionCase{"SmallestI4", Str(L"-2147483648"), VT_I4, S_OK, L"-2147483648"},
+        ConversionCase{"TooLargeForI4", Str(L"4294967295"), VT_I4, DISP_E_OVERFLOW, nullptr},
+        ConversionCase{"TooLargeForI2", Str(L"4294967295"), VT_I2, DISP_E_OVERFLOW, nullptr},
+        ConversionCase{"LargeTextToI8", Str(L"4294967296"), VT_I8, S_OK, L"4294967296"},
+        ConversionCase{"TrailingLetters", Str(L"12abc"), VT_I4, DISP_E_TYPEMISMATCH, nullptr},
+        ConversionCase{"CPrefixIsNotHex", Str(L"0x10"), VT_I4, DISP_E_TYPEMISMATCH, nullptr},
+        ConversionCase{"BlanksOnly", Str(L"  "), VT_I4, DISP_E_TYPEMISMATCH, nullptr},
+        ConversionCase{"TrueText", Str(L"True"), VT_BOOL, S_OK, L"-1"},
+        ConversionCase{"FalseTextAnyCase", Str(L"false"), VT_BOOL, S_OK, L"0"},
+        ConversionCase{"TrueTextToInteger", Str(L"True"), VT_I4, DISP_E_TYPEMISMATCH, nullptr},
+        // Between integers: range checks, except between the signed and unsigned type of one width.
+        ConversionCase{"UI2ToI2KeepsBits", Int(VT_UI2, 65535), VT_I2, S_OK, L"-1"},
+        ConversionCase{"UintToI4KeepsBits", Int(VT_UINT, 4000000000LL), VT_I4, S_OK, L"-294967296"},
+        ConversionCase{"NegativeI4ToUI1", Int(VT_I4, -1), VT_UI1, DISP_E_OVERFLOW, nullptr},
+        ConversionCase{"UI4ToI2", Int(VT_UI4, 4294967295LL), VT_I2, DISP_E_OVERFLOW, nullptr},
+        ConversionCase{"I4ToI2InRange", Int(VT_I4, -32768), VT_I2, S_OK, L"-32768"},
+        ConversionCase{"I4ToBool", Int(VT_I4, 7), VT_BOOL, S_OK, L"-1"},
+        ConversionCase{"LargeRealToI8", Real(1e20), VT_I8, DISP_E_OVERFLOW, nullptr},
+        // Anything becomes empty or null, except an error code; null becomes nothing else.
+        ConversionCase{"I4ToEmpty", Int(VT_I4, 3), VT_EMPTY, S_OK, L"(empty)"},
+        ConversionCase{"I4ToNull", Int(VT_I4, 3), VT_NULL, S_OK, L"(null)"},
+        ConversionCase{"NullToEmpty", Of(VT_NULL), VT_EMPTY, DISP_E_TYPEMISMATCH, nullptr},
+        ConversionCase{"UnknownTarget", Int(VT_I4, 3), VT_UNKNOWN, DISP_E_TYPEMISMATCH, nullptr},
+        ConversionCase{"InvalidTarget", Int(VT_I4, 3), VARTYPE{15}, DISP_E_BADVARTYPE, nullptr},
+        ConversionCase{"InvalidSource", Of(VARTYPE{15}), VT_BSTR, DISP_E_BADVARTYPE, nullptr}),
+    [](const testing::TestParamInfo<ConversionCase>& row) { return std::string(row.param.name); });
+// clang-format on
+
+TEST(VariantChangeTypeTest, TextWithEmbeddedNulIsReadUpToTheNul) {
+    const wchar_t text[] = {L'4', L'\0', L'2'};
+    Variant source;
+    source->vt = VT_BSTR;
+    source->bstrVal = SysAllocStringLen(text, 3);
+    Variant number;
+    ASSERT_EQ(VariantChangeType(&number, &source, 0, VT_I4), S_OK);
+    EXPECT_EQ(number->lVal, 4);
+    Variant copy;
+    ASSERT_EQ(VariantChangeType(&copy, &source, 0, VT_BSTR), S_OK);
+    EXPECT_EQ(SysStringLen(copy->bstrVal), 3u);
+    EXPECT_NE(copy->bstrVal, source->bstrVal);
+}
+
+TEST(VariantChangeTypeTest, ConvertsInPlace) {
+    Variant v;
+    v->vt = VT_I4;
+    v->lVal = 12345;
+    ASSERT_EQ(VariantChangeType(&v, &v, 0, VT_BSTR), S_OK);
+    ASSERT_EQ(v->vt, VT_BSTR);
+    EXPECT_EQ(Text(v->bstrVal), L"12345");
+    ASSERT_EQ(VariantChangeType(&v, &v, 0, VT_UINT), S_OK);
+    ASSERT_EQ(v->vt, VT_UINT);
+    EXPECT_EQ(v->uintVal, 12345u);
+}
+
+TEST(VariantChangeTypeTest, FailureLeavesTheDestinationAsItWas) {
+    Variant destination;
+    destination->vt = VT_I4;
+    destination->lVal = 77;
+    Variant source;
+    source->vt = VT_NULL;
+    EXPECT_EQ(VariantChangeType(&destination, &source, 0, VT_BSTR), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(destination->vt, VT_I4);
+    EXPECT_EQ(destination->lVal, 77);
+
+    EXPECT_EQ(VariantChangeType(&source, &source, 0, VT_BSTR), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(source->vt, VT_NULL);
+}
+
+TEST(VariantChangeTypeTest, ReadsThroughAReference) {
+    LONG value = 99;
+    Variant source;
+    source->vt = VT_I4 | VT_BYREF;
+    source->plVal = &value;
+    Variant text;
+    ASSERT_EQ(VariantChangeType(&text, &source, 0, VT_BSTR), S_OK);
+    EXPECT_EQ(Text(text->bstrVal), L"99");
+}
+
+TEST(VariantChangeTypeTest, AlphaBoolGivesWords) {
+    Variant source;
+    source->vt = VT_BOOL;
+    source->boolVal = VARIANT_TRUE;
+    Variant text;
+    ASSERT_EQ(VariantChangeType(&text, &source, VARIANT_ALPHABOOL, VT_BSTR), S_OK);
+    EXPECT_EQ(Text(text->bstrVal), L"True");
+}
+
+TEST(VariantChangeTypeTest, ArraysOnlyBecomeTheirOwnType) {
+    Variant array;
+    array->vt = VT_ARRAY | VT_I4;
+    array->parray = SafeArrayCreateVector(VT_I4, 0, 2);
+    ASSERT_NE(array->parray, nullptr);
+    for (VARTYPE target : {VARTYPE{VT_BSTR}, VARTYPE{VT_UINT}, VARTYPE{VT_I4}, VARTYPE{VT_EMPTY},
+                           VARTYPE{VT_ARRAY | VT_BSTR}}) {
+        Variant result;
+        EXPECT_EQ(VariantChangeType(&result, &array, 0, target), DISP_E_TYPEMISMATCH) << target;
+    }
+    Variant same;
+    ASSERT_EQ(VariantChangeType(&same, &array, 0, VT_ARRAY | VT_I4), S_OK);
+    EXPECT_NE(same->parray, array->parray);  // a copy, owned by the result
+}
+
+// --- VariantClear and VariantCopy ---------------------------------------------------------
+
+// A COM object that only counts its references.
+class Counted final : public IUnknown {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (IsEqualIID(riid, IID_IUnknown)) {
+            *object = this;
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+    ULONG refs = 1;
+};
+
+TEST(VariantClearTest, ReleasesWhatTheVariantHolds) {
+    Counted object;
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_UNKNOWN;
+    v.punkVal = &object;
+    object.AddRef();
+    EXPECT_EQ(VariantClear(&v), S_OK);
+    EXPECT_EQ(v.vt, VT_EMPTY);
+    EXPECT_EQ(object.refs, 1u);
+}
+
+TEST(VariantClearTest, LockedArrayIsRefusedButTheVariantIsEmptied) {
+    Array array(SafeArrayCreateVector(VT_BSTR, 0, 1));
+    ASSERT_NE(array.get(), nullptr);
+    void* data = nullptr;
+    ASSERT_EQ(SafeArrayAccessData(array.get(), &data), S_OK);
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_ARRAY | VT_BSTR;
+    v.parray = array.get();
+    EXPECT_EQ(VariantClear(&v), DISP_E_ARRAYISLOCKED);
+    EXPECT_EQ(v.vt, VT_EMPTY);
+    EXPECT_EQ(SafeArrayUnaccessData(array.get()), S_OK);
+}
+
+TEST(VariantClearTest, RefusesAnInvalidType) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = 15;
+    EXPECT_EQ(VariantClear(&v), DISP_E_BADVARTYPE);
+}
+
+TEST(VariantCopyTest, CopiesStringsArraysAndReferences) {
+    const wchar_t text[] = {L'x', L'\0', L'y'};
+    Variant source;
+    source->vt = VT_BSTR;
+    source->bstrVal = SysAllocStringLen(text, 3);
+    Variant copy;
+    ASSERT_EQ(VariantCopy(&copy, &source), S_OK);
+    ASSERT_EQ(copy->vt, VT_BSTR);
+    EXPECT_NE(copy->bstrVal, source->bstrVal);
+    EXPECT_EQ(SysStringLen(copy->bstrVal), 3u);
+
+    Counted object;
+    Variant reference;
+    reference->vt = VT_UNKNOWN;
+    reference->punkVal = &object;
+    object.AddRef();
+    {
+        Variant second;
+        ASSERT_EQ(VariantCopy(&second, &reference), S_OK);
+        EXPECT_EQ(object.refs, 3u);
+    }
+    EXPECT_EQ(object.refs, 2u);
+}
+
+// --- SAFEARRAY ----------------------------------------------------------------------------
+
+TEST(SafeArrayTest, VectorOfStringsBoundsTypeAndElements) {
+    Array array(SafeArrayCreateVector(VT_BSTR, 1, 3));
+    ASSERT_NE(array.get(), nullptr);
+    EXPECT_EQ(SafeArrayGetDim(array.get()), 1u);
+    EXPECT_EQ(SafeArrayGetElemsize(array.get()), sizeof(BSTR));
+    VARTYPE vt = VT_EMPTY;
+    ASSERT_EQ(SafeArrayGetVartype(array.get(), &vt), S_OK);
+    EXPECT_EQ(vt, VT_BSTR);
+    LONG lower = 0;
+    LONG upper = 0;
+    ASSERT_EQ(SafeArrayGetLBound(array.get(), 1, &lower), S_OK);
+    ASSERT_EQ(SafeArrayGetUBound(array.get(), 1, &upper), S_OK);
+    EXPECT_EQ(lower, 1);
+    EXPECT_EQ(upper, 3);
+    EXPECT_EQ(SafeArrayGetLBound(array.get(), 0, &lower), DISP_E_BADINDEX);
+    EXPECT_EQ(SafeArrayGetUBound(array.get(), 2, &upper), DISP_E_BADINDEX);
+
+    Bstr item(SysAllocString(L"x"));
+    LONG index = 3;
+    ASSERT_EQ(SafeArrayPutElement(array.get(), &index, item.get()), S_OK);
+    BSTR got = nullptr;
+    ASSERT_EQ(SafeArrayGetElement(array.get(), &index, &got), S_OK);
+    Bstr gotOwner(got);
+    EXPECT_EQ(Text(got), L"x");
+    EXPECT_NE(got, item.get());  // the array keeps its own copy and hands out copies
+
+    index = 2;
+    BSTR unset = SysAllocString(L"stale");
+    Bstr unsetOwner(unset);
+    BSTR fetched = unset;
+    ASSERT_EQ(SafeArrayGetElement(array.get(), &index, &fetched), S_OK);
+    EXPECT_EQ(fetched, nullptr);
+
+    for (LONG outside : {0, 4}) {
+        EXPECT_EQ(SafeArrayPutElement(array.get(), &outside, item.get()), DISP_E_BADINDEX);
+        EXPECT_EQ(SafeArrayGetElement(array.get(), &outside, &fetched), DISP_E_BADINDEX);
+    }
+}
+
+TEST(SafeArrayTest, AccessLocksAgainstDestruction) {
+    Array array(SafeArrayCreateVector(VT_I4, 0, 2));
+    ASSERT_NE(array.get(), nullptr);
+    void* data = nullptr;
+    ASSERT_EQ(SafeArrayAccessData(array.get(), &data), S_OK);
+    ASSERT_NE(data, nullptr);
+    static_cast<LONG*>(data)[1] = 10;
+    EXPECT_EQ(SafeArrayDestroy(array.get()), DISP_E_ARRAYISLOCKED);
+    EXPECT_EQ(SafeArrayUnaccessData(array.get()), S_OK);
+    EXPECT_EQ(SafeArrayUnaccessData(array.get()), E_UNEXPECTED);
+    LONG index = 1;
+    LONG value = 0;
+    ASSERT_EQ(SafeArrayGetElement(array.get(), &index, &value), S_OK);
+    EXPECT_EQ(value, 10);
+    EXPECT_EQ(SafeArrayDestroy(array.release()), S_OK);
+}
+
+TEST(SafeArrayTest, NullArguments) {
+    void* data = nullptr;
+    EXPECT_EQ(SafeArrayDestroy(nullptr), S_OK);
+    EXPECT_EQ(SafeArrayAccessData(nullptr, &data), E_INVALIDARG);
+    EXPECT_EQ(SafeArrayCreateVector(VT_EMPTY, 0, 1), nullptr);
+}
+
+TEST(SafeArrayTest, EmptyVectorHasUpperBoundBelowLowerBound) {
+    Array array(SafeArrayCreateVector(VT_I4, 0, 0));
+    ASSERT_NE(array.get(), nullptr);
+    LONG upper = 0;
+    ASSERT_EQ(SafeArrayGetUBound(array.get(), 1, &upper), S_OK);
+    EXPECT_EQ(upper, -1);
+}
+
+TEST(SafeArrayTest, FirstIndexVariesFastestInTwoDimensions) {
+    SAFEARRAYBOUND bounds[2] = {{2, 0}, {3, 10}};
+    Array array(SafeArrayCreate(VT_I4, 2, bounds));
+    ASSERT_NE(array.get(), nullptr);
+    LONG lower = 0;
+    ASSERT_EQ(SafeArrayGetLBound(array.get(), 2, &lower), S_OK);
+    EXPECT_EQ(lower, 10);
+    LONG value = 5;
+    LONG outside[2] = {9, 10};
+    EXPECT_EQ(SafeArrayPutElement(array.get(), outside, &value), DISP_E_BADINDEX);
+    LONG indices[2] = {1, 11};
+    ASSERT_EQ(SafeArrayPutElement(array.get(), indices, &value), S_OK);
+    void* data = nullptr;
+    ASSERT_EQ(SafeArrayAccessData(array.get(), &data), S_OK);
+    EXPECT_EQ(static_cast<LONG*>(data)[3], 5);  // (1 - 0) + (11 - 10) * 2
+    EXPECT_EQ(SafeArrayUnaccessData(array.get()), S_OK);
+}
+
+TEST(SafeArrayTest, ArraysOfInterfacesHoldReferences) {
+    Counted object;
+    {
+        Array array(SafeArrayCreateVector(VT_UNKNOWN, 0, 2));
+        ASSERT_NE(array.get(), nullptr);
+        for (LONG index : {0, 1}) {
+            ASSERT_EQ(SafeArrayPutElement(array.get(), &index, &object), S_OK);
+        }
+        EXPECT_EQ(object.refs, 3u);
+        LONG index = 0;
+        ASSERT_EQ(SafeArrayPutElement(array.get(), &index, nullptr), S_OK);  // replaced: released
+        EXPECT_EQ(object.refs, 2u);
+    }
+    EXPECT_EQ(object.refs, 1u);
+}
+
+TEST(SafeArrayTest, CopyDuplicatesStringElements) {
+    Array array(SafeArrayCreateVector(VT_BSTR, 0, 2));
+    ASSERT_NE(array.get(), nullptr);
+    Bstr item(SysAllocString(L"ChassisTypes"));
+    LONG index = 1;
+    ASSERT_EQ(SafeArrayPutElement(array.get(), &index, item.get()), S_OK);
+    SAFEARRAY* raw = nullptr;
+    ASSERT_EQ(SafeArrayCopy(array.get(), &raw), S_OK);
+    Array copy(raw);
+    BSTR* original = nullptr;
+    BSTR* copied = nullptr;
+    ASSERT_EQ(SafeArrayAccessData(array.get(), reinterpret_cast<void**>(&original)), S_OK);
+    ASSERT_EQ(SafeArrayAccessData(copy.get(), reinterpret_cast<void**>(&copied)), S_OK);
+    EXPECT_EQ(copied[0], nullptr);
+    EXPECT_NE(copied[1], original[1]);
+    EXPECT_EQ(Text(copied[1]), L"ChassisTypes");
+    SafeArrayUnaccessData(copy.get());
+    SafeArrayUnaccessData(array.get());
+}
+
+}  // namespace
