@@ -754,6 +754,10 @@ FakeWmi::FakeWmi() : state_(std::make_shared<State>()) {
 }
 
 FakeWmi::~FakeWmi() {
+    // A handler may hold its own namespace (to change it); drop the handlers to break the cycle.
+    for (const std::shared_ptr<NamespaceState>& nameSpace : state_->namespaces) {
+        nameSpace->methods.clear();
+    }
     if (SUCCEEDED(registerResult_)) CoRevokeClassObject(cookie_);
     if (SUCCEEDED(initResult_)) CoUninitialize();
 }

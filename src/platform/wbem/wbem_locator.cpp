@@ -10,11 +10,15 @@ namespace wbem {
 
 namespace {
 
-std::wstring_view WithoutLocalServer(std::wstring_view path) {
-    for (std::wstring_view prefix : {std::wstring_view(L"\\\\.\\"), std::wstring_view(L"//./")}) {
-        if (path.starts_with(prefix)) return path.substr(prefix.size());
+// The path with \ for / and without a leading local server (\\.\).
+std::wstring LocalPath(std::wstring_view path) {
+    std::wstring normal(path);
+    for (wchar_t& c : normal) {
+        if (c == L'/') c = L'\\';
     }
-    return path;
+    constexpr std::wstring_view kLocalServer = L"\\\\.\\";
+    if (std::wstring_view(normal).starts_with(kLocalServer)) normal.erase(0, kLocalServer.size());
+    return normal;
 }
 
 // COM interfaces have no virtual destructor; this object is deleted only by its own Release.
@@ -50,8 +54,12 @@ class RoutingLocator final : public IWbemLocator {
         if (!services) return Hr(WBEM_E_INVALID_PARAMETER);
         *services = nullptr;
         if (!nameSpace) return Hr(WBEM_E_INVALID_PARAMETER);
-        for (const WbemNamespaceRoute& route : routes_) {
-            if (IsSameNamespace(nameSpace, route.nameSpace)) return route.connect(services);
+        try {
+            for (const WbemNamespaceRoute& route : routes_) {
+                if (IsSameNamespace(nameSpace, route.nameSpace)) return route.connect(services);
+            }
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
         }
         if (fallback_) {
             return fallback_->ConnectServer(nameSpace, user, password, locale, securityFlags,
@@ -70,7 +78,7 @@ class RoutingLocator final : public IWbemLocator {
 }  // namespace
 
 bool IsSameNamespace(std::wstring_view requested, std::wstring_view served) {
-    return SameText(WithoutLocalServer(requested), WithoutLocalServer(served));
+    return SameText(LocalPath(requested), LocalPath(served));
 }
 
 HRESULT CreateRoutingLocator(std::vector<WbemNamespaceRoute> routes, ComPtr<IWbemLocator> fallback,

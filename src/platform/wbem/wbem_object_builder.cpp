@@ -75,11 +75,10 @@ WbemObjectBuilder& WbemObjectBuilder::Key(std::wstring_view name) {
     return *this;
 }
 
-WbemObjectBuilder& WbemObjectBuilder::Method(std::wstring_view name,
-                                             ComPtr<IWbemClassObject> inSignature,
-                                             ComPtr<IWbemClassObject> outSignature) {
-    data_.methods.push_back(
-        WbemMethod{std::wstring(name), std::move(inSignature), std::move(outSignature)});
+WbemObjectBuilder& WbemObjectBuilder::Method(std::wstring_view name, WbemSignature inSignature,
+                                             WbemSignature outSignature) {
+    data_.methods.push_back(WbemMethod{std::wstring(name), std::move(inSignature.object),
+                                       std::move(outSignature.object)});
     return *this;
 }
 

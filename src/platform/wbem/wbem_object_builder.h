@@ -15,12 +15,21 @@
 #include "platform/wbem/variant.h"
 #include "platform/wbem/wbem_object.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace wbem {
+
+// A method signature as the builder takes it: an object, or nullptr for none.
+struct WbemSignature {
+    WbemSignature(std::nullptr_t) {}
+    WbemSignature(ComPtr<IWbemClassObject> signature) : object(std::move(signature)) {}
+    ComPtr<IWbemClassObject> object;
+};
 
 class WbemObjectBuilder {
   public:
@@ -43,8 +52,9 @@ class WbemObjectBuilder {
     WbemObjectBuilder& Set(std::wstring_view name, Variant value, CIMTYPE type);
     // Marks a property as key: it goes into __RELPATH and __PATH.
     WbemObjectBuilder& Key(std::wstring_view name);
-    WbemObjectBuilder& Method(std::wstring_view name, ComPtr<IWbemClassObject> inSignature,
-                              ComPtr<IWbemClassObject> outSignature);
+    // A method with its input and output signatures (nullptr: the method has none).
+    WbemObjectBuilder& Method(std::wstring_view name, WbemSignature inSignature,
+                              WbemSignature outSignature);
     // Where the object lives ("root\cimv2"); without one __PATH is NULL.
     WbemObjectBuilder& Namespace(std::wstring_view nameSpace);
     WbemObjectBuilder& Server(std::wstring_view server);

@@ -63,7 +63,8 @@ HRESULT Project(IWbemClassObject* object, const WbemObjectData& description,
 }  // namespace
 
 std::wstring_view StripNamespacePrefix(std::wstring_view path) {
-    const std::size_t keyStart = path.find_first_of(L".=");
+    // Server names may hold dots, so the keys start at the first = or quote.
+    const std::size_t keyStart = path.find_first_of(L"=\"");
     const std::size_t colon = path.substr(0, keyStart).find(L':');
     return colon == std::wstring_view::npos ? path : path.substr(colon + 1);
 }

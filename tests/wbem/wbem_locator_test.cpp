@@ -1,0 +1,128 @@
+#include "platform/wbem/bstr.h"
+#include "platform/wbem/com_object.h"
+#include "platform/wbem/wbem_locator.h"
+#include "platform/wbem/wbem_services.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+using wbem::Bstr;
+using wbem::Hr;
+
+namespace {
+
+class NamedServices : public wbem::WbemServices {
+  public:
+    explicit NamedServices(std::wstring_view nameSpace) : WbemServices(nameSpace) {}
+};
+
+// A route that serves an empty namespace and counts its connections.
+wbem::WbemNamespaceRoute Route(const wchar_t* nameSpace, int* connections) {
+    return {nameSpace, [nameSpace, connections](IWbemServices** services) {
+                ++*connections;
+                *services = wbem::MakeComObject<NamedServices>(nameSpace).detach();
+                return static_cast<HRESULT>(WBEM_S_NO_ERROR);
+            }};
+}
+
+ComPtr<IWbemLocator> Locator(std::vector<wbem::WbemNamespaceRoute> routes,
+                             ComPtr<IWbemLocator> fallback = {}) {
+    ComPtr<IWbemLocator> locator;
+    EXPECT_EQ(wbem::CreateRoutingLocator(std::move(routes), std::move(fallback), IID_IWbemLocator,
+                                         locator.put_void()),
+              S_OK);
+    return locator;
+}
+
+HRESULT Connect(IWbemLocator* locator, const wchar_t* nameSpace, ComPtr<IWbemServices>& services) {
+    return locator->ConnectServer(Bstr::Copy(nameSpace).get(), nullptr, nullptr, nullptr,
+                                  WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr, services.put());
+}
+
+std::wstring ServedNamespace(IWbemServices* services) {
+    return static_cast<NamedServices*>(services)->NamespacePath();
+}
+
+struct RouteCase {
+    const char* label;
+    const wchar_t* requested;
+    const wchar_t* served;  // null: WBEM_E_INVALID_NAMESPACE
+};
+
+void PrintTo(const RouteCase& c, std::ostream* out) { *out << c.label; }
+
+class WbemLocatorRouteTest : public testing::TestWithParam<RouteCase> {};
+
+TEST_P(WbemLocatorRouteTest, RoutesByNamespaceWithoutRegardToCaseOrLocalServer) {
+    const RouteCase& c = GetParam();
+    int cimv2 = 0;
+    int vendor = 0;
+    auto locator = Locator(
+        {Route(L"root\\cimv2", &cimv2), Route(L"root\\Vantrel\\InstrumentedBIOS", &vendor)});
+    ComPtr<IWbemServices> services;
+    const HRESULT hr = Connect(locator.get(), c.requested, services);
+    if (!c.served) {
+        EXPECT_EQ(hr, Hr(WBEM_E_INVALID_NAMESPACE));
+        EXPECT_FALSE(services);
+        EXPECT_EQ(cimv2 + vendor, 0);
+        return;
+    }
+    ASSERT_EQ(hr, WBEM_S_NO_ERROR);
+    ASSERT_TRUE(services);
+    EXPECT_EQ(ServedNamespace(services.get()), c.served);
+    EXPECT_EQ(cimv2 + vendor, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WbemLocatorRouteTest,
+    testing::Values(RouteCase{"LocalServerPrefix", L"\\\\.\\root\\cimv2", L"root\\cimv2"},
+                    RouteCase{"Bare", L"root\\cimv2", L"root\\cimv2"},
+                    RouteCase{"LetterCase", L"\\\\.\\ROOT\\CimV2", L"root\\cimv2"},
+                    RouteCase{"ForwardSlashes", L"//./root/cimv2", L"root\\cimv2"},
+                    RouteCase{"Vendor", L"\\\\.\\root\\Vantrel\\InstrumentedBIOS",
+                              L"root\\Vantrel\\InstrumentedBIOS"},
+                    RouteCase{"Unknown", L"\\\\.\\root\\wmi", nullptr},
+                    RouteCase{"ParentOnly", L"\\\\.\\root\\Vantrel", nullptr},
+                    RouteCase{"TrailingText", L"root\\cimv2x", nullptr},
+                    RouteCase{"Empty", L"", nullptr}),
+    [](const auto& testCase) { return std::string(testCase.param.label); });
+
+TEST(WbemLocatorTest, UnknownNamespacesGoToTheFallback) {
+    int own = 0;
+    int other = 0;
+    auto fallback = Locator({Route(L"root\\wmi", &other)});
+    auto locator = Locator({Route(L"root\\cimv2", &own)}, fallback);
+    ComPtr<IWbemServices> services;
+    ASSERT_EQ(Connect(locator.get(), L"\\\\.\\root\\wmi", services), WBEM_S_NO_ERROR);
+    EXPECT_EQ(ServedNamespace(services.get()), L"root\\wmi");
+    EXPECT_EQ(Connect(locator.get(), L"\\\\.\\root\\none", services), Hr(WBEM_E_INVALID_NAMESPACE));
+    EXPECT_EQ(own, 0);
+    EXPECT_EQ(other, 1);
+}
+
+TEST(WbemLocatorTest, NullNamespaceOrOutPointerIsInvalidParameter) {
+    int connections = 0;
+    auto locator = Locator({Route(L"root\\cimv2", &connections)});
+    ComPtr<IWbemServices> services;
+    EXPECT_EQ(locator->ConnectServer(nullptr, nullptr, nullptr, nullptr, 0, nullptr, nullptr,
+                                     services.put()),
+              Hr(WBEM_E_INVALID_PARAMETER));
+    EXPECT_EQ(locator->ConnectServer(Bstr::Copy(L"root\\cimv2").get(), nullptr, nullptr, nullptr, 0,
+                                     nullptr, nullptr, nullptr),
+              Hr(WBEM_E_INVALID_PARAMETER));
+    EXPECT_EQ(connections, 0);
+}
+
+TEST(WbemLocatorTest, AnswersOnlyLocatorInterfaces) {
+    ComPtr<IUnknown> unknown;
+    EXPECT_EQ(wbem::CreateRoutingLocator({}, {}, IID_IUnknown, unknown.put_void()), S_OK);
+    ComPtr<IWbemServices> services;
+    EXPECT_EQ(wbem::CreateRoutingLocator({}, {}, IID_IWbemServices, services.put_void()),
+              E_NOINTERFACE);
+    EXPECT_FALSE(services);
+}
+
+}  // namespace

@@ -1,0 +1,213 @@
+#include "platform/wbem/bstr.h"
+#include "platform/wbem/com_object.h"
+#include "platform/wbem/wbem_services.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+using wbem::Bstr;
+using wbem::Hr;
+using wbem::Variant;
+using wbem::WbemObjectBuilder;
+
+namespace {
+
+// A namespace with batteries whose instances are made afresh for every call, and a class whose
+// source fails.
+class BatteryServices : public wbem::WbemServices {
+  public:
+    BatteryServices() : WbemServices(L"root\\cimv2") {
+        const auto battery = WbemObjectBuilder::Class(L"Win32_Battery")
+                                 .Key(L"DeviceID")
+                                 .Declare(L"DeviceID", CIM_STRING)
+                                 .Declare(L"Name", CIM_STRING)
+                                 .Declare(L"Availability", CIM_UINT16);
+        AddClass({battery, [this, battery](wbem::WbemInstances& out) {
+                      ++produced;
+                      out.push_back(battery.Instance()
+                                        .Set(L"DeviceID", L"BAT0")
+                                        .Set(L"Name", L"Primary")
+                                        .Set(L"Availability", Variant::Int32(2), CIM_UINT16)
+                                        .Build());
+                      out.push_back(battery.Instance().Set(L"DeviceID", L"BAT1").Build());
+                      return static_cast<HRESULT>(WBEM_S_NO_ERROR);
+                  }});
+        AddClass({WbemObjectBuilder::Class(L"Broken"),
+                  [](wbem::WbemInstances&) { return E_ACCESSDENIED; }});
+        AddClass({WbemObjectBuilder::Class(L"Empty"), nullptr});
+    }
+    int produced = 0;
+};
+
+std::wstring TextOf(IWbemClassObject* object, const wchar_t* name) {
+    Variant value;
+    EXPECT_EQ(object->Get(name, 0, value.put(), nullptr, nullptr), WBEM_S_NO_ERROR) << name;
+    if (value.Type() == VT_NULL) return L"<null>";
+    Variant text;
+    EXPECT_EQ(VariantChangeType(text.put(), value.get(), 0, VT_BSTR), S_OK);
+    return wbem::BstrText(V_BSTR(text.get()));
+}
+
+class WbemServicesTest : public testing::Test {
+  protected:
+    HRESULT Query(const wchar_t* text, const wchar_t* language = L"WQL") {
+        enumerator.reset();
+        return services->ExecQuery(Bstr::Copy(language).get(), Bstr::Copy(text).get(),
+                                   WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
+                                   enumerator.put());
+    }
+    // Every object left in the enumerator.
+    std::vector<ComPtr<IWbemClassObject>> Drain() {
+        std::vector<ComPtr<IWbemClassObject>> objects;
+        for (;;) {
+            ComPtr<IWbemClassObject> object;
+            ULONG returned = 0;
+            if (enumerator->Next(20000, 1, object.put(), &returned) != WBEM_S_NO_ERROR) break;
+            objects.push_back(object);
+        }
+        return objects;
+    }
+
+    ComPtr<BatteryServices> services = wbem::MakeComObject<BatteryServices>();
+    ComPtr<IEnumWbemClassObject> enumerator;
+};
+
+TEST_F(WbemServicesTest, QueryDeliversFreshInstancesWithTheirPaths) {
+    ASSERT_EQ(Query(L"SELECT * FROM win32_battery"), WBEM_S_NO_ERROR);
+    auto batteries = Drain();
+    ASSERT_EQ(batteries.size(), 2u);
+    EXPECT_EQ(TextOf(batteries[0].get(), L"Name"), L"Primary");
+    EXPECT_EQ(TextOf(batteries[1].get(), L"Name"), L"<null>");
+    EXPECT_EQ(TextOf(batteries[1].get(), L"__PATH"),
+              L"\\\\.\\root\\cimv2:Win32_Battery.DeviceID=\"BAT1\"");
+    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery"), WBEM_S_NO_ERROR);
+    EXPECT_EQ(services->produced, 2);
+}
+
+TEST_F(WbemServicesTest, WhereComparesTextWithoutLetterCaseAndNullMatchesNothing) {
+    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery WHERE DeviceID='bat1'"), WBEM_S_NO_ERROR);
+    auto found = Drain();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(TextOf(found[0].get(), L"DeviceID"), L"BAT1");
+
+    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery WHERE Availability='2'"), WBEM_S_NO_ERROR);
+    EXPECT_EQ(Drain().size(), 1u) << "integers compare by their digits";
+    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery WHERE Name=''"), WBEM_S_NO_ERROR);
+    EXPECT_TRUE(Drain().empty());
+    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery WHERE DeviceID='BAT'"), WBEM_S_NO_ERROR);
+    EXPECT_TRUE(Drain().empty());
+}
+
+TEST_F(WbemServicesTest, UnselectedPropertiesReadAsNullAndSystemPropertiesStay) {
+    ASSERT_EQ(Query(L"SELECT Name, DeviceID FROM Win32_Battery"), WBEM_S_NO_ERROR);
+    auto batteries = Drain();
+    ASSERT_EQ(batteries.size(), 2u);
+    EXPECT_EQ(TextOf(batteries[0].get(), L"Name"), L"Primary");
+    EXPECT_EQ(TextOf(batteries[0].get(), L"Availability"), L"<null>");
+    EXPECT_EQ(TextOf(batteries[0].get(), L"__CLASS"), L"Win32_Battery");
+    EXPECT_EQ(TextOf(batteries[0].get(), L"__RELPATH"), L"Win32_Battery.DeviceID=\"BAT0\"");
+}
+
+struct QueryFailure {
+    const char* label;
+    const wchar_t* language;
+    const wchar_t* text;
+    HRESULT result;
+};
+
+void PrintTo(const QueryFailure& c, std::ostream* out) { *out << c.label; }
+
+class WbemServicesQueryFailureTest : public WbemServicesTest,
+                                     public testing::WithParamInterface<QueryFailure> {};
+
+TEST_P(WbemServicesQueryFailureTest, AnswersWithoutEnumerator) {
+    const QueryFailure& c = GetParam();
+    EXPECT_EQ(Query(c.text, c.language), c.result);
+    EXPECT_FALSE(enumerator);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WbemServicesQueryFailureTest,
+    testing::Values(
+        QueryFailure{"UnknownClass", L"WQL", L"SELECT * FROM Win32_Fan", Hr(WBEM_E_INVALID_CLASS)},
+        QueryFailure{"UnknownSelectedProperty", L"WQL", L"SELECT Size FROM Win32_Battery",
+                     Hr(WBEM_E_INVALID_QUERY)},
+        QueryFailure{"UnknownConditionProperty", L"WQL",
+                     L"SELECT * FROM Win32_Battery WHERE Size='1'", Hr(WBEM_E_INVALID_QUERY)},
+        QueryFailure{"Malformed", L"WQL", L"SELECT * FROM Win32_Battery WHERE Name='a'b'",
+                     Hr(WBEM_E_INVALID_QUERY)},
+        QueryFailure{"OtherLanguage", L"SQL", L"SELECT * FROM Win32_Battery",
+                     Hr(WBEM_E_INVALID_QUERY_TYPE)},
+        QueryFailure{"SourceFails", L"WQL", L"SELECT * FROM Broken", E_ACCESSDENIED}),
+    [](const auto& testCase) { return std::string(testCase.param.label); });
+
+TEST_F(WbemServicesTest, InstanceEnumerationOfKnownEmptyAndUnknownClasses) {
+    ASSERT_EQ(services->CreateInstanceEnum(Bstr::Copy(L"WIN32_BATTERY").get(), 0, nullptr,
+                                           enumerator.put()),
+              WBEM_S_NO_ERROR);
+    EXPECT_EQ(Drain().size(), 2u);
+    ASSERT_EQ(
+        services->CreateInstanceEnum(Bstr::Copy(L"Empty").get(), 0, nullptr, enumerator.put()),
+        WBEM_S_NO_ERROR);
+    EXPECT_TRUE(Drain().empty());
+    EXPECT_EQ(
+        services->CreateInstanceEnum(Bstr::Copy(L"Win32_Fan").get(), 0, nullptr, enumerator.put()),
+        Hr(WBEM_E_INVALID_CLASS));
+    EXPECT_EQ(services->CreateInstanceEnum(nullptr, 0, nullptr, enumerator.put()),
+              Hr(WBEM_E_INVALID_PARAMETER));
+}
+
+TEST_F(WbemServicesTest, GetObjectGivesClassObjectsAndInstancesByPath) {
+    ComPtr<IWbemClassObject> object;
+    ASSERT_EQ(
+        services->GetObject(Bstr::Copy(L"Win32_Battery").get(), 0, nullptr, object.put(), nullptr),
+        WBEM_S_NO_ERROR);
+    EXPECT_EQ(TextOf(object.get(), L"__GENUS"), L"1");
+    EXPECT_EQ(TextOf(object.get(), L"__PATH"), L"\\\\.\\root\\cimv2:Win32_Battery");
+
+    ASSERT_EQ(
+        services->GetObject(Bstr::Copy(L"\\\\.\\root\\cimv2:Win32_Battery.DeviceID=\"bat0\"").get(),
+                            0, nullptr, object.put(), nullptr),
+        WBEM_S_NO_ERROR);
+    EXPECT_EQ(TextOf(object.get(), L"Name"), L"Primary");
+
+    for (const wchar_t* missing : {L"Win32_Fan", L"Win32_Battery.DeviceID=\"BAT9\""}) {
+        EXPECT_EQ(services->GetObject(Bstr::Copy(missing).get(), 0, nullptr, object.put(), nullptr),
+                  Hr(WBEM_E_NOT_FOUND));
+        EXPECT_FALSE(object);
+    }
+}
+
+TEST_F(WbemServicesTest, ProxyBlanketReachesTheClientSecurityOfTheObject) {
+    ASSERT_EQ(CoSetProxyBlanket(static_cast<IWbemServices*>(services.get()), RPC_C_AUTHN_WINNT,
+                                RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+                                RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE),
+              S_OK);
+    ComPtr<IClientSecurity> security;
+    ASSERT_EQ(services->QueryInterface(IID_IClientSecurity, security.put_void()), S_OK);
+    DWORD authn = 0;
+    DWORD level = 0;
+    DWORD impersonation = 0;
+    ASSERT_EQ(security->QueryBlanket(nullptr, &authn, nullptr, nullptr, &level, &impersonation,
+                                     nullptr, nullptr),
+              S_OK);
+    EXPECT_EQ(authn, static_cast<DWORD>(RPC_C_AUTHN_WINNT));
+    EXPECT_EQ(level, static_cast<DWORD>(RPC_C_AUTHN_LEVEL_CALL));
+    EXPECT_EQ(impersonation, static_cast<DWORD>(RPC_C_IMP_LEVEL_IMPERSONATE));
+    ComPtr<IUnknown> copy;
+    EXPECT_EQ(security->CopyProxy(nullptr, copy.put()), E_NOTIMPL);
+}
+
+TEST_F(WbemServicesTest, MethodsWithoutTableAnswerNotSupported) {
+    ComPtr<IWbemClassObject> out;
+    EXPECT_EQ(services->ExecMethod(Bstr::Copy(L"Win32_Battery").get(), Bstr::Copy(L"Reset").get(),
+                                   0, nullptr, nullptr, out.put(), nullptr),
+              Hr(WBEM_E_NOT_SUPPORTED));
+    EXPECT_EQ(services->CreateClassEnum(nullptr, 0, nullptr, enumerator.put()),
+              Hr(WBEM_E_NOT_SUPPORTED));
+}
+
+}  // namespace

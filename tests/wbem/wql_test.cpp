@@ -1,0 +1,114 @@
+#include "platform/wbem/com_object.h"
+#include "platform/wbem/wql.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+using wbem::Hr;
+using wbem::ParseWql;
+using wbem::WqlQuery;
+
+namespace {
+
+struct GoodQuery {
+    const char* label;
+    const wchar_t* text;
+    std::vector<std::wstring> properties;
+    const wchar_t* className;
+    const wchar_t* whereProperty;  // null: no condition
+    const wchar_t* whereText;
+};
+
+void PrintTo(const GoodQuery& c, std::ostream* out) { *out << c.label; }
+
+class WqlGoodQueryTest : public testing::TestWithParam<GoodQuery> {};
+
+TEST_P(WqlGoodQueryTest, Parses) {
+    const GoodQuery& c = GetParam();
+    WqlQuery query;
+    ASSERT_EQ(ParseWql(c.text, query), WBEM_S_NO_ERROR);
+    EXPECT_EQ(query.properties, c.properties);
+    EXPECT_EQ(query.className, c.className);
+    ASSERT_EQ(query.where.has_value(), c.whereProperty != nullptr);
+    if (c.whereProperty) {
+        EXPECT_EQ(query.where->property, c.whereProperty);
+        EXPECT_EQ(query.where->text, c.whereText);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WqlGoodQueryTest,
+    testing::Values(
+        GoodQuery{"Star", L"SELECT * FROM Win32_BIOS", {}, L"Win32_BIOS", nullptr, nullptr},
+        GoodQuery{"SettingQuery",
+                  L"SELECT * FROM Vantrel_BIOSSetting where Name='Setup Password'",
+                  {},
+                  L"Vantrel_BIOSSetting",
+                  L"Name",
+                  L"Setup Password"},
+        GoodQuery{"KeywordsInAnyCase", L"select * From X wHeRe A='b'", {}, L"X", L"A", L"b"},
+        GoodQuery{"PropertyList",
+                  L"SELECT Vendor, Name FROM Win32_ComputerSystemProduct",
+                  {L"Vendor", L"Name"},
+                  L"Win32_ComputerSystemProduct",
+                  nullptr,
+                  nullptr},
+        GoodQuery{"FlexibleBlanks",
+                  L"  SELECT\tA ,B\r\nFROM  X WHERE A\t=\t'' \n",
+                  {L"A", L"B"},
+                  L"X",
+                  L"A",
+                  L""},
+        GoodQuery{"NoBlanksAroundSymbols",
+                  L"SELECT A,B FROM X WHERE A='x y'",
+                  {L"A", L"B"},
+                  L"X",
+                  L"A",
+                  L"x y"},
+        GoodQuery{"TextKeepsItsBlanksAndCase",
+                  L"SELECT * FROM X WHERE A=' Mixed Case '",
+                  {},
+                  L"X",
+                  L"A",
+                  L" Mixed Case "}),
+    [](const auto& testCase) { return std::string(testCase.param.label); });
+
+struct BadQuery {
+    const char* label;
+    const wchar_t* text;
+};
+
+void PrintTo(const BadQuery& c, std::ostream* out) { *out << c.label; }
+
+class WqlBadQueryTest : public testing::TestWithParam<BadQuery> {};
+
+TEST_P(WqlBadQueryTest, IsInvalidQuery) {
+    WqlQuery query;
+    query.className = L"left over";
+    EXPECT_EQ(ParseWql(GetParam().text, query), Hr(WBEM_E_INVALID_QUERY));
+    EXPECT_TRUE(query.className.empty()) << "a failed parse leaves no half query";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WqlBadQueryTest,
+    testing::Values(BadQuery{"Empty", L""}, BadQuery{"NoSelect", L"* FROM X"},
+                    BadQuery{"NoProperties", L"SELECT FROM X"}, BadQuery{"NoFrom", L"SELECT * X"},
+                    BadQuery{"NoClass", L"SELECT * FROM"},
+                    BadQuery{"KeywordRunsOn", L"SELECT * FROMX"},
+                    BadQuery{"TrailingComma", L"SELECT A, FROM X"},
+                    BadQuery{"StarInList", L"SELECT A, * FROM X"},
+                    BadQuery{"TrailingWords", L"SELECT * FROM X Y"},
+                    BadQuery{"TrailingAfterText", L"SELECT * FROM X WHERE A='b' AND C='d'"},
+                    BadQuery{"QuoteInsideText", L"SELECT * FROM X WHERE Name='it's'"},
+                    BadQuery{"DoubleQuoteInsideText", L"SELECT * FROM X WHERE Name='a\"b'"},
+                    BadQuery{"UnterminatedText", L"SELECT * FROM X WHERE Name='abc"},
+                    BadQuery{"UnquotedText", L"SELECT * FROM X WHERE Name=abc"},
+                    BadQuery{"OtherOperator", L"SELECT * FROM X WHERE Name<>'a'"},
+                    BadQuery{"EmptyWhere", L"SELECT * FROM X WHERE"},
+                    BadQuery{"NameStartsWithDigit", L"SELECT 1A FROM X"}),
+    [](const auto& testCase) { return std::string(testCase.param.label); });
+
+}  // namespace
