@@ -1,8 +1,9 @@
 #include "support/machine_tree.h"
 
+#include "support/test_env.h"
+
 #include <cstdint>
 #include <cstdlib>
-#include <deque>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -16,13 +17,8 @@ std::filesystem::path FromUtf8(std::string_view text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
-// putenv keeps the very string it is given on Linux, so every assignment lives until exit.
 void SetRootVariable(const std::string& value) {
-    static std::deque<std::string> assignments;
-    assignments.push_back(std::string(kRootVariable) + "=" + value);
-    if (putenv(assignments.back().data()) != 0) {
-        throw std::runtime_error("cannot set " + std::string(kRootVariable));
-    }
+    SetEnvironmentVariableForTest(kRootVariable, value);
 }
 
 std::filesystem::path NewTemporaryFolder() {
