@@ -48,11 +48,11 @@ class FakeWmiTest : public testing::Test {
 TEST_F(FakeWmiTest, CoCreateInstanceReachesTheFakeAndEveryCallIsRecorded) {
     wmi.Namespace(kCimv2).Add(WbemObjectBuilder(L"Win32_BIOS").Set(L"Name", L"1.2.3"));
     ASSERT_EQ(Connect(kCimv2), S_OK);
-    ASSERT_EQ(Query(L"SELECT * FROM Win32_BIOS"), WBEM_S_NO_ERROR);
+    ASSERT_EQ(Query(L"SELECT * FROM Win32_BIOS"), Hr(WBEM_S_NO_ERROR));
     ComPtr<IWbemClassObject> bios;
-    ASSERT_EQ(NextObject(bios), WBEM_S_NO_ERROR);
+    ASSERT_EQ(NextObject(bios), Hr(WBEM_S_NO_ERROR));
     wbem::Variant name;
-    ASSERT_EQ(bios->Get(L"Name", 0, name.put(), nullptr, nullptr), WBEM_S_NO_ERROR);
+    ASSERT_EQ(bios->Get(L"Name", 0, name.put(), nullptr, nullptr), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(wbem::BstrText(V_BSTR(name.get())), L"1.2.3");
     EXPECT_GT(wmi.LiveObjects(), 0);
 
@@ -89,11 +89,11 @@ TEST_F(FakeWmiTest, InjectedResultsAnswerInsteadOfTheCall) {
 
     wmi.Fail("Next", Hr(WBEM_S_TIMEDOUT), 1);
     wmi.Fail("Get Name", Hr(WBEM_E_NOT_FOUND));
-    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery"), WBEM_S_NO_ERROR);
+    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery"), Hr(WBEM_S_NO_ERROR));
     ComPtr<IWbemClassObject> battery;
     EXPECT_EQ(NextObject(battery), Hr(WBEM_S_TIMEDOUT));
     EXPECT_FALSE(battery);
-    ASSERT_EQ(NextObject(battery), WBEM_S_NO_ERROR) << "the rule was for one call only";
+    ASSERT_EQ(NextObject(battery), Hr(WBEM_S_NO_ERROR)) << "the rule was for one call only";
     wbem::Variant name;
     EXPECT_EQ(battery->Get(L"Name", 0, name.put(), nullptr, nullptr), Hr(WBEM_E_NOT_FOUND));
     EXPECT_EQ(name.Type(), VT_EMPTY);
@@ -121,22 +121,22 @@ TEST_F(FakeWmiTest, MethodCallPathIsRecordedAndArgumentsCanBeRead) {
     ComPtr<IWbemClassObject> cls;
     ASSERT_EQ(services->GetObject(Bstr::Copy(L"Vantrel_BIOSSettingInterface").get(), 0, nullptr,
                                   cls.put(), nullptr),
-              WBEM_S_NO_ERROR);
+              Hr(WBEM_S_NO_ERROR));
     ComPtr<IWbemClassObject> signature;
-    ASSERT_EQ(cls->GetMethod(L"SetBIOSSetting", 0, signature.put(), nullptr), WBEM_S_NO_ERROR);
+    ASSERT_EQ(cls->GetMethod(L"SetBIOSSetting", 0, signature.put(), nullptr), Hr(WBEM_S_NO_ERROR));
     ComPtr<IWbemClassObject> arguments;
-    ASSERT_EQ(signature->SpawnInstance(0, arguments.put()), WBEM_S_NO_ERROR);
+    ASSERT_EQ(signature->SpawnInstance(0, arguments.put()), Hr(WBEM_S_NO_ERROR));
     wbem::Variant password = wbem::Variant::String(L"<kbd/>");
-    ASSERT_EQ(arguments->Put(L"Password", 0, password.get(), 0), WBEM_S_NO_ERROR);
+    ASSERT_EQ(arguments->Put(L"Password", 0, password.get(), 0), Hr(WBEM_S_NO_ERROR));
 
     ASSERT_EQ(services->CreateInstanceEnum(Bstr::Copy(L"Vantrel_BIOSSettingInterface").get(),
                                            WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
                                            nullptr, enumerator.put()),
-              WBEM_S_NO_ERROR);
+              Hr(WBEM_S_NO_ERROR));
     ComPtr<IWbemClassObject> instance;
-    ASSERT_EQ(NextObject(instance), WBEM_S_NO_ERROR);
+    ASSERT_EQ(NextObject(instance), Hr(WBEM_S_NO_ERROR));
     wbem::Variant path;
-    ASSERT_EQ(instance->Get(L"__PATH", 0, path.put(), nullptr, nullptr), WBEM_S_NO_ERROR);
+    ASSERT_EQ(instance->Get(L"__PATH", 0, path.put(), nullptr, nullptr), Hr(WBEM_S_NO_ERROR));
     const std::wstring pathText = wbem::BstrText(V_BSTR(path.get()));
     EXPECT_EQ(pathText,
               L"\\\\.\\root\\Vantrel\\InstrumentedBIOS:Vantrel_BIOSSettingInterface."
@@ -145,16 +145,16 @@ TEST_F(FakeWmiTest, MethodCallPathIsRecordedAndArgumentsCanBeRead) {
     ComPtr<IWbemClassObject> out;
     ASSERT_EQ(services->ExecMethod(Bstr::Copy(pathText).get(), Bstr::Copy(L"SetBIOSSetting").get(),
                                    0, nullptr, arguments.get(), out.put(), nullptr),
-              WBEM_S_NO_ERROR);
+              Hr(WBEM_S_NO_ERROR));
     wbem::Variant result;
-    ASSERT_EQ(out->Get(L"Return", 0, result.put(), nullptr, nullptr), WBEM_S_NO_ERROR);
+    ASSERT_EQ(out->Get(L"Return", 0, result.put(), nullptr, nullptr), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(result.Type(), VT_I4);
     EXPECT_EQ(V_I4(result.get()), 0);
 
     wbem::Variant passed;
     ASSERT_TRUE(wmi.LastMethodInput());
     ASSERT_EQ(wmi.LastMethodInput()->Get(L"Password", 0, passed.put(), nullptr, nullptr),
-              WBEM_S_NO_ERROR);
+              Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(wbem::BstrText(V_BSTR(passed.get())), L"<kbd/>");
 
     EXPECT_THAT(wmi.Calls(),
@@ -184,13 +184,14 @@ TEST_F(FakeWmiTest, MethodHandlerCanChangeWhatTheNextQuerySees) {
     ASSERT_EQ(services->ExecMethod(Bstr::Copy(L"Vantrel_BIOSSettingInterface").get(),
                                    Bstr::Copy(L"SetBIOSSetting").get(), 0, nullptr, nullptr,
                                    out.put(), nullptr),
-              WBEM_S_NO_ERROR);
+              Hr(WBEM_S_NO_ERROR));
     EXPECT_FALSE(out);
-    ASSERT_EQ(Query(L"SELECT * FROM Vantrel_BIOSSetting where Name='Cellkeeper'"), WBEM_S_NO_ERROR);
+    ASSERT_EQ(Query(L"SELECT * FROM Vantrel_BIOSSetting where Name='Cellkeeper'"),
+              Hr(WBEM_S_NO_ERROR));
     ComPtr<IWbemClassObject> setting;
-    ASSERT_EQ(NextObject(setting), WBEM_S_NO_ERROR);
+    ASSERT_EQ(NextObject(setting), Hr(WBEM_S_NO_ERROR));
     wbem::Variant value;
-    ASSERT_EQ(setting->Get(L"CurrentValue", 0, value.put(), nullptr, nullptr), WBEM_S_NO_ERROR);
+    ASSERT_EQ(setting->Get(L"CurrentValue", 0, value.put(), nullptr, nullptr), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(wbem::BstrText(V_BSTR(value.get())), L"New");
 }
 

@@ -19,11 +19,11 @@ class WbemEnumeratorTest : public testing::Test {
         for (std::int32_t i = 0; i < 3; ++i) {
             objects.push_back(WbemObjectBuilder(L"Item").Set(L"Index", i).Build());
         }
-        ASSERT_EQ(wbem::CreateWbemEnumerator(objects, enumerator.put()), WBEM_S_NO_ERROR);
+        ASSERT_EQ(wbem::CreateWbemEnumerator(objects, enumerator.put()), Hr(WBEM_S_NO_ERROR));
     }
 
     // The Index of the next object, or -1 when Next delivers none.
-    std::int32_t NextIndex(HRESULT expected = WBEM_S_NO_ERROR) {
+    std::int32_t NextIndex(HRESULT expected = Hr(WBEM_S_NO_ERROR)) {
         ComPtr<IWbemClassObject> object;
         ULONG returned = 99;
         EXPECT_EQ(enumerator->Next(20000, 1, object.put(), &returned), expected);
@@ -33,7 +33,7 @@ class WbemEnumeratorTest : public testing::Test {
         }
         EXPECT_EQ(returned, 1u);
         wbem::Variant index;
-        EXPECT_EQ(object->Get(L"Index", 0, index.put(), nullptr, nullptr), WBEM_S_NO_ERROR);
+        EXPECT_EQ(object->Get(L"Index", 0, index.put(), nullptr, nullptr), Hr(WBEM_S_NO_ERROR));
         return V_I4(index.get());
     }
 
@@ -52,7 +52,7 @@ TEST_F(WbemEnumeratorTest, AskingForMoreThanLeftGivesFewerWithFalse) {
     std::array<IWbemClassObject*, 5> objects{};
     ULONG returned = 0;
     EXPECT_EQ(enumerator->Next(static_cast<LONG>(WBEM_INFINITE), 2, objects.data(), &returned),
-              WBEM_S_NO_ERROR);
+              Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(returned, 2u);
     EXPECT_EQ(enumerator->Next(0, 5, objects.data() + 2, &returned), Hr(WBEM_S_FALSE));
     EXPECT_EQ(returned, 1u);
@@ -63,13 +63,13 @@ TEST_F(WbemEnumeratorTest, AskingForMoreThanLeftGivesFewerWithFalse) {
 }
 
 TEST_F(WbemEnumeratorTest, ResetSkipAndCloneMoveTheirOwnPosition) {
-    EXPECT_EQ(enumerator->Skip(20000, 1), WBEM_S_NO_ERROR);
+    EXPECT_EQ(enumerator->Skip(20000, 1), Hr(WBEM_S_NO_ERROR));
     ComPtr<IEnumWbemClassObject> copy;
-    ASSERT_EQ(enumerator->Clone(copy.put()), WBEM_S_NO_ERROR);
+    ASSERT_EQ(enumerator->Clone(copy.put()), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(NextIndex(), 1);
     EXPECT_EQ(enumerator->Skip(20000, 5), Hr(WBEM_S_FALSE));
     EXPECT_EQ(NextIndex(Hr(WBEM_S_FALSE)), -1);
-    EXPECT_EQ(enumerator->Reset(), WBEM_S_NO_ERROR);
+    EXPECT_EQ(enumerator->Reset(), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(NextIndex(), 0);
     // The clone kept the position it was made at.
     enumerator = copy;
@@ -87,7 +87,7 @@ TEST_F(WbemEnumeratorTest, RefusesBadArgumentsAndAsyncDelivery) {
 
 TEST(WbemEnumeratorEmptyTest, EmptyListEndsAtOnce) {
     ComPtr<IEnumWbemClassObject> enumerator;
-    ASSERT_EQ(wbem::CreateWbemEnumerator({}, enumerator.put()), WBEM_S_NO_ERROR);
+    ASSERT_EQ(wbem::CreateWbemEnumerator({}, enumerator.put()), Hr(WBEM_S_NO_ERROR));
     ComPtr<IWbemClassObject> object;
     ULONG returned = 7;
     EXPECT_EQ(enumerator->Next(20000, 1, object.put(), &returned), Hr(WBEM_S_FALSE));

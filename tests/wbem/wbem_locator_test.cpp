@@ -70,7 +70,7 @@ TEST_P(WbemLocatorRouteTest, RoutesByNamespaceWithoutRegardToCaseOrLocalServer) 
         EXPECT_EQ(cimv2 + vendor, 0);
         return;
     }
-    ASSERT_EQ(hr, WBEM_S_NO_ERROR);
+    ASSERT_EQ(hr, Hr(WBEM_S_NO_ERROR));
     ASSERT_TRUE(services);
     EXPECT_EQ(ServedNamespace(services.get()), c.served);
     EXPECT_EQ(cimv2 + vendor, 1);
@@ -96,7 +96,7 @@ TEST(WbemLocatorTest, UnknownNamespacesGoToTheFallback) {
     auto fallback = Locator({Route(L"root\\wmi", &other)});
     auto locator = Locator({Route(L"root\\cimv2", &own)}, fallback);
     ComPtr<IWbemServices> services;
-    ASSERT_EQ(Connect(locator.get(), L"\\\\.\\root\\wmi", services), WBEM_S_NO_ERROR);
+    ASSERT_EQ(Connect(locator.get(), L"\\\\.\\root\\wmi", services), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(ServedNamespace(services.get()), L"root\\wmi");
     EXPECT_EQ(Connect(locator.get(), L"\\\\.\\root\\none", services), Hr(WBEM_E_INVALID_NAMESPACE));
     EXPECT_EQ(own, 0);

@@ -20,7 +20,8 @@ std::wstring Text(const Variant& value) {
     return value.Type() == VT_BSTR ? wbem::BstrText(V_BSTR(&value.get())) : std::wstring();
 }
 
-Variant Read(IWbemClassObject* object, const wchar_t* name, HRESULT expected = WBEM_S_NO_ERROR) {
+Variant Read(IWbemClassObject* object, const wchar_t* name,
+             HRESULT expected = Hr(WBEM_S_NO_ERROR)) {
     Variant value;
     EXPECT_EQ(object->Get(name, 0, value.put(), nullptr, nullptr), expected) << name;
     return value;
@@ -59,7 +60,7 @@ TEST(WbemObjectTest, GetReturnsValueTypeAndFlavorWithNamesInAnyLetterCase) {
     Variant value;
     CIMTYPE type = 0;
     LONG flavor = -1;
-    ASSERT_EQ(bios->Get(L"MANUFACTURER", 0, value.put(), &type, &flavor), WBEM_S_NO_ERROR);
+    ASSERT_EQ(bios->Get(L"MANUFACTURER", 0, value.put(), &type, &flavor), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(Text(value), L"Vantrel");
     EXPECT_EQ(type, CIM_STRING);
     EXPECT_EQ(flavor, WBEM_FLAVOR_ORIGIN_LOCAL);
@@ -69,7 +70,7 @@ TEST(WbemObjectTest, DeclaredPropertyWithoutValueIsNullAndUnknownIsNotFound) {
     auto bios = Bios();
     CIMTYPE type = 0;
     Variant value;
-    ASSERT_EQ(bios->Get(L"ReleaseDate", 0, value.put(), &type, nullptr), WBEM_S_NO_ERROR);
+    ASSERT_EQ(bios->Get(L"ReleaseDate", 0, value.put(), &type, nullptr), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(value.Type(), VT_NULL);
     EXPECT_EQ(type, CIM_DATETIME);
     Read(bios.get(), L"NoSuchProperty", Hr(WBEM_E_NOT_FOUND));
@@ -105,7 +106,7 @@ TEST_P(WbemObjectSystemPropertyTest, ReadsAsWmiGivesIt) {
     CIMTYPE type = 0;
     LONG flavor = 0;
     Variant value;
-    ASSERT_EQ(object->Get(c.property, 0, value.put(), &type, &flavor), WBEM_S_NO_ERROR);
+    ASSERT_EQ(object->Get(c.property, 0, value.put(), &type, &flavor), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(flavor, WBEM_FLAVOR_ORIGIN_SYSTEM);
     if (c.text) {
         EXPECT_EQ(Text(value), c.text);
@@ -153,9 +154,9 @@ TEST(WbemObjectTest, PathFollowsKeysAndExplicitPathWins) {
 TEST(WbemObjectTest, SpawnInstanceGivesTheClassPropertiesWithNullValues) {
     auto cls = SettingInterfaceClass();
     ComPtr<IWbemClassObject> in;
-    ASSERT_EQ(cls->GetMethod(L"SetBIOSSetting", 0, in.put(), nullptr), WBEM_S_NO_ERROR);
+    ASSERT_EQ(cls->GetMethod(L"SetBIOSSetting", 0, in.put(), nullptr), Hr(WBEM_S_NO_ERROR));
     ComPtr<IWbemClassObject> args;
-    ASSERT_EQ(in->SpawnInstance(0, args.put()), WBEM_S_NO_ERROR);
+    ASSERT_EQ(in->SpawnInstance(0, args.put()), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(Read(args.get(), L"Password").Type(), VT_NULL);
     EXPECT_EQ(V_I4(Read(args.get(), L"__GENUS").get()), WBEM_GENUS_INSTANCE);
     EXPECT_EQ(Text(Read(args.get(), L"__CLASS")), L"__PARAMETERS");
@@ -169,14 +170,14 @@ TEST(WbemObjectTest, GetMethodHandsOutEitherSignatureAndNullForNone) {
     auto cls = SettingInterfaceClass();
     ComPtr<IWbemClassObject> in;
     ComPtr<IWbemClassObject> out;
-    ASSERT_EQ(cls->GetMethod(L"setbiossetting", 0, in.put(), out.put()), WBEM_S_NO_ERROR);
+    ASSERT_EQ(cls->GetMethod(L"setbiossetting", 0, in.put(), out.put()), Hr(WBEM_S_NO_ERROR));
     EXPECT_TRUE(in);
     ASSERT_TRUE(out);
     CIMTYPE type = 0;
-    EXPECT_EQ(out->Get(L"Return", 0, nullptr, &type, nullptr), WBEM_S_NO_ERROR);
+    EXPECT_EQ(out->Get(L"Return", 0, nullptr, &type, nullptr), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(type, CIM_UINT32);
 
-    ASSERT_EQ(cls->GetMethod(L"Reboot", 0, in.put(), out.put()), WBEM_S_NO_ERROR);
+    ASSERT_EQ(cls->GetMethod(L"Reboot", 0, in.put(), out.put()), Hr(WBEM_S_NO_ERROR));
     EXPECT_FALSE(in);
     EXPECT_FALSE(out);
     EXPECT_EQ(cls->GetMethod(L"NoSuchMethod", 0, in.put(), nullptr), Hr(WBEM_E_NOT_FOUND));
@@ -199,12 +200,12 @@ TEST_P(WbemObjectPutTest, StoresAsTheDeclaredTypeOrRefuses) {
     const PutCase& c = GetParam();
     auto cls = WbemObjectBuilder::Class(L"Thing").Declare(L"P", c.declared).Build();
     ComPtr<IWbemClassObject> instance;
-    ASSERT_EQ(cls->SpawnInstance(0, instance.put()), WBEM_S_NO_ERROR);
+    ASSERT_EQ(cls->SpawnInstance(0, instance.put()), Hr(WBEM_S_NO_ERROR));
     Variant value = c.value;
     EXPECT_EQ(instance->Put(L"p", 0, value.get(), c.typeArgument), c.result);
     CIMTYPE type = 0;
     Variant stored;
-    ASSERT_EQ(instance->Get(L"P", 0, stored.put(), &type, nullptr), WBEM_S_NO_ERROR);
+    ASSERT_EQ(instance->Get(L"P", 0, stored.put(), &type, nullptr), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(type, c.declared);
     if (c.stored != VT_EMPTY) {
         EXPECT_EQ(stored.Type(), c.stored);
@@ -216,24 +217,26 @@ TEST_P(WbemObjectPutTest, StoresAsTheDeclaredTypeOrRefuses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WbemObjectPutTest,
-    testing::Values(
-        PutCase{"TextKeepsDeclaredType", CIM_STRING, Variant::String(L"x"), 0, WBEM_S_NO_ERROR,
-                VT_BSTR},
-        PutCase{"MatchingTypeArgument", CIM_STRING, Variant::String(L"x"), CIM_STRING,
-                WBEM_S_NO_ERROR, VT_BSTR},
-        PutCase{"OtherTypeArgument", CIM_STRING, Variant::String(L"x"), CIM_UINT32,
-                Hr(WBEM_E_TYPE_MISMATCH), VT_EMPTY},
-        PutCase{"UnsignedBecomesInt32", CIM_UINT32, Variant::UInt32(5), 0, WBEM_S_NO_ERROR, VT_I4},
-        PutCase{"DigitsBecomeInteger", CIM_UINT16, Variant::String(L"12"), 0, WBEM_S_NO_ERROR,
-                VT_I4},
-        PutCase{"IntegerBecomesText", CIM_STRING, Variant::Int32(12), 0, WBEM_S_NO_ERROR, VT_BSTR},
-        PutCase{"WordsAreNoInteger", CIM_UINT32, Variant::String(L"many"), 0,
-                Hr(WBEM_E_TYPE_MISMATCH), VT_EMPTY},
-        PutCase{"ArrayOfOtherType", CIM_STRING | CIM_FLAG_ARRAY, Variant::Int32s({1}), 0,
-                Hr(WBEM_E_TYPE_MISMATCH), VT_EMPTY},
-        PutCase{"ArrayOfDeliveredType", CIM_UINT16 | CIM_FLAG_ARRAY, Variant::Int32s({3, 10}), 0,
-                WBEM_S_NO_ERROR, VT_ARRAY | VT_I4},
-        PutCase{"NullClearsValue", CIM_STRING, Variant::Null(), 0, WBEM_S_NO_ERROR, VT_NULL}),
+    testing::Values(PutCase{"TextKeepsDeclaredType", CIM_STRING, Variant::String(L"x"), 0,
+                            Hr(WBEM_S_NO_ERROR), VT_BSTR},
+                    PutCase{"MatchingTypeArgument", CIM_STRING, Variant::String(L"x"), CIM_STRING,
+                            Hr(WBEM_S_NO_ERROR), VT_BSTR},
+                    PutCase{"OtherTypeArgument", CIM_STRING, Variant::String(L"x"), CIM_UINT32,
+                            Hr(WBEM_E_TYPE_MISMATCH), VT_EMPTY},
+                    PutCase{"UnsignedBecomesInt32", CIM_UINT32, Variant::UInt32(5), 0,
+                            Hr(WBEM_S_NO_ERROR), VT_I4},
+                    PutCase{"DigitsBecomeInteger", CIM_UINT16, Variant::String(L"12"), 0,
+                            Hr(WBEM_S_NO_ERROR), VT_I4},
+                    PutCase{"IntegerBecomesText", CIM_STRING, Variant::Int32(12), 0,
+                            Hr(WBEM_S_NO_ERROR), VT_BSTR},
+                    PutCase{"WordsAreNoInteger", CIM_UINT32, Variant::String(L"many"), 0,
+                            Hr(WBEM_E_TYPE_MISMATCH), VT_EMPTY},
+                    PutCase{"ArrayOfOtherType", CIM_STRING | CIM_FLAG_ARRAY, Variant::Int32s({1}),
+                            0, Hr(WBEM_E_TYPE_MISMATCH), VT_EMPTY},
+                    PutCase{"ArrayOfDeliveredType", CIM_UINT16 | CIM_FLAG_ARRAY,
+                            Variant::Int32s({3, 10}), 0, Hr(WBEM_S_NO_ERROR), VT_ARRAY | VT_I4},
+                    PutCase{"NullClearsValue", CIM_STRING, Variant::Null(), 0, Hr(WBEM_S_NO_ERROR),
+                            VT_NULL}),
     [](const auto& testCase) { return std::string(testCase.param.label); });
 
 TEST(WbemObjectTest, PutOfUnknownNameFailsOnInstanceAndAddsToClass) {
@@ -242,25 +245,26 @@ TEST(WbemObjectTest, PutOfUnknownNameFailsOnInstanceAndAddsToClass) {
     EXPECT_EQ(Bios()->Put(L"__CLASS", 0, value.get(), 0), Hr(WBEM_E_READ_ONLY));
 
     auto cls = WbemObjectBuilder::Class(L"Thing").Build();
-    ASSERT_EQ(cls->Put(L"Added", 0, value.get(), 0), WBEM_S_NO_ERROR);
+    ASSERT_EQ(cls->Put(L"Added", 0, value.get(), 0), Hr(WBEM_S_NO_ERROR));
     CIMTYPE type = 0;
-    EXPECT_EQ(cls->Get(L"added", 0, nullptr, &type, nullptr), WBEM_S_NO_ERROR);
+    EXPECT_EQ(cls->Get(L"added", 0, nullptr, &type, nullptr), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(type, CIM_STRING);
 }
 
 TEST(WbemObjectTest, CloneIsIndependentOfTheOriginal) {
     auto bios = Bios();
     ComPtr<IWbemClassObject> copy;
-    ASSERT_EQ(bios->Clone(copy.put()), WBEM_S_NO_ERROR);
+    ASSERT_EQ(bios->Clone(copy.put()), Hr(WBEM_S_NO_ERROR));
     Variant value = Variant::String(L"Other");
-    ASSERT_EQ(copy->Put(L"Manufacturer", 0, value.get(), 0), WBEM_S_NO_ERROR);
+    ASSERT_EQ(copy->Put(L"Manufacturer", 0, value.get(), 0), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(Text(Read(bios.get(), L"Manufacturer")), L"Vantrel");
     EXPECT_EQ(Text(Read(copy.get(), L"Manufacturer")), L"Other");
 }
 
 TEST(WbemObjectTest, GetNamesListsOwnOrSystemProperties) {
     SAFEARRAY* raw = nullptr;
-    ASSERT_EQ(Bios()->GetNames(nullptr, WBEM_FLAG_NONSYSTEM_ONLY, nullptr, &raw), WBEM_S_NO_ERROR);
+    ASSERT_EQ(Bios()->GetNames(nullptr, WBEM_FLAG_NONSYSTEM_ONLY, nullptr, &raw),
+              Hr(WBEM_S_NO_ERROR));
     Variant names;
     V_VT(names.get()) = VT_ARRAY | VT_BSTR;
     V_ARRAY(names.get()) = raw;

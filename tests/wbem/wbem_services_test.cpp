@@ -44,7 +44,7 @@ class BatteryServices : public wbem::WbemServices {
 
 std::wstring TextOf(IWbemClassObject* object, const wchar_t* name) {
     Variant value;
-    EXPECT_EQ(object->Get(name, 0, value.put(), nullptr, nullptr), WBEM_S_NO_ERROR) << name;
+    EXPECT_EQ(object->Get(name, 0, value.put(), nullptr, nullptr), Hr(WBEM_S_NO_ERROR)) << name;
     if (value.Type() == VT_NULL) return L"<null>";
     Variant text;
     EXPECT_EQ(VariantChangeType(text.put(), value.get(), 0, VT_BSTR), S_OK);
@@ -65,7 +65,7 @@ class WbemServicesTest : public testing::Test {
         for (;;) {
             ComPtr<IWbemClassObject> object;
             ULONG returned = 0;
-            if (enumerator->Next(20000, 1, object.put(), &returned) != WBEM_S_NO_ERROR) break;
+            if (enumerator->Next(20000, 1, object.put(), &returned) != Hr(WBEM_S_NO_ERROR)) break;
             objects.push_back(object);
         }
         return objects;
@@ -76,33 +76,33 @@ class WbemServicesTest : public testing::Test {
 };
 
 TEST_F(WbemServicesTest, QueryDeliversFreshInstancesWithTheirPaths) {
-    ASSERT_EQ(Query(L"SELECT * FROM win32_battery"), WBEM_S_NO_ERROR);
+    ASSERT_EQ(Query(L"SELECT * FROM win32_battery"), Hr(WBEM_S_NO_ERROR));
     auto batteries = Drain();
     ASSERT_EQ(batteries.size(), 2u);
     EXPECT_EQ(TextOf(batteries[0].get(), L"Name"), L"Primary");
     EXPECT_EQ(TextOf(batteries[1].get(), L"Name"), L"<null>");
     EXPECT_EQ(TextOf(batteries[1].get(), L"__PATH"),
               L"\\\\.\\root\\cimv2:Win32_Battery.DeviceID=\"BAT1\"");
-    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery"), WBEM_S_NO_ERROR);
+    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery"), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(services->produced, 2);
 }
 
 TEST_F(WbemServicesTest, WhereComparesTextWithoutLetterCaseAndNullMatchesNothing) {
-    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery WHERE DeviceID='bat1'"), WBEM_S_NO_ERROR);
+    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery WHERE DeviceID='bat1'"), Hr(WBEM_S_NO_ERROR));
     auto found = Drain();
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(TextOf(found[0].get(), L"DeviceID"), L"BAT1");
 
-    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery WHERE Availability='2'"), WBEM_S_NO_ERROR);
+    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery WHERE Availability='2'"), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(Drain().size(), 1u) << "integers compare by their digits";
-    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery WHERE Name=''"), WBEM_S_NO_ERROR);
+    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery WHERE Name=''"), Hr(WBEM_S_NO_ERROR));
     EXPECT_TRUE(Drain().empty());
-    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery WHERE DeviceID='BAT'"), WBEM_S_NO_ERROR);
+    ASSERT_EQ(Query(L"SELECT * FROM Win32_Battery WHERE DeviceID='BAT'"), Hr(WBEM_S_NO_ERROR));
     EXPECT_TRUE(Drain().empty());
 }
 
 TEST_F(WbemServicesTest, UnselectedPropertiesReadAsNullAndSystemPropertiesStay) {
-    ASSERT_EQ(Query(L"SELECT Name, DeviceID FROM Win32_Battery"), WBEM_S_NO_ERROR);
+    ASSERT_EQ(Query(L"SELECT Name, DeviceID FROM Win32_Battery"), Hr(WBEM_S_NO_ERROR));
     auto batteries = Drain();
     ASSERT_EQ(batteries.size(), 2u);
     EXPECT_EQ(TextOf(batteries[0].get(), L"Name"), L"Primary");
@@ -147,11 +147,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(WbemServicesTest, InstanceEnumerationOfKnownEmptyAndUnknownClasses) {
     ASSERT_EQ(services->CreateInstanceEnum(Bstr::Copy(L"WIN32_BATTERY").get(), 0, nullptr,
                                            enumerator.put()),
-              WBEM_S_NO_ERROR);
+              Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(Drain().size(), 2u);
     ASSERT_EQ(
         services->CreateInstanceEnum(Bstr::Copy(L"Empty").get(), 0, nullptr, enumerator.put()),
-        WBEM_S_NO_ERROR);
+        Hr(WBEM_S_NO_ERROR));
     EXPECT_TRUE(Drain().empty());
     EXPECT_EQ(
         services->CreateInstanceEnum(Bstr::Copy(L"Win32_Fan").get(), 0, nullptr, enumerator.put()),
@@ -164,14 +164,14 @@ TEST_F(WbemServicesTest, GetObjectGivesClassObjectsAndInstancesByPath) {
     ComPtr<IWbemClassObject> object;
     ASSERT_EQ(
         services->GetObject(Bstr::Copy(L"Win32_Battery").get(), 0, nullptr, object.put(), nullptr),
-        WBEM_S_NO_ERROR);
+        Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(TextOf(object.get(), L"__GENUS"), L"1");
     EXPECT_EQ(TextOf(object.get(), L"__PATH"), L"\\\\.\\root\\cimv2:Win32_Battery");
 
     ASSERT_EQ(
         services->GetObject(Bstr::Copy(L"\\\\.\\root\\cimv2:Win32_Battery.DeviceID=\"bat0\"").get(),
                             0, nullptr, object.put(), nullptr),
-        WBEM_S_NO_ERROR);
+        Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(TextOf(object.get(), L"Name"), L"Primary");
 
     for (const wchar_t* missing : {L"Win32_Fan", L"Win32_Battery.DeviceID=\"BAT9\""}) {

@@ -29,7 +29,7 @@ class WqlGoodQueryTest : public testing::TestWithParam<GoodQuery> {};
 TEST_P(WqlGoodQueryTest, Parses) {
     const GoodQuery& c = GetParam();
     WqlQuery query;
-    ASSERT_EQ(ParseWql(c.text, query), WBEM_S_NO_ERROR);
+    ASSERT_EQ(ParseWql(c.text, query), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(query.properties, c.properties);
     EXPECT_EQ(query.className, c.className);
     ASSERT_EQ(query.where.has_value(), c.whereProperty != nullptr);
