@@ -1,0 +1,236 @@
+#include "bios/bios_config_client.h"
+
+#include "bios/bios_constants.h"
+#include "vendor_bios.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::SizeIs;
+
+constexpr char kNextLine[] = "Next timeout=20000 count=1";
+
+class BiosSettingWriteTest : public VendorBiosTest {
+  protected:
+    // A machine where the write can succeed: the setting, the method and UTF-16 passwords.
+    void AddWritableMachine() {
+        AddChargingPolicySetting();
+        AddSettingsInterface();
+        AddPasswordEncodings(Variant::Strings({L"utf-16", L"kbd"}));
+        vendor.MethodReturns(kSetSettingMethod, Variant::Int32(0));
+    }
+};
+
+TEST_F(BiosSettingWriteTest, WriteTrafficFollowsTheMethodCallOrder) {
+    AddWritableMachine();
+    BiosConfigClient client;
+    wmi.ClearCalls();
+    EXPECT_EQ(client.SetBiosSetting(L""), 0u);
+    const std::string path =
+        "\\\\.\\root\\Vantrel\\InstrumentedBIOS:"
+        "Vantrel_BIOSSettingInterface.InstanceName=\"ACPI\\\\PNP0C14\\\\0_0\"";
+    EXPECT_THAT(
+        wmi.Calls(),
+        ElementsAre("GetObject Vantrel_BIOSSettingInterface flags=0x0",
+                    "GetMethod SetBIOSSetting in", "SpawnInstance", "Put Name=Cellkeeper",
+                    "Put Value=Let Vantrel manage my battery charging",
+                    "CreateInstanceEnum Vantrel_BIOSPassword flags=0x30", kNextLine,
+                    "ExecQuery WQL SELECT * FROM Vantrel_BIOSSetting where Name='Setup Password' "
+                    "flags=0x30",
+                    kNextLine, "Get SupportedEncoding", "Put Password=<utf-16/>",
+                    "CreateInstanceEnum Vantrel_BIOSSettingInterface flags=0x30", kNextLine,
+                    "Get __PATH", "ExecMethod " + path + " SetBIOSSetting flags=0x0",
+                    "Get Return"));
+    EXPECT_EQ(LastArgument(L"Name"), kChargingPolicySetting);
+    EXPECT_EQ(LastArgument(L"Value"), kValueAfterPatch);
+    EXPECT_EQ(LastArgument(L"Password"), L"<utf-16/>");
+    // The prepared state stays with the client; the interface instance is current.
+    EXPECT_EQ(client.methodStatus, S_OK);
+    EXPECT_EQ(client.methodClassName, kSettingsInterfaceClass);
+    EXPECT_EQ(client.methodName, kSetSettingMethod);
+    EXPECT_FALSE(client.outParams.Empty());
+    std::wstring currentPath;
+    EXPECT_EQ(client.current.GetString(L"__PATH", currentPath), S_OK);
+    EXPECT_EQ(currentPath, kInterfacePath);
+}
+
+TEST_F(BiosSettingWriteTest, SecondWritePreparesAfreshAndAsksNoPasswordFacts) {
+    AddWritableMachine();
+    BiosConfigClient client;
+    ASSERT_EQ(client.SetBiosSetting(L""), 0u);
+    wmi.ClearCalls();
+    ASSERT_EQ(client.SetBiosSetting(L""), 0u);
+    EXPECT_THAT(wmi.CallsStartingWith("GetObject"), SizeIs(1));
+    EXPECT_THAT(wmi.CallsStartingWith("CreateInstanceEnum Vantrel_BIOSPassword"), IsEmpty());
+    EXPECT_THAT(wmi.CallsStartingWith("ExecMethod"), SizeIs(1));
+}
+
+TEST_F(BiosSettingWriteTest, EmptyInterfacePathCallsMethodOnClass) {
+    AddChargingPolicySetting();
+    AddSettingsInterface();
+    wmi.Fail("Get __PATH", S_OK);  // answers without a value: the path reads as empty
+    vendor.MethodReturns(kSetSettingMethod, Variant::Int32(0));
+    BiosConfigClient client;
+    EXPECT_EQ(client.SetBiosSetting(L""), 0u);
+    EXPECT_THAT(wmi.CallsStartingWith("ExecMethod"),
+                ElementsAre("ExecMethod Vantrel_BIOSSettingInterface SetBIOSSetting flags=0x0"));
+}
+
+TEST_F(BiosSettingWriteTest, NoInterfaceInstanceRaisesAfterAllArgumentsArePut) {
+    AddChargingPolicySetting();
+    AddSettingsInterface(/*withInstance=*/false);
+    BiosConfigClient client;
+    EXPECT_EQ(RaisedCode([&] { client.SetBiosSetting(L""); }), std::optional<HRESULT>(S_FALSE));
+    EXPECT_THAT(
+        wmi.CallsStartingWith("Put"),
+        ElementsAre("Put Name=Cellkeeper", "Put Value=Let Vantrel manage my battery charging",
+                    "Put Password=<kbd/>"));
+    EXPECT_THAT(wmi.CallsStartingWith("ExecMethod"), IsEmpty());
+}
+
+struct ReturnCase {
+    const char* name;
+    std::function<Variant()> value;
+    std::uint32_t code;
+
+    friend void PrintTo(const ReturnCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ReturnCodeTest : public BiosSettingWriteTest,
+                       public testing::WithParamInterface<ReturnCase> {};
+
+TEST_P(ReturnCodeTest, ProviderCodeIsReturned) {
+    AddWritableMachine();
+    vendor.MethodReturns(kSetSettingMethod, GetParam().value());
+    BiosConfigClient client;
+    EXPECT_EQ(client.SetBiosSetting(L""), GetParam().code);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ReturnCodeTest,
+    testing::Values(ReturnCase{"SignedZero", [] { return Variant::Int32(0); }, 0u},
+                    ReturnCase{"SignedFailure", [] { return Variant::Int32(5); }, 5u},
+                    ReturnCase{"Unsigned", [] { return Variant::UInt32(4000000000u); },
+                               4000000000u},
+                    ReturnCase{"DigitsText", [] { return Variant::String(L"2"); }, 2u}),
+    CaseName<ReturnCase>);
+
+// Every failure on the way to the method's answer is raised with its code.
+struct RaiseCase {
+    const char* name;
+    std::function<void(FakeWmi&, FakeNamespace&)> arrange;
+    HRESULT raised;
+    bool methodCalled;
+
+    friend void PrintTo(const RaiseCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class SetBiosSettingRaiseTest : public BiosSettingWriteTest,
+                                public testing::WithParamInterface<RaiseCase> {};
+
+TEST_P(SetBiosSettingRaiseTest, FailureIsRaised) {
+    AddWritableMachine();
+    GetParam().arrange(wmi, vendor);
+    BiosConfigClient client;
+    EXPECT_EQ(RaisedCode([&] { client.SetBiosSetting(L""); }),
+              std::optional<HRESULT>(GetParam().raised));
+    EXPECT_THAT(wmi.CallsStartingWith("ExecMethod"), SizeIs(GetParam().methodCalled ? 1 : 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, SetBiosSettingRaiseTest,
+    testing::Values(RaiseCase{"ClassMissing",
+                              [](FakeWmi& wmi, FakeNamespace&) {
+                                  wmi.Fail("GetObject", Code(WBEM_E_NOT_FOUND));
+                              },
+                              Code(WBEM_E_NOT_FOUND), false},
+                    RaiseCase{"MethodMissing",
+                              [](FakeWmi& wmi, FakeNamespace&) {
+                                  wmi.Fail("GetMethod", Code(WBEM_E_NOT_FOUND));
+                              },
+                              Code(WBEM_E_NOT_FOUND), false},
+                    RaiseCase{"SpawnFails",
+                              [](FakeWmi& wmi, FakeNamespace&) {
+                                  wmi.Fail("SpawnInstance", Code(WBEM_E_OUT_OF_MEMORY));
+                              },
+                              Code(WBEM_E_OUT_OF_MEMORY), false},
+                    RaiseCase{"NameRefused",
+                              [](FakeWmi& wmi, FakeNamespace&) {
+                                  wmi.Fail("Put Name", Code(WBEM_E_TYPE_MISMATCH));
+                              },
+                              Code(WBEM_E_TYPE_MISMATCH), false},
+                    RaiseCase{"ValueRefused",
+                              [](FakeWmi& wmi, FakeNamespace&) {
+                                  wmi.Fail("Put Value", Code(WBEM_E_NOT_FOUND));
+                              },
+                              Code(WBEM_E_NOT_FOUND), false},
+                    RaiseCase{"PasswordRefused",
+                              [](FakeWmi& wmi, FakeNamespace&) {
+                                  wmi.Fail("Put Password", Code(WBEM_E_INVALID_PARAMETER));
+                              },
+                              Code(WBEM_E_INVALID_PARAMETER), false},
+                    RaiseCase{"InterfaceEnumerationFails",
+                              [](FakeWmi& wmi, FakeNamespace&) {
+                                  wmi.Fail("CreateInstanceEnum Vantrel_BIOSSettingInterface",
+                                           Code(WBEM_E_ACCESS_DENIED));
+                              },
+                              Code(WBEM_E_ACCESS_DENIED), false},
+                    RaiseCase{"PathUnreadable",
+                              [](FakeWmi& wmi, FakeNamespace&) {
+                                  wmi.Fail("Get __PATH", Code(WBEM_E_ACCESS_DENIED));
+                              },
+                              Code(WBEM_E_ACCESS_DENIED), false},
+                    RaiseCase{"MethodCallFails",
+                              [](FakeWmi& wmi, FakeNamespace&) {
+                                  wmi.Fail("ExecMethod", Code(WBEM_E_PROVIDER_FAILURE));
+                              },
+                              Code(WBEM_E_PROVIDER_FAILURE), true},
+                    RaiseCase{"NoOutputObject",
+                              [](FakeWmi&, FakeNamespace& vendor) {
+                                  vendor.MethodWithoutOutput(kSetSettingMethod);
+                              },
+                              S_FALSE, true},
+                    RaiseCase{"ReturnUnreadable",
+                              [](FakeWmi& wmi, FakeNamespace&) {
+                                  wmi.Fail("Get Return", Code(WBEM_E_NOT_FOUND));
+                              },
+                              Code(WBEM_E_NOT_FOUND), true},
+                    RaiseCase{"ReturnNull",
+                              [](FakeWmi&, FakeNamespace& vendor) {
+                                  vendor.MethodReturns(kSetSettingMethod, Variant::Null());
+                              },
+                              DISP_E_TYPEMISMATCH, true}),
+    CaseName<RaiseCase>);
+
+TEST_F(BiosSettingWriteTest, MethodWithoutInputsIsRaisedAsFalse) {
+    AddChargingPolicySetting();
+    vendor.AddClass(
+        WbemObjectBuilder::Class(kSettingsInterfaceClass)
+            .Method(kSetSettingMethod, ComPtr<IWbemClassObject>(), ComPtr<IWbemClassObject>()));
+    BiosConfigClient client;
+    EXPECT_EQ(RaisedCode([&] { client.SetBiosSetting(L""); }), std::optional<HRESULT>(S_FALSE));
+    EXPECT_EQ(client.methodStatus, S_OK);
+    EXPECT_TRUE(client.inParams.Empty());
+    EXPECT_THAT(wmi.CallsStartingWith("Put"), IsEmpty());
+}
+
+TEST_F(BiosSettingWriteTest, RaisedErrorLeavesClientUsable) {
+    AddWritableMachine();
+    BiosConfigClient client;
+    wmi.Fail("GetMethod", Code(WBEM_E_NOT_FOUND), 1);
+    EXPECT_EQ(RaisedCode([&] { client.SetBiosSetting(L""); }),
+              std::optional<HRESULT>(Code(WBEM_E_NOT_FOUND)));
+    EXPECT_NE(client.methodStatus, S_OK);
+    EXPECT_EQ(client.SetBiosSetting(L""), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,151 @@
+#include "bios/bios_config_client.h"
+
+#include "bios/bios_constants.h"
+#include "vendor_bios.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+#include <string>
+
+namespace {
+
+using ::testing::IsEmpty;
+using ::testing::SizeIs;
+
+class PasswordEncodingTest : public VendorBiosTest {};
+
+// What the firmware declares about UTF-16 passwords, and the form an empty password takes.
+struct EncodingsCase {
+    const char* name;
+    std::function<Variant()> encodings;
+    const wchar_t* emptyPassword;
+
+    friend void PrintTo(const EncodingsCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class SupportedEncodingsTest : public PasswordEncodingTest,
+                               public testing::WithParamInterface<EncodingsCase> {};
+
+TEST_P(SupportedEncodingsTest, DecidesPasswordForm) {
+    AddPasswordEncodings(GetParam().encodings());
+    BiosConfigClient client;
+    EXPECT_EQ(client.EncodePassword(L""), GetParam().emptyPassword);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, SupportedEncodingsTest,
+    testing::Values(
+        EncodingsCase{"Utf16Listed",
+                      [] {
+                          return Variant::Strings({L"kbd", L"utf-16"});
+                      },
+                      L"<utf-16/>"},
+        EncodingsCase{"OnlyCapitals",
+                      [] {
+                          return Variant::Strings({L"kbd", L"UTF-16"});
+                      },
+                      L"<kbd/>"},
+        EncodingsCase{"AfterEmptyEntry",
+                      [] {
+                          return Variant::Strings({L"kbd", L"", L"utf-16"});
+                      },
+                      L"<kbd/>"},
+        EncodingsCase{"AfterBlankEntry",
+                      [] {
+                          return Variant::Strings({L"kbd", L"  ", L"utf-16"});
+                      },
+                      L"<kbd/>"},
+        EncodingsCase{"PaddedName", [] { return Variant::Strings({L" utf-16"}); }, L"<kbd/>"},
+        EncodingsCase{"Null", [] { return Variant::Null(); }, L"<kbd/>"},
+        EncodingsCase{"NotAList", [] { return Variant::String(L"utf-16"); }, L"<kbd/>"}),
+    CaseName<EncodingsCase>);
+
+TEST_F(PasswordEncodingTest, NoPasswordInstanceMeansNoWithoutAskingForEncodings) {
+    vendor.Add(WbemObjectBuilder(L"Vantrel_BIOSSetting")
+                   .Set(L"Name", kSetupPasswordSetting)
+                   .Set(kSupportedEncodingProperty, std::vector<std::wstring>{L"utf-16"}));
+    BiosConfigClient client;
+    wmi.ClearCalls();
+    EXPECT_EQ(client.EncodePassword(L""), L"<kbd/>");
+    EXPECT_THAT(wmi.CallsStartingWith("CreateInstanceEnum Vantrel_BIOSPassword"), SizeIs(1));
+    EXPECT_THAT(wmi.CallsStartingWith("ExecQuery"), IsEmpty());
+}
+
+TEST_F(PasswordEncodingTest, MissingSetupPasswordSettingMeansNo) {
+    vendor.Add(WbemObjectBuilder(kPasswordClass).Set(L"Name", kSetupPasswordSetting));
+    BiosConfigClient client;
+    EXPECT_EQ(client.EncodePassword(L""), L"<kbd/>");
+}
+
+TEST_F(PasswordEncodingTest, AnswerIsAskedOnceAndKeptForTheProcess) {
+    AddPasswordEncodings(Variant::Strings({L"utf-16"}));
+    {
+        BiosConfigClient first;
+        EXPECT_TRUE(first.SupportsUtf16Passwords());
+    }
+    wmi.ClearCalls();
+    // Even a firmware that stops listing UTF-16 does not change the answer of this process.
+    vendor.SetProperty(L"Vantrel_BIOSSetting", kSupportedEncodingProperty,
+                       Variant::Strings({L"kbd"}),
+                       static_cast<CIMTYPE>(CIM_STRING | CIM_FLAG_ARRAY));
+    BiosConfigClient second;
+    wmi.ClearCalls();
+    EXPECT_TRUE(second.SupportsUtf16Passwords());
+    EXPECT_EQ(second.EncodePassword(L"secret"), L"<utf-16/>secret");
+    EXPECT_THAT(wmi.Calls(), IsEmpty());
+}
+
+TEST_F(PasswordEncodingTest, FailedQuestionIsAlsoKept) {
+    BiosConfigClient client;
+    EXPECT_FALSE(client.SupportsUtf16Passwords());
+    AddPasswordEncodings(Variant::Strings({L"utf-16"}));
+    wmi.ClearCalls();
+    EXPECT_FALSE(client.SupportsUtf16Passwords());
+    EXPECT_THAT(wmi.Calls(), IsEmpty());
+}
+
+TEST_F(PasswordEncodingTest, BeamMarkerPassesUnchangedOnlyWithUtf16) {
+    AddPasswordEncodings(Variant::Strings({L"utf-16"}));
+    BiosConfigClient client;
+    EXPECT_EQ(client.EncodePassword(L"x<BEAM/>y"), L"x<BEAM/>y");
+    EXPECT_EQ(client.EncodePassword(L"x<beam/>y"), L"<utf-16/>x<beam/>y");
+}
+
+TEST_F(PasswordEncodingTest, BeamMarkerIsKeyboardEncodedWithoutUtf16) {
+    AddPasswordEncodings(Variant::Strings({L"kbd"}));
+    BiosConfigClient client;
+    EXPECT_EQ(client.EncodePassword(L"<BEAM/>"), L"<kbd/>3c4245414d2f3e");
+}
+
+struct KeyboardCase {
+    const char* name;
+    std::wstring password;
+    const wchar_t* encoded;
+
+    friend void PrintTo(const KeyboardCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class KeyboardFormTest : public PasswordEncodingTest,
+                         public testing::WithParamInterface<KeyboardCase> {};
+
+TEST_P(KeyboardFormTest, EachUtf16CodeUnitIsTwoOrMoreHexDigits) {
+    BiosConfigClient client;  // no password facts: the keyboard form
+    EXPECT_EQ(client.EncodePassword(GetParam().password), GetParam().encoded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Passwords, KeyboardFormTest,
+    testing::Values(KeyboardCase{"Empty", L"", L"<kbd/>"},
+                    KeyboardCase{"TwoLetters", L"ab", L"<kbd/>6162"},
+                    KeyboardCase{"LowerCaseDigits", L"Z~", L"<kbd/>5a7e"},
+                    KeyboardCase{"BelowSixteenIsSpacePadded", L"\t1", L"<kbd/> 931"},
+                    KeyboardCase{"Latin1", L"\u00e9", L"<kbd/>e9"},
+                    KeyboardCase{"ThreeDigits", L"\u0100", L"<kbd/>100"},
+                    KeyboardCase{"FourDigits", L"\u20ac", L"<kbd/>20ac"},
+                    KeyboardCase{"SurrogatePair", L"\U0001F600", L"<kbd/>d83dde00"}),
+    CaseName<KeyboardCase>);
+
+}  // namespace
