@@ -291,6 +291,10 @@ TEST_F(RegistryTest, ClosedAndDeletedKeysAreReportedNotUsed) {
 
     ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, path_.c_str()), Code(ERROR_SUCCESS));
     EXPECT_EQ(SetDword(L"Status", 1), Code(ERROR_KEY_DELETED));
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    EXPECT_EQ(RegGetValueW(key_, nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &status, &size),
+              Code(ERROR_KEY_DELETED));
 }
 
 TEST_F(RegistryTest, LeadingBackslashIsABadPath) {

@@ -254,6 +254,7 @@ LSTATUS WINAPI RegGetValueW(HKEY hkey, LPCWSTR lpSubKey, LPCWSTR lpValue, DWORD 
 
     auto key = posix::Lookup(hkey);
     if (!key) return zeroOnFailure(ERROR_INVALID_HANDLE);
+    const std::size_t depth = key->names.size();
     if (const DWORD named = posix::AppendSubkeyNames(lpSubKey, key->names);
         named != ERROR_SUCCESS) {
         return zeroOnFailure(static_cast<LSTATUS>(named));
@@ -263,8 +264,9 @@ LSTATUS WINAPI RegGetValueW(HKEY hkey, LPCWSTR lpSubKey, LPCWSTR lpValue, DWORD 
 
     const RegistryStore store(key->names);
     RegistryKeyFile file;
-    DWORD result = store.Check(/*write=*/false);
-    if (result == ERROR_SUCCESS) result = store.Read(file);
+    DWORD result = store.Check(/*write=*/false, &file);
+    // The open key itself has gone (a subkey that is missing is simply not found).
+    if (result == ERROR_FILE_NOT_FOUND && key->names.size() == depth) result = ERROR_KEY_DELETED;
     if (result != ERROR_SUCCESS) return zeroOnFailure(static_cast<LSTATUS>(result));
 
     const RegistryValue* value = file.Find(*name);

@@ -166,10 +166,13 @@ RegistryStore::RegistryStore(std::vector<std::u16string> names) : names_(std::mo
     subkeys_ = folder_ / spelled;
 }
 
-DWORD RegistryStore::Check(bool write) const {
+DWORD RegistryStore::Check(bool write, RegistryKeyFile* key) const {
     struct stat status {};
     if (stat(file_.c_str(), &status) != 0) {
-        if (errno == ENOENT && IsHive()) return ERROR_SUCCESS;
+        if (errno == ENOENT && IsHive()) {
+            if (key != nullptr) *key = RegistryKeyFile{fullName_, {}};
+            return ERROR_SUCCESS;
+        }
         return errno == ENOENT || errno == ENOTDIR ? ERROR_FILE_NOT_FOUND
                                                    : LastErrno(ERROR_REGISTRY_IO_FAILED);
     }
@@ -179,8 +182,8 @@ DWORD RegistryStore::Check(bool write) const {
     if (write && (!CanAccess(file_, W_OK) || !CanAccess(folder_, W_OK))) {
         return ERROR_ACCESS_DENIED;
     }
-    RegistryKeyFile key;
-    return Read(key);
+    RegistryKeyFile values;
+    return Read(key != nullptr ? *key : values);
 }
 
 DWORD RegistryStore::Read(RegistryKeyFile& key) const {

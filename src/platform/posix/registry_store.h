@@ -34,8 +34,8 @@ class RegistryStore {
 
     // ERROR_SUCCESS when the key exists, can be parsed and allows the access asked for
     // (`write`: changing its values), else ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED,
-    // ERROR_REGISTRY_CORRUPT...
-    DWORD Check(bool write) const;
+    // ERROR_REGISTRY_CORRUPT... The values read on the way go to `key` when it is given.
+    DWORD Check(bool write, RegistryKeyFile* key = nullptr) const;
 
     // Creates the key and every missing key above it; `created` tells whether it was new.
     DWORD Create(bool& created) const;
