@@ -53,16 +53,17 @@ class ChargingPolicyPatchTest : public ::testing::Test {
             return;
         }
         const std::wstring shown = firmware.readBack != nullptr ? firmware.readBack : kNewValue;
-        vendorBios.OnMethod(
-            L"SetBIOSSetting",
-            [vendorBios, shown](IWbemClassObject*, ComPtr<IWbemClassObject>& out) mutable {
-                vendorBios.SetProperty(L"Vantrel_BIOSSetting", L"CurrentValue", shown);
-                out = WbemObjectBuilder::Parameters()
-                          .Set(L"Return", Variant::UInt32(0), CIM_UINT32)
-                          .Instance()
-                          .Build();
-                return S_OK;
-            });
+        // The handler reaches the namespace through the fake (which outlives every call), not
+        // through a copy of the namespace, which would keep the namespace alive for ever.
+        vendorBios.OnMethod(L"SetBIOSSetting", [this, shown](IWbemClassObject*,
+                                                             ComPtr<IWbemClassObject>& out) {
+            wmi.Namespace(kVendorBios).SetProperty(L"Vantrel_BIOSSetting", L"CurrentValue", shown);
+            out = WbemObjectBuilder::Parameters()
+                      .Set(L"Return", Variant::UInt32(0), CIM_UINT32)
+                      .Instance()
+                      .Build();
+            return S_OK;
+        });
     }
 
     std::int32_t Status() const { return RunStatusRecord::Instance().statusCode; }
