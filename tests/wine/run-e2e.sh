@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# End-to-end tests of the Windows program under Wine: the unchanged cellkeeper-patch.exe runs on
+# Wine's real COM, OLE Automation and registry; the machine (root\cimv2 and the vendor BIOS
+# namespace) comes from the sample trees through the machine stand-in DLL registered as the WMI
+# locator. One prefix and one Wine server for the whole run; each case starts from a deleted
+# registry key and a fresh copy of its machine tree.
+#
+# Usage: tests/wine/run-e2e.sh <windows build dir>
+set -u
+build=$(cd "${1:?usage: run-e2e.sh <windows build dir>}" && pwd)
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+machines="$repo/examples/machines"
+exe="$build/src/cellkeeper-patch.exe"
+standin="$build/tests/wine/machine_standin.dll"
+deny_key="$build/tests/wine/deny_key.exe"
+for f in "$exe" "$standin" "$deny_key"; do
+    [ -f "$f" ] || { echo "missing $f: build the windows preset first" >&2; exit 2; }
+done
+
+wine=${WINE:-/usr/lib/wine/wine64}
+wineserver=${WINESERVER:-/usr/lib/wine/wineserver64}
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+export WINEPREFIX=${WINEPREFIX:-$build/wine-prefix}
+work=$(mktemp -d)
+trap '"$wineserver" -k >/dev/null 2>&1; "$wineserver" -w >/dev/null 2>&1; rm -rf "$work"' EXIT
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    "$wine" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 2; }
+fi
+"$wineserver" -p
+# Wine's own entry comes back with every prefix update, so register on every run.
+key='HKLM\Software\Classes\CLSID\{4590F811-1D3A-11D0-891F-00AA004B2E24}\InprocServer32'
+"$wine" reg add "$key" /ve /d "$("$wine" winepath -w "$standin" 2>/dev/null | tr -d '\r')" /f >/dev/null
+"$wine" reg add "$key" /v ThreadingModel /d Both /f >/dev/null
+
+tool_key='HKLM\SOFTWARE\Vantrel\Vantrel Cellkeeper Patch'
+passed=0 failed=0 case_name="" case_ok=1 out="" rc=0 tree=""
+
+begin() {
+    case_name=$1 case_ok=1
+    "$wine" reg delete 'HKLM\SOFTWARE\Vantrel' /f >/dev/null 2>&1
+    tree="$work/$case_name"
+    rm -rf "$tree" && cp -r "$machines/$2" "$tree"
+}
+run() {
+    CELLKEEPER_ROOT="$("$wine" winepath -w "$tree" 2>/dev/null | tr -d '\r')" \
+        "$wine" "$exe" "$@" >"$work/stdout" 2>/dev/null
+    rc=$?
+    out=$(tr -d '\r' <"$work/stdout")
+}
+fail() { echo "  $case_name: $*"; case_ok=0; }
+expect_rc() { [ "$rc" = "$1" ] || fail "exit code $rc, expected $1"; }
+# The whole console output, line by line; a line "DATE" matches any run date.
+expect_lines() {
+    local expected actual
+    expected=$(printf '%s\n' "$@")
+    actual=$(printf '%s\n' "$out" | sed -E 's/^(Patch was previously run on ).+$/\1DATE/')
+    [ "$actual" = "$expected" ] || fail "output differs:$(diff <(echo "$expected") <(echo "$actual") | sed 's/^/    /')"
+}
+reg_value() {  # prints the data of a value ("" when missing)
+    "$wine" reg query "$tool_key" /v "$1" 2>/dev/null | tr -d '\r' |
+        awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
+}
+expect_reg() { local got; got=$(reg_value "$1"); [ "$got" = "$2" ] || fail "$1 is '$got', expected '$2'"; }
+expect_cellkeeper() {
+    local got
+    got=$(cat "$tree/sys/class/firmware-attributes/vantrel-wmi/attributes/Cellkeeper/current_value")
+    [ "$got" = "$1" ] || fail "Cellkeeper holds '$got', expected '$1'"
+}
+end() {
+    if [ "$case_ok" = 1 ]; then passed=$((passed + 1)); echo "ok   $case_name"
+    else failed=$((failed + 1)); echo "FAIL $case_name"; fi
+}
+
+banner="Vantrel Cellkeeper Patch"
+old="Maximize my battery duration"
+new="Let Vantrel manage my battery charging"
+applied="Patch successfully applied"
+
+begin patched-then-stops vantrel-notebook
+run
+expect_rc 0; expect_lines "$banner" "$applied"
+expect_reg Status 0x0; expect_reg SystemVendor Vantrel; expect_reg SystemModel "Aerion 14 G3"
+expect_reg BIOSReleaseName R1.14.0; expect_reg BIOSReleaseDate 20210316
+expect_reg HasNoteBookChassis 0x1; expect_reg NumBatteries 0x1
+[ -n "$(reg_value DateRun)" ] || fail "DateRun missing"
+expect_cellkeeper "$new"
+# Wine has no firmware variables: the second run decides from the registry.
+run
+expect_rc 0; expect_lines "$banner" "Patch was previously run on DATE" "Previous status code: 0" ""
+run /force
+expect_rc 0; expect_lines "$banner" "Patch was previously run on DATE" "Previous status code: 0" "" "$applied"
+end
+
+for refusal in other-vendor:0x3 no-battery:0x4 foreign-bios:0x5 no-oem-marker:0x5 \
+               enhanced-authentication:0x8 setup-password:0x7; do
+    begin "refused-${refusal%%:*}" "${refusal%%:*}"
+    run /FORCE
+    expect_rc 0; expect_lines "$banner" "Patch not applicable"
+    expect_reg Status "${refusal##*:}"; expect_cellkeeper "$old"
+    end
+done
+
+begin not-required already-patched
+run
+expect_rc 0; expect_lines "$banner" "Patch not required"; expect_reg Status 0x0
+end
+
+begin setting-missing no-cellkeeper
+run
+expect_rc 0; expect_lines "$banner" "BIOS setting 'Cellkeeper' not found; patch not applicable"
+expect_reg Status 0x9
+end
+
+begin no-vendor-namespace no-bios-namespace
+run
+expect_rc 33; expect_lines "$banner" "FATAL ERROR: Application terminated abnormally"
+[ -n "$(reg_value DateRun)" ] || fail "DateRun missing"
+expect_reg Status ""
+end
+
+begin provider-error-then-retry write-refused
+run
+expect_rc 0
+expect_lines "$banner" "Error setting 'Cellkeeper' to '$new'" "Wmi Error code: 2"
+expect_reg Status 0x24
+# Status 36 does not settle the matter: the next run goes on by itself.
+run
+expect_rc 0
+expect_lines "$banner" "Patch was previously run on DATE" "Previous status code: 36" "" \
+    "Error setting 'Cellkeeper' to '$new'" "Wmi Error code: 2"
+end
+
+# Last: the restricted key stays restricted until the server stops.
+begin access-denied vantrel-notebook
+"$wine" "$deny_key" || fail "deny_key failed"
+run
+expect_rc 34
+expect_lines "$banner" "FATAL ERROR: Unable to access required Windows registry; error code = 5"
+expect_cellkeeper "$old"
+end
+
+echo "wine e2e: $passed passed, $failed failed"
+[ "$failed" = 0 ]
