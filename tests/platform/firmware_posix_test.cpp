@@ -2,6 +2,7 @@
 // then the data), the Windows error codes, and the immutable flag that efivarfs puts on
 // variables.
 #include "platform/platform.h"
+#include "scoped_handles.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>
@@ -43,18 +44,19 @@ std::string Bytes(std::initializer_list<int> values) {
 
 // The privilege as the run enables it (`attributes` SE_PRIVILEGE_ENABLED), or switched off (0).
 bool AdjustSystemEnvironment(DWORD attributes) {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    ScopedHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                          token.put())) {
         return false;
     }
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = attributes;
-    const bool enabled = LookupPrivilegeValueW(nullptr, SE_SYSTEM_ENVIRONMENT_NAME,
-                                               &privileges.Privileges[0].Luid) &&
-                         AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
-                         GetLastError() == ERROR_SUCCESS;
-    CloseHandle(token);
+    const bool enabled =
+        LookupPrivilegeValueW(nullptr, SE_SYSTEM_ENVIRONMENT_NAME,
+                              &privileges.Privileges[0].Luid) &&
+        AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) &&
+        GetLastError() == ERROR_SUCCESS;
     return enabled;
 }
 

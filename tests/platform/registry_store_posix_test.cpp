@@ -1,6 +1,7 @@
 // The Linux registry store itself: its files, their text, and what happens to them when they are
 // damaged, shared between processes or protected.
 #include "platform/platform.h"
+#include "scoped_handles.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>
@@ -48,12 +49,12 @@ bool BecomeUnprivileged() {
 
 class RegistryStoreTest : public testing::Test {
   protected:
-    LSTATUS Open(HKEY& key, REGSAM access = kAllAccess64) {
-        return RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, access, &key);
+    LSTATUS Open(ScopedKey& key, REGSAM access = kAllAccess64) {
+        return RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, access, key.put());
     }
-    LSTATUS Create(HKEY& key) {
+    LSTATUS Create(ScopedKey& key) {
         return RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                               kAllAccess64, nullptr, &key, nullptr);
+                               kAllAccess64, nullptr, key.put(), nullptr);
     }
     static LSTATUS SetDword(HKEY key, const wchar_t* name, DWORD value) {
         return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
@@ -102,14 +103,13 @@ FormCase Bytes(const char* name, std::wstring valueName, DWORD type, std::vector
 class RegistryFormTest : public RegistryStoreTest, public testing::WithParamInterface<FormCase> {};
 
 TEST_P(RegistryFormTest, ValueIsWrittenInItsExportForm) {
-    HKEY key = nullptr;
+    ScopedKey key;
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
     const FormCase& c = GetParam();
     const BYTE* data =
         c.type == REG_SZ ? reinterpret_cast<const BYTE*>(c.text.c_str()) : c.bytes.data();
-    ASSERT_EQ(RegSetValueExW(key, c.valueName.c_str(), 0, c.type, data, c.size),
+    ASSERT_EQ(RegSetValueExW(key.get(), c.valueName.c_str(), 0, c.type, data, c.size),
               Code(ERROR_SUCCESS));
-    RegCloseKey(key);
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) + c.line + "\n");
 }
 
@@ -146,57 +146,54 @@ TEST_F(RegistryStoreTest, ValuesOfEveryFormReadBackAndSurviveAnotherWrite) {
         "\"Big\"=hex(5):00,00,00,2a\n";
     machine_.WriteFile(kKeyFile, std::string(kFileStart) + "\"Text\"=\"x\\\\y\"\n" + unknownLines +
                                      "\"Wrapped\"=hex(b):2a,00,00,00,\\\n" + "  00,00,00,00\n");
-    HKEY key = nullptr;
+    ScopedKey key;
     ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
 
     wchar_t text[16] = {};
     DWORD size = sizeof text;
-    ASSERT_EQ(RegGetValueW(key, nullptr, L"Text", RRF_RT_REG_SZ, nullptr, text, &size),
+    ASSERT_EQ(RegGetValueW(key.get(), nullptr, L"Text", RRF_RT_REG_SZ, nullptr, text, &size),
               Code(ERROR_SUCCESS));
     EXPECT_EQ(std::wstring(text), L"x\\y");
 
     ULONGLONG wrapped = 0;
     size = sizeof wrapped;
-    ASSERT_EQ(RegGetValueW(key, nullptr, L"Wrapped", RRF_RT_REG_QWORD, nullptr, &wrapped, &size),
-              Code(ERROR_SUCCESS));
+    ASSERT_EQ(
+        RegGetValueW(key.get(), nullptr, L"Wrapped", RRF_RT_REG_QWORD, nullptr, &wrapped, &size),
+        Code(ERROR_SUCCESS));
     EXPECT_EQ(wrapped, 42u);
 
     BYTE binary[8] = {};
     DWORD type = 0;
     size = sizeof binary;
-    ASSERT_EQ(RegGetValueW(key, nullptr, L"Binary", RRF_RT_ANY, &type, binary, &size),
+    ASSERT_EQ(RegGetValueW(key.get(), nullptr, L"Binary", RRF_RT_ANY, &type, binary, &size),
               Code(ERROR_SUCCESS));
     EXPECT_EQ(type, REG_BINARY);
     EXPECT_EQ(size, 3u);
     EXPECT_EQ(binary[2], 0xff);
 
-    ASSERT_EQ(SetDword(key, L"Status", 0), Code(ERROR_SUCCESS));
-    RegCloseKey(key);
+    ASSERT_EQ(SetDword(key.get(), L"Status", 0), Code(ERROR_SUCCESS));
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Text\"=\"x\\\\y\"\n" + unknownLines +
                                  "\"Wrapped\"=hex(b):2a,00,00,00,00,00,00,00\n"
                                  "\"Status\"=dword:00000000\n");
 }
 
 TEST_F(RegistryStoreTest, AValueKeepsTheNameItWasFirstWrittenWith) {
-    HKEY key = nullptr;
+    ScopedKey key;
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
-    ASSERT_EQ(SetDword(key, L"Status", 1), Code(ERROR_SUCCESS));
-    ASSERT_EQ(SetDword(key, L"STATUS", 2), Code(ERROR_SUCCESS));
-    RegCloseKey(key);
+    ASSERT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_SUCCESS));
+    ASSERT_EQ(SetDword(key.get(), L"STATUS", 2), Code(ERROR_SUCCESS));
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Status\"=dword:00000002\n");
 }
 
 TEST_F(RegistryStoreTest, CreatingAKeyGivesEveryKeyAboveItAFile) {
-    HKEY key = nullptr;
+    ScopedKey key;
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
-    RegCloseKey(key);
     EXPECT_EQ(KeyFileText(), kFileStart);
     EXPECT_EQ(machine_.ReadFile(std::string(kStoreFolder) + "/SOFTWARE/Vantrel.reg"),
               "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel]\n");
-    HKEY parent = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_READ, &parent),
+    ScopedKey parent;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_READ, parent.put()),
               Code(ERROR_SUCCESS));
-    RegCloseKey(parent);
 }
 
 struct BadNameCase {
@@ -212,11 +209,11 @@ class RegistryBadNameTest : public RegistryStoreTest,
 
 // Key names become file names: none of these may reach outside the store.
 TEST_P(RegistryBadNameTest, KeyNameThatIsNoFileNameIsRefused) {
-    HKEY key = nullptr;
+    ScopedKey key;
     EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, GetParam().path, 0, nullptr,
-                              REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, &key, nullptr),
+                              REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, key.put(), nullptr),
               Code(ERROR_INVALID_PARAMETER));
-    EXPECT_EQ(key, nullptr);
+    EXPECT_EQ(key.get(), nullptr);
     EXPECT_FALSE(std::filesystem::exists(machine_.Path("var/lib/cellkeeper-patch/escaped.reg")));
     EXPECT_FALSE(std::filesystem::exists(machine_.Path("var/lib/cellkeeper-patch/registry/x")));
 }
@@ -243,11 +240,11 @@ class RegistryCorruptTest : public RegistryStoreTest,
 TEST_P(RegistryCorruptTest, UnparsableFileIsReportedAndLeftAlone) {
     const std::string& text = GetParam().text;
     machine_.WriteFile(kKeyFile, text);
-    HKEY key = nullptr;
+    ScopedKey key;
     EXPECT_EQ(Open(key), Code(ERROR_REGISTRY_CORRUPT));
-    EXPECT_EQ(key, nullptr);
+    EXPECT_EQ(key.get(), nullptr);
     EXPECT_EQ(Create(key), Code(ERROR_REGISTRY_CORRUPT));
-    EXPECT_EQ(key, nullptr);
+    EXPECT_EQ(key.get(), nullptr);
     DWORD value = 0;
     DWORD size = sizeof value;
     EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kKeyPath, L"Status", RRF_RT_REG_DWORD, nullptr,
@@ -281,12 +278,11 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 TEST_F(RegistryStoreTest, WriteToAKeyWhoseFileWasDamagedMeanwhileChangesNothing) {
-    HKEY key = nullptr;
+    ScopedKey key;
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
     const std::string damaged = std::string(kFileStart) + "\"Status\"=dword:zz\n";
     machine_.WriteFile(kKeyFile, damaged);
-    EXPECT_EQ(SetDword(key, L"Status", 1), Code(ERROR_REGISTRY_CORRUPT));
-    RegCloseKey(key);
+    EXPECT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_REGISTRY_CORRUPT));
     EXPECT_EQ(KeyFileText(), damaged);
 }
 
@@ -296,15 +292,14 @@ TEST_F(RegistryStoreTest, LeftoverTemporaryFileLeavesTheKeyIntact) {
     const std::string leftover = std::string(kKeyFile) + ".tmp-AbCdEf";
     machine_.WriteFile(leftover, std::string(kFileStart) + "\"Status\"=dwo");
 
-    HKEY key = nullptr;
+    ScopedKey key;
     ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
     DWORD value = 0;
     DWORD size = sizeof value;
-    ASSERT_EQ(RegGetValueW(key, nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &value, &size),
+    ASSERT_EQ(RegGetValueW(key.get(), nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &value, &size),
               Code(ERROR_SUCCESS));
     EXPECT_EQ(value, 3u);
-    ASSERT_EQ(SetDword(key, L"NumBatteries", 1), Code(ERROR_SUCCESS));
-    RegCloseKey(key);
+    ASSERT_EQ(SetDword(key.get(), L"NumBatteries", 1), Code(ERROR_SUCCESS));
 
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) +
                                  "\"Status\"=dword:00000003\n\"NumBatteries\"=dword:00000001\n");
@@ -320,17 +315,18 @@ TEST_F(RegistryStoreTest, LeftoverTemporaryFileLeavesTheKeyIntact) {
 }
 
 TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
-    HKEY key = nullptr;
+    ScopedKey key;
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
-    RegCloseKey(key);
     constexpr DWORD kWrites = 60;
     auto writer = [](wchar_t prefix) {
         return [prefix]() {
-            HKEY own = nullptr;
-            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, kAllAccess64, &own) != 0) return 1;
+            ScopedKey own;
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, kAllAccess64, own.put()) != 0) {
+                return 1;
+            }
             for (DWORD i = 0; i < kWrites; ++i) {
                 const std::wstring name = prefix + std::to_wstring(i);
-                if (SetDword(own, name.c_str(), i) != 0) return 2;
+                if (SetDword(own.get(), name.c_str(), i) != 0) return 2;
             }
             return 0;
         };
@@ -350,14 +346,13 @@ TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
             const std::wstring name = prefix + std::to_wstring(i);
             DWORD value = kWrites;
             DWORD size = sizeof value;
-            ASSERT_EQ(
-                RegGetValueW(key, nullptr, name.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size),
-                Code(ERROR_SUCCESS))
+            ASSERT_EQ(RegGetValueW(key.get(), nullptr, name.c_str(), RRF_RT_REG_DWORD, nullptr,
+                                   &value, &size),
+                      Code(ERROR_SUCCESS))
                 << "value " << std::string(name.begin(), name.end()) << " was lost";
             EXPECT_EQ(value, i);
         }
     }
-    RegCloseKey(key);
 }
 
 TEST_F(RegistryStoreTest, KeyThatMayNotBeWrittenIsDeniedForAllAccessButReadable) {
@@ -368,23 +363,23 @@ TEST_F(RegistryStoreTest, KeyThatMayNotBeWrittenIsDeniedForAllAccessButReadable)
               0);
     const int result = InChild([] {
         if (!BecomeUnprivileged()) return 100;
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, kAllAccess64, &key) !=
+        ScopedKey key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, kAllAccess64, key.put()) !=
             Code(ERROR_ACCESS_DENIED)) {
             return 1;
         }
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                            kAllAccess64, nullptr, &key, nullptr) != Code(ERROR_ACCESS_DENIED)) {
+                            kAllAccess64, nullptr, key.put(),
+                            nullptr) != Code(ERROR_ACCESS_DENIED)) {
             return 2;
         }
         // A new key in a folder that may not be written is denied too.
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Vantrel\\Other", 0, nullptr,
-                            REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, &key,
+                            REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, key.put(),
                             nullptr) != Code(ERROR_ACCESS_DENIED)) {
             return 3;
         }
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ, &key) != 0) return 4;
-        RegCloseKey(key);
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ, key.put()) != 0) return 4;
         return 0;
     });
     EXPECT_EQ(result, 0) << "1/2: open/create for all access, 3: new key, 4: read, 100: setuid";

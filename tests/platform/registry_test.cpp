@@ -1,6 +1,7 @@
 // The registry functions as the system uses them. Runs unchanged against the Linux store and
 // against Wine's registry; each test works in a key of its own below SOFTWARE\Vantrel.
 #include "platform/platform.h"
+#include "scoped_handles.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>
@@ -36,52 +37,53 @@ class RegistryTest : public testing::Test {
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, path_.c_str());
     }
     void TearDown() override {
-        if (key_ != nullptr) RegCloseKey(key_);
+        key_.reset();
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, path_.c_str());
     }
 
     LSTATUS Create(DWORD* disposition = nullptr) {
         return RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr,
-                               REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, &key_, disposition);
+                               REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, key_.put(),
+                               disposition);
     }
     LSTATUS SetDword(const wchar_t* name, DWORD value) {
-        return RegSetValueExW(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+        return RegSetValueExW(key_.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                               sizeof value);
     }
     LSTATUS SetQword(const wchar_t* name, ULONGLONG value) {
-        return RegSetValueExW(key_, name, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&value),
+        return RegSetValueExW(key_.get(), name, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&value),
                               sizeof value);
     }
     LSTATUS SetText(const wchar_t* name, const std::wstring& text) {
-        return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                              TextBytes(text));
+        return RegSetValueExW(key_.get(), name, 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(text.c_str()), TextBytes(text));
     }
 
     MachineTree machine_;  // the Linux store lives under it; unused on Windows
     std::wstring path_;
-    HKEY key_ = nullptr;
+    ScopedKey key_;
 };
 
 TEST_F(RegistryTest, OpeningAMissingKeyFailsWithFileNotFoundAndCreatingItSucceeds) {
-    HKEY opened = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, kAllAccess64, &opened),
+    ScopedKey opened;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, kAllAccess64, opened.put()),
               Code(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(opened, nullptr);
+    EXPECT_EQ(opened.get(), nullptr);
 
     DWORD disposition = 0;
     ASSERT_EQ(Create(&disposition), Code(ERROR_SUCCESS));
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
 
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, kAllAccess64, &opened),
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, kAllAccess64, opened.put()),
               Code(ERROR_SUCCESS));
-    EXPECT_EQ(RegCloseKey(opened), Code(ERROR_SUCCESS));
+    EXPECT_EQ(RegCloseKey(opened.release()), Code(ERROR_SUCCESS));
 
-    HKEY again = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr,
-                              REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, &again, &disposition),
-              Code(ERROR_SUCCESS));
+    ScopedKey again;
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        kAllAccess64, nullptr, again.put(), &disposition),
+        Code(ERROR_SUCCESS));
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
-    RegCloseKey(again);
 }
 
 TEST_F(RegistryTest, KeyNamesIgnoreLetterCase) {
@@ -91,15 +93,15 @@ TEST_F(RegistryTest, KeyNamesIgnoreLetterCase) {
     for (wchar_t& c : shouted) {
         if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
     }
-    HKEY opened = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, shouted.c_str(), 0, KEY_READ, &opened),
+    ScopedKey opened;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, shouted.c_str(), 0, KEY_READ, opened.put()),
               Code(ERROR_SUCCESS));
     DWORD value = 0;
     DWORD size = sizeof value;
-    EXPECT_EQ(RegGetValueW(opened, nullptr, L"STATUS", RRF_RT_REG_DWORD, nullptr, &value, &size),
-              Code(ERROR_SUCCESS));
+    EXPECT_EQ(
+        RegGetValueW(opened.get(), nullptr, L"STATUS", RRF_RT_REG_DWORD, nullptr, &value, &size),
+        Code(ERROR_SUCCESS));
     EXPECT_EQ(value, 7u);
-    RegCloseKey(opened);
 }
 
 TEST_F(RegistryTest, NumbersRoundTripWithTheirTypesAndSizes) {
@@ -110,7 +112,7 @@ TEST_F(RegistryTest, NumbersRoundTripWithTheirTypesAndSizes) {
     DWORD status = 0;
     DWORD type = 0;
     DWORD size = sizeof status;
-    ASSERT_EQ(RegGetValueW(key_, nullptr, L"Status", RRF_RT_REG_DWORD, &type, &status, &size),
+    ASSERT_EQ(RegGetValueW(key_.get(), nullptr, L"Status", RRF_RT_REG_DWORD, &type, &status, &size),
               Code(ERROR_SUCCESS));
     EXPECT_EQ(status, 0xFFFFFFFFu);
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
@@ -118,7 +120,7 @@ TEST_F(RegistryTest, NumbersRoundTripWithTheirTypesAndSizes) {
 
     ULONGLONG date = 0;
     size = sizeof date;
-    ASSERT_EQ(RegGetValueW(key_, nullptr, L"DateRun", RRF_RT_REG_QWORD, &type, &date, &size),
+    ASSERT_EQ(RegGetValueW(key_.get(), nullptr, L"DateRun", RRF_RT_REG_QWORD, &type, &date, &size),
               Code(ERROR_SUCCESS));
     EXPECT_EQ(date, 0x0123456789ABCDEFull);
     EXPECT_EQ(type, static_cast<DWORD>(REG_QWORD));
@@ -127,8 +129,9 @@ TEST_F(RegistryTest, NumbersRoundTripWithTheirTypesAndSizes) {
     // A rewrite replaces the value instead of adding a second one.
     ASSERT_EQ(SetDword(L"STATUS", 3), Code(ERROR_SUCCESS));
     size = sizeof status;
-    ASSERT_EQ(RegGetValueW(key_, nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &status, &size),
-              Code(ERROR_SUCCESS));
+    ASSERT_EQ(
+        RegGetValueW(key_.get(), nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &status, &size),
+        Code(ERROR_SUCCESS));
     EXPECT_EQ(status, 3u);
 }
 
@@ -150,8 +153,9 @@ TEST_P(RegistryTextTest, TextRoundTripsWithItsUtf16Size) {
     wchar_t buffer[64] = {};
     DWORD size = sizeof buffer;
     DWORD type = 0;
-    ASSERT_EQ(RegGetValueW(key_, nullptr, L"SystemModel", RRF_RT_REG_SZ, &type, buffer, &size),
-              Code(ERROR_SUCCESS));
+    ASSERT_EQ(
+        RegGetValueW(key_.get(), nullptr, L"SystemModel", RRF_RT_REG_SZ, &type, buffer, &size),
+        Code(ERROR_SUCCESS));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(size, TextBytes(text));
     EXPECT_EQ(std::wstring(buffer), text);
@@ -195,7 +199,7 @@ TEST_P(RegistryRestrictionTest, TypeRestrictionDecides) {
             break;
         case REG_BINARY: {
             const BYTE bytes[4] = {42, 0, 0, 0};
-            ASSERT_EQ(RegSetValueExW(key_, L"DateRun", 0, REG_BINARY, bytes, sizeof bytes),
+            ASSERT_EQ(RegSetValueExW(key_.get(), L"DateRun", 0, REG_BINARY, bytes, sizeof bytes),
                       Code(ERROR_SUCCESS));
             break;
         }
@@ -204,7 +208,7 @@ TEST_P(RegistryRestrictionTest, TypeRestrictionDecides) {
     }
     BYTE buffer[64] = {};
     DWORD size = sizeof buffer;
-    EXPECT_EQ(RegGetValueW(key_, nullptr, L"DateRun", c.flags, nullptr, buffer, &size),
+    EXPECT_EQ(RegGetValueW(key_.get(), nullptr, L"DateRun", c.flags, nullptr, buffer, &size),
               Code(c.expected));
 }
 
@@ -234,20 +238,23 @@ TEST_F(RegistryTest, SmallBufferGivesMoreDataAndTheSizeNeeded) {
 
     DWORD half = 0;
     DWORD size = sizeof half;
-    EXPECT_EQ(RegGetValueW(key_, nullptr, L"DateRun", RRF_RT_REG_QWORD, nullptr, &half, &size),
-              Code(ERROR_MORE_DATA));
+    EXPECT_EQ(
+        RegGetValueW(key_.get(), nullptr, L"DateRun", RRF_RT_REG_QWORD, nullptr, &half, &size),
+        Code(ERROR_MORE_DATA));
     EXPECT_EQ(size, 8u);
 
     wchar_t text[4] = {};
     size = 4 * 2;  // room for four UTF-16 code units
-    EXPECT_EQ(RegGetValueW(key_, nullptr, L"SystemVendor", RRF_RT_REG_SZ, nullptr, text, &size),
-              Code(ERROR_MORE_DATA));
+    EXPECT_EQ(
+        RegGetValueW(key_.get(), nullptr, L"SystemVendor", RRF_RT_REG_SZ, nullptr, text, &size),
+        Code(ERROR_MORE_DATA));
     EXPECT_EQ(size, 16u);
 
     // Without a buffer the call only measures.
     size = 0;
-    EXPECT_EQ(RegGetValueW(key_, nullptr, L"SystemVendor", RRF_RT_REG_SZ, nullptr, nullptr, &size),
-              Code(ERROR_SUCCESS));
+    EXPECT_EQ(
+        RegGetValueW(key_.get(), nullptr, L"SystemVendor", RRF_RT_REG_SZ, nullptr, nullptr, &size),
+        Code(ERROR_SUCCESS));
     EXPECT_EQ(size, 16u);
 }
 
@@ -267,42 +274,44 @@ TEST_F(RegistryTest, ValuesCanBeReadThroughASubkeyName) {
 
 TEST_F(RegistryTest, AKeyOpenedForReadingRefusesWrites) {
     ASSERT_EQ(Create(), Code(ERROR_SUCCESS));
-    HKEY readOnly = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, KEY_READ, &readOnly),
+    ScopedKey readOnly;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, KEY_READ, readOnly.put()),
               Code(ERROR_SUCCESS));
     const DWORD value = 1;
-    EXPECT_EQ(RegSetValueExW(readOnly, L"Status", 0, REG_DWORD,
+    EXPECT_EQ(RegSetValueExW(readOnly.get(), L"Status", 0, REG_DWORD,
                              reinterpret_cast<const BYTE*>(&value), sizeof value),
               Code(ERROR_ACCESS_DENIED));
-    RegCloseKey(readOnly);
 }
 
 TEST_F(RegistryTest, ClosedAndDeletedKeysAreReportedNotUsed) {
     ASSERT_EQ(Create(), Code(ERROR_SUCCESS));
-    HKEY second = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, kAllAccess64, &second),
+    ScopedKey second;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, kAllAccess64, second.put()),
               Code(ERROR_SUCCESS));
-    ASSERT_EQ(RegCloseKey(second), Code(ERROR_SUCCESS));
+    const HKEY closed = second.release();
+    ASSERT_EQ(RegCloseKey(closed), Code(ERROR_SUCCESS));
     const DWORD value = 1;
-    EXPECT_EQ(RegSetValueExW(second, L"Status", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+    EXPECT_EQ(RegSetValueExW(closed, L"Status", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                              sizeof value),
               Code(ERROR_INVALID_HANDLE));
-    EXPECT_EQ(RegCloseKey(second), Code(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(RegCloseKey(closed), Code(ERROR_INVALID_HANDLE));
 
     ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, path_.c_str()), Code(ERROR_SUCCESS));
     EXPECT_EQ(SetDword(L"Status", 1), Code(ERROR_KEY_DELETED));
     DWORD status = 0;
     DWORD size = sizeof status;
-    EXPECT_EQ(RegGetValueW(key_, nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &status, &size),
-              Code(ERROR_KEY_DELETED));
+    EXPECT_EQ(
+        RegGetValueW(key_.get(), nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &status, &size),
+        Code(ERROR_KEY_DELETED));
 }
 
 TEST_F(RegistryTest, LeadingBackslashIsABadPath) {
-    HKEY opened = nullptr;
-    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (L"\\" + path_).c_str(), 0, nullptr,
-                              REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, &opened, nullptr),
-              Code(ERROR_BAD_PATHNAME));
-    EXPECT_EQ(opened, nullptr);
+    ScopedKey opened;
+    EXPECT_EQ(
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, (L"\\" + path_).c_str(), 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, opened.put(), nullptr),
+        Code(ERROR_BAD_PATHNAME));
+    EXPECT_EQ(opened.get(), nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // When the Linux layer counts SeSystemEnvironmentPrivilege as held: the process may write
 // firmware variables (root, or an efivars folder it can write).
 #include "platform/platform.h"
+#include "scoped_handles.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>
@@ -40,10 +41,9 @@ Adjusted AdjustOn(HANDLE token, DWORD attributes) {
 Adjusted EnableOn(HANDLE token) { return AdjustOn(token, SE_PRIVILEGE_ENABLED); }
 
 Adjusted AdjustWithAccess(DWORD access, DWORD attributes) {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), access, &token)) return {FALSE, GetLastError()};
-    const Adjusted adjusted = AdjustOn(token, attributes);
-    CloseHandle(token);
+    ScopedHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), access, token.put())) return {FALSE, GetLastError()};
+    const Adjusted adjusted = AdjustOn(token.get(), attributes);
     return adjusted;
 }
 
@@ -124,13 +124,14 @@ TEST_F(PrivilegeTest, TokenWithoutAdjustRightOrAlreadyClosedIsRefused) {
     EXPECT_FALSE(queryOnly.result);
     EXPECT_EQ(queryOnly.error, ERROR_ACCESS_DENIED);
 
-    HANDLE token = nullptr;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token));
-    ASSERT_TRUE(CloseHandle(token));
-    const Adjusted closed = EnableOn(token);
+    ScopedHandle token;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.put()));
+    const HANDLE closedToken = token.release();
+    ASSERT_TRUE(CloseHandle(closedToken));
+    const Adjusted closed = EnableOn(closedToken);
     EXPECT_FALSE(closed.result);
     EXPECT_EQ(closed.error, ERROR_INVALID_HANDLE);
-    EXPECT_FALSE(CloseHandle(token));
+    EXPECT_FALSE(CloseHandle(closedToken));
     EXPECT_FALSE(CanReadVariable());
 }
 

@@ -1,5 +1,6 @@
 // Token, privilege and module calls as the run makes them; runs in both builds.
 #include "platform/platform.h"
+#include "scoped_handles.h"
 
 #include <gtest/gtest.h>
 
@@ -8,16 +9,16 @@ namespace {
 constexpr DWORD kAdjustAndQuery = TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY;
 
 TEST(TokenTest, ThreadWithoutImpersonationHasNoTokenOfItsOwn) {
-    HANDLE token = nullptr;
-    EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), kAdjustAndQuery, TRUE, &token));
+    ScopedHandle token;
+    EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), kAdjustAndQuery, TRUE, token.put()));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_TOKEN));
 }
 
 TEST(TokenTest, ProcessTokenOpensAndCloses) {
-    HANDLE token = nullptr;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), kAdjustAndQuery, &token));
-    EXPECT_NE(token, nullptr);
-    EXPECT_TRUE(CloseHandle(token));
+    ScopedHandle token;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), kAdjustAndQuery, token.put()));
+    EXPECT_NE(token.get(), nullptr);
+    EXPECT_TRUE(CloseHandle(token.release()));
 }
 
 TEST(TokenTest, SystemEnvironmentPrivilegeHasItsWindowsLuid) {
