@@ -15,6 +15,8 @@
 
 namespace {
 
+using ::PrintTo;
+
 using wbem::Bstr;
 using wbem::Variant;
 

@@ -9,6 +9,8 @@
 
 namespace {
 
+using ::PrintTo;
+
 struct ChassisCase {
     const char* name;
     const char* text;

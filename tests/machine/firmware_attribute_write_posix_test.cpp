@@ -9,6 +9,8 @@
 
 namespace {
 
+using ::PrintTo;
+
 using machine::SetSettingResult;
 
 struct KernelFileCase {

@@ -8,6 +8,8 @@
 
 namespace {
 
+using ::PrintTo;
+
 using machine::SetSettingResult;
 using machine::WriteBiosSetting;
 

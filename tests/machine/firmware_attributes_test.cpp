@@ -8,6 +8,8 @@
 
 namespace {
 
+using ::PrintTo;
+
 using Choices = std::vector<std::string>;
 
 struct SplitCase {

@@ -9,6 +9,8 @@
 
 namespace {
 
+using ::PrintTo;
+
 using machine::ReadMachineBytes;
 using machine::ReadMachineText;
 

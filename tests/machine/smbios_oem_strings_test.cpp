@@ -9,6 +9,8 @@
 
 namespace {
 
+using ::PrintTo;
+
 using Strings = std::vector<std::wstring>;
 
 // Header of a type 11 structure: type, length, handle (2 bytes), count.

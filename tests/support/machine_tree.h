@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -44,3 +45,10 @@ struct CaseName {
         return std::string(info.param.name);
     }
 };
+
+// Prints a table case as its name instead of its raw bytes (padding included, which memory
+// checkers rightly call uninitialised). Bring it into the cases' namespace with
+// `using ::PrintTo;` so that the test framework finds it.
+template <typename Case>
+requires requires(const Case& c) { c.name; }
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
