@@ -13,15 +13,19 @@ std::optional<std::string> ReadMachineBytes(const std::filesystem::path& file) {
     std::ifstream stream(file, std::ios::binary);
     if (!stream) return std::nullopt;
 
-    // Sysfs reports a fixed size for every attribute, so read up to one byte past the cap
-    // instead of trusting the size on disk.
-    std::string bytes(kMaxMachineFileBytes + 1, '\0');
-    stream.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (stream.bad()) return std::nullopt;
-    const auto got = static_cast<std::size_t>(stream.gcount());
-    if (got > kMaxMachineFileBytes) return std::nullopt;
-    bytes.resize(got);
-    bytes.shrink_to_fit();
+    // Sysfs reports a fixed size for every attribute, so read in pages up to one byte past the
+    // cap instead of trusting the size on disk.
+    constexpr std::size_t kChunk = 4096;
+    std::string bytes;
+    while (bytes.size() <= kMaxMachineFileBytes) {
+        const std::size_t had = bytes.size();
+        bytes.resize(had + kChunk);
+        stream.read(bytes.data() + had, static_cast<std::streamsize>(kChunk));
+        bytes.resize(had + static_cast<std::size_t>(stream.gcount()));
+        if (stream.bad()) return std::nullopt;
+        if (stream.eof()) break;
+    }
+    if (bytes.size() > kMaxMachineFileBytes) return std::nullopt;
     return bytes;
 }
 
