@@ -206,29 +206,12 @@ class LiveCount {
 
 ComPtr<IWbemClassObject> Wrap(const StatePtr& state, ComPtr<IWbemClassObject> inner);
 
-class RecordingObject final : public IWbemClassObject {
+class RecordingObject final : public wbem::ComObject<IWbemClassObject> {
   public:
     RecordingObject(StatePtr state, ComPtr<IWbemClassObject> inner)
-        : live_(std::move(state)), inner_(std::move(inner)) {}
+        : ComObject(IID_IWbemClassObject), live_(std::move(state)), inner_(std::move(inner)) {}
 
     IWbemClassObject* Inner() const { return inner_.get(); }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IWbemClassObject)) {
-            *object = static_cast<IWbemClassObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = refs_.Drop();
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT STDMETHODCALLTYPE GetQualifierSet(IWbemQualifierSet** set) override {
         return inner_->GetQualifierSet(set);
@@ -342,8 +325,6 @@ class RecordingObject final : public IWbemClassObject {
     }
 
   private:
-    ~RecordingObject() = default;
-
     // Records `line`, then runs `call` and hands out its object wrapped.
     template <typename Call>
     HRESULT WrapResult(const std::string& line, IWbemClassObject** result, Call call) {
@@ -360,7 +341,6 @@ class RecordingObject final : public IWbemClassObject {
         return hr;
     }
 
-    wbem::RefCount refs_;
     LiveCount live_;
     ComPtr<IWbemClassObject> inner_;
 };
@@ -371,27 +351,10 @@ ComPtr<IWbemClassObject> Wrap(const StatePtr& state, ComPtr<IWbemClassObject> in
         MakeComObject<RecordingObject>(state, std::move(inner)).detach());
 }
 
-class RecordingEnumerator final : public IEnumWbemClassObject {
+class RecordingEnumerator final : public wbem::ComObject<IEnumWbemClassObject> {
   public:
     RecordingEnumerator(StatePtr state, ComPtr<IEnumWbemClassObject> inner)
-        : live_(std::move(state)), inner_(std::move(inner)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumWbemClassObject)) {
-            *object = static_cast<IEnumWbemClassObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = refs_.Drop();
-        if (left == 0) delete this;
-        return left;
-    }
+        : ComObject(IID_IEnumWbemClassObject), live_(std::move(state)), inner_(std::move(inner)) {}
 
     HRESULT STDMETHODCALLTYPE Reset() override {
         if (const auto code = live_.state().Record("Reset")) return *code;
@@ -435,9 +398,6 @@ class RecordingEnumerator final : public IEnumWbemClassObject {
     }
 
   private:
-    ~RecordingEnumerator() = default;
-
-    wbem::RefCount refs_;
     LiveCount live_;
     ComPtr<IEnumWbemClassObject> inner_;
 };
@@ -594,26 +554,9 @@ class RecordingServices final : public wbem::WbemServices {
     std::wstring connectedAs_;
 };
 
-class FakeLocator final : public IWbemLocator {
+class FakeLocator final : public wbem::ComObject<IWbemLocator> {
   public:
-    explicit FakeLocator(StatePtr state) : live_(std::move(state)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IWbemLocator)) {
-            *object = static_cast<IWbemLocator*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = refs_.Drop();
-        if (left == 0) delete this;
-        return left;
-    }
+    explicit FakeLocator(StatePtr state) : ComObject(IID_IWbemLocator), live_(std::move(state)) {}
 
     HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR nameSpace, const BSTR user,
                                             const BSTR password, const BSTR locale, LONG flags,
@@ -642,32 +585,13 @@ class FakeLocator final : public IWbemLocator {
     }
 
   private:
-    ~FakeLocator() = default;
-
-    wbem::RefCount refs_;
     LiveCount live_;
 };
 
-class FakeLocatorFactory final : public IClassFactory {
+class FakeLocatorFactory final : public wbem::ComObject<IClassFactory> {
   public:
-    explicit FakeLocatorFactory(StatePtr state) : state_(std::move(state)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = refs_.Drop();
-        if (left == 0) delete this;
-        return left;
-    }
+    explicit FakeLocatorFactory(StatePtr state)
+        : ComObject(IID_IClassFactory), state_(std::move(state)) {}
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (object) *object = nullptr;
@@ -682,9 +606,6 @@ class FakeLocatorFactory final : public IClassFactory {
     HRESULT STDMETHODCALLTYPE LockServer(BOOL /*lock*/) override { return S_OK; }
 
   private:
-    ~FakeLocatorFactory() = default;
-
-    wbem::RefCount refs_;
     StatePtr state_;
 };
 

@@ -30,29 +30,11 @@ ComPtr<IWbemLocator> SystemLocator() {
     return locator;
 }
 
-// The SDK's interfaces have public non-virtual destructors; objects delete themselves in Release.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class LocatorFactory final : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            AddRef();
-            *object = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = refs_.Drop();
-        if (left == 0) delete this;
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid,
-                                             void** object) override {
+class LocatorFactory final : public wbem::ComObject<IClassFactory> {
+  public:
+    LocatorFactory() : ComObject(IID_IClassFactory) {}
+
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (object == nullptr) return E_POINTER;
         *object = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
@@ -60,16 +42,12 @@ public:
         return machine::CreateMachineLocator(fallback.get(), riid, object);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL /*lock*/) override { return S_OK; }
-
-private:
-    wbem::RefCount refs_;
 };
-#pragma GCC diagnostic pop
 
 }  // namespace
 
-extern "C" __declspec(dllexport) HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid,
-                                                                   void** object) {
+extern "C" __declspec(dllexport) HRESULT WINAPI
+    DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (!IsEqualCLSID(clsid, CLSID_WbemLocator)) return CLASS_E_CLASSNOTAVAILABLE;

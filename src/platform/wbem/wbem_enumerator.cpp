@@ -16,28 +16,11 @@ bool IsValidTimeout(LONG timeout) {
 }  // namespace
 
 WbemEnumerator::WbemEnumerator(std::vector<ComPtr<IWbemClassObject>> objects, std::size_t position)
-    : objects_(std::move(objects)), position_(std::min(position, objects_.size())) {}
+    : ComObject(IID_IEnumWbemClassObject),
+      objects_(std::move(objects)),
+      position_(std::min(position, objects_.size())) {}
 
 WbemEnumerator::~WbemEnumerator() = default;
-
-HRESULT WbemEnumerator::QueryInterface(REFIID riid, void** object) {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumWbemClassObject)) {
-        *object = static_cast<IEnumWbemClassObject*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG WbemEnumerator::AddRef() { return refs_.Add(); }
-
-ULONG WbemEnumerator::Release() {
-    const ULONG left = refs_.Drop();
-    if (left == 0) delete this;
-    return left;
-}
 
 HRESULT WbemEnumerator::Reset() {
     position_ = 0;

@@ -13,18 +13,10 @@
 
 namespace wbem {
 
-// COM interfaces have no virtual destructor; this object is deleted only by its own Release.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class WbemEnumerator : public IEnumWbemClassObject {
+class WbemEnumerator : public ComObject<IEnumWbemClassObject> {
   public:
     explicit WbemEnumerator(std::vector<ComPtr<IWbemClassObject>> objects,
                             std::size_t position = 0);
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // IEnumWbemClassObject
     HRESULT STDMETHODCALLTYPE Reset() override;
@@ -35,17 +27,15 @@ class WbemEnumerator : public IEnumWbemClassObject {
     HRESULT STDMETHODCALLTYPE Skip(LONG timeout, ULONG count) override;
 
   protected:
-    virtual ~WbemEnumerator();
+    ~WbemEnumerator() override;
 
     const std::vector<ComPtr<IWbemClassObject>>& Objects() const { return objects_; }
     std::size_t Position() const { return position_; }
 
   private:
-    RefCount refs_;
     std::vector<ComPtr<IWbemClassObject>> objects_;
     std::size_t position_;
 };
-#pragma GCC diagnostic pop
 
 // A new enumerator over `objects`, handed out as IEnumWbemClassObject.
 HRESULT CreateWbemEnumerator(std::vector<ComPtr<IWbemClassObject>> objects,

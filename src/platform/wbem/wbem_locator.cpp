@@ -21,30 +21,10 @@ std::wstring LocalPath(std::wstring_view path) {
     return normal;
 }
 
-// COM interfaces have no virtual destructor; this object is deleted only by its own Release.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class RoutingLocator final : public IWbemLocator {
+class RoutingLocator final : public ComObject<IWbemLocator> {
   public:
     RoutingLocator(std::vector<WbemNamespaceRoute> routes, ComPtr<IWbemLocator> fallback)
-        : routes_(std::move(routes)), fallback_(std::move(fallback)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IWbemLocator)) {
-            *object = static_cast<IWbemLocator*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = refs_.Drop();
-        if (left == 0) delete this;
-        return left;
-    }
+        : ComObject(IID_IWbemLocator), routes_(std::move(routes)), fallback_(std::move(fallback)) {}
 
     HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR nameSpace, const BSTR user,
                                             const BSTR password, const BSTR locale,
@@ -69,11 +49,9 @@ class RoutingLocator final : public IWbemLocator {
     }
 
   private:
-    RefCount refs_;
     std::vector<WbemNamespaceRoute> routes_;
     ComPtr<IWbemLocator> fallback_;
 };
-#pragma GCC diagnostic pop
 
 }  // namespace
 

@@ -194,32 +194,14 @@ CIMTYPE CimTypeForVariantType(VARTYPE vt) {
     return isArray ? (element | CIM_FLAG_ARRAY) : element;
 }
 
-WbemObject::WbemObject(WbemObjectData data) : data_(std::move(data)) {}
+WbemObject::WbemObject(WbemObjectData data)
+    : ComObject(IID_IWbemClassObject), data_(std::move(data)) {}
 
 WbemObject::~WbemObject() = default;
 
 void WbemObject::SetOrigin(std::wstring_view server, std::wstring_view nameSpace) {
     data_.server = server;
     data_.nameSpace = nameSpace;
-}
-
-HRESULT WbemObject::QueryInterface(REFIID riid, void** object) {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IWbemClassObject)) {
-        *object = static_cast<IWbemClassObject*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG WbemObject::AddRef() { return refs_.Add(); }
-
-ULONG WbemObject::Release() {
-    const ULONG left = refs_.Drop();
-    if (left == 0) delete this;
-    return left;
 }
 
 std::optional<std::wstring> WbemObject::RelativePath() const {

@@ -72,21 +72,13 @@ VARTYPE VariantTypeForCimType(CIMTYPE type);
 // The CIM type of a property that was created from a value of `vt` (CIM_EMPTY if none fits).
 CIMTYPE CimTypeForVariantType(VARTYPE vt);
 
-// COM interfaces have no virtual destructor; this object is deleted only by its own Release.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class WbemObject : public IWbemClassObject {
+class WbemObject : public ComObject<IWbemClassObject> {
   public:
     explicit WbemObject(WbemObjectData data);
 
     const WbemObjectData& Data() const { return data_; }
     // Sets where the object lives, as the services object that hands it out sees it.
     void SetOrigin(std::wstring_view server, std::wstring_view nameSpace);
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // IWbemClassObject
     HRESULT STDMETHODCALLTYPE GetQualifierSet(IWbemQualifierSet** qualifiers) override;
@@ -123,7 +115,7 @@ class WbemObject : public IWbemClassObject {
     HRESULT STDMETHODCALLTYPE GetMethodOrigin(LPCWSTR method, BSTR* className) override;
 
   protected:
-    virtual ~WbemObject();
+    ~WbemObject() override;
 
   private:
     // The value of a system property, or nothing for a name that is not one.
@@ -131,10 +123,8 @@ class WbemObject : public IWbemClassObject {
     std::optional<std::wstring> RelativePath() const;
     std::optional<std::wstring> FullPath() const;
 
-    RefCount refs_;
     WbemObjectData data_;
 };
-#pragma GCC diagnostic pop
 
 // Hands the object in `data` to a new owner. Throws std::bad_alloc.
 ComPtr<IWbemClassObject> MakeWbemObject(WbemObjectData data);
