@@ -34,6 +34,9 @@ constexpr CLSID kUnknownClass = {
 // A class object that creates itself: enough to see which class object CoCreateInstance used,
 // what it was asked for, and whether references balance. Optionally it answers
 // IClientSecurity and records SetBlanket.
+// Lives on the test's stack; the SDK's interfaces have no virtual destructor.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class FakeClass final : public IClassFactory, public IClientSecurity {
   public:
     explicit FakeClass(bool withSecurity = false) : withSecurity_(withSecurity) {}
@@ -99,6 +102,7 @@ class FakeClass final : public IClassFactory, public IClientSecurity {
   private:
     bool withSecurity_;
 };
+#pragma GCC diagnostic pop
 
 TEST(CoInitializeExTest, CountsPerThreadAndRefusesAnotherModel) {
     OnFreshThread([] {
