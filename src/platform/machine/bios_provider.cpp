@@ -160,26 +160,6 @@ HRESULT ProduceInterface(const WbemObjectBuilder& description, WbemInstances& in
     return S_OK;
 }
 
-template <typename Produce>
-wbem::WbemClass Row(WbemObjectBuilder description, Produce produce) {
-    wbem::WbemClass row{description, {}};
-    row.produce = [description = std::move(description), produce](WbemInstances& instances) {
-        try {
-            return produce(description, instances);
-        } catch (const std::bad_alloc&) {
-            return wbem::Hr(WBEM_E_OUT_OF_MEMORY);
-        }
-    };
-    return row;
-}
-
-// The object path without its \\server\namespace: prefix. The server may be "." and a key
-// value may hold a colon, so only a colon before the first "=" or quote starts the path.
-std::wstring_view RelativePath(std::wstring_view path) {
-    const std::size_t colon = path.substr(0, path.find_first_of(L"=\"")).find(L':');
-    return colon == std::wstring_view::npos ? path : path.substr(colon + 1);
-}
-
 // A text argument of the call; no value when it is missing, NULL or not text.
 std::optional<std::wstring> TextArgument(IWbemClassObject* inParams, const wchar_t* name) {
     Variant value;
@@ -192,10 +172,10 @@ std::optional<std::wstring> TextArgument(IWbemClassObject* inParams, const wchar
 
 VendorBiosServices::VendorBiosServices()
     : WbemServices(kVendorBiosNamespacePath), outSignature_(OutSignature()) {
-    AddClass(Row(SettingClass(), ProduceSettings));
-    AddClass(Row(PasswordClass(kPasswordStateClass), ProducePasswords));
-    AddClass(Row(PasswordClass(kPasswordClass), ProducePasswords));
-    AddClass(Row(InterfaceClass(outSignature_), ProduceInterface));
+    AddClass(wbem::MakeClassRow(SettingClass(), ProduceSettings));
+    AddClass(wbem::MakeClassRow(PasswordClass(kPasswordStateClass), ProducePasswords));
+    AddClass(wbem::MakeClassRow(PasswordClass(kPasswordClass), ProducePasswords));
+    AddClass(wbem::MakeClassRow(InterfaceClass(outSignature_), ProduceInterface));
 }
 
 HRESULT VendorBiosServices::ExecMethod(const BSTR path, const BSTR method, LONG /*flags*/,
@@ -205,7 +185,7 @@ HRESULT VendorBiosServices::ExecMethod(const BSTR path, const BSTR method, LONG 
     if (outParams) *outParams = nullptr;
     if (!path || !method) return wbem::Hr(WBEM_E_INVALID_PARAMETER);
     try {
-        const std::wstring_view relative = RelativePath(path);
+        const std::wstring_view relative = wbem::StripNamespacePrefix(path);
         const std::wstring_view className = relative.substr(0, relative.find_first_of(L".="));
         if (className.size() != relative.size()) {
             ComPtr<IWbemClassObject> instance;

@@ -137,28 +137,14 @@ HRESULT ProduceBios(const WbemObjectBuilder& description, WbemInstances& instanc
     return S_OK;
 }
 
-// A class table row whose instances come from `produce` with the class's own description.
-template <typename Produce>
-wbem::WbemClass Row(WbemObjectBuilder description, Produce produce) {
-    wbem::WbemClass row{description, {}};
-    row.produce = [description = std::move(description), produce](WbemInstances& instances) {
-        try {
-            return produce(description, instances);
-        } catch (const std::bad_alloc&) {
-            return wbem::Hr(WBEM_E_OUT_OF_MEMORY);
-        }
-    };
-    return row;
-}
-
 }  // namespace
 
 Cimv2Services::Cimv2Services() : WbemServices(kCimv2Namespace) {
-    AddClass(Row(EnclosureClass(), ProduceEnclosure));
-    AddClass(Row(ComputerSystemClass(), ProduceComputerSystem));
-    AddClass(Row(ProductClass(), ProduceProduct));
-    AddClass(Row(BatteryClass(), ProduceBatteries));
-    AddClass(Row(BiosClass(), ProduceBios));
+    AddClass(wbem::MakeClassRow(EnclosureClass(), ProduceEnclosure));
+    AddClass(wbem::MakeClassRow(ComputerSystemClass(), ProduceComputerSystem));
+    AddClass(wbem::MakeClassRow(ProductClass(), ProduceProduct));
+    AddClass(wbem::MakeClassRow(BatteryClass(), ProduceBatteries));
+    AddClass(wbem::MakeClassRow(BiosClass(), ProduceBios));
 }
 
 HRESULT CreateCimv2Services(IWbemServices** services) {

@@ -20,6 +20,7 @@
 #include "platform/wbem/wbem_object_builder.h"
 
 #include <functional>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,22 @@ struct WbemClass {
     // query. May be empty: a class without instances.
     std::function<HRESULT(WbemInstances& instances)> produce;
 };
+
+// A class table row whose instances come from `produce(description, instances)`, called with
+// the class's own description; running out of memory fails the query with
+// WBEM_E_OUT_OF_MEMORY.
+template <typename Produce>
+WbemClass MakeClassRow(WbemObjectBuilder description, Produce produce) {
+    WbemClass row{description, {}};
+    row.produce = [description = std::move(description), produce](WbemInstances& instances) {
+        try {
+            return produce(description, instances);
+        } catch (const std::bad_alloc&) {
+            return Hr(WBEM_E_OUT_OF_MEMORY);
+        }
+    };
+    return row;
+}
 
 // COM interfaces have no virtual destructor; this object is deleted only by its own Release.
 #pragma GCC diagnostic push
