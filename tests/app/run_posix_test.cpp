@@ -5,6 +5,7 @@
 #include "app/run_date.h"
 #include "app/run_status_record.h"
 #include "support/machine_tree.h"
+#include "support/program_run.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
@@ -24,10 +25,6 @@ constexpr const char* kVariableFile =
     "sys/firmware/efi/efivars/cellkeeper_patch-994e9a98-28eb-4244-b5c6-1d92be5321bd";
 constexpr std::int64_t kEarlierRun = 1615881909;  // Tue Mar 16 08:05:09 2021 UTC
 constexpr const char* kBanner = "Vantrel Cellkeeper Patch\n";
-
-std::filesystem::path SampleMachine(const char* name) {
-    return std::filesystem::path(CELLKEEPER_SOURCE_DIR) / "examples" / "machines" / name;
-}
 
 // The tool's key, opened by the test beside the run's own handle.
 class ToolKey {

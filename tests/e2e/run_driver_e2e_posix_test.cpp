@@ -1,14 +1,12 @@
 // The built program on machine trees: exit codes, console lines and argument decoding as a
 // user sees them.
 #include "support/machine_tree.h"
+#include "support/program_run.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -27,35 +25,6 @@ constexpr const char* kSettledStore =
     "\"DateRun\"=hex(b):b5,66,50,60,00,00,00,00\n"
     "\"Status\"=dword:00000000\n";
 
-struct Outcome {
-    int exitCode = -1;
-    std::string output;
-};
-
-// Runs the program with `arguments` (already quoted for the shell) on the machine that
-// CELLKEEPER_ROOT names, behind `prefix` (a command that changes the user) when one is given.
-Outcome RunProgram(const std::string& arguments, const std::string& prefix = "") {
-    const std::string command = "TZ=UTC0 " + prefix + "'" + CELLKEEPER_PATCH_EXE + "' " + arguments;
-    Outcome outcome;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        ADD_FAILURE() << "cannot start " << command;
-        return outcome;
-    }
-    std::array<char, 256> chunk{};
-    std::size_t read = 0;
-    while ((read = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) {
-        outcome.output.append(chunk.data(), read);
-    }
-    const int status = pclose(pipe);
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return outcome;
-}
-
-std::filesystem::path SampleMachine(const char* name) {
-    return std::filesystem::path(CELLKEEPER_SOURCE_DIR) / "examples" / "machines" / name;
-}
-
 constexpr const char* kSettledLines =
     "Vantrel Cellkeeper Patch\n"
     "Patch was previously run on Tue Mar 16 08:05:09 2021\n"
@@ -73,10 +42,15 @@ TEST(RunDriverE2eTest, KeyWithoutWriteAccessExitsWith34) {
                                                   fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(machine.Root(), fs::perms::others_read | fs::perms::others_exec,
                     fs::perm_options::add);
-    // Root may write anything, so the program runs as an ordinary user then.
+    // Root may write anything, so the program runs as an ordinary user then, from a copy that
+    // user can reach wherever the checkout lies.
     const std::string prefix =
         geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
-    const Outcome outcome = RunProgram("/FORCE", prefix);
+    const fs::path program = machine.Path("cellkeeper-patch");
+    fs::copy_file(CELLKEEPER_PATCH_EXE, program);
+    fs::permissions(program, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+    const ProgramOutcome outcome = RunProgram("/FORCE", prefix, program);
     EXPECT_EQ(outcome.exitCode, 34);
     EXPECT_EQ(outcome.output,
               "Vantrel Cellkeeper Patch\n"
@@ -88,7 +62,7 @@ TEST(RunDriverE2eTest, KeyWithoutWriteAccessExitsWith34) {
 TEST(RunDriverE2eTest, BrokenStoreExitsWith35) {
     MachineTree machine;
     machine.WriteFile(kKeyFile, "[half a key\n");
-    const Outcome outcome = RunProgram("");
+    const ProgramOutcome outcome = RunProgram("");
     EXPECT_EQ(outcome.exitCode, 35);
     EXPECT_EQ(outcome.output,
               "Vantrel Cellkeeper Patch\n"
@@ -110,7 +84,7 @@ TEST_P(ArgumentE2eTest, OnlyForceGoesPastTheGate) {
     MachineTree machine;
     machine.CopyTree(SampleMachine("no-bios-namespace"), "");
     machine.WriteFile(kKeyFile, kSettledStore);
-    const Outcome outcome = RunProgram(GetParam().arguments);
+    const ProgramOutcome outcome = RunProgram(GetParam().arguments);
     if (GetParam().goesOn) {
         EXPECT_EQ(outcome.exitCode, 33);
         EXPECT_EQ(outcome.output,

@@ -1,0 +1,255 @@
+// The built program on copies of the sample machines, as an administrator meets it: every line
+// it prints, its exit code, the registry store file and the firmware variable's bytes.
+#include "app/run_date.h"
+#include "support/machine_tree.h"
+#include "support/program_run.h"
+#include "support/test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kKeyFile =
+    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
+    "Vantrel Cellkeeper Patch.reg";
+constexpr const char* kVariableFile =
+    "sys/firmware/efi/efivars/cellkeeper_patch-994e9a98-28eb-4244-b5c6-1d92be5321bd";
+constexpr const char* kCellkeeperFile =
+    "sys/class/firmware-attributes/vantrel-wmi/attributes/Cellkeeper/current_value";
+constexpr const char* kOld = "Maximize my battery duration";
+constexpr const char* kNew = "Let Vantrel manage my battery charging";
+constexpr const char* kApplied = "Patch successfully applied";
+constexpr const char* kNotApplicable = "Patch not applicable";
+constexpr const char* kErrorSetting =
+    "Error setting 'Cellkeeper' to 'Let Vantrel manage my battery charging'";
+
+std::uint64_t LittleEndian(const std::string& bytes, std::size_t offset, std::size_t size) {
+    std::uint64_t value = 0;
+    for (std::size_t i = size; i-- > 0;) {
+        value = (value << 8) | static_cast<unsigned char>(bytes.at(offset + i));
+    }
+    return value;
+}
+
+// The value line `"Name"=...` of the store file, without the name; no value when absent.
+std::optional<std::string> StoreValue(const std::string& store, const std::string& name) {
+    std::istringstream lines(store);
+    const std::string prefix = "\"" + name + "\"=";
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with(prefix)) return line.substr(prefix.size());
+    }
+    return std::nullopt;
+}
+
+// A "hex(b):" value of the store as the signed number it holds.
+std::int64_t QwordFromStore(const std::string& data) {
+    EXPECT_TRUE(data.starts_with("hex(b):")) << data;
+    std::string bytes;
+    std::istringstream hex(data.substr(7));
+    for (std::string pair; std::getline(hex, pair, ',');) {
+        bytes.push_back(static_cast<char>(std::stoi(pair, nullptr, 16)));
+    }
+    EXPECT_EQ(bytes.size(), 8u);
+    return static_cast<std::int64_t>(LittleEndian(bytes, 0, 8));
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+class SampleMachineTest : public testing::Test {
+  protected:
+    void Use(const char* sample) { machine_.CopyTree(SampleMachine(sample), ""); }
+
+    ProgramOutcome Run(const std::string& arguments = "") { return RunProgram(arguments); }
+
+    std::string Store() const { return machine_.ReadFile(kKeyFile).value_or(""); }
+    std::optional<std::string> Variable() const { return machine_.ReadFile(kVariableFile); }
+    // The setting as sysfs shows it, without the line end a reader strips.
+    std::string Cellkeeper() const {
+        std::string value = machine_.ReadFile(kCellkeeperFile).value_or("");
+        if (value.ends_with('\n')) value.pop_back();
+        return value;
+    }
+
+    // The firmware variable holds attributes 5 and the 24-byte record of a run with `status`;
+    // returns the record's run time.
+    std::int64_t ExpectFirmwareRecord(std::uint32_t status) const {
+        const std::optional<std::string> bytes = Variable();
+        if (!bytes) {
+            ADD_FAILURE() << "no firmware variable";
+            return 0;
+        }
+        EXPECT_EQ(bytes->size(), 28u);
+        if (bytes->size() != 28u) return 0;
+        EXPECT_EQ(LittleEndian(*bytes, 0, 4), 5u) << "attributes";
+        EXPECT_EQ(LittleEndian(*bytes, 4, 4), 24u) << "record size";
+        EXPECT_EQ(LittleEndian(*bytes, 8, 4), 1u) << "version";
+        EXPECT_EQ(LittleEndian(*bytes, 20, 4), status) << "status";
+        EXPECT_EQ(LittleEndian(*bytes, 24, 4), 0u) << "reserved";
+        return static_cast<std::int64_t>(LittleEndian(*bytes, 12, 8));
+    }
+
+    std::string PreviousFromFirmware(std::uint32_t status, std::int64_t runTime) const {
+        return Lines({"Previous status code (from EFI variable): " + std::to_string(status),
+                      "Patch was previously run on " + Narrow(FormatRunDate(runTime)), ""});
+    }
+
+    static std::string Narrow(const std::wstring& text) {
+        return std::string(text.begin(), text.end());
+    }
+
+    MachineTree machine_;
+    ScopedTimeZone zone_{"UTC0"};
+};
+
+struct FirstRunCase {
+    const char* name;
+    const char* machine;
+    const char* arguments;
+    std::vector<std::string> lines;  // after the banner
+    int exitCode;
+    std::optional<std::uint32_t> status;  // none: the run ended before persisting
+    const char* cellkeeperAfter;          // nullptr: the machine has no such setting
+};
+using ::PrintTo;
+
+class FirstRunTest : public SampleMachineTest, public testing::WithParamInterface<FirstRunCase> {};
+
+TEST_P(FirstRunTest, PrintsRecordsAndChangesOnlyWhatItShould) {
+    const FirstRunCase& c = GetParam();
+    Use(c.machine);
+    const ProgramOutcome outcome = Run(c.arguments);
+
+    std::vector<std::string> expected{"Vantrel Cellkeeper Patch"};
+    expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+    EXPECT_EQ(outcome.output, Lines(expected));
+    EXPECT_EQ(outcome.exitCode, c.exitCode);
+
+    const std::string store = Store();
+    // Every first run that reaches the previous-run check leaves its start time.
+    const std::optional<std::string> dateRun = StoreValue(store, "DateRun");
+    ASSERT_TRUE(dateRun.has_value()) << store;
+    const std::int64_t started = QwordFromStore(*dateRun);
+    if (c.status) {
+        char dword[20];
+        std::snprintf(dword, sizeof dword, "dword:%08x", *c.status);
+        EXPECT_EQ(StoreValue(store, "Status"), std::string(dword)) << store;
+        EXPECT_EQ(ExpectFirmwareRecord(*c.status), started);
+    } else {
+        EXPECT_EQ(StoreValue(store, "Status"), std::nullopt) << store;
+        EXPECT_EQ(Variable(), std::nullopt);
+    }
+    if (c.cellkeeperAfter) {
+        EXPECT_EQ(Cellkeeper(), c.cellkeeperAfter);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, FirstRunTest,
+    testing::Values(
+        FirstRunCase{"Patched", "vantrel-notebook", "", {kApplied}, 0, 0u, kNew},
+        FirstRunCase{"NotRequired", "already-patched", "", {"Patch not required"}, 0, 0u, kNew},
+        FirstRunCase{"ForcedOnPatched", "already-patched", "/FORCE", {kApplied}, 0, 0u, kNew},
+        FirstRunCase{"OtherVendor", "other-vendor", "", {kNotApplicable}, 0, 3u, kOld},
+        FirstRunCase{"NoBattery", "no-battery", "", {kNotApplicable}, 0, 4u, kOld},
+        FirstRunCase{"ForeignBios", "foreign-bios", "", {kNotApplicable}, 0, 5u, kOld},
+        FirstRunCase{"NoOemMarker", "no-oem-marker", "", {kNotApplicable}, 0, 5u, kOld},
+        FirstRunCase{"SetupPassword", "setup-password", "", {kNotApplicable}, 0, 7u, kOld},
+        FirstRunCase{"EnhancedAuthentication",
+                     "enhanced-authentication",
+                     "/FORCE",
+                     {kNotApplicable},
+                     0,
+                     8u,
+                     kOld},
+        FirstRunCase{"SettingMissing",
+                     "no-cellkeeper",
+                     "/FORCE",
+                     {"BIOS setting 'Cellkeeper' not found; patch not applicable"},
+                     0,
+                     9u,
+                     nullptr},
+        FirstRunCase{"ProviderRefuses",
+                     "write-refused",
+                     "",
+                     {kErrorSetting, "Wmi Error code: 2"},
+                     0,
+                     36u,
+                     kOld},
+        FirstRunCase{"NoVendorNamespace",
+                     "no-bios-namespace",
+                     "",
+                     {"FATAL ERROR: Application terminated abnormally"},
+                     33,
+                     std::nullopt,
+                     nullptr}),
+    CaseName());
+
+TEST_F(SampleMachineTest, ProfileIsRecordedInTheStore) {
+    Use("vantrel-notebook");
+    ASSERT_EQ(Run().exitCode, 0);
+    const std::string store = Store();
+    EXPECT_EQ(StoreValue(store, "SystemVendor"), "\"Vantrel\"");
+    EXPECT_EQ(StoreValue(store, "SystemModel"), "\"Aerion 14 G3\"");
+    EXPECT_EQ(StoreValue(store, "BIOSReleaseName"), "\"R1.14.0\"");
+    EXPECT_EQ(StoreValue(store, "BIOSReleaseDate"), "\"20210316\"");
+    EXPECT_EQ(StoreValue(store, "HasNoteBookChassis"), "dword:00000001");
+    EXPECT_EQ(StoreValue(store, "NumBatteries"), "dword:00000001");
+}
+
+TEST_F(SampleMachineTest, SettledRunStopsAtTheGateAndForceRunsAgain) {
+    Use("vantrel-notebook");
+    ASSERT_EQ(Run().output, Lines({"Vantrel Cellkeeper Patch", kApplied}));
+    const std::int64_t firstRun = ExpectFirmwareRecord(0);
+    const std::string store = Store();
+    const std::optional<std::string> variable = Variable();
+
+    const ProgramOutcome second = Run();
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_EQ(second.output, "Vantrel Cellkeeper Patch\n" + PreviousFromFirmware(0, firstRun));
+    EXPECT_EQ(Store(), store) << "a stopped run writes nothing";
+    EXPECT_EQ(Variable(), variable) << "a stopped run writes nothing";
+
+    const ProgramOutcome forced = Run("/force");
+    EXPECT_EQ(forced.exitCode, 0);
+    EXPECT_EQ(forced.output,
+              "Vantrel Cellkeeper Patch\n" + PreviousFromFirmware(0, firstRun) + kApplied + "\n");
+    EXPECT_GE(ExpectFirmwareRecord(0), firstRun);
+    EXPECT_EQ(Cellkeeper(), kNew);
+}
+
+TEST_F(SampleMachineTest, WithoutFirmwareVariablesTheRegistryDecides) {
+    Use("vantrel-notebook-no-efi");
+    ASSERT_EQ(Run().output, Lines({"Vantrel Cellkeeper Patch", kApplied}));
+    const std::int64_t firstRun = QwordFromStore(StoreValue(Store(), "DateRun").value_or(""));
+
+    const ProgramOutcome second = Run();
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_EQ(second.output,
+              Lines({"Vantrel Cellkeeper Patch",
+                     "Patch was previously run on " + Narrow(FormatRunDate(firstRun)),
+                     "Previous status code: 0", ""}));
+}
+
+TEST_F(SampleMachineTest, ProviderErrorDoesNotSettleTheMatter) {
+    Use("write-refused");
+    ASSERT_EQ(Run().exitCode, 0);
+    const std::int64_t firstRun = ExpectFirmwareRecord(36);
+
+    const ProgramOutcome second = Run();
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_EQ(second.output, "Vantrel Cellkeeper Patch\n" + PreviousFromFirmware(36, firstRun) +
+                                 Lines({kErrorSetting, "Wmi Error code: 2"}));
+    ExpectFirmwareRecord(36);
+}
+
+}  // namespace
