@@ -96,5 +96,5 @@ std::filesystem::path SharedFixturesFolder() {
     if (const char* folder = std::getenv("CELLKEEPER_FIXTURES"); folder != nullptr && *folder) {
         return std::filesystem::path(folder);
     }
-    return std::filesystem::path("/work/shared/fixtures");
+    return std::filesystem::path(CELLKEEPER_SOURCE_DIR) / "tests" / "fixtures";
 }

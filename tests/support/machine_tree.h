@@ -35,7 +35,7 @@ class MachineTree {
     std::optional<std::string> previousRoot_;
 };
 
-// Folder of the captured real trees: CELLKEEPER_FIXTURES, or /work/shared/fixtures.
+// Folder of the captured real trees: CELLKEEPER_FIXTURES, or tests/fixtures of the checkout.
 std::filesystem::path SharedFixturesFolder();
 
 // Names table cases after their `name` field: INSTANTIATE_TEST_SUITE_P(..., CaseName()).

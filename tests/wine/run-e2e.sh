@@ -2,8 +2,9 @@
 # End-to-end tests of the Windows program under Wine: the unchanged cellkeeper-patch.exe runs on
 # Wine's real COM, OLE Automation and registry; the machine (root\cimv2 and the vendor BIOS
 # namespace) comes from the sample trees through the machine stand-in DLL registered as the WMI
-# locator. One prefix and one Wine server for the whole run; each case starts from a deleted
-# registry key and a fresh copy of its machine tree.
+# locator. The tests share the Windows unit tests' prefix and Wine server (WINEPREFIX) and
+# nothing else: each case starts from a deleted registry key and a fresh copy of its machine
+# tree, and Wine's own locator entry is put back at the end.
 #
 # Usage: tests/wine/run-e2e.sh <windows build dir>
 set -u
@@ -23,14 +24,28 @@ wineserver=${WINESERVER:-/usr/lib/wine/wineserver64}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 export WINEPREFIX=${WINEPREFIX:-$build/wine-prefix}
 work=$(mktemp -d)
-trap '"$wineserver" -k >/dev/null 2>&1; "$wineserver" -w >/dev/null 2>&1; rm -rf "$work"' EXIT
+key='HKLM\Software\Classes\CLSID\{4590F811-1D3A-11D0-891F-00AA004B2E24}\InprocServer32'
+own_locator=""
+own_server=0
+finish() {
+    "$wine" reg delete 'HKLM\SOFTWARE\Vantrel' /f >/dev/null 2>&1
+    [ -n "$own_locator" ] && "$wine" reg add "$key" /ve /d "$own_locator" /f >/dev/null 2>&1
+    if [ "$own_server" = 1 ]; then
+        "$wineserver" -k >/dev/null 2>&1
+        "$wineserver" -w >/dev/null 2>&1
+    fi
+    rm -rf "$work"
+}
+trap finish EXIT
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     "$wine" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 2; }
 fi
-"$wineserver" -p
+# Use the test run's server when one is up; otherwise start one and stop it at the end.
+"$wineserver" -p </dev/null >/dev/null 2>&1 && own_server=1
+own_locator=$("$wine" reg query "$key" /ve 2>/dev/null | tr -d '\r' |
+    awk '$1 == "(Default)" { $1 = ""; $2 = ""; sub(/^ +/, ""); print }')
 # Wine's own entry comes back with every prefix update, so register on every run.
-key='HKLM\Software\Classes\CLSID\{4590F811-1D3A-11D0-891F-00AA004B2E24}\InprocServer32'
 "$wine" reg add "$key" /ve /d "$("$wine" winepath -w "$standin" 2>/dev/null | tr -d '\r')" /f >/dev/null
 "$wine" reg add "$key" /v ThreadingModel /d Both /f >/dev/null
 
@@ -132,13 +147,15 @@ expect_lines "$banner" "Patch was previously run on DATE" "Previous status code:
     "Error setting 'Cellkeeper' to '$new'" "Wmi Error code: 2"
 end
 
-# Last: the restricted key stays restricted until the server stops.
 begin access-denied vantrel-notebook
 "$wine" "$deny_key" || fail "deny_key failed"
 run
 expect_rc 34
 expect_lines "$banner" "FATAL ERROR: Unable to access required Windows registry; error code = 5"
 expect_cellkeeper "$old"
+# The shared server would keep the restriction for the tests that come after.
+"$wine" "$deny_key" restore || fail "deny_key restore failed"
+"$wine" reg delete 'HKLM\SOFTWARE\Vantrel' /f >/dev/null 2>&1 || fail "key not deleted after restore"
 end
 
 echo "wine e2e: $passed passed, $failed failed"
