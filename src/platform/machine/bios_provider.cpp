@@ -222,16 +222,11 @@ HRESULT VendorBiosServices::ExecMethod(const BSTR path, const BSTR method, LONG 
 }
 
 HRESULT CreateVendorBiosServices(IWbemServices** services) {
-    if (!services) return E_POINTER;
-    *services = nullptr;
-    if (ListFirmwareAttributeDevices().empty()) return wbem::Hr(WBEM_E_INVALID_NAMESPACE);
-    try {
-        ComPtr<VendorBiosServices> created = wbem::MakeComObject<VendorBiosServices>();
-        *services = created.detach();
-        return S_OK;
-    } catch (const std::bad_alloc&) {
-        return wbem::Hr(WBEM_E_OUT_OF_MEMORY);
+    if (services && ListFirmwareAttributeDevices().empty()) {
+        *services = nullptr;
+        return wbem::Hr(WBEM_E_INVALID_NAMESPACE);
     }
+    return wbem::CreateServices<VendorBiosServices>(services);
 }
 
 }  // namespace machine

@@ -148,15 +148,7 @@ Cimv2Services::Cimv2Services() : WbemServices(kCimv2Namespace) {
 }
 
 HRESULT CreateCimv2Services(IWbemServices** services) {
-    if (!services) return E_POINTER;
-    *services = nullptr;
-    try {
-        ComPtr<Cimv2Services> created = wbem::MakeComObject<Cimv2Services>();
-        *services = created.detach();
-        return S_OK;
-    } catch (const std::bad_alloc&) {
-        return wbem::Hr(WBEM_E_OUT_OF_MEMORY);
-    }
+    return wbem::CreateServices<Cimv2Services>(services);
 }
 
 }  // namespace machine

@@ -168,6 +168,19 @@ class WbemServices : public IWbemServices, public IClientSecurity {
 };
 #pragma GCC diagnostic pop
 
+// Creates a services object of type `Services` and hands it out in `services`.
+template <typename Services>
+HRESULT CreateServices(IWbemServices** services) {
+    if (!services) return E_POINTER;
+    *services = nullptr;
+    try {
+        *services = MakeComObject<Services>().detach();
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return Hr(WBEM_E_OUT_OF_MEMORY);
+    }
+}
+
 // The object path without its \\server\namespace: prefix.
 std::wstring_view StripNamespacePrefix(std::wstring_view path);
 
