@@ -6,6 +6,7 @@
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/variant.h"
 #include "support/machine_tree.h"
+#include "support/wbem_reading.h"
 
 #include <gtest/gtest.h>
 
@@ -25,33 +26,16 @@ constexpr const wchar_t* kInterface = L"Vantrel_BIOSSettingInterface";
 
 using Objects = std::vector<ComPtr<IWbemClassObject>>;
 
-Objects Drain(IEnumWbemClassObject* enumerator) {
-    Objects objects;
-    for (;;) {
-        ComPtr<IWbemClassObject> object;
-        ULONG returned = 0;
-        if (enumerator->Next(/*timeout=*/20000, 1, object.put(), &returned) != S_OK) break;
-        objects.push_back(std::move(object));
-    }
-    return objects;
-}
-
-Variant Get(IWbemClassObject* object, const wchar_t* name) {
-    Variant value;
-    EXPECT_EQ(object->Get(name, 0, value.put(), nullptr, nullptr), S_OK) << name;
-    return value;
-}
-
 // The text of a property, "<NULL>" for NULL, "<type N>" for anything else.
 std::wstring Text(IWbemClassObject* object, const wchar_t* name) {
-    const Variant value = Get(object, name);
+    const Variant value = GetProperty(object, name);
     if (value.Type() == VT_NULL) return L"<NULL>";
     if (value.Type() != VT_BSTR) return L"<type " + std::to_wstring(value.Type()) + L">";
     return wbem::BstrText(V_BSTR(&value.get()));
 }
 
 std::optional<std::vector<std::wstring>> Texts(IWbemClassObject* object, const wchar_t* name) {
-    const Variant value = Get(object, name);
+    const Variant value = GetProperty(object, name);
     if (value.Type() != (VT_ARRAY | VT_BSTR)) return std::nullopt;
     std::vector<std::wstring> texts;
     SAFEARRAY* array = V_ARRAY(&value.get());
@@ -96,7 +80,7 @@ class BiosProviderTest : public testing::Test {
                                       WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
                                       /*context=*/nullptr, enumerator.put()),
                   S_OK);
-        return enumerator ? Drain(enumerator.get()) : Objects();
+        return enumerator ? DrainEnumerator(enumerator.get()) : Objects();
     }
     Objects Instances(const wchar_t* className) {
         ComPtr<IEnumWbemClassObject> enumerator;
@@ -105,7 +89,7 @@ class BiosProviderTest : public testing::Test {
                       name.get(), WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
                       /*context=*/nullptr, enumerator.put()),
                   S_OK);
-        return enumerator ? Drain(enumerator.get()) : Objects();
+        return enumerator ? DrainEnumerator(enumerator.get()) : Objects();
     }
     Objects SettingNamed(const std::wstring& name) {
         return Query(L"SELECT * FROM Vantrel_BIOSSetting where Name='" + name + L"'");
@@ -142,7 +126,7 @@ class BiosProviderTest : public testing::Test {
                                                 out.put(), nullptr);
         returned.reset();
         if (hr == S_OK && out) {
-            const Variant value = Get(out.get(), L"Return");
+            const Variant value = GetProperty(out.get(), L"Return");
             // uint32 travels as VT_I4, as WMI delivers it.
             EXPECT_EQ(value.Type(), VT_I4);
             if (value.Type() == VT_I4) returned = V_I4(&value.get());
@@ -199,7 +183,7 @@ TEST_F(BiosProviderTest, SetupPasswordCarriesItsEncodings) {
         tree.Path(std::string(kDevice) + "authentication/Setup Password/encodings"));
     found = SettingNamed(L"Setup Password");
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(Get(found[0].get(), L"SupportedEncoding").Type(), VT_NULL);
+    EXPECT_EQ(GetProperty(found[0].get(), L"SupportedEncoding").Type(), VT_NULL);
 }
 
 TEST_F(BiosProviderTest, PasswordClassesListEveryPassword) {
@@ -211,13 +195,13 @@ TEST_F(BiosProviderTest, PasswordClassesListEveryPassword) {
         ASSERT_EQ(passwords.size(), 3u) << className;
         EXPECT_EQ(Text(passwords[0].get(), L"Name"), L"Admin");
         EXPECT_EQ(Text(passwords[1].get(), L"Name"), L"Setup Password");
-        const Variant isSet = Get(passwords[1].get(), L"IsSet");
+        const Variant isSet = GetProperty(passwords[1].get(), L"IsSet");
         ASSERT_EQ(isSet.Type(), VT_I4);
         EXPECT_EQ(V_I4(&isSet.get()), 1);
-        const Variant notSet = Get(passwords[0].get(), L"IsSet");
+        const Variant notSet = GetProperty(passwords[0].get(), L"IsSet");
         ASSERT_EQ(notSet.Type(), VT_I4);
         EXPECT_EQ(V_I4(&notSet.get()), 0);
-        EXPECT_EQ(Get(passwords[2].get(), L"IsSet").Type(), VT_NULL);
+        EXPECT_EQ(GetProperty(passwords[2].get(), L"IsSet").Type(), VT_NULL);
         EXPECT_EQ(Instances(className).size(), 3u);
     }
 }
@@ -330,7 +314,7 @@ TEST_P(RealMachineTreeTest, ReadsTheSetting) {
                                   c.setting + L"'");
     ASSERT_EQ(services->ExecQuery(language.get(), query.get(), 0x30, nullptr, enumerator.put()),
               S_OK);
-    const Objects found = Drain(enumerator.get());
+    const Objects found = DrainEnumerator(enumerator.get());
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(Text(found[0].get(), L"CurrentValue"), c.currentValue);
     EXPECT_EQ(Text(found[0].get(), L"Value"), c.value);

@@ -5,6 +5,7 @@
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/variant.h"
 #include "support/machine_tree.h"
+#include "support/wbem_reading.h"
 
 #include <gtest/gtest.h>
 
@@ -37,19 +38,11 @@ class Cimv2ProviderTest : public testing::Test {
                                       /*context=*/nullptr, enumerator.put()),
                   S_OK);
         if (!enumerator) return objects;
-        for (;;) {
-            ComPtr<IWbemClassObject> object;
-            ULONG returned = 0;
-            if (enumerator->Next(/*timeout=*/20000, 1, object.put(), &returned) != S_OK) break;
-            objects.push_back(std::move(object));
-        }
-        return objects;
+        return DrainEnumerator(enumerator.get());
     }
 
     static Variant Get(const ComPtr<IWbemClassObject>& object, const wchar_t* name) {
-        Variant value;
-        EXPECT_EQ(object->Get(name, 0, value.put(), nullptr, nullptr), S_OK) << name;
-        return value;
+        return GetProperty(object.get(), name);
     }
     static std::wstring Text(const ComPtr<IWbemClassObject>& object, const wchar_t* name) {
         const Variant value = Get(object, name);

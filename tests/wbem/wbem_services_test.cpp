@@ -2,6 +2,8 @@
 #include "platform/wbem/com_object.h"
 #include "platform/wbem/wbem_services.h"
 
+#include "support/wbem_reading.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -60,16 +62,7 @@ class WbemServicesTest : public testing::Test {
                                    enumerator.put());
     }
     // Every object left in the enumerator.
-    std::vector<ComPtr<IWbemClassObject>> Drain() {
-        std::vector<ComPtr<IWbemClassObject>> objects;
-        for (;;) {
-            ComPtr<IWbemClassObject> object;
-            ULONG returned = 0;
-            if (enumerator->Next(20000, 1, object.put(), &returned) != Hr(WBEM_S_NO_ERROR)) break;
-            objects.push_back(object);
-        }
-        return objects;
-    }
+    std::vector<ComPtr<IWbemClassObject>> Drain() { return DrainEnumerator(enumerator.get()); }
 
     ComPtr<BatteryServices> services = wbem::MakeComObject<BatteryServices>();
     ComPtr<IEnumWbemClassObject> enumerator;

@@ -1,0 +1,29 @@
+// Reading what a services object hands out, for tests of the WMI model and the providers.
+#pragma once
+
+#include "platform/com_ptr.h"
+#include "platform/platform.h"
+#include "platform/wbem/variant.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+// Every object left in `enumerator`, fetched one at a time as the tool fetches them.
+inline std::vector<ComPtr<IWbemClassObject>> DrainEnumerator(IEnumWbemClassObject* enumerator) {
+    std::vector<ComPtr<IWbemClassObject>> objects;
+    for (;;) {
+        ComPtr<IWbemClassObject> object;
+        ULONG returned = 0;
+        if (enumerator->Next(/*timeout=*/20000, 1, object.put(), &returned) != S_OK) break;
+        objects.push_back(std::move(object));
+    }
+    return objects;
+}
+
+// The property `name` of `object`; the test fails when it cannot be read.
+inline wbem::Variant GetProperty(IWbemClassObject* object, const wchar_t* name) {
+    wbem::Variant value;
+    EXPECT_EQ(object->Get(name, 0, value.put(), nullptr, nullptr), S_OK) << name;
+    return value;
+}
