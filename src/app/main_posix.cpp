@@ -1,5 +1,7 @@
 // Linux entry point: converts the arguments to wide text with the locale's character set.
 #include "app/run.h"
+#include "platform/machine/machine_locator.h"
+#include "platform/platform.h"
 
 #include <clocale>
 #include <cstdlib>
@@ -30,6 +32,9 @@ std::wstring ToWide(const char* argument) {
 int main(int argc, char** argv) {
     // Only the character set matters here; dates and numbers keep their fixed layout.
     std::setlocale(LC_CTYPE, "");
+    // The machine's own providers answer WMI here, as Windows's WMI service does there.
+    posix::SetBuiltInWbemLocator(
+        static_cast<posix::WbemLocatorCreator>(machine::CreateMachineLocator));
     std::vector<std::wstring> arguments;
     std::vector<const wchar_t*> pointers;
     try {

@@ -1,9 +1,9 @@
 #include "app/run.h"
 
-#include "app/console.h"
+#include "base/console.h"
 #include "app/privilege.h"
 #include "app/run_options.h"
-#include "app/run_status_record.h"
+#include "record/run_status_record.h"
 #include "bios/bios_constants.h"
 #include "patch/charging_policy_patch.h"
 

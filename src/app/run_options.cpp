@@ -1,6 +1,6 @@
 #include "app/run_options.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace {
 

@@ -11,8 +11,6 @@ const std::wstring kSetupPasswordSetting = L"Setup Password";
 const std::wstring kEnhancedAuthenticationSetting = L"Enhanced BIOS Authentication Mode";
 const std::wstring kEnabledChoiceMarker = L"*ENABLE";
 
-const std::wstring kRegistryRoot = L"SOFTWARE\\Vantrel\\";
-
 const std::wstring kVendorName = L"Vantrel";
 const std::wstring kRequiredOemString = L"EDK2_1";
 const std::wstring kPasswordStateQuery = L"SELECT * FROM VantrelBIOS_BIOSPassword";

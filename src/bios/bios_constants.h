@@ -19,9 +19,6 @@ extern const std::wstring kSetupPasswordSetting;   // "Setup Password"
 extern const std::wstring kEnhancedAuthenticationSetting;  // "Enhanced BIOS Authentication Mode"
 extern const std::wstring kEnabledChoiceMarker;            // "*ENABLE"
 
-// The tool's registry root under HKEY_LOCAL_MACHINE.
-extern const std::wstring kRegistryRoot;  // "SOFTWARE\Vantrel\"
-
 // Qualification texts.
 extern const std::wstring kVendorName;          // "Vantrel"
 extern const std::wstring kRequiredOemString;   // "EDK2_1"

@@ -1,4 +1,4 @@
-#include "app/text.h"
+#include "base/text.h"
 #include "bios/bios_config_client.h"
 #include "bios/bios_constants.h"
 

@@ -1,8 +1,8 @@
 #include "patch/charging_policy_patch.h"
 
-#include "app/console.h"
-#include "app/run_status_record.h"
-#include "app/text.h"
+#include "base/console.h"
+#include "record/run_status_record.h"
+#include "base/text.h"
 #include "bios/bios_constants.h"
 #include "qualification/qualification.h"
 

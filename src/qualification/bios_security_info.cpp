@@ -1,6 +1,6 @@
 #include "qualification/bios_security_info.h"
 
-#include "app/text.h"
+#include "base/text.h"
 #include "bios/bios_constants.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "qualification/profile_record.h"
 
-#include "app/run_status_record.h"
-#include "app/text.h"
+#include "record/run_status_record.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <array>

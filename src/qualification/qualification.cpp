@@ -1,7 +1,7 @@
 #include "qualification/qualification.h"
 
-#include "app/run_status_record.h"
-#include "app/text.h"
+#include "record/run_status_record.h"
+#include "base/text.h"
 #include "bios/bios_constants.h"
 #include "qualification/bios_security_info.h"
 #include "qualification/profile_record.h"

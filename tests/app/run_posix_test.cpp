@@ -1,9 +1,10 @@
 // The whole run on machine trees of the Linux layer. Each test runs in a process of its own,
 // so the process-wide run status record is created afresh on the test's machine.
-#include "app/console.h"
+#include "base/console.h"
 #include "app/run.h"
-#include "app/run_date.h"
-#include "app/run_status_record.h"
+#include "record/run_date.h"
+#include "record/run_status_record.h"
+#include "support/built_in_locator_posix.h"
 #include "support/machine_tree.h"
 #include "support/program_run.h"
 #include "support/test_env.h"
@@ -107,6 +108,7 @@ class RunTest : public testing::Test {
 
     MachineTree machine_;
     ScopedTimeZone zone_{"UTC0"};
+    BuiltInMachineLocator locator_;
     std::string output_;
 
   private:

@@ -1,6 +1,6 @@
 // The built program on copies of the sample machines, as an administrator meets it: every line
 // it prints, its exit code, the registry store file and the firmware variable's bytes.
-#include "app/run_date.h"
+#include "record/run_date.h"
 #include "support/machine_tree.h"
 #include "support/program_run.h"
 #include "support/test_env.h"

@@ -1,7 +1,7 @@
 // The charging-policy patch on fake machines: every outcome with its console lines, status code
 // and whether the firmware was written.
-#include "app/console.h"
-#include "app/run_status_record.h"
+#include "base/console.h"
+#include "record/run_status_record.h"
 #include "patch/charging_policy_patch.h"
 #include "qualification/fake_machine.h"
 #include "support/machine_tree.h"

@@ -2,6 +2,7 @@
 // every call), the built-in machine locator, the BSTR layout and allocation failures.
 #include "platform/com_ptr.h"
 #include "platform/platform.h"
+#include "support/built_in_locator_posix.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,7 @@ TEST(CoInitializeSecurityPosixTest, FirstCallWinsLaterOnesAreTooLate) {
 
 TEST(MachineLocatorPosixTest, ServesWbemLocatorWithoutRegistration) {
     ComScope com;
+    BuiltInMachineLocator machineLocator;
     ComPtr<IWbemLocator> locator;
     ASSERT_EQ(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
                                locator.put_void()),
@@ -46,6 +48,7 @@ TEST(MachineLocatorPosixTest, ServesWbemLocatorWithoutRegistration) {
 
 TEST(MachineLocatorPosixTest, RefusesAggregationAndOtherContexts) {
     ComScope com;
+    BuiltInMachineLocator machineLocator;
     ComPtr<IWbemLocator> outer;
     ASSERT_EQ(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
                                outer.put_void()),
@@ -58,6 +61,21 @@ TEST(MachineLocatorPosixTest, RefusesAggregationAndOtherContexts) {
     EXPECT_EQ(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown,
                                remote.put_void()),
               REGDB_E_CLASSNOTREG);
+}
+
+TEST(MachineLocatorPosixTest, NotRegisteredUntilInstalledAndAfterRemoval) {
+    ComScope com;
+    const auto create = [] {
+        ComPtr<IWbemLocator> locator;
+        return CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                                locator.put_void());
+    };
+    EXPECT_EQ(create(), REGDB_E_CLASSNOTREG);
+    {
+        BuiltInMachineLocator machineLocator;
+        EXPECT_EQ(create(), S_OK);
+    }
+    EXPECT_EQ(create(), REGDB_E_CLASSNOTREG);
 }
 
 TEST(BstrPosixTest, PrefixCountsBytesOfThirtyTwoBitCharacters) {

@@ -1,6 +1,6 @@
 // QualifyPlatform on fake machines: the six tests in their order, the security probes failing
 // open, the profile recorded before any verdict, and the five connections it holds.
-#include "app/run_status_record.h"
+#include "record/run_status_record.h"
 #include "qualification/bios_security_info.h"
 #include "qualification/fake_machine.h"
 #include "qualification/qualification.h"

@@ -1,7 +1,7 @@
 // The four profile records read from a fake root\cimv2, and the six values they leave under the
 // tool's registry key.
-#include "app/console.h"
-#include "app/run_status_record.h"
+#include "base/console.h"
+#include "record/run_status_record.h"
 #include "qualification/fake_machine.h"
 #include "qualification/profile_record.h"
 #include "qualification/system_profile.h"

@@ -2,7 +2,7 @@
 // same checks run against our Linux store and against Wine's registry.
 #pragma once
 
-#include "app/text.h"
+#include "base/text.h"
 #include "platform/platform.h"
 
 #include <optional>

@@ -6,7 +6,7 @@
 #include "platform/com_ptr.h"
 #include "platform/platform.h"
 #include "platform/wbem/com_object.h"
-#include "platform/wbem/machine_locator.h"
+#include "platform/machine/machine_locator.h"
 
 namespace {
 

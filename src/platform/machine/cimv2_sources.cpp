@@ -1,7 +1,7 @@
 #include "platform/machine/cimv2_sources.h"
 
 #include "platform/machine/machine_files.h"
-#include "platform/machine/machine_root.h"
+#include "platform/machine_root.h"
 #include "platform/machine/machine_text.h"
 
 #include <array>
@@ -24,7 +24,7 @@ std::optional<unsigned> ParseDigits(std::string_view text) {
 }
 
 std::filesystem::path DmiPath(std::string_view file) {
-    return PathUnderRoot(std::string(kDmiFolder) + "/" + std::string(file));
+    return platform::PathUnderMachineRoot(std::string(kDmiFolder) + "/" + std::string(file));
 }
 
 }  // namespace
@@ -68,16 +68,16 @@ std::optional<std::wstring> ReadDmiText(std::string_view file) {
 
 std::optional<std::wstring> ReadHostName() {
     const std::optional<std::string> text =
-        ReadMachineText(PathUnderRoot("proc/sys/kernel/hostname"));
+        ReadMachineText(platform::PathUnderMachineRoot("proc/sys/kernel/hostname"));
     if (!text || text->empty()) return std::nullopt;
     return DecodeMachineText(*text);
 }
 
-bool HasDmiFolder() { return IsFolder(PathUnderRoot(kDmiFolder)); }
+bool HasDmiFolder() { return IsFolder(platform::PathUnderMachineRoot(kDmiFolder)); }
 
 std::vector<BatteryFacts> ListBatteries() {
     std::vector<BatteryFacts> batteries;
-    const std::filesystem::path folder = PathUnderRoot(kPowerSupplyFolder);
+    const std::filesystem::path folder = platform::PathUnderMachineRoot(kPowerSupplyFolder);
     for (const std::string& entry : ListSubfolders(folder)) {
         const std::filesystem::path supply = folder / PathFromUtf8(entry);
         if (ReadMachineText(supply / "type") != "Battery") continue;

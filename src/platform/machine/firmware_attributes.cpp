@@ -1,7 +1,7 @@
 #include "platform/machine/firmware_attributes.h"
 
 #include "platform/machine/machine_files.h"
-#include "platform/machine/machine_root.h"
+#include "platform/machine_root.h"
 
 namespace machine {
 namespace {
@@ -23,7 +23,7 @@ std::vector<std::string> Split(std::string_view text, char separator) {
 }  // namespace
 
 std::vector<std::filesystem::path> ListFirmwareAttributeDevices() {
-    const std::filesystem::path folder = PathUnderRoot(kFirmwareAttributesFolder);
+    const std::filesystem::path folder = platform::PathUnderMachineRoot(kFirmwareAttributesFolder);
     std::vector<std::filesystem::path> devices;
     for (const std::string& name : ListSubfolders(folder)) {
         devices.push_back(folder / PathFromUtf8(name));

@@ -1,7 +1,7 @@
 #include "platform/machine/smbios_oem_strings.h"
 
 #include "platform/machine/machine_files.h"
-#include "platform/machine/machine_root.h"
+#include "platform/machine_root.h"
 #include "platform/machine/machine_text.h"
 
 namespace machine {
@@ -32,7 +32,7 @@ std::optional<std::vector<std::wstring>> ParseOemStrings(std::string_view struct
 
 std::optional<std::vector<std::wstring>> ReadOemStrings() {
     const std::optional<std::string> raw =
-        ReadMachineBytes(PathUnderRoot("sys/firmware/dmi/entries/11-0/raw"));
+        ReadMachineBytes(platform::PathUnderMachineRoot("sys/firmware/dmi/entries/11-0/raw"));
     if (!raw) return std::nullopt;
     return ParseOemStrings(*raw);
 }

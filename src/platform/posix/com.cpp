@@ -4,8 +4,8 @@
 
 #include "platform/com_ptr.h"
 #include "platform/platform.h"
-#include "platform/wbem/machine_locator.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -80,14 +80,19 @@ void RevokeThreadRegistrations() {
     // The references are released here, outside the lock: Release may call back into COM.
 }
 
+std::atomic<posix::WbemLocatorCreator> builtInLocator{nullptr};
+
 bool IsBuiltInLocator(REFCLSID clsid, DWORD context) {
-    return clsid == CLSID_WbemLocator && (context & CLSCTX_INPROC_SERVER) != 0;
+    return clsid == CLSID_WbemLocator && (context & CLSCTX_INPROC_SERVER) != 0 &&
+           builtInLocator.load() != nullptr;
 }
 
 HRESULT CreateBuiltInLocator(IUnknown* outer, REFIID riid, void** object) {
     // The machine locator cannot be aggregated.
     if (outer) return CLASS_E_NOAGGREGATION;
-    return machine::CreateMachineLocator(riid, object);
+    const posix::WbemLocatorCreator create = builtInLocator.load();
+    if (!create) return REGDB_E_CLASSNOTREG;
+    return create(riid, object);
 }
 
 // The class object of the built-in locator: it lives as long as the process, so its
@@ -232,3 +237,9 @@ HRESULT CoQueryProxyBlanket(IUnknown* pProxy, DWORD* pwAuthnSvc, DWORD* pAuthzSv
     return security->QueryBlanket(pProxy, pwAuthnSvc, pAuthzSvc, pServerPrincName, pAuthnLevel,
                                   pImpLevel, pAuthInfo, pCapabilites);
 }
+
+namespace posix {
+
+void SetBuiltInWbemLocator(WbemLocatorCreator create) { builtInLocator.store(create); }
+
+}  // namespace posix

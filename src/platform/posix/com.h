@@ -169,7 +169,8 @@ HRESULT CoInitializeSecurity(PSECURITY_DESCRIPTOR pSecDesc, LONG cAuthSvc,
                              DWORD dwCapabilities, void* pReserved3);
 
 // Class activation: a class object registered with CoRegisterClassObject comes first; the
-// layer itself serves CLSID_WbemLocator from the machine; any other class is not registered.
+// layer itself serves CLSID_WbemLocator through the built-in locator (below), where one is
+// installed; any other class is not registered.
 HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
                          LPVOID* ppv);
 HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid,
@@ -189,3 +190,15 @@ HRESULT CoSetProxyBlanket(IUnknown* pProxy, DWORD dwAuthnSvc, DWORD dwAuthzSvc,
 HRESULT CoQueryProxyBlanket(IUnknown* pProxy, DWORD* pwAuthnSvc, DWORD* pAuthzSvc,
                             LPOLESTR* pServerPrincName, DWORD* pAuthnLevel, DWORD* pImpLevel,
                             RPC_AUTH_IDENTITY_HANDLE* pAuthInfo, DWORD* pCapabilites);
+
+namespace posix {
+
+// Creates the machine's WMI locator; what Windows's own WMI service is to the Windows build.
+using WbemLocatorCreator = HRESULT (*)(REFIID riid, void** object);
+
+// Installs the locator that CoCreateInstance serves for CLSID_WbemLocator when nothing is
+// registered for it (nullptr removes it). The machine providers sit above this layer, so the
+// program (and a test of the whole run) installs them at start.
+void SetBuiltInWbemLocator(WbemLocatorCreator create);
+
+}  // namespace posix

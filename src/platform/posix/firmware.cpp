@@ -1,6 +1,6 @@
 #include "platform/posix/firmware.h"
 
-#include "platform/machine/machine_root.h"
+#include "platform/machine_root.h"
 #include "platform/posix/kernel.h"
 #include "platform/posix/registry_text.h"
 #include "platform/posix/token.h"
@@ -63,7 +63,7 @@ std::optional<std::string> GuidForFileName(LPCWSTR guid) {
     return out;
 }
 
-fs::path EfivarsFolder() { return machine::PathUnderRoot("sys/firmware/efi/efivars"); }
+fs::path EfivarsFolder() { return platform::PathUnderMachineRoot("sys/firmware/efi/efivars"); }
 
 // The variable's file, or an error code: the firmware has no variables, the privilege is not
 // enabled, or the name or GUID cannot name a variable.

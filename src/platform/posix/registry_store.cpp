@@ -1,6 +1,6 @@
 #include "platform/posix/registry_store.h"
 
-#include "platform/machine/machine_root.h"
+#include "platform/machine_root.h"
 #include "platform/posix/kernel.h"
 #include "platform/posix/registry_text.h"
 
@@ -149,7 +149,7 @@ DWORD ReplaceFile(int folderFd, const fs::path& file, std::string_view text) {
 
 }  // namespace
 
-fs::path RegistryStoreRoot() { return machine::PathUnderRoot("var/lib/cellkeeper-patch/registry"); }
+fs::path RegistryStoreRoot() { return platform::PathUnderMachineRoot("var/lib/cellkeeper-patch/registry"); }
 
 RegistryStore::RegistryStore(std::vector<std::u16string> names) : names_(std::move(names)) {
     folder_ = RegistryStoreRoot();

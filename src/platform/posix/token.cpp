@@ -1,6 +1,6 @@
 #include "platform/posix/token.h"
 
-#include "platform/machine/machine_root.h"
+#include "platform/machine_root.h"
 #include "platform/posix/kernel.h"
 
 #include <unistd.h>
@@ -28,7 +28,7 @@ class Token : public posix::KernelObject {
 // The process holds the privilege when it may write firmware variables at all.
 bool ProcessHoldsSystemEnvironment() {
     if (geteuid() == 0) return true;
-    const auto efivars = machine::PathUnderRoot("sys/firmware/efi/efivars");
+    const auto efivars = platform::PathUnderMachineRoot("sys/firmware/efi/efivars");
     return access(efivars.c_str(), W_OK) == 0;
 }
 

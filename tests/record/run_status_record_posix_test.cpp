@@ -1,9 +1,9 @@
 // The run status record on the Linux layer's own registry store and efivarfs. Each test runs in
 // a process of its own, so the process-wide record and the firmware call cache start empty.
-#include "app/firmware_calls.h"
+#include "record/firmware_calls.h"
 #include "app/privilege.h"
-#include "app/run_date.h"
-#include "app/run_status_record.h"
+#include "record/run_date.h"
+#include "record/run_status_record.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/firmware_calls.h"
+#include "record/firmware_calls.h"
 
 FirmwareCallCache firmwareCalls;
 

@@ -1,4 +1,4 @@
-#include "platform/wbem/machine_locator.h"
+#include "platform/machine/machine_locator.h"
 
 #include "platform/com_ptr.h"
 #include "platform/machine/providers.h"

@@ -1,4 +1,4 @@
-// Every file that the machine providers and the Linux layer touch lies under one root: the
+// Every file that the Linux layer and the machine providers touch lies under one root: the
 // environment variable CELLKEEPER_ROOT, or "/" when it is unset. Test and demo machines are
 // directory trees of that shape; the real machine is "/".
 #pragma once
@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <string_view>
 
-namespace machine {
+namespace platform {
 
 // The root as the environment gives it now; read on every call so that a test can switch
 // machines within one process.
-std::filesystem::path Root();
+std::filesystem::path MachineRoot();
 
 // `relative` (for example "sys/class/dmi/id/sys_vendor") under the root.
-std::filesystem::path PathUnderRoot(std::string_view relative);
+std::filesystem::path PathUnderMachineRoot(std::string_view relative);
 
-}  // namespace machine
+}  // namespace platform

@@ -6,6 +6,9 @@
 
 #include <string>
 
+// The tool's registry root under HKEY_LOCAL_MACHINE.
+extern const std::wstring kRegistryRoot;  // "SOFTWARE\Vantrel\"
+
 class RegistryKey {
   public:
     RegistryKey() = default;

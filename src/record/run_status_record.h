@@ -3,9 +3,9 @@
 // "DateRun" and "Status") and persists this run's status code at the end.
 #pragma once
 
-#include "app/firmware_run_record.h"
-#include "app/registry_key.h"
-#include "app/run_status_code.h"
+#include "record/firmware_run_record.h"
+#include "record/registry_key.h"
+#include "record/run_status_code.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
-#include "app/console.h"
-#include "app/firmware_calls.h"
-#include "app/run_date.h"
-#include "app/run_status_record.h"
-#include "app/text.h"
+#include "base/console.h"
+#include "record/firmware_calls.h"
+#include "record/run_date.h"
+#include "record/run_status_record.h"
+#include "base/text.h"
 #include "support/machine_tree.h"
 #include "support/test_env.h"
 

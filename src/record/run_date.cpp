@@ -1,4 +1,4 @@
-#include "app/run_date.h"
+#include "record/run_date.h"
 
 #include <array>
 #include <cstdio>

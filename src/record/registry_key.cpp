@@ -1,6 +1,6 @@
-#include "app/registry_key.h"
+#include "record/registry_key.h"
 
-#include "bios/bios_constants.h"
+const std::wstring kRegistryRoot = L"SOFTWARE\\Vantrel\\";
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/firmware_run_record.h"
+#include "record/firmware_run_record.h"
 
 #include <gtest/gtest.h>
 

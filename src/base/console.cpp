@@ -1,6 +1,6 @@
-#include "app/console.h"
+#include "base/console.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "app/console.h"
+#include "base/console.h"
 
 #include <gtest/gtest.h>
 
