@@ -15,7 +15,3 @@ void WriteLine(std::wstring_view line);
 // Sends every later line to `sink` instead of standard output (nullptr restores standard
 // output); returns the sink that was in place. Lets tests read what a run printed.
 std::string* SetConsoleSink(std::string* sink);
-
-// The UTF-8 bytes of a wide text (UTF-16 on Windows, UTF-32 on Linux); an invalid code unit
-// becomes U+FFFD.
-std::string ToUtf8(std::wstring_view text);

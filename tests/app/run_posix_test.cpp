@@ -1,5 +1,6 @@
 // The whole run on machine trees of the Linux layer. Each test runs in a process of its own,
 // so the process-wide run status record is created afresh on the test's machine.
+#include "base/text.h"
 #include "base/console.h"
 #include "app/run.h"
 #include "record/run_date.h"

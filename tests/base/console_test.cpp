@@ -25,17 +25,4 @@ TEST_F(ConsoleTest, NarrowAndWideLinesKeepTheirOrder) {
               "FATAL ERROR: Application terminated abnormally\n");
 }
 
-TEST(ToUtf8Test, EncodesEveryLength) {
-    EXPECT_EQ(ToUtf8(L"Patch"), "Patch");
-    EXPECT_EQ(ToUtf8(L"\u00e9"), "\xc3\xa9");
-    EXPECT_EQ(ToUtf8(L"\u20ac"), "\xe2\x82\xac");
-    EXPECT_EQ(ToUtf8(L"\U0001F600"), "\xf0\x9f\x98\x80");
-    EXPECT_EQ(ToUtf8(L""), "");
-}
-
-TEST(ToUtf8Test, ReplacesALoneSurrogate) {
-    const std::wstring lone(1, static_cast<wchar_t>(0xD800));
-    EXPECT_EQ(ToUtf8(lone + L"x"), "\xef\xbf\xbdx");
-}
-
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -71,6 +72,85 @@ TEST(Utf16Test, CountsAndConvertsCodeUnits) {
     EXPECT_EQ(ToUtf16(L"a\U0001F600b").size(), 4u);
     EXPECT_EQ(Utf16Length(L"a\U0001F600b"), 4u);
     EXPECT_EQ(Utf16Length(L""), 0u);
+}
+
+TEST(ToUtf8Test, EncodesEveryLength) {
+    EXPECT_EQ(ToUtf8(L"Patch"), "Patch");
+    EXPECT_EQ(ToUtf8(L"\u00e9"), "\xc3\xa9");
+    EXPECT_EQ(ToUtf8(L"\u20ac"), "\xe2\x82\xac");
+    EXPECT_EQ(ToUtf8(L"\U0001F600"), "\xf0\x9f\x98\x80");
+    EXPECT_EQ(ToUtf8(L""), "");
+}
+
+TEST(ToUtf8Test, ReplacesALoneSurrogate) {
+    const std::wstring lone(1, static_cast<wchar_t>(0xD800));
+    EXPECT_EQ(ToUtf8(lone + L"x"), "\xef\xbf\xbdx");
+}
+
+// The strict conversions of the registry store and of machine text: what they refuse, and
+// that what they accept goes round unchanged.
+struct StrictUtf8Case {
+    const char* name;
+    std::string bytes;
+    std::optional<std::u16string> units;  // nullopt: not valid UTF-8
+};
+
+class StrictUtf8Test : public testing::TestWithParam<StrictUtf8Case> {};
+
+TEST_P(StrictUtf8Test, DecodesOnlyValidUtf8AndRoundTrips) {
+    const StrictUtf8Case& c = GetParam();
+    EXPECT_EQ(Utf8ToUtf16(c.bytes), c.units);
+    EXPECT_EQ(DecodeUtf8(c.bytes).has_value(), c.units.has_value());
+    if (c.units) {
+        EXPECT_EQ(Utf16ToUtf8(*c.units), c.bytes);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StrictUtf8Test,
+    testing::Values(
+        StrictUtf8Case{.name = "Ascii", .bytes = "Status", .units = u"Status"},
+        StrictUtf8Case{.name = "Empty", .bytes = "", .units = u""},
+        StrictUtf8Case{.name = "EveryLength",
+                       .bytes = "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80",
+                       .units = u"\u00e9\u20ac\U0001F600"},
+        StrictUtf8Case{.name = "Overlong", .bytes = "\xc0\xaf", .units = std::nullopt},
+        StrictUtf8Case{.name = "EncodedSurrogate", .bytes = "\xed\xa0\x80", .units = std::nullopt},
+        StrictUtf8Case{
+            .name = "AboveLastCodePoint", .bytes = "\xf4\x90\x80\x80", .units = std::nullopt},
+        StrictUtf8Case{.name = "Truncated", .bytes = "\xe2\x82", .units = std::nullopt},
+        StrictUtf8Case{.name = "StrayContinuation", .bytes = "a\x80", .units = std::nullopt},
+        StrictUtf8Case{.name = "Latin1Byte", .bytes = "Vantr\xe9l", .units = std::nullopt}),
+    [](const testing::TestParamInfo<StrictUtf8Case>& testCase) { return testCase.param.name; });
+
+TEST(StrictUtf16Test, LoneSurrogatesHaveNoUtf8) {
+    EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t{0xD800}) + u"x"), std::nullopt);
+    EXPECT_EQ(Utf16ToUtf8(u"x" + std::u16string(1, char16_t{0xDC00})), std::nullopt);
+    // A low and a high surrogate in this order are two lone ones.
+    EXPECT_EQ(Utf16ToUtf8(std::u16string{char16_t{0xDC00}, char16_t{0xD800}}), std::nullopt);
+}
+
+TEST(RegistryTextTest, WideAndUtf16KeepLoneSurrogates) {
+    const std::u16string lone{u'a', char16_t{0xD800}, u'b'};
+    const std::wstring wide = Utf16ToWide(lone);
+    EXPECT_EQ(WideToUtf16(wide), lone);
+    EXPECT_EQ(WideToUtf8(wide), std::nullopt);
+    EXPECT_EQ(Utf16ToWide(u"a\U0001F600"), L"a\U0001F600");
+    EXPECT_EQ(WideToUtf16(L"a\U0001F600"), u"a\U0001F600");
+    EXPECT_EQ(WideToUtf8(L"\u00e9"), "\xc3\xa9");
+}
+
+TEST(CodePointsTest, WideTextOfDecodedUtf8) {
+    const std::optional<std::u32string> points = DecodeUtf8("a\xc3\xa9\xf0\x9f\x98\x80");
+    ASSERT_TRUE(points.has_value());
+    EXPECT_EQ(CodePointsToWide(*points), L"a\u00e9\U0001F600");
+}
+
+TEST(EqualsIgnoreCaseWidthTest, EveryWidthFoldsTheSameLetters) {
+    EXPECT_TRUE(EqualsIgnoreCase(std::string_view("DateRun"), std::string_view("daterun")));
+    EXPECT_FALSE(EqualsIgnoreCase(std::string_view("@"), std::string_view("`")));
+    EXPECT_TRUE(EqualsIgnoreCase(std::u16string_view(u"Status"), std::u16string_view(u"STATUS")));
+    EXPECT_FALSE(EqualsIgnoreCase(std::u16string_view(u"\u00e9"), std::u16string_view(u"\u00c9")));
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "base/text.h"
 #include "platform/machine/machine_files.h"
 #include "platform/machine/machine_text.h"
 #include "support/machine_tree.h"
@@ -82,8 +83,8 @@ TEST(MachineTextTest, AstralCharacterRoundTrips) {
     const std::string bytes = "\xF0\x9F\x94\x8B";  // U+1F50B
     const std::wstring text = machine::DecodeMachineText(bytes);
     EXPECT_EQ(text.size(), sizeof(wchar_t) == 2 ? 2u : 1u);
-    EXPECT_EQ(machine::EncodeUtf8(text), bytes);
-    EXPECT_EQ(machine::EncodeUtf8(L"Let Vantrel \u00E9"), "Let Vantrel \xC3\xA9");
+    EXPECT_EQ(ToUtf8(text), bytes);
+    EXPECT_EQ(ToUtf8(L"Let Vantrel \u00E9"), "Let Vantrel \xC3\xA9");
 }
 
 }  // namespace

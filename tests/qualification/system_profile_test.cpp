@@ -1,5 +1,6 @@
 // The four profile records read from a fake root\cimv2, and the six values they leave under the
 // tool's registry key.
+#include "base/text.h"
 #include "base/console.h"
 #include "record/run_status_record.h"
 #include "qualification/fake_machine.h"

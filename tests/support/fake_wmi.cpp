@@ -5,7 +5,7 @@
 #include "platform/wbem/wbem_enumerator.h"
 #include "platform/wbem/wbem_locator.h"
 #include "platform/wbem/wbem_services.h"
-#include "platform/wbem/wbem_text.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,6 @@
 
 using wbem::Hr;
 using wbem::MakeComObject;
-using wbem::SameText;
 
 namespace fake_wmi_detail {
 
@@ -38,14 +37,14 @@ struct NamespaceState {
 
     ClassEntry& Entry(std::wstring_view name) {
         for (ClassEntry& entry : classes) {
-            if (SameText(entry.name, name)) return entry;
+            if (EqualsIgnoreCase(entry.name, name)) return entry;
         }
         classes.push_back(ClassEntry{std::wstring(name), std::nullopt, {}});
         return classes.back();
     }
     const FakeNamespace::MethodHandler* Handler(std::wstring_view method) const {
         for (const auto& [name, handler] : methods) {
-            if (SameText(name, method)) return &handler;
+            if (EqualsIgnoreCase(name, method)) return &handler;
         }
         return nullptr;
     }
@@ -654,7 +653,7 @@ FakeNamespace& FakeNamespace::MethodWithoutOutput(std::wstring_view method) {
 
 FakeNamespace& FakeNamespace::OnMethod(std::wstring_view method, MethodHandler handler) {
     for (auto& [name, existing] : state_->methods) {
-        if (SameText(name, method)) {
+        if (EqualsIgnoreCase(name, method)) {
             existing = std::move(handler);
             return *this;
         }

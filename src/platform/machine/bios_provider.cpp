@@ -7,7 +7,7 @@
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/variant.h"
 #include "platform/wbem/wbem_object_builder.h"
-#include "platform/wbem/wbem_text.h"
+#include "base/text.h"
 
 #include <charconv>
 #include <new>
@@ -195,8 +195,8 @@ HRESULT VendorBiosServices::ExecMethod(const BSTR path, const BSTR method, LONG 
         } else if (!FindClass(className)) {
             return wbem::Hr(WBEM_E_NOT_FOUND);
         }
-        if (!wbem::SameText(className, kInterfaceClass) ||
-            !wbem::SameText(wbem::BstrText(method), kSetSettingMethod)) {
+        if (!EqualsIgnoreCase(className, kInterfaceClass) ||
+            !EqualsIgnoreCase(wbem::BstrText(method), kSetSettingMethod)) {
             return wbem::Hr(WBEM_E_INVALID_METHOD);
         }
         if (!inParams) return wbem::Hr(WBEM_E_INVALID_METHOD_PARAMETERS);

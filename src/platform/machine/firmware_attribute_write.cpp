@@ -2,6 +2,7 @@
 
 #include "platform/machine/firmware_attributes.h"
 #include "platform/machine/machine_files.h"
+#include "base/text.h"
 #include "platform/machine/machine_text.h"
 
 #include <algorithm>
@@ -108,18 +109,18 @@ SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view valu
     }
     if (!IsPlainName(name)) return SetSettingResult::kNoSuchSetting;
 
-    const std::string nameBytes = EncodeUtf8(name);
+    const std::string nameBytes = ToUtf8(name);
     for (const std::filesystem::path& device : ListFirmwareAttributeDevices()) {
         const std::optional<BiosSettingFacts> facts = ReadBiosSetting(device, nameBytes);
         if (!facts) continue;
         const std::filesystem::path setting = device / "attributes" / PathFromUtf8(nameBytes);
 
-        std::string valueBytes = EncodeUtf8(value);
+        std::string valueBytes = ToUtf8(value);
         if (facts->IsEnumeration()) {
             const std::vector<std::string> choices = facts->Choices();
             const auto choice = std::find_if(
                 choices.begin(), choices.end(),
-                [&](const std::string& c) { return EqualsAsciiIgnoreCase(c, valueBytes); });
+                [&](const std::string& c) { return EqualsIgnoreCase(c, valueBytes); });
             // The firmware would refuse it too; do not bother the driver.
             if (choice == choices.end()) return SetSettingResult::kValueRefused;
             valueBytes = *choice;
@@ -133,7 +134,7 @@ SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view valu
             device / "authentication" / std::string(kSetupPasswordName) / "current_password";
         const bool sendPassword = !password.empty() && Exists(passwordFile);
         if (sendPassword) {
-            const int error = WriteWhole(passwordFile, EncodeUtf8(password));
+            const int error = WriteWhole(passwordFile, ToUtf8(password));
             if (error != 0) {
                 const SetSettingResult result = ResultForWriteError(error);
                 return result == SetSettingResult::kIoError ? result

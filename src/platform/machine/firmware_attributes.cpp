@@ -1,12 +1,11 @@
 #include "platform/machine/firmware_attributes.h"
 
+#include "base/text.h"
 #include "platform/machine/machine_files.h"
 #include "platform/machine_root.h"
 
 namespace machine {
 namespace {
-
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 std::vector<std::string> Split(std::string_view text, char separator) {
     std::vector<std::string> pieces;
@@ -88,7 +87,7 @@ std::string FormatEnumerationValue(const std::vector<std::string>& choices,
     bool marked = false;
     for (const std::string& choice : choices) {
         if (!value.empty()) value += ',';
-        if (!marked && EqualsAsciiIgnoreCase(choice, current)) {
+        if (!marked && EqualsIgnoreCase(choice, current)) {
             value += '*';
             marked = true;
         }
@@ -101,14 +100,6 @@ std::optional<std::string> SettingValueText(const BiosSettingFacts& setting) {
     if (!setting.currentValue) return std::nullopt;
     if (!setting.IsEnumeration()) return setting.currentValue;
     return FormatEnumerationValue(setting.Choices(), *setting.currentValue);
-}
-
-bool EqualsAsciiIgnoreCase(std::string_view left, std::string_view right) {
-    if (left.size() != right.size()) return false;
-    for (std::size_t i = 0; i < left.size(); ++i) {
-        if (FoldAscii(left[i]) != FoldAscii(right[i])) return false;
-    }
-    return true;
 }
 
 }  // namespace machine

@@ -70,7 +70,4 @@ std::string FormatEnumerationValue(const std::vector<std::string>& choices,
 // current value; no value when current_value is unreadable.
 std::optional<std::string> SettingValueText(const BiosSettingFacts& setting);
 
-// ASCII letters folded, nothing else: how the firmware matches choices.
-bool EqualsAsciiIgnoreCase(std::string_view left, std::string_view right);
-
 }  // namespace machine

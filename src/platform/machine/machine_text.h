@@ -11,8 +11,4 @@ namespace machine {
 // character), so that firmware text in an old code page still reads as something.
 std::wstring DecodeMachineText(std::string_view bytes);
 
-// Wide text as UTF-8, the encoding the kernel's attribute files accept. A lone surrogate or an
-// invalid code point becomes U+FFFD.
-std::string EncodeUtf8(std::wstring_view text);
-
 }  // namespace machine

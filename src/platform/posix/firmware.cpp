@@ -2,7 +2,7 @@
 
 #include "platform/machine_root.h"
 #include "platform/posix/kernel.h"
-#include "platform/posix/registry_text.h"
+#include "base/text.h"
 #include "platform/posix/token.h"
 
 #include <fcntl.h>
@@ -73,7 +73,7 @@ DWORD VariablePath(LPCWSTR name, LPCWSTR guid, fs::path& path) {
     std::error_code error;
     if (!fs::is_directory(folder, error)) return ERROR_INVALID_FUNCTION;
     if (name == nullptr || *name == L'\0') return ERROR_INVALID_PARAMETER;
-    const auto utf8Name = posix::WideToUtf8(name);
+    const auto utf8Name = WideToUtf8(name);
     const auto guidText = GuidForFileName(guid);
     if (!utf8Name || !guidText || utf8Name->find('/') != std::string::npos) {
         return ERROR_INVALID_PARAMETER;

@@ -1,5 +1,7 @@
 #include "platform/posix/kernel.h"
 
+#include "base/text.h"
+
 #include "platform/posix/firmware.h"
 
 #include <unistd.h>
@@ -41,19 +43,6 @@ bool IsPseudoHandle(HANDLE handle) {
     return handle == GetCurrentProcess() || handle == GetCurrentThread();
 }
 
-// Module names compare without regard to ASCII letter case, as Windows compares them.
-bool EqualsAsciiIgnoreCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        wchar_t x = a[i];
-        wchar_t y = b[i];
-        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
-        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 extern "C" {
@@ -88,8 +77,9 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
 }
 
 HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
-    if (lpModuleName != nullptr && (EqualsAsciiIgnoreCase(lpModuleName, L"kernel32.dll") ||
-                                    EqualsAsciiIgnoreCase(lpModuleName, L"kernel32"))) {
+    // Module names compare without regard to ASCII letter case, as Windows compares them.
+    if (lpModuleName != nullptr && (EqualsIgnoreCase(lpModuleName, L"kernel32.dll") ||
+                                    EqualsIgnoreCase(lpModuleName, L"kernel32"))) {
         return Kernel32Module();
     }
     SetLastError(ERROR_MOD_NOT_FOUND);

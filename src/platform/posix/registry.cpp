@@ -2,7 +2,7 @@
 
 #include "platform/posix/registry_format.h"
 #include "platform/posix/registry_store.h"
-#include "platform/posix/registry_text.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "platform/posix/registry_format.h"
 
 #include "platform/posix/registry.h"
-#include "platform/posix/registry_text.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -232,14 +232,14 @@ void AppendData(std::string& out, const RegistryValue& value) {
 
 const RegistryValue* RegistryKeyFile::Find(std::u16string_view name) const {
     for (const auto& value : values) {
-        if (NamesEqual(value.name, name)) return &value;
+        if (EqualsIgnoreCase(value.name, name)) return &value;
     }
     return nullptr;
 }
 
 void RegistryKeyFile::Set(RegistryValue value) {
     for (auto& existing : values) {
-        if (NamesEqual(existing.name, value.name)) {
+        if (EqualsIgnoreCase(existing.name, value.name)) {
             existing.type = value.type;
             existing.data = std::move(value.data);
             return;
@@ -250,7 +250,7 @@ void RegistryKeyFile::Set(RegistryValue value) {
 
 bool RegistryKeyFile::Remove(std::u16string_view name) {
     const auto found = std::find_if(values.begin(), values.end(), [&](const RegistryValue& v) {
-        return NamesEqual(v.name, name);
+        return EqualsIgnoreCase(v.name, name);
     });
     if (found == values.end()) return false;
     values.erase(found);

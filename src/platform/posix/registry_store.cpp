@@ -2,7 +2,7 @@
 
 #include "platform/machine_root.h"
 #include "platform/posix/kernel.h"
-#include "platform/posix/registry_text.h"
+#include "base/text.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -45,7 +45,7 @@ std::string ExistingSpelling(const fs::path& folder, std::u16string_view name) {
             continue;
         }
         const auto spelled = Utf8ToUtf16(entry);
-        if (spelled && NamesEqual(*spelled, name)) return entry;
+        if (spelled && EqualsIgnoreCase(*spelled, name)) return entry;
     }
     return given;
 }
@@ -196,7 +196,7 @@ DWORD RegistryStore::Read(RegistryKeyFile& key) const {
     if (result != ERROR_SUCCESS) return result;
     auto parsed = ParseKeyFile(text);
     // A file that names another key is as unusable as one that cannot be read at all.
-    if (!parsed || !NamesEqual(parsed->keyName, fullName_)) return ERROR_REGISTRY_CORRUPT;
+    if (!parsed || !EqualsIgnoreCase(parsed->keyName, fullName_)) return ERROR_REGISTRY_CORRUPT;
     key = std::move(*parsed);
     return ERROR_SUCCESS;
 }

@@ -1,7 +1,7 @@
 #include "platform/wbem/wbem_locator.h"
 
 #include "platform/wbem/com_object.h"
-#include "platform/wbem/wbem_text.h"
+#include "base/text.h"
 
 #include <new>
 #include <utility>
@@ -56,7 +56,7 @@ class RoutingLocator final : public ComObject<IWbemLocator> {
 }  // namespace
 
 bool IsSameNamespace(std::wstring_view requested, std::wstring_view served) {
-    return SameText(LocalPath(requested), LocalPath(served));
+    return EqualsIgnoreCase(LocalPath(requested), LocalPath(served));
 }
 
 HRESULT CreateRoutingLocator(std::vector<WbemNamespaceRoute> routes, ComPtr<IWbemLocator> fallback,

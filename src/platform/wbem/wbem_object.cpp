@@ -1,7 +1,7 @@
 #include "platform/wbem/wbem_object.h"
 
 #include "platform/wbem/bstr.h"
-#include "platform/wbem/wbem_text.h"
+#include "base/text.h"
 
 #include <new>
 #include <utility>
@@ -27,8 +27,8 @@ constexpr std::wstring_view kSystemProperties[] = {
 };
 
 CIMTYPE SystemPropertyType(std::wstring_view name) {
-    if (SameText(name, kGenus) || SameText(name, kPropertyCount)) return CIM_SINT32;
-    if (SameText(name, kDerivation)) return CIM_STRING | CIM_FLAG_ARRAY;
+    if (EqualsIgnoreCase(name, kGenus) || EqualsIgnoreCase(name, kPropertyCount)) return CIM_SINT32;
+    if (EqualsIgnoreCase(name, kDerivation)) return CIM_STRING | CIM_FLAG_ARRAY;
     return CIM_STRING;
 }
 
@@ -84,21 +84,21 @@ std::optional<std::wstring> KeyText(const Variant& value) {
 
 WbemProperty* WbemObjectData::FindProperty(std::wstring_view name) {
     for (WbemProperty& property : properties) {
-        if (SameText(property.name, name)) return &property;
+        if (EqualsIgnoreCase(property.name, name)) return &property;
     }
     return nullptr;
 }
 
 const WbemProperty* WbemObjectData::FindProperty(std::wstring_view name) const {
     for (const WbemProperty& property : properties) {
-        if (SameText(property.name, name)) return &property;
+        if (EqualsIgnoreCase(property.name, name)) return &property;
     }
     return nullptr;
 }
 
 const WbemMethod* WbemObjectData::FindMethod(std::wstring_view name) const {
     for (const WbemMethod& method : methods) {
-        if (SameText(method.name, name)) return &method;
+        if (EqualsIgnoreCase(method.name, name)) return &method;
     }
     return nullptr;
 }
@@ -230,22 +230,22 @@ std::optional<std::wstring> WbemObject::FullPath() const {
 }
 
 std::optional<Variant> WbemObject::SystemProperty(std::wstring_view name) const {
-    if (SameText(name, kClass)) return Variant::String(data_.className);
-    if (SameText(name, kGenus)) {
+    if (EqualsIgnoreCase(name, kClass)) return Variant::String(data_.className);
+    if (EqualsIgnoreCase(name, kGenus)) {
         return Variant::Int32(data_.isClass ? WBEM_GENUS_CLASS : WBEM_GENUS_INSTANCE);
     }
-    if (SameText(name, kSuperclass)) return Variant::Null();
-    if (SameText(name, kDynasty)) return Variant::String(data_.className);
-    if (SameText(name, kDerivation)) return Variant::Strings({});
-    if (SameText(name, kPropertyCount)) {
+    if (EqualsIgnoreCase(name, kSuperclass)) return Variant::Null();
+    if (EqualsIgnoreCase(name, kDynasty)) return Variant::String(data_.className);
+    if (EqualsIgnoreCase(name, kDerivation)) return Variant::Strings({});
+    if (EqualsIgnoreCase(name, kPropertyCount)) {
         return Variant::Int32(static_cast<std::int32_t>(data_.properties.size()));
     }
-    if (SameText(name, kRelativePath)) return TextOrNull(RelativePath());
-    if (SameText(name, kPath)) return TextOrNull(FullPath());
-    if (SameText(name, kNamespace)) {
+    if (EqualsIgnoreCase(name, kRelativePath)) return TextOrNull(RelativePath());
+    if (EqualsIgnoreCase(name, kPath)) return TextOrNull(FullPath());
+    if (EqualsIgnoreCase(name, kNamespace)) {
         return data_.nameSpace.empty() ? Variant::Null() : Variant::String(data_.nameSpace);
     }
-    if (SameText(name, kServer)) {
+    if (EqualsIgnoreCase(name, kServer)) {
         return data_.nameSpace.empty() ? Variant::Null() : Variant::String(data_.server);
     }
     return std::nullopt;

@@ -2,7 +2,7 @@
 
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/wbem_enumerator.h"
-#include "platform/wbem/wbem_text.h"
+#include "base/text.h"
 #include "platform/wbem/wql.h"
 
 #include <new>
@@ -40,7 +40,7 @@ std::optional<std::wstring> ComparableText(IWbemClassObject* object, const std::
 
 bool Matches(IWbemClassObject* object, const WqlCondition& condition) {
     const std::optional<std::wstring> text = ComparableText(object, condition.property);
-    return text && SameText(*text, condition.text);
+    return text && EqualsIgnoreCase(*text, condition.text);
 }
 
 // A copy of `object` in which the properties that the query did not select read as NULL.
@@ -50,7 +50,7 @@ HRESULT Project(IWbemClassObject* object, const WbemObjectData& description,
     if (FAILED(hr)) return hr;
     for (const WbemProperty& property : description.properties) {
         bool wanted = false;
-        for (const std::wstring& name : selected) wanted = wanted || SameText(name, property.name);
+        for (const std::wstring& name : selected) wanted = wanted || EqualsIgnoreCase(name, property.name);
         if (wanted) continue;
         Variant null = Variant::Null();
         hr = projected->Put(property.name.c_str(), 0, null.get(), 0);
@@ -77,7 +77,7 @@ void WbemServices::AddClass(WbemClass row) { classes_.push_back(std::move(row));
 
 const WbemClass* WbemServices::FindClass(std::wstring_view name) const {
     for (const WbemClass& row : classes_) {
-        if (SameText(row.description.Data().className, name)) return &row;
+        if (EqualsIgnoreCase(row.description.Data().className, name)) return &row;
     }
     return nullptr;
 }
@@ -109,7 +109,7 @@ HRESULT WbemServices::FindInstance(std::wstring_view relativePath,
     for (ComPtr<IWbemClassObject>& candidate : instances) {
         Variant path;
         if (FAILED(candidate->Get(L"__RELPATH", 0, path.put(), nullptr, nullptr))) continue;
-        if (path.Type() == VT_BSTR && SameText(BstrText(V_BSTR(path.get())), relativePath)) {
+        if (path.Type() == VT_BSTR && EqualsIgnoreCase(BstrText(V_BSTR(path.get())), relativePath)) {
             instance = std::move(candidate);
             return WBEM_S_NO_ERROR;
         }
@@ -260,7 +260,7 @@ HRESULT WbemServices::ExecQuery(const BSTR language, const BSTR query, LONG /*fl
     if (!enumerator) return Hr(WBEM_E_INVALID_PARAMETER);
     *enumerator = nullptr;
     if (!language || !query) return Hr(WBEM_E_INVALID_PARAMETER);
-    if (!SameText(language, L"WQL")) return Hr(WBEM_E_INVALID_QUERY_TYPE);
+    if (!EqualsIgnoreCase(language, L"WQL")) return Hr(WBEM_E_INVALID_QUERY_TYPE);
     try {
         WqlQuery parsed;
         HRESULT hr = ParseWql(query, parsed);

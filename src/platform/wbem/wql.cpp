@@ -37,7 +37,7 @@ class WqlReader {
         SkipBlanks();
         const std::size_t start = pos_;
         const std::wstring word = Identifier();
-        if (SameText(word, keyword)) return true;
+        if (EqualsIgnoreCase(word, keyword)) return true;
         pos_ = start;
         return false;
     }

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "platform/wbem/wbem_text.h"
+#include "base/text.h"
 
 #include <optional>
 #include <string>
