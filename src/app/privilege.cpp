@@ -1,35 +1,16 @@
 #include "app/privilege.h"
 
+#include "platform/owners.h"
 #include "platform/platform.h"
 
 namespace {
 
 constexpr DWORD kTokenAccess = TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY;
 
-// Owns one token handle and closes it when it goes out of scope.
-class TokenHandle {
-  public:
-    TokenHandle() = default;
-    ~TokenHandle() {
-        if (handle_ != nullptr) {
-            CloseHandle(handle_);
-        }
-    }
-    TokenHandle(const TokenHandle&) = delete;
-    TokenHandle& operator=(const TokenHandle&) = delete;
-
-    HANDLE get() const { return handle_; }
-    // Address for an Open*Token call; the handle must still be empty.
-    PHANDLE put() { return &handle_; }
-
-  private:
-    HANDLE handle_ = nullptr;
-};
-
 }  // namespace
 
 void EnableSystemEnvironmentPrivilege() {
-    TokenHandle token;
+    UniqueHandle token;
     if (OpenThreadToken(GetCurrentThread(), kTokenAccess, /*OpenAsSelf=*/TRUE, token.put()) ==
         FALSE) {
         // Only a thread without a token of its own falls back to the process token.

@@ -1,7 +1,8 @@
 #include "bios/bios_config_client.h"
 #include "bios/bios_constants.h"
-#include "platform/com_ptr.h"
-#include "wmi/variant.h"
+#include "platform/owners.h"
+
+#include <utility>
 
 namespace {
 
@@ -65,11 +66,9 @@ HRESULT BiosConfigClient::PrepareMethodCall() {
 
 HRESULT BiosConfigClient::PutArgument(const std::wstring& name, const std::wstring& text) {
     if (inParams.Empty()) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
-    ScopedVariant value;
-    BSTR copy = SysAllocString(text.c_str());
+    UniqueBstr copy(SysAllocString(text.c_str()));
     if (!copy) _com_issue_error(E_OUTOFMEMORY);
-    value.value.vt = VT_BSTR;
-    value.value.bstrVal = copy;
+    UniqueVariant value(std::move(copy));
     // Type 0: the argument keeps the type its signature declares.
     return inParams.object->Put(name.c_str(), /*lFlags=*/0, value.get(), /*Type=*/0);
 }
@@ -94,7 +93,7 @@ HRESULT BiosConfigClient::ExecuteMethod(const std::wstring& path) {
 
 HRESULT BiosConfigClient::ReadReturnCode(std::uint32_t& code) {
     if (outParams.Empty()) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
-    ScopedVariant value;
+    UniqueVariant value;
     HRESULT hr = outParams.object->Get(kReturnProperty.c_str(), /*lFlags=*/0, value.get(),
                                        /*pType=*/nullptr, /*plFlavor=*/nullptr);
     if (FAILED(hr)) return hr;
@@ -103,6 +102,6 @@ HRESULT BiosConfigClient::ReadReturnCode(std::uint32_t& code) {
         hr = VariantChangeType(value.get(), value.get(), /*wFlags=*/0, VT_UINT);
         if (FAILED(hr)) return hr;
     }
-    code = value.value.uintVal;
+    code = V_UINT(value.get());
     return S_OK;
 }

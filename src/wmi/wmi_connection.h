@@ -1,7 +1,7 @@
 // A connection to one WMI namespace with the enumerator and current result of its last query.
 #pragma once
 
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 #include "wmi/com_init_guard.h"
 #include "wmi/wmi_object.h"

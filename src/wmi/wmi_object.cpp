@@ -1,7 +1,7 @@
 #include "wmi/wmi_object.h"
 
 #include "wmi/safe_array_data.h"
-#include "wmi/variant.h"
+#include "platform/owners.h"
 
 #include <new>
 
@@ -43,7 +43,7 @@ bool ReadIntegerElement(VARTYPE type, const void* elements, ULONG index, std::ui
 }  // namespace
 
 HRESULT WmiObject::GetString(const std::wstring& name, std::wstring& text) const {
-    ScopedVariant value;
+    UniqueVariant value;
     text.clear();
     if (!object) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
     HRESULT hr = object->Get(name.c_str(), /*lFlags=*/0, value.get(), /*pType=*/nullptr,
@@ -56,7 +56,7 @@ HRESULT WmiObject::GetString(const std::wstring& name, std::wstring& text) const
             hr = VariantChangeType(value.get(), value.get(), /*wFlags=*/0, VT_BSTR);
             if (FAILED(hr)) _com_issue_error(hr);
         }
-        text = TextOf(value.value.bstrVal);
+        text = TextOf(V_BSTR(value.get()));
     } catch (const _com_error& error) {
         text.clear();
         return error.Error() == DISP_E_TYPEMISMATCH ? static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH)
@@ -70,7 +70,7 @@ HRESULT WmiObject::GetString(const std::wstring& name, std::wstring& text) const
 
 HRESULT WmiObject::GetStringArray(const std::wstring& name, std::vector<std::wstring>& list) const {
     list.clear();  // keeps the capacity for the next read
-    ScopedVariant value;
+    UniqueVariant value;
     if (!object) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
     HRESULT hr = object->Get(name.c_str(), /*lFlags=*/0, value.get(), /*pType=*/nullptr,
                              /*plFlavor=*/nullptr);
@@ -78,7 +78,7 @@ HRESULT WmiObject::GetStringArray(const std::wstring& name, std::vector<std::wst
     if (value.Type() == VT_NULL) return S_OK;
     if (value.Type() != (VT_ARRAY | VT_BSTR)) return static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH);
 
-    SafeArrayData array(value.value.parray);
+    SafeArrayData array(V_ARRAY(value.get()));
     hr = array.Access();
     if (FAILED(hr)) return hr;
     const ULONG count = array.Count();
@@ -98,7 +98,7 @@ HRESULT WmiObject::GetStringArray(const std::wstring& name, std::vector<std::wst
 HRESULT WmiObject::GetUInt16Array(const std::wstring& name,
                                   std::vector<std::uint16_t>& list) const {
     list.clear();
-    ScopedVariant value;
+    UniqueVariant value;
     if (!object) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
     HRESULT hr = object->Get(name.c_str(), /*lFlags=*/0, value.get(), /*pType=*/nullptr,
                              /*plFlavor=*/nullptr);
@@ -106,7 +106,7 @@ HRESULT WmiObject::GetUInt16Array(const std::wstring& name,
     if (value.Type() == VT_NULL) return S_OK;
     if ((value.Type() & VT_ARRAY) == 0) return static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH);
 
-    SafeArrayData array(value.value.parray);
+    SafeArrayData array(V_ARRAY(value.get()));
     hr = array.Access();
     if (FAILED(hr)) return hr;
     // WMI delivers uint16 arrays as arrays of 32-bit integers; every integer width is read at

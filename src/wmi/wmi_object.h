@@ -1,7 +1,7 @@
 // Holder of one WMI object reference and its property readers.
 #pragma once
 
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 #include "base/text.h"
 #include "base/console.h"
 #include "app/run.h"
+#include "platform/owners.h"
 #include "record/run_date.h"
 #include "record/run_status_record.h"
 #include "support/built_in_locator_posix.h"
@@ -35,29 +36,25 @@ class ToolKey {
         const std::wstring path = std::wstring(L"SOFTWARE\\Vantrel\\") + kToolKeyName;
         result_ =
             RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                            KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &handle_, nullptr);
+                            KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, key_.put(), nullptr);
     }
-    ~ToolKey() {
-        if (result_ == 0) RegCloseKey(handle_);
-    }
-    ToolKey(const ToolKey&) = delete;
-    ToolKey& operator=(const ToolKey&) = delete;
 
     LONG result() const { return result_; }
     void SetQword(const wchar_t* name, std::int64_t value) {
-        ASSERT_EQ(RegSetValueExW(handle_, name, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&value),
-                                 sizeof(value)),
+        ASSERT_EQ(RegSetValueExW(key_.get(), name, 0, REG_QWORD,
+                                 reinterpret_cast<const BYTE*>(&value), sizeof(value)),
                   0);
     }
     void SetDword(const wchar_t* name, DWORD value) {
-        ASSERT_EQ(RegSetValueExW(handle_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                                 sizeof(value)),
+        ASSERT_EQ(RegSetValueExW(key_.get(), name, 0, REG_DWORD,
+                                 reinterpret_cast<const BYTE*>(&value), sizeof(value)),
                   0);
     }
     std::optional<std::int64_t> GetQword(const wchar_t* name) {
         std::int64_t value = 0;
         DWORD size = sizeof(value);
-        if (RegGetValueW(handle_, nullptr, name, RRF_RT_REG_QWORD, nullptr, &value, &size) != 0) {
+        if (RegGetValueW(key_.get(), nullptr, name, RRF_RT_REG_QWORD, nullptr, &value, &size) !=
+            0) {
             return std::nullopt;
         }
         return value;
@@ -65,14 +62,15 @@ class ToolKey {
     std::optional<DWORD> GetDword(const wchar_t* name) {
         DWORD value = 0;
         DWORD size = sizeof(value);
-        if (RegGetValueW(handle_, nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != 0) {
+        if (RegGetValueW(key_.get(), nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+            0) {
             return std::nullopt;
         }
         return value;
     }
 
   private:
-    HKEY handle_ = nullptr;
+    UniqueKey key_;
     LONG result_ = 0;
 };
 

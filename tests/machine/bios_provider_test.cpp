@@ -1,5 +1,5 @@
 // The vendor BIOS provider through IWbemServices, in the order the tool's BIOS client calls it.
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/machine/firmware_attribute_write.h"
 #include "platform/machine/providers.h"
 #include "platform/platform.h"
@@ -18,7 +18,7 @@ namespace {
 
 using ::PrintTo;
 
-using wbem::Bstr;
+using wbem::CopyBstr;
 using wbem::Variant;
 
 constexpr const char* kDevice = "sys/class/firmware-attributes/vantrel-bios/";
@@ -42,7 +42,7 @@ std::optional<std::vector<std::wstring>> Texts(IWbemClassObject* object, const w
     LONG upper = -1;
     SafeArrayGetUBound(array, 1, &upper);
     for (LONG i = 0; i <= upper; ++i) {
-        Bstr element;
+        UniqueBstr element;
         EXPECT_EQ(SafeArrayGetElement(array, &i, element.put()), S_OK);
         texts.push_back(wbem::BstrText(element.get()));
     }
@@ -74,8 +74,8 @@ class BiosProviderTest : public testing::Test {
 
     Objects Query(const std::wstring& wql) {
         ComPtr<IEnumWbemClassObject> enumerator;
-        const Bstr language = Bstr::Copy(L"WQL");
-        const Bstr text = Bstr::Copy(wql);
+        const UniqueBstr language = CopyBstr(L"WQL");
+        const UniqueBstr text = CopyBstr(wql);
         EXPECT_EQ(services->ExecQuery(language.get(), text.get(),
                                       WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
                                       /*context=*/nullptr, enumerator.put()),
@@ -84,7 +84,7 @@ class BiosProviderTest : public testing::Test {
     }
     Objects Instances(const wchar_t* className) {
         ComPtr<IEnumWbemClassObject> enumerator;
-        const Bstr name = Bstr::Copy(className);
+        const UniqueBstr name = CopyBstr(className);
         EXPECT_EQ(services->CreateInstanceEnum(
                       name.get(), WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
                       /*context=*/nullptr, enumerator.put()),
@@ -98,7 +98,7 @@ class BiosProviderTest : public testing::Test {
     // The input object of SetBIOSSetting, spawned from the method's signature.
     ComPtr<IWbemClassObject> InParams() {
         ComPtr<IWbemClassObject> interfaceClass;
-        const Bstr className = Bstr::Copy(kInterface);
+        const UniqueBstr className = CopyBstr(kInterface);
         EXPECT_EQ(services->GetObject(className.get(), 0, nullptr, interfaceClass.put(), nullptr),
                   S_OK);
         ComPtr<IWbemClassObject> signature;
@@ -120,8 +120,8 @@ class BiosProviderTest : public testing::Test {
     HRESULT Call(const std::wstring& path, const wchar_t* method, IWbemClassObject* in,
                  std::optional<std::int32_t>& returned) {
         ComPtr<IWbemClassObject> out;
-        const Bstr pathText = Bstr::Copy(path);
-        const Bstr methodName = Bstr::Copy(method);
+        const UniqueBstr pathText = CopyBstr(path);
+        const UniqueBstr methodName = CopyBstr(method);
         const HRESULT hr = services->ExecMethod(pathText.get(), methodName.get(), 0, nullptr, in,
                                                 out.put(), nullptr);
         returned.reset();
@@ -309,9 +309,9 @@ TEST_P(RealMachineTreeTest, ReadsTheSetting) {
     ComPtr<IWbemServices> services;
     ASSERT_EQ(machine::CreateVendorBiosServices(services.put()), S_OK);
     ComPtr<IEnumWbemClassObject> enumerator;
-    const Bstr language = Bstr::Copy(L"WQL");
-    const Bstr query = Bstr::Copy(std::wstring(L"SELECT * FROM Vantrel_BIOSSetting where Name='") +
-                                  c.setting + L"'");
+    const UniqueBstr language = CopyBstr(L"WQL");
+    const UniqueBstr query = CopyBstr(
+        std::wstring(L"SELECT * FROM Vantrel_BIOSSetting where Name='") + c.setting + L"'");
     ASSERT_EQ(services->ExecQuery(language.get(), query.get(), 0x30, nullptr, enumerator.put()),
               S_OK);
     const Objects found = DrainEnumerator(enumerator.get());

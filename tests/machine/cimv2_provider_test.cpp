@@ -1,5 +1,5 @@
 // The cimv2 provider through IWbemServices, as the tool's queries reach it.
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/machine/providers.h"
 #include "platform/platform.h"
 #include "platform/wbem/bstr.h"
@@ -15,7 +15,7 @@
 
 namespace {
 
-using wbem::Bstr;
+using wbem::CopyBstr;
 using wbem::Variant;
 
 std::string SmbiosType11(std::string_view strings, unsigned char count) {
@@ -31,8 +31,8 @@ class Cimv2ProviderTest : public testing::Test {
     std::vector<ComPtr<IWbemClassObject>> Query(const wchar_t* wql) {
         std::vector<ComPtr<IWbemClassObject>> objects;
         ComPtr<IEnumWbemClassObject> enumerator;
-        const Bstr language = Bstr::Copy(L"WQL");
-        const Bstr text = Bstr::Copy(wql);
+        const UniqueBstr language = CopyBstr(L"WQL");
+        const UniqueBstr text = CopyBstr(wql);
         EXPECT_EQ(services->ExecQuery(language.get(), text.get(),
                                       WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
                                       /*context=*/nullptr, enumerator.put()),
@@ -61,7 +61,7 @@ class Cimv2ProviderTest : public testing::Test {
         SafeArrayGetLBound(array, 1, &lower);
         SafeArrayGetUBound(array, 1, &upper);
         for (LONG i = lower; i <= upper; ++i) {
-            Bstr element;
+            UniqueBstr element;
             EXPECT_EQ(SafeArrayGetElement(array, &i, element.put()), S_OK);
             texts.push_back(wbem::BstrText(element.get()));
         }

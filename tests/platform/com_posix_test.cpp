@@ -1,6 +1,6 @@
 // Linux-layer checks that cannot run under Wine: the once-only process security (Wine accepts
 // every call), the built-in machine locator, the BSTR layout and allocation failures.
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 #include "support/built_in_locator_posix.h"
 

@@ -1,7 +1,7 @@
 // COM start-up and class activation as the WMI client and the test seam use them. The same
 // tests run against Wine's COM in the Windows build. Each runs on a thread of its own, which
 // starts without COM, so that no test depends on what ran before it in the process.
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>

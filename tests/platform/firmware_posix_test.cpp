@@ -2,7 +2,7 @@
 // then the data), the Windows error codes, and the immutable flag that efivarfs puts on
 // variables.
 #include "platform/platform.h"
-#include "scoped_handles.h"
+#include "platform/owners.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>
@@ -44,7 +44,7 @@ std::string Bytes(std::initializer_list<int> values) {
 
 // The privilege as the run enables it (`attributes` SE_PRIVILEGE_ENABLED), or switched off (0).
 bool AdjustSystemEnvironment(DWORD attributes) {
-    ScopedHandle token;
+    UniqueHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
                           token.put())) {
         return false;

@@ -1,5 +1,6 @@
 // BSTR, VARIANT and SAFEARRAY behaviour that the system relies on. The same tests run against
 // Wine's oleaut32 in the Windows build, which pins the Linux layer to it.
+#include "platform/owners.h"
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -10,32 +11,7 @@
 
 namespace {
 
-// Test-local owners, so that every case frees what it allocates even when it fails.
-class Bstr {
-  public:
-    explicit Bstr(BSTR owned = nullptr) : value_(owned) {}
-    ~Bstr() { SysFreeString(value_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR get() const { return value_; }
-
-  private:
-    BSTR value_;
-};
-
-class Variant {
-  public:
-    Variant() { VariantInit(&value_); }
-    ~Variant() { VariantClear(&value_); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    VARIANT* operator&() { return &value_; }
-    VARIANT* operator->() { return &value_; }
-
-  private:
-    VARIANT value_;
-};
-
+// Test-local owner of a SAFEARRAY that a case may leave locked.
 class Array {
   public:
     explicit Array(SAFEARRAY* owned) : value_(owned) {}
@@ -98,7 +74,7 @@ std::wstring Render(const VARIANT& v) {
 
 TEST(BstrTest, KeepsEmbeddedNulsAndCountsCharacters) {
     const wchar_t text[] = {L'a', L'\0', L'b'};
-    Bstr bstr(SysAllocStringLen(text, 3));
+    UniqueBstr bstr(SysAllocStringLen(text, 3));
     ASSERT_NE(bstr.get(), nullptr);
     EXPECT_EQ(SysStringLen(bstr.get()), 3u);
     EXPECT_EQ(SysStringByteLen(bstr.get()), 3u * sizeof(OLECHAR));
@@ -110,7 +86,7 @@ TEST(BstrTest, NullAndEmptyStrings) {
     EXPECT_EQ(SysAllocString(nullptr), nullptr);
     EXPECT_EQ(SysStringLen(nullptr), 0u);
     EXPECT_EQ(SysStringByteLen(nullptr), 0u);
-    Bstr empty(SysAllocString(L""));
+    UniqueBstr empty(SysAllocString(L""));
     ASSERT_NE(empty.get(), nullptr);
     EXPECT_EQ(SysStringLen(empty.get()), 0u);
 }
@@ -118,7 +94,7 @@ TEST(BstrTest, NullAndEmptyStrings) {
 TEST(BstrTest, ReAllocFromItsOwnTail) {
     BSTR bstr = SysAllocString(L"prefix-tail");
     ASSERT_TRUE(SysReAllocString(&bstr, bstr + 7));
-    Bstr owner(bstr);
+    UniqueBstr owner(bstr);
     EXPECT_EQ(Text(owner.get()), L"tail");
 }
 
@@ -136,46 +112,46 @@ Source Str(const wchar_t* text) { return {VT_BSTR, 0, text, 0}; }
 Source Real(double value) { return {VT_R8, 0, nullptr, value}; }
 Source Of(VARTYPE vt) { return {vt, 0, nullptr, 0}; }
 
-void Fill(const Source& source, Variant& v) {
-    v->vt = source.vt;
+void Fill(const Source& source, UniqueVariant& v) {
+    v.get()->vt = source.vt;
     switch (source.vt) {
         case VT_I1:
-            v->cVal = static_cast<CHAR>(source.integer);
+            v.get()->cVal = static_cast<CHAR>(source.integer);
             break;
         case VT_UI1:
-            v->bVal = static_cast<BYTE>(source.integer);
+            v.get()->bVal = static_cast<BYTE>(source.integer);
             break;
         case VT_I2:
         case VT_BOOL:
-            v->iVal = static_cast<SHORT>(source.integer);
+            v.get()->iVal = static_cast<SHORT>(source.integer);
             break;
         case VT_UI2:
-            v->uiVal = static_cast<USHORT>(source.integer);
+            v.get()->uiVal = static_cast<USHORT>(source.integer);
             break;
         case VT_I4:
         case VT_ERROR:
-            v->lVal = static_cast<LONG>(source.integer);
+            v.get()->lVal = static_cast<LONG>(source.integer);
             break;
         case VT_UI4:
-            v->ulVal = static_cast<ULONG>(source.integer);
+            v.get()->ulVal = static_cast<ULONG>(source.integer);
             break;
         case VT_INT:
-            v->intVal = static_cast<INT>(source.integer);
+            v.get()->intVal = static_cast<INT>(source.integer);
             break;
         case VT_UINT:
-            v->uintVal = static_cast<UINT>(source.integer);
+            v.get()->uintVal = static_cast<UINT>(source.integer);
             break;
         case VT_I8:
-            v->llVal = source.integer;
+            v.get()->llVal = source.integer;
             break;
         case VT_UI8:
-            v->ullVal = static_cast<ULONGLONG>(source.integer);
+            v.get()->ullVal = static_cast<ULONGLONG>(source.integer);
             break;
         case VT_R8:
-            v->dblVal = source.real;
+            v.get()->dblVal = source.real;
             break;
         case VT_BSTR:
-            v->bstrVal = SysAllocString(source.text);
+            v.get()->bstrVal = SysAllocString(source.text);
             break;
         default:
             break;
@@ -197,16 +173,16 @@ class VariantChangeTypeTest : public testing::TestWithParam<ConversionCase> {};
 
 TEST_P(VariantChangeTypeTest, ConvertsAsWindowsDoes) {
     const ConversionCase& c = GetParam();
-    Variant source;
+    UniqueVariant source;
     Fill(c.source, source);
-    Variant result;
-    const HRESULT hr = VariantChangeType(&result, &source, /*wFlags=*/0, c.target);
+    UniqueVariant result;
+    const HRESULT hr = VariantChangeType(result.get(), source.get(), /*wFlags=*/0, c.target);
     ASSERT_EQ(hr, c.expectedHr);
     if (SUCCEEDED(hr)) {
-        EXPECT_EQ(result->vt, c.target);
-        EXPECT_EQ(Render(*&result), c.expected);
+        EXPECT_EQ(result.get()->vt, c.target);
+        EXPECT_EQ(Render(*result.get()), c.expected);
     } else {
-        EXPECT_EQ(result->vt, VT_EMPTY);
+        EXPECT_EQ(result.get()->vt, VT_EMPTY);
     }
 }
 
@@ -295,76 +271,77 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(VariantChangeTypeTest, TextWithEmbeddedNulIsReadUpToTheNul) {
     const wchar_t text[] = {L'4', L'\0', L'2'};
-    Variant source;
-    source->vt = VT_BSTR;
-    source->bstrVal = SysAllocStringLen(text, 3);
-    Variant number;
-    ASSERT_EQ(VariantChangeType(&number, &source, 0, VT_I4), S_OK);
-    EXPECT_EQ(number->lVal, 4);
-    Variant copy;
-    ASSERT_EQ(VariantChangeType(&copy, &source, 0, VT_BSTR), S_OK);
-    EXPECT_EQ(SysStringLen(copy->bstrVal), 3u);
-    EXPECT_NE(copy->bstrVal, source->bstrVal);
+    UniqueVariant source;
+    source.get()->vt = VT_BSTR;
+    source.get()->bstrVal = SysAllocStringLen(text, 3);
+    UniqueVariant number;
+    ASSERT_EQ(VariantChangeType(number.get(), source.get(), 0, VT_I4), S_OK);
+    EXPECT_EQ(number.get()->lVal, 4);
+    UniqueVariant copy;
+    ASSERT_EQ(VariantChangeType(copy.get(), source.get(), 0, VT_BSTR), S_OK);
+    EXPECT_EQ(SysStringLen(copy.get()->bstrVal), 3u);
+    EXPECT_NE(copy.get()->bstrVal, source.get()->bstrVal);
 }
 
 TEST(VariantChangeTypeTest, ConvertsInPlace) {
-    Variant v;
-    v->vt = VT_I4;
-    v->lVal = 12345;
-    ASSERT_EQ(VariantChangeType(&v, &v, 0, VT_BSTR), S_OK);
-    ASSERT_EQ(v->vt, VT_BSTR);
-    EXPECT_EQ(Text(v->bstrVal), L"12345");
-    ASSERT_EQ(VariantChangeType(&v, &v, 0, VT_UINT), S_OK);
-    ASSERT_EQ(v->vt, VT_UINT);
-    EXPECT_EQ(v->uintVal, 12345u);
+    UniqueVariant v;
+    v.get()->vt = VT_I4;
+    v.get()->lVal = 12345;
+    ASSERT_EQ(VariantChangeType(v.get(), v.get(), 0, VT_BSTR), S_OK);
+    ASSERT_EQ(v.get()->vt, VT_BSTR);
+    EXPECT_EQ(Text(v.get()->bstrVal), L"12345");
+    ASSERT_EQ(VariantChangeType(v.get(), v.get(), 0, VT_UINT), S_OK);
+    ASSERT_EQ(v.get()->vt, VT_UINT);
+    EXPECT_EQ(v.get()->uintVal, 12345u);
 }
 
 TEST(VariantChangeTypeTest, FailureLeavesTheDestinationAsItWas) {
-    Variant destination;
-    destination->vt = VT_I4;
-    destination->lVal = 77;
-    Variant source;
-    source->vt = VT_NULL;
-    EXPECT_EQ(VariantChangeType(&destination, &source, 0, VT_BSTR), DISP_E_TYPEMISMATCH);
-    EXPECT_EQ(destination->vt, VT_I4);
-    EXPECT_EQ(destination->lVal, 77);
+    UniqueVariant destination;
+    destination.get()->vt = VT_I4;
+    destination.get()->lVal = 77;
+    UniqueVariant source;
+    source.get()->vt = VT_NULL;
+    EXPECT_EQ(VariantChangeType(destination.get(), source.get(), 0, VT_BSTR), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(destination.get()->vt, VT_I4);
+    EXPECT_EQ(destination.get()->lVal, 77);
 
-    EXPECT_EQ(VariantChangeType(&source, &source, 0, VT_BSTR), DISP_E_TYPEMISMATCH);
-    EXPECT_EQ(source->vt, VT_NULL);
+    EXPECT_EQ(VariantChangeType(source.get(), source.get(), 0, VT_BSTR), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(source.get()->vt, VT_NULL);
 }
 
 TEST(VariantChangeTypeTest, ReadsThroughAReference) {
     LONG value = 99;
-    Variant source;
-    source->vt = VT_I4 | VT_BYREF;
-    source->plVal = &value;
-    Variant text;
-    ASSERT_EQ(VariantChangeType(&text, &source, 0, VT_BSTR), S_OK);
-    EXPECT_EQ(Text(text->bstrVal), L"99");
+    UniqueVariant source;
+    source.get()->vt = VT_I4 | VT_BYREF;
+    source.get()->plVal = &value;
+    UniqueVariant text;
+    ASSERT_EQ(VariantChangeType(text.get(), source.get(), 0, VT_BSTR), S_OK);
+    EXPECT_EQ(Text(text.get()->bstrVal), L"99");
 }
 
 TEST(VariantChangeTypeTest, AlphaBoolGivesWords) {
-    Variant source;
-    source->vt = VT_BOOL;
-    source->boolVal = VARIANT_TRUE;
-    Variant text;
-    ASSERT_EQ(VariantChangeType(&text, &source, VARIANT_ALPHABOOL, VT_BSTR), S_OK);
-    EXPECT_EQ(Text(text->bstrVal), L"True");
+    UniqueVariant source;
+    source.get()->vt = VT_BOOL;
+    source.get()->boolVal = VARIANT_TRUE;
+    UniqueVariant text;
+    ASSERT_EQ(VariantChangeType(text.get(), source.get(), VARIANT_ALPHABOOL, VT_BSTR), S_OK);
+    EXPECT_EQ(Text(text.get()->bstrVal), L"True");
 }
 
 TEST(VariantChangeTypeTest, ArraysOnlyBecomeTheirOwnType) {
-    Variant array;
-    array->vt = VT_ARRAY | VT_I4;
-    array->parray = SafeArrayCreateVector(VT_I4, 0, 2);
-    ASSERT_NE(array->parray, nullptr);
+    UniqueVariant array;
+    array.get()->vt = VT_ARRAY | VT_I4;
+    array.get()->parray = SafeArrayCreateVector(VT_I4, 0, 2);
+    ASSERT_NE(array.get()->parray, nullptr);
     for (VARTYPE target : {VARTYPE{VT_BSTR}, VARTYPE{VT_UINT}, VARTYPE{VT_I4}, VARTYPE{VT_EMPTY},
                            VARTYPE{VT_ARRAY | VT_BSTR}}) {
-        Variant result;
-        EXPECT_EQ(VariantChangeType(&result, &array, 0, target), DISP_E_TYPEMISMATCH) << target;
+        UniqueVariant result;
+        EXPECT_EQ(VariantChangeType(result.get(), array.get(), 0, target), DISP_E_TYPEMISMATCH)
+            << target;
     }
-    Variant same;
-    ASSERT_EQ(VariantChangeType(&same, &array, 0, VT_ARRAY | VT_I4), S_OK);
-    EXPECT_NE(same->parray, array->parray);  // a copy, owned by the result
+    UniqueVariant same;
+    ASSERT_EQ(VariantChangeType(same.get(), array.get(), 0, VT_ARRAY | VT_I4), S_OK);
+    EXPECT_NE(same.get()->parray, array.get()->parray);  // a copy, owned by the result
 }
 
 // --- VariantClear and VariantCopy ---------------------------------------------------------
@@ -425,23 +402,23 @@ TEST(VariantClearTest, RefusesAnInvalidType) {
 
 TEST(VariantCopyTest, CopiesStringsArraysAndReferences) {
     const wchar_t text[] = {L'x', L'\0', L'y'};
-    Variant source;
-    source->vt = VT_BSTR;
-    source->bstrVal = SysAllocStringLen(text, 3);
-    Variant copy;
-    ASSERT_EQ(VariantCopy(&copy, &source), S_OK);
-    ASSERT_EQ(copy->vt, VT_BSTR);
-    EXPECT_NE(copy->bstrVal, source->bstrVal);
-    EXPECT_EQ(SysStringLen(copy->bstrVal), 3u);
+    UniqueVariant source;
+    source.get()->vt = VT_BSTR;
+    source.get()->bstrVal = SysAllocStringLen(text, 3);
+    UniqueVariant copy;
+    ASSERT_EQ(VariantCopy(copy.get(), source.get()), S_OK);
+    ASSERT_EQ(copy.get()->vt, VT_BSTR);
+    EXPECT_NE(copy.get()->bstrVal, source.get()->bstrVal);
+    EXPECT_EQ(SysStringLen(copy.get()->bstrVal), 3u);
 
     Counted object;
-    Variant reference;
-    reference->vt = VT_UNKNOWN;
-    reference->punkVal = &object;
+    UniqueVariant reference;
+    reference.get()->vt = VT_UNKNOWN;
+    reference.get()->punkVal = &object;
     object.AddRef();
     {
-        Variant second;
-        ASSERT_EQ(VariantCopy(&second, &reference), S_OK);
+        UniqueVariant second;
+        ASSERT_EQ(VariantCopy(second.get(), reference.get()), S_OK);
         EXPECT_EQ(object.refs, 3u);
     }
     EXPECT_EQ(object.refs, 2u);
@@ -466,18 +443,18 @@ TEST(SafeArrayTest, VectorOfStringsBoundsTypeAndElements) {
     EXPECT_EQ(SafeArrayGetLBound(array.get(), 0, &lower), DISP_E_BADINDEX);
     EXPECT_EQ(SafeArrayGetUBound(array.get(), 2, &upper), DISP_E_BADINDEX);
 
-    Bstr item(SysAllocString(L"x"));
+    UniqueBstr item(SysAllocString(L"x"));
     LONG index = 3;
     ASSERT_EQ(SafeArrayPutElement(array.get(), &index, item.get()), S_OK);
     BSTR got = nullptr;
     ASSERT_EQ(SafeArrayGetElement(array.get(), &index, &got), S_OK);
-    Bstr gotOwner(got);
+    UniqueBstr gotOwner(got);
     EXPECT_EQ(Text(got), L"x");
     EXPECT_NE(got, item.get());  // the array keeps its own copy and hands out copies
 
     index = 2;
     BSTR unset = SysAllocString(L"stale");
-    Bstr unsetOwner(unset);
+    UniqueBstr unsetOwner(unset);
     BSTR fetched = unset;
     ASSERT_EQ(SafeArrayGetElement(array.get(), &index, &fetched), S_OK);
     EXPECT_EQ(fetched, nullptr);
@@ -557,7 +534,7 @@ TEST(SafeArrayTest, ArraysOfInterfacesHoldReferences) {
 TEST(SafeArrayTest, CopyDuplicatesStringElements) {
     Array array(SafeArrayCreateVector(VT_BSTR, 0, 2));
     ASSERT_NE(array.get(), nullptr);
-    Bstr item(SysAllocString(L"ChassisTypes"));
+    UniqueBstr item(SysAllocString(L"ChassisTypes"));
     LONG index = 1;
     ASSERT_EQ(SafeArrayPutElement(array.get(), &index, item.get()), S_OK);
     SAFEARRAY* raw = nullptr;

@@ -1,7 +1,7 @@
 // The Linux registry store itself: its files, their text, and what happens to them when they are
 // damaged, shared between processes or protected.
 #include "platform/platform.h"
-#include "scoped_handles.h"
+#include "platform/owners.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>
@@ -49,10 +49,10 @@ bool BecomeUnprivileged() {
 
 class RegistryStoreTest : public testing::Test {
   protected:
-    LSTATUS Open(ScopedKey& key, REGSAM access = kAllAccess64) {
+    LSTATUS Open(UniqueKey& key, REGSAM access = kAllAccess64) {
         return RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, access, key.put());
     }
-    LSTATUS Create(ScopedKey& key) {
+    LSTATUS Create(UniqueKey& key) {
         return RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                kAllAccess64, nullptr, key.put(), nullptr);
     }
@@ -103,7 +103,7 @@ FormCase Bytes(const char* name, std::wstring valueName, DWORD type, std::vector
 class RegistryFormTest : public RegistryStoreTest, public testing::WithParamInterface<FormCase> {};
 
 TEST_P(RegistryFormTest, ValueIsWrittenInItsExportForm) {
-    ScopedKey key;
+    UniqueKey key;
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
     const FormCase& c = GetParam();
     const BYTE* data =
@@ -146,7 +146,7 @@ TEST_F(RegistryStoreTest, ValuesOfEveryFormReadBackAndSurviveAnotherWrite) {
         "\"Big\"=hex(5):00,00,00,2a\n";
     machine_.WriteFile(kKeyFile, std::string(kFileStart) + "\"Text\"=\"x\\\\y\"\n" + unknownLines +
                                      "\"Wrapped\"=hex(b):2a,00,00,00,\\\n" + "  00,00,00,00\n");
-    ScopedKey key;
+    UniqueKey key;
     ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
 
     wchar_t text[16] = {};
@@ -178,7 +178,7 @@ TEST_F(RegistryStoreTest, ValuesOfEveryFormReadBackAndSurviveAnotherWrite) {
 }
 
 TEST_F(RegistryStoreTest, AValueKeepsTheNameItWasFirstWrittenWith) {
-    ScopedKey key;
+    UniqueKey key;
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
     ASSERT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_SUCCESS));
     ASSERT_EQ(SetDword(key.get(), L"STATUS", 2), Code(ERROR_SUCCESS));
@@ -186,12 +186,12 @@ TEST_F(RegistryStoreTest, AValueKeepsTheNameItWasFirstWrittenWith) {
 }
 
 TEST_F(RegistryStoreTest, CreatingAKeyGivesEveryKeyAboveItAFile) {
-    ScopedKey key;
+    UniqueKey key;
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
     EXPECT_EQ(KeyFileText(), kFileStart);
     EXPECT_EQ(machine_.ReadFile(std::string(kStoreFolder) + "/SOFTWARE/Vantrel.reg"),
               "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel]\n");
-    ScopedKey parent;
+    UniqueKey parent;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_READ, parent.put()),
               Code(ERROR_SUCCESS));
 }
@@ -209,7 +209,7 @@ class RegistryBadNameTest : public RegistryStoreTest,
 
 // Key names become file names: none of these may reach outside the store.
 TEST_P(RegistryBadNameTest, KeyNameThatIsNoFileNameIsRefused) {
-    ScopedKey key;
+    UniqueKey key;
     EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, GetParam().path, 0, nullptr,
                               REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, key.put(), nullptr),
               Code(ERROR_INVALID_PARAMETER));
@@ -240,7 +240,7 @@ class RegistryCorruptTest : public RegistryStoreTest,
 TEST_P(RegistryCorruptTest, UnparsableFileIsReportedAndLeftAlone) {
     const std::string& text = GetParam().text;
     machine_.WriteFile(kKeyFile, text);
-    ScopedKey key;
+    UniqueKey key;
     EXPECT_EQ(Open(key), Code(ERROR_REGISTRY_CORRUPT));
     EXPECT_EQ(key.get(), nullptr);
     EXPECT_EQ(Create(key), Code(ERROR_REGISTRY_CORRUPT));
@@ -278,7 +278,7 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 TEST_F(RegistryStoreTest, WriteToAKeyWhoseFileWasDamagedMeanwhileChangesNothing) {
-    ScopedKey key;
+    UniqueKey key;
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
     const std::string damaged = std::string(kFileStart) + "\"Status\"=dword:zz\n";
     machine_.WriteFile(kKeyFile, damaged);
@@ -292,7 +292,7 @@ TEST_F(RegistryStoreTest, LeftoverTemporaryFileLeavesTheKeyIntact) {
     const std::string leftover = std::string(kKeyFile) + ".tmp-AbCdEf";
     machine_.WriteFile(leftover, std::string(kFileStart) + "\"Status\"=dwo");
 
-    ScopedKey key;
+    UniqueKey key;
     ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
     DWORD value = 0;
     DWORD size = sizeof value;
@@ -315,12 +315,12 @@ TEST_F(RegistryStoreTest, LeftoverTemporaryFileLeavesTheKeyIntact) {
 }
 
 TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
-    ScopedKey key;
+    UniqueKey key;
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
     constexpr DWORD kWrites = 60;
     auto writer = [](wchar_t prefix) {
         return [prefix]() {
-            ScopedKey own;
+            UniqueKey own;
             if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, kAllAccess64, own.put()) != 0) {
                 return 1;
             }
@@ -363,7 +363,7 @@ TEST_F(RegistryStoreTest, KeyThatMayNotBeWrittenIsDeniedForAllAccessButReadable)
               0);
     const int result = InChild([] {
         if (!BecomeUnprivileged()) return 100;
-        ScopedKey key;
+        UniqueKey key;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, kAllAccess64, key.put()) !=
             Code(ERROR_ACCESS_DENIED)) {
             return 1;

@@ -1,7 +1,7 @@
 // The registry functions as the system uses them. Runs unchanged against the Linux store and
 // against Wine's registry; each test works in a key of its own below SOFTWARE\Vantrel.
 #include "platform/platform.h"
-#include "scoped_handles.h"
+#include "platform/owners.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>
@@ -61,11 +61,11 @@ class RegistryTest : public testing::Test {
 
     MachineTree machine_;  // the Linux store lives under it; unused on Windows
     std::wstring path_;
-    ScopedKey key_;
+    UniqueKey key_;
 };
 
 TEST_F(RegistryTest, OpeningAMissingKeyFailsWithFileNotFoundAndCreatingItSucceeds) {
-    ScopedKey opened;
+    UniqueKey opened;
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, kAllAccess64, opened.put()),
               Code(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(opened.get(), nullptr);
@@ -78,7 +78,7 @@ TEST_F(RegistryTest, OpeningAMissingKeyFailsWithFileNotFoundAndCreatingItSucceed
               Code(ERROR_SUCCESS));
     EXPECT_EQ(RegCloseKey(opened.release()), Code(ERROR_SUCCESS));
 
-    ScopedKey again;
+    UniqueKey again;
     ASSERT_EQ(
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         kAllAccess64, nullptr, again.put(), &disposition),
@@ -93,7 +93,7 @@ TEST_F(RegistryTest, KeyNamesIgnoreLetterCase) {
     for (wchar_t& c : shouted) {
         if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
     }
-    ScopedKey opened;
+    UniqueKey opened;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, shouted.c_str(), 0, KEY_READ, opened.put()),
               Code(ERROR_SUCCESS));
     DWORD value = 0;
@@ -274,7 +274,7 @@ TEST_F(RegistryTest, ValuesCanBeReadThroughASubkeyName) {
 
 TEST_F(RegistryTest, AKeyOpenedForReadingRefusesWrites) {
     ASSERT_EQ(Create(), Code(ERROR_SUCCESS));
-    ScopedKey readOnly;
+    UniqueKey readOnly;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, KEY_READ, readOnly.put()),
               Code(ERROR_SUCCESS));
     const DWORD value = 1;
@@ -285,7 +285,7 @@ TEST_F(RegistryTest, AKeyOpenedForReadingRefusesWrites) {
 
 TEST_F(RegistryTest, ClosedAndDeletedKeysAreReportedNotUsed) {
     ASSERT_EQ(Create(), Code(ERROR_SUCCESS));
-    ScopedKey second;
+    UniqueKey second;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, kAllAccess64, second.put()),
               Code(ERROR_SUCCESS));
     const HKEY closed = second.release();
@@ -306,7 +306,7 @@ TEST_F(RegistryTest, ClosedAndDeletedKeysAreReportedNotUsed) {
 }
 
 TEST_F(RegistryTest, LeadingBackslashIsABadPath) {
-    ScopedKey opened;
+    UniqueKey opened;
     EXPECT_EQ(
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, (L"\\" + path_).c_str(), 0, nullptr,
                         REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, opened.put(), nullptr),

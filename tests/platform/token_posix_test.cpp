@@ -1,7 +1,7 @@
 // When the Linux layer counts SeSystemEnvironmentPrivilege as held: the process may write
 // firmware variables (root, or an efivars folder it can write).
 #include "platform/platform.h"
-#include "scoped_handles.h"
+#include "platform/owners.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +41,7 @@ Adjusted AdjustOn(HANDLE token, DWORD attributes) {
 Adjusted EnableOn(HANDLE token) { return AdjustOn(token, SE_PRIVILEGE_ENABLED); }
 
 Adjusted AdjustWithAccess(DWORD access, DWORD attributes) {
-    ScopedHandle token;
+    UniqueHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), access, token.put())) return {FALSE, GetLastError()};
     const Adjusted adjusted = AdjustOn(token.get(), attributes);
     return adjusted;
@@ -124,7 +124,7 @@ TEST_F(PrivilegeTest, TokenWithoutAdjustRightOrAlreadyClosedIsRefused) {
     EXPECT_FALSE(queryOnly.result);
     EXPECT_EQ(queryOnly.error, ERROR_ACCESS_DENIED);
 
-    ScopedHandle token;
+    UniqueHandle token;
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.put()));
     const HANDLE closedToken = token.release();
     ASSERT_TRUE(CloseHandle(closedToken));

@@ -1,6 +1,6 @@
 // Token, privilege and module calls as the run makes them; runs in both builds.
 #include "platform/platform.h"
-#include "scoped_handles.h"
+#include "platform/owners.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +9,13 @@ namespace {
 constexpr DWORD kAdjustAndQuery = TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY;
 
 TEST(TokenTest, ThreadWithoutImpersonationHasNoTokenOfItsOwn) {
-    ScopedHandle token;
+    UniqueHandle token;
     EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), kAdjustAndQuery, TRUE, token.put()));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_TOKEN));
 }
 
 TEST(TokenTest, ProcessTokenOpensAndCloses) {
-    ScopedHandle token;
+    UniqueHandle token;
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), kAdjustAndQuery, token.put()));
     EXPECT_NE(token.get(), nullptr);
     EXPECT_TRUE(CloseHandle(token.release()));

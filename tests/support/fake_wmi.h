@@ -41,7 +41,7 @@
 // method handler can change a value that the next query shows.
 #pragma once
 
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 #include "platform/wbem/variant.h"
 #include "platform/wbem/wbem_object_builder.h"

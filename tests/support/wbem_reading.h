@@ -1,7 +1,7 @@
 // Reading what a services object hands out, for tests of the WMI model and the providers.
 #pragma once
 
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 #include "platform/wbem/variant.h"
 

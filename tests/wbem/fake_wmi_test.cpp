@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 using testing::ElementsAre;
-using wbem::Bstr;
+using wbem::CopyBstr;
 using wbem::Hr;
 
 namespace {
@@ -22,7 +22,7 @@ class FakeWmiTest : public testing::Test {
         HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
                                       IID_IWbemLocator, locator.put_void());
         if (FAILED(hr)) return hr;
-        hr = locator->ConnectServer(Bstr::Copy(nameSpace).get(), nullptr, nullptr, nullptr,
+        hr = locator->ConnectServer(CopyBstr(nameSpace).get(), nullptr, nullptr, nullptr,
                                     WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr,
                                     services.put());
         if (FAILED(hr)) return hr;
@@ -31,7 +31,7 @@ class FakeWmiTest : public testing::Test {
                                  EOAC_NONE);
     }
     HRESULT Query(const wchar_t* text) {
-        return services->ExecQuery(Bstr::Copy(L"WQL").get(), Bstr::Copy(text).get(),
+        return services->ExecQuery(CopyBstr(L"WQL").get(), CopyBstr(text).get(),
                                    WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
                                    enumerator.put());
     }
@@ -119,7 +119,7 @@ TEST_F(FakeWmiTest, MethodCallPathIsRecordedAndArgumentsCanBeRead) {
     wmi.ClearCalls();
 
     ComPtr<IWbemClassObject> cls;
-    ASSERT_EQ(services->GetObject(Bstr::Copy(L"Vantrel_BIOSSettingInterface").get(), 0, nullptr,
+    ASSERT_EQ(services->GetObject(CopyBstr(L"Vantrel_BIOSSettingInterface").get(), 0, nullptr,
                                   cls.put(), nullptr),
               Hr(WBEM_S_NO_ERROR));
     ComPtr<IWbemClassObject> signature;
@@ -129,7 +129,7 @@ TEST_F(FakeWmiTest, MethodCallPathIsRecordedAndArgumentsCanBeRead) {
     wbem::Variant password = wbem::Variant::String(L"<kbd/>");
     ASSERT_EQ(arguments->Put(L"Password", 0, password.get(), 0), Hr(WBEM_S_NO_ERROR));
 
-    ASSERT_EQ(services->CreateInstanceEnum(Bstr::Copy(L"Vantrel_BIOSSettingInterface").get(),
+    ASSERT_EQ(services->CreateInstanceEnum(CopyBstr(L"Vantrel_BIOSSettingInterface").get(),
                                            WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
                                            nullptr, enumerator.put()),
               Hr(WBEM_S_NO_ERROR));
@@ -143,8 +143,8 @@ TEST_F(FakeWmiTest, MethodCallPathIsRecordedAndArgumentsCanBeRead) {
               L"InstanceName=\"ACPI\\\\0\"");
 
     ComPtr<IWbemClassObject> out;
-    ASSERT_EQ(services->ExecMethod(Bstr::Copy(pathText).get(), Bstr::Copy(L"SetBIOSSetting").get(),
-                                   0, nullptr, arguments.get(), out.put(), nullptr),
+    ASSERT_EQ(services->ExecMethod(CopyBstr(pathText).get(), CopyBstr(L"SetBIOSSetting").get(), 0,
+                                   nullptr, arguments.get(), out.put(), nullptr),
               Hr(WBEM_S_NO_ERROR));
     wbem::Variant result;
     ASSERT_EQ(out->Get(L"Return", 0, result.put(), nullptr, nullptr), Hr(WBEM_S_NO_ERROR));
@@ -181,8 +181,8 @@ TEST_F(FakeWmiTest, MethodHandlerCanChangeWhatTheNextQuerySees) {
                     });
     ASSERT_EQ(Connect(kVendor), S_OK);
     ComPtr<IWbemClassObject> out;
-    ASSERT_EQ(services->ExecMethod(Bstr::Copy(L"Vantrel_BIOSSettingInterface").get(),
-                                   Bstr::Copy(L"SetBIOSSetting").get(), 0, nullptr, nullptr,
+    ASSERT_EQ(services->ExecMethod(CopyBstr(L"Vantrel_BIOSSettingInterface").get(),
+                                   CopyBstr(L"SetBIOSSetting").get(), 0, nullptr, nullptr,
                                    out.put(), nullptr),
               Hr(WBEM_S_NO_ERROR));
     EXPECT_FALSE(out);

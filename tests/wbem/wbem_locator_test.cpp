@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-using wbem::Bstr;
+using wbem::CopyBstr;
 using wbem::Hr;
 
 namespace {
@@ -38,7 +38,7 @@ ComPtr<IWbemLocator> Locator(std::vector<wbem::WbemNamespaceRoute> routes,
 }
 
 HRESULT Connect(IWbemLocator* locator, const wchar_t* nameSpace, ComPtr<IWbemServices>& services) {
-    return locator->ConnectServer(Bstr::Copy(nameSpace).get(), nullptr, nullptr, nullptr,
+    return locator->ConnectServer(CopyBstr(nameSpace).get(), nullptr, nullptr, nullptr,
                                   WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr, services.put());
 }
 
@@ -110,7 +110,7 @@ TEST(WbemLocatorTest, NullNamespaceOrOutPointerIsInvalidParameter) {
     EXPECT_EQ(locator->ConnectServer(nullptr, nullptr, nullptr, nullptr, 0, nullptr, nullptr,
                                      services.put()),
               Hr(WBEM_E_INVALID_PARAMETER));
-    EXPECT_EQ(locator->ConnectServer(Bstr::Copy(L"root\\cimv2").get(), nullptr, nullptr, nullptr, 0,
+    EXPECT_EQ(locator->ConnectServer(CopyBstr(L"root\\cimv2").get(), nullptr, nullptr, nullptr, 0,
                                      nullptr, nullptr, nullptr),
               Hr(WBEM_E_INVALID_PARAMETER));
     EXPECT_EQ(connections, 0);

@@ -272,7 +272,7 @@ TEST(WbemObjectTest, GetNamesListsOwnOrSystemProperties) {
     LONG upper = -1;
     ASSERT_EQ(SafeArrayGetUBound(raw, 1, &upper), S_OK);
     for (LONG i = 0; i <= upper; ++i) {
-        wbem::Bstr name;
+        UniqueBstr name;
         ASSERT_EQ(SafeArrayGetElement(raw, &i, name.put()), S_OK);
         listed.push_back(wbem::BstrText(name.get()));
     }

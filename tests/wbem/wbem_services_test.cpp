@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-using wbem::Bstr;
+using wbem::CopyBstr;
 using wbem::Hr;
 using wbem::Variant;
 using wbem::WbemObjectBuilder;
@@ -57,7 +57,7 @@ class WbemServicesTest : public testing::Test {
   protected:
     HRESULT Query(const wchar_t* text, const wchar_t* language = L"WQL") {
         enumerator.reset();
-        return services->ExecQuery(Bstr::Copy(language).get(), Bstr::Copy(text).get(),
+        return services->ExecQuery(CopyBstr(language).get(), CopyBstr(text).get(),
                                    WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
                                    enumerator.put());
     }
@@ -138,16 +138,15 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& testCase) { return std::string(testCase.param.label); });
 
 TEST_F(WbemServicesTest, InstanceEnumerationOfKnownEmptyAndUnknownClasses) {
-    ASSERT_EQ(services->CreateInstanceEnum(Bstr::Copy(L"WIN32_BATTERY").get(), 0, nullptr,
+    ASSERT_EQ(services->CreateInstanceEnum(CopyBstr(L"WIN32_BATTERY").get(), 0, nullptr,
                                            enumerator.put()),
               Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(Drain().size(), 2u);
-    ASSERT_EQ(
-        services->CreateInstanceEnum(Bstr::Copy(L"Empty").get(), 0, nullptr, enumerator.put()),
-        Hr(WBEM_S_NO_ERROR));
+    ASSERT_EQ(services->CreateInstanceEnum(CopyBstr(L"Empty").get(), 0, nullptr, enumerator.put()),
+              Hr(WBEM_S_NO_ERROR));
     EXPECT_TRUE(Drain().empty());
     EXPECT_EQ(
-        services->CreateInstanceEnum(Bstr::Copy(L"Win32_Fan").get(), 0, nullptr, enumerator.put()),
+        services->CreateInstanceEnum(CopyBstr(L"Win32_Fan").get(), 0, nullptr, enumerator.put()),
         Hr(WBEM_E_INVALID_CLASS));
     EXPECT_EQ(services->CreateInstanceEnum(nullptr, 0, nullptr, enumerator.put()),
               Hr(WBEM_E_INVALID_PARAMETER));
@@ -156,19 +155,19 @@ TEST_F(WbemServicesTest, InstanceEnumerationOfKnownEmptyAndUnknownClasses) {
 TEST_F(WbemServicesTest, GetObjectGivesClassObjectsAndInstancesByPath) {
     ComPtr<IWbemClassObject> object;
     ASSERT_EQ(
-        services->GetObject(Bstr::Copy(L"Win32_Battery").get(), 0, nullptr, object.put(), nullptr),
+        services->GetObject(CopyBstr(L"Win32_Battery").get(), 0, nullptr, object.put(), nullptr),
         Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(TextOf(object.get(), L"__GENUS"), L"1");
     EXPECT_EQ(TextOf(object.get(), L"__PATH"), L"\\\\.\\root\\cimv2:Win32_Battery");
 
     ASSERT_EQ(
-        services->GetObject(Bstr::Copy(L"\\\\.\\root\\cimv2:Win32_Battery.DeviceID=\"bat0\"").get(),
+        services->GetObject(CopyBstr(L"\\\\.\\root\\cimv2:Win32_Battery.DeviceID=\"bat0\"").get(),
                             0, nullptr, object.put(), nullptr),
         Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(TextOf(object.get(), L"Name"), L"Primary");
 
     for (const wchar_t* missing : {L"Win32_Fan", L"Win32_Battery.DeviceID=\"BAT9\""}) {
-        EXPECT_EQ(services->GetObject(Bstr::Copy(missing).get(), 0, nullptr, object.put(), nullptr),
+        EXPECT_EQ(services->GetObject(CopyBstr(missing).get(), 0, nullptr, object.put(), nullptr),
                   Hr(WBEM_E_NOT_FOUND));
         EXPECT_FALSE(object);
     }
@@ -196,8 +195,8 @@ TEST_F(WbemServicesTest, ProxyBlanketReachesTheClientSecurityOfTheObject) {
 
 TEST_F(WbemServicesTest, MethodsWithoutTableAnswerNotSupported) {
     ComPtr<IWbemClassObject> out;
-    EXPECT_EQ(services->ExecMethod(Bstr::Copy(L"Win32_Battery").get(), Bstr::Copy(L"Reset").get(),
-                                   0, nullptr, nullptr, out.put(), nullptr),
+    EXPECT_EQ(services->ExecMethod(CopyBstr(L"Win32_Battery").get(), CopyBstr(L"Reset").get(), 0,
+                                   nullptr, nullptr, out.put(), nullptr),
               Hr(WBEM_E_NOT_SUPPORTED));
     EXPECT_EQ(services->CreateClassEnum(nullptr, 0, nullptr, enumerator.put()),
               Hr(WBEM_E_NOT_SUPPORTED));

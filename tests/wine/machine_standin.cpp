@@ -3,7 +3,7 @@
 // CoCreateInstance reach our machine providers: root\cimv2 and root\Vantrel\InstrumentedBIOS
 // come from the machine tree named by CELLKEEPER_ROOT; every other namespace goes to Wine's own
 // locator in wbemprox.dll.
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 #include "platform/wbem/com_object.h"
 #include "platform/machine/machine_locator.h"

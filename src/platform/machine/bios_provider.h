@@ -12,7 +12,7 @@
 //                                 -> Return (uint32), a write of attributes/<Name>/current_value
 #pragma once
 
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 #include "platform/wbem/wbem_services.h"
 

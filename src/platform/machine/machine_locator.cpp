@@ -1,6 +1,6 @@
 #include "platform/machine/machine_locator.h"
 
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/machine/providers.h"
 #include "platform/wbem/wbem_locator.h"
 

@@ -2,7 +2,7 @@
 // table and the security flag belong to the process.
 #include "platform/posix/com.h"
 
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 
 #include <atomic>

@@ -5,10 +5,10 @@
 
 namespace wbem {
 
-Bstr Bstr::Copy(std::wstring_view text) {
+UniqueBstr CopyBstr(std::wstring_view text) {
     if (text.size() > std::numeric_limits<UINT>::max() / 4) throw std::bad_alloc();
-    Bstr copy(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
-    if (!copy.get()) throw std::bad_alloc();
+    UniqueBstr copy(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+    if (!copy) throw std::bad_alloc();
     return copy;
 }
 

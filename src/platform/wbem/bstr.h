@@ -1,43 +1,16 @@
-// Owner of one BSTR: frees it on reset and destruction.
+// BSTRs of the WMI model: copies owned by UniqueBstr, and their text.
 #pragma once
 
+#include "platform/owners.h"
 #include "platform/platform.h"
 
 #include <string>
 #include <string_view>
-#include <utility>
 
 namespace wbem {
 
-class Bstr {
-  public:
-    Bstr() = default;
-    explicit Bstr(BSTR owned) : value_(owned) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    Bstr(Bstr&& other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
-    Bstr& operator=(Bstr&& other) noexcept {
-        std::swap(value_, other.value_);
-        return *this;
-    }
-    ~Bstr() { reset(); }
-
-    // A copy of `text`; throws std::bad_alloc when it cannot be allocated.
-    static Bstr Copy(std::wstring_view text);
-
-    void reset() {
-        if (BSTR old = std::exchange(value_, nullptr)) SysFreeString(old);
-    }
-    BSTR* put() {
-        reset();
-        return &value_;
-    }
-    BSTR get() const { return value_; }
-    BSTR detach() { return std::exchange(value_, nullptr); }
-
-  private:
-    BSTR value_ = nullptr;
-};
+// A copy of `text`; throws std::bad_alloc when it cannot be allocated.
+UniqueBstr CopyBstr(std::wstring_view text);
 
 // The text of a BSTR up to its first NUL; a null BSTR reads as empty.
 std::wstring BstrText(BSTR value);

@@ -2,7 +2,7 @@
 // factory that hands a new object straight to its owner.
 #pragma once
 
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 
 #include <atomic>

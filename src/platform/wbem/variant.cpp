@@ -2,7 +2,6 @@
 
 #include "platform/wbem/bstr.h"
 
-#include <cstring>
 #include <limits>
 #include <new>
 #include <utility>
@@ -22,25 +21,12 @@ ULONG ElementCount(std::size_t size) {
 
 }  // namespace
 
-Variant::Variant() noexcept { VariantInit(&value_); }
-
-Variant::Variant(const Variant& other) : Variant() { ThrowOnFailure(other.CopyTo(&value_)); }
-
-Variant::Variant(Variant&& other) noexcept : Variant() {
-    // A VARIANT is a plain record: moving its bits moves the ownership of what it points to.
-    std::memcpy(&value_, &other.value_, sizeof(VARIANT));
-    VariantInit(&other.value_);
-}
+Variant::Variant(const Variant& other) : UniqueVariant() { ThrowOnFailure(other.CopyTo(get())); }
 
 Variant& Variant::operator=(Variant other) noexcept {
-    VARIANT held;
-    std::memcpy(&held, &value_, sizeof(VARIANT));
-    std::memcpy(&value_, &other.value_, sizeof(VARIANT));
-    std::memcpy(&other.value_, &held, sizeof(VARIANT));
+    swap(other);
     return *this;
 }
-
-Variant::~Variant() { VariantClear(&value_); }
 
 Variant Variant::Copy(const VARIANT& source) {
     Variant copy;
@@ -56,8 +42,8 @@ Variant Variant::Null() {
 
 Variant Variant::String(std::wstring_view text) {
     Variant value;
-    V_BSTR(value.get()) = Bstr::Copy(text).detach();
-    V_VT(value.get()) = VT_BSTR;
+    UniqueVariant copy(CopyBstr(text));
+    value.swap(copy);
     return value;
 }
 
@@ -91,7 +77,7 @@ Variant Variant::Strings(const std::vector<std::wstring>& items) {
     V_ARRAY(value.get()) = array;
     for (std::size_t i = 0; i < items.size(); ++i) {
         LONG index = static_cast<LONG>(i);
-        Bstr element = Bstr::Copy(items[i]);
+        UniqueBstr element = CopyBstr(items[i]);
         ThrowOnFailure(SafeArrayPutElement(array, &index, element.get()));
     }
     return value;
@@ -111,19 +97,11 @@ Variant Variant::Int32s(const std::vector<std::int32_t>& items) {
     return value;
 }
 
-VARTYPE Variant::Type() const { return V_VT(&value_); }
-
-VARIANT* Variant::put() {
-    VariantClear(&value_);
-    VariantInit(&value_);
-    return &value_;
-}
-
 HRESULT Variant::CopyTo(VARIANT* destination) const {
     if (!destination) return E_POINTER;
     VariantInit(destination);
     // VariantCopy only reads its source; the SDK declares it without const.
-    return VariantCopy(destination, const_cast<VARIANT*>(&value_));
+    return VariantCopy(destination, const_cast<VARIANT*>(&get()));
 }
 
 }  // namespace wbem

@@ -1,7 +1,7 @@
-// Owner of one VARIANT value (initialised empty, cleared on destruction, copied deeply), with
-// factories for the values WMI objects hold.
+// The values that WMI objects hold.
 #pragma once
 
+#include "platform/owners.h"
 #include "platform/platform.h"
 
 #include <cstdint>
@@ -11,14 +11,15 @@
 
 namespace wbem {
 
-class Variant {
+// A VARIANT owner that WMI objects hold: copied deeply, with factories for their values.
+class Variant : public UniqueVariant {
   public:
-    Variant() noexcept;
+    Variant() noexcept = default;
     // Copies deeply; throws std::bad_alloc when the copy cannot be made.
     Variant(const Variant& other);
-    Variant(Variant&& other) noexcept;
+    Variant(Variant&& other) noexcept = default;
     Variant& operator=(Variant other) noexcept;
-    ~Variant();
+    ~Variant() = default;
 
     // A deep copy of `source`; throws std::bad_alloc when it cannot be made.
     static Variant Copy(const VARIANT& source);
@@ -34,17 +35,8 @@ class Variant {
     // VT_ARRAY | VT_I4: how WMI delivers uint16 and uint32 arrays.
     static Variant Int32s(const std::vector<std::int32_t>& items);
 
-    VARTYPE Type() const;
-    const VARIANT& get() const { return value_; }
-    VARIANT* get() { return &value_; }
-    // Clears the value and hands out its address for an out-parameter.
-    VARIANT* put();
-
     // Writes a deep copy into `destination`, which must hold no value that needs clearing.
     HRESULT CopyTo(VARIANT* destination) const;
-
-  private:
-    VARIANT value_;
 };
 
 }  // namespace wbem

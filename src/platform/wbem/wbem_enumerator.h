@@ -4,7 +4,7 @@
 // time-outs never expire. Reset, Skip and Clone work in every mode; NextAsync is not supported.
 #pragma once
 
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 #include "platform/wbem/com_object.h"
 

@@ -5,7 +5,7 @@
 // WBEM_E_INVALID_PARAMETER.
 #pragma once
 
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 
 #include <functional>

@@ -23,7 +23,7 @@
 //   without a qualifier filter; qualifiers and the other operations are not supported.
 #pragma once
 
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 #include "platform/wbem/com_object.h"
 #include "platform/wbem/variant.h"

@@ -10,7 +10,7 @@
 // setting a name again replaces the value and type in place. Build throws std::bad_alloc.
 #pragma once
 
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 #include "platform/wbem/variant.h"
 #include "platform/wbem/wbem_object.h"

@@ -14,7 +14,7 @@
 // left out of the select list read as VT_NULL; system properties stay.
 #pragma once
 
-#include "platform/com_ptr.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 #include "platform/wbem/com_object.h"
 #include "platform/wbem/wbem_object_builder.h"
