@@ -22,7 +22,6 @@ namespace fs = std::filesystem;
 constexpr std::string_view kKeyFileSuffix = ".reg";
 constexpr std::string_view kTempSuffix = ".tmp-XXXXXX";
 constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH;
-constexpr mode_t kNewFolderMode = S_IRWXU | S_IRGRP | S_IXGRP | S_IROTH | S_IXOTH;
 constexpr mode_t kPermissionBits = S_IRWXU | S_IRWXG | S_IRWXO;
 constexpr int kMaxInterruptedRetries = 16;
 // A key of this tool takes well under 1 KiB; a file far past that is nobody's key file.
