@@ -113,8 +113,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     break;
                 }
                 default: {
-                    BYTE buffer[kMaxData * 4];
-                    DWORD bufferSize = sizeof buffer;
+                    // Text comes back as wchar_t units, its size counted in UTF-16 bytes.
+                    wchar_t units[kMaxData + 1];
+                    BYTE* buffer = reinterpret_cast<BYTE*>(units);
+                    DWORD bufferSize = static_cast<DWORD>(std::size(units) * 2);
                     DWORD type = 0;
                     const LSTATUS result = RegGetValueW(key.get(), nullptr, name, RRF_RT_ANY, &type,
                                                         buffer, &bufferSize);

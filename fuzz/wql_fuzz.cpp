@@ -56,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::wstring text =
         machine::DecodeMachineText(std::string_view(reinterpret_cast<const char*>(data), size));
     wbem::WqlQuery parsed;
-    const bool parsedOk = SUCCEEDED(wbem::ParseWql(text, parsed));
+    // ExecQuery reads its BSTR as WMI does, up to the first NUL.
+    const bool parsedOk = SUCCEEDED(wbem::ParseWql(std::wstring_view(text.c_str()), parsed));
     const wbem::Bstr language = wbem::Bstr::Copy(L"WQL");
     const wbem::Bstr query = wbem::Bstr::Copy(text);
     Ask(cimv2.get(), language, query, parsed, parsedOk);
