@@ -60,7 +60,7 @@ DWORD LastErrno(DWORD fallback) { return ErrorFromErrno(errno, fallback); }
 
 // Reads the key file, unless it is larger than any key file of ours can be: ERROR_REGISTRY_CORRUPT
 // then, with at most one buffer past the cap read.
-DWORD ReadKeyFile(const fs::path& path, std::string& text) {
+DWORD ReadWholeFile(const fs::path& path, std::string& text) {
     UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd) return LastErrno(ERROR_REGISTRY_IO_FAILED);
     struct stat status {};
@@ -196,7 +196,7 @@ DWORD RegistryStore::Check(bool write, RegistryKeyFile* key, KeyFileCache* cache
 
 DWORD RegistryStore::Read(RegistryKeyFile& key, KeyFileCache* cache) const {
     std::string text;
-    const DWORD result = ReadKeyFile(file_, text);
+    const DWORD result = ReadWholeFile(file_, text);
     if (result == ERROR_FILE_NOT_FOUND && IsHive()) {
         key = RegistryKeyFile{fullName_, {}};
         return ERROR_SUCCESS;
