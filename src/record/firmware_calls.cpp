@@ -16,9 +16,10 @@ Call CastProc(FARPROC proc) {
 }  // namespace
 
 void LookUpFirmwareCalls() {
-    if (firmwareCalls.getVariableEx != nullptr) {
+    if (firmwareCalls.lookedUp || firmwareCalls.getVariableEx != nullptr) {
         return;
     }
+    firmwareCalls.lookedUp = true;
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     if (kernel == nullptr) {
         return;

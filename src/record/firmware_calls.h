@@ -14,11 +14,15 @@ using SetFirmwareEnvironmentVariableExWCall = BOOL(WINAPI*)(LPCWSTR lpName, LPCW
 struct FirmwareCallCache {
     GetFirmwareEnvironmentVariableExWCall getVariableEx = nullptr;
     SetFirmwareEnvironmentVariableExWCall setVariableEx = nullptr;
+    // kernel32 has been asked, whatever it answered: without the extended calls the plain ones
+    // serve.
+    bool lookedUp = false;
 };
 
-// The process-wide cache. Filled only while getVariableEx is empty, so a test can place its own
-// pair of calls here before the record touches the firmware.
+// The process-wide cache. Filled once, and only while getVariableEx is empty, so a test can
+// place its own pair of calls here (or none, with lookedUp) before the record touches the
+// firmware.
 extern FirmwareCallCache firmwareCalls;
 
-// Looks both addresses up in kernel32.dll while the extended read call is still unknown.
+// Looks both addresses up in kernel32.dll, once, unless the extended read call is known.
 void LookUpFirmwareCalls();

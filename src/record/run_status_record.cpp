@@ -51,6 +51,13 @@ RunStatusRecord& RunStatusRecord::Instance() {
     return record;
 }
 
+void RunStatusRecord::RenewInstance() {
+    RunStatusRecord& record = Instance();
+    record.statusCode = static_cast<std::int32_t>(RunStatusCode::NoVerdict);
+    record.force = false;
+    record.registryKey.Open(kToolKeyName);
+}
+
 RunStatusRecord::RunStatusRecord(const std::wstring& keyName) { registryKey.Open(keyName); }
 
 FirmwareRunRecord RunStatusRecord::ReadFirmwareRecord() {

@@ -24,6 +24,10 @@ class RunStatusRecord {
     // shows in registryKey.lastError.
     static RunStatusRecord& Instance();
 
+    // Puts the process-wide record back to how a new process finds it, on the machine as it is
+    // now: for a harness that runs the tool many times in one process.
+    static void RenewInstance();
+
     // A record on the key `keyName`; the process-wide one uses kToolKeyName. Tests make their
     // own records on keys of their own.
     explicit RunStatusRecord(const std::wstring& keyName = kToolKeyName);

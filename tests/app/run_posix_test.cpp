@@ -1,7 +1,8 @@
 // The whole run on machine trees of the Linux layer. Each test runs in a process of its own,
 // so the process-wide run status record is created afresh on the test's machine.
-#include "base/text.h"
 #include "base/console.h"
+#include "base/text.h"
+#include "record/firmware_calls.h"
 #include "app/run.h"
 #include "platform/owners.h"
 #include "record/run_date.h"
@@ -15,6 +16,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -114,8 +116,18 @@ class RunTest : public testing::Test {
     std::string* previousSink_ = nullptr;
 };
 
-TEST_F(RunTest, BrokenRegistryStoreEndsWith35AndIsLeftAlone) {
-    machine_.WriteFile(kKeyFile, "not a registry file\n");
+struct BrokenStoreCase {
+    const char* name;
+    std::string text;
+};
+
+using ::PrintTo;
+
+class BrokenStoreTest : public RunTest, public testing::WithParamInterface<BrokenStoreCase> {};
+
+TEST_P(BrokenStoreTest, EndsWith35AndIsLeftAlone) {
+    const std::string& text = GetParam().text;
+    machine_.WriteFile(kKeyFile, text);
     EXPECT_EQ(Run({L"/FORCE"}), 35);
     EXPECT_EQ(output_, std::string(kBanner) +
                            "FATAL ERROR: Unable to access required Windows registry; error code "
@@ -123,7 +135,37 @@ TEST_F(RunTest, BrokenRegistryStoreEndsWith35AndIsLeftAlone) {
     EXPECT_EQ(RunStatusRecord::Instance().statusCode, 35);
     // The gate stops before the options are read.
     EXPECT_FALSE(RunStatusRecord::Instance().force);
-    EXPECT_EQ(machine_.ReadFile(kKeyFile), "not a registry file\n");
+    EXPECT_TRUE(machine_.ReadFile(kKeyFile) == text) << "the store file was changed";
+}
+
+// A key file past 1 MiB, otherwise well-formed: no key of this tool comes near that size.
+std::string OversizedStore() {
+    std::string text =
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch]\n"
+        "\"Padding\"=hex:00";
+    while (text.size() <= (std::size_t{1} << 20)) text += ",00";
+    return text + "\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, BrokenStoreTest,
+                         testing::Values(BrokenStoreCase{"Unparsable", "not a registry file\n"},
+                                         BrokenStoreCase{"PastSizeCap", OversizedStore()}),
+                         CaseName());
+
+// An allocation that fails while the firmware record is read: the run reports the exception and
+// ends with the fatal exit code.
+DWORD WINAPI ThrowingFirmwareRead(LPCWSTR, LPCWSTR, PVOID, DWORD, PDWORD) {
+    throw std::bad_alloc();
+}
+
+TEST_F(RunTest, StandardExceptionEndsTheRunWithItsText) {
+    const FirmwareCallCache saved = firmwareCalls;
+    firmwareCalls.getVariableEx = &ThrowingFirmwareRead;
+    const int exitCode = Run();
+    firmwareCalls = saved;
+    EXPECT_EQ(exitCode, kExitFatalError);
+    EXPECT_EQ(output_, std::string(kBanner) + "FATAL ERROR: Exception occurred - std::bad_alloc\n");
 }
 
 TEST_F(RunTest, SettledRegistryRecordStopsTheRunWithoutWriting) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <limits>
 #include <ostream>
 #include <string>
 
@@ -65,6 +66,10 @@ std::wstring Render(const VARIANT& v) {
             return std::to_wstring(v.llVal);
         case VT_UI8:
             return std::to_wstring(v.ullVal);
+        case VT_R4:
+            return std::to_wstring(v.fltVal);
+        case VT_R8:
+            return std::to_wstring(v.dblVal);
         default:
             return L"(vt " + std::to_wstring(v.vt) + L")";
     }
@@ -259,6 +264,18 @@ INSTANTIATE_TEST_SUITE_P(
         ConversionCase{"I4ToI2InRange", Int(VT_I4, -32768), VT_I2, S_OK, L"-32768"},
         ConversionCase{"I4ToBool", Int(VT_I4, 7), VT_BOOL, S_OK, L"-1"},
         ConversionCase{"LargeRealToI8", Real(1e20), VT_I8, DISP_E_OVERFLOW, nullptr},
+        // Text to reals: past the target's range is an overflow, never an infinity.
+        ConversionCase{"TextToR8", Str(L"1e3"), VT_R8, S_OK, L"1000.000000"},
+        ConversionCase{"TextToR4", Str(L"-2.5"), VT_R4, S_OK, L"-2.500000"},
+        ConversionCase{"TextPastDoubleToR8", Str(L"1e309"), VT_R8, DISP_E_OVERFLOW, nullptr},
+        ConversionCase{"TextPastFloatToR4", Str(L"1e39"), VT_R4, DISP_E_OVERFLOW, nullptr},
+        ConversionCase{"TextPastEveryRealToR8", Str(L"1e4933"), VT_R8, DISP_E_OVERFLOW, nullptr},
+        ConversionCase{"NegativeTextPastEveryRealToR8", Str(L"-1e4933"), VT_R8, DISP_E_OVERFLOW,
+                       nullptr},
+        ConversionCase{"TextPastEveryRealToR4", Str(L"1e5000"), VT_R4, DISP_E_OVERFLOW, nullptr},
+        ConversionCase{"TinyTextToR8", Str(L"1e-5000"), VT_R8, S_OK, L"0.000000"},
+        ConversionCase{"InfinityToR4", Real(std::numeric_limits<double>::infinity()), VT_R4,
+                       DISP_E_OVERFLOW, nullptr},
         // Anything becomes empty or null, except an error code; null becomes nothing else.
         ConversionCase{"I4ToEmpty", Int(VT_I4, 3), VT_EMPTY, S_OK, L"(empty)"},
         ConversionCase{"I4ToNull", Int(VT_I4, 3), VT_NULL, S_OK, L"(null)"},

@@ -230,6 +230,20 @@ struct CorruptCase {
     std::string text;
 };
 
+// A well-formed key file just past 1 MiB: only its size is wrong with it.
+std::string OversizedKeyFile() {
+    std::string text = std::string(kFileStart) + "\"Big\"=hex:00";
+    while (text.size() <= (std::size_t{1} << 20)) text += ",00";
+    return text + "\n";
+}
+
+// `count` values V0, V1... and then the given extra lines.
+std::string KeyFileWithValues(int count, const std::string& extra = "") {
+    std::string text = kFileStart;
+    for (int i = 0; i < count; ++i) text += "\"V" + std::to_string(i) + "\"=dword:00000001\n";
+    return text + extra;
+}
+
 // Test names carry the case; the bytes of the struct say nothing.
 void PrintTo(const CorruptCase& c, std::ostream* out) { *out << c.name; }
 
@@ -274,8 +288,41 @@ INSTANTIATE_TEST_SUITE_P(
         CorruptCase{"InvalidUtf8", std::string(kFileStart) + "\"Name\"=\"\xC3\x28\"\n"},
         CorruptCase{"DuplicateName",
                     std::string(kFileStart) + "\"Status\"=dword:1\n\"STATUS\"=dword:2\n"},
+        CorruptCase{"DuplicateFarApart", KeyFileWithValues(20000, "\"v7\"=dword:00000002\n")},
+        CorruptCase{"PastSizeCap", OversizedKeyFile()},
         CorruptCase{"DeletionMarker", std::string(kFileStart) + "\"Status\"=-\n"}),
     CaseName());
+
+TEST_F(RegistryStoreTest, KeyWithManyValuesReadsItsLastValue) {
+    machine_.WriteFile(kKeyFile, KeyFileWithValues(20000));
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kKeyPath, L"v19999", RRF_RT_REG_DWORD, nullptr,
+                           &value, &size),
+              Code(ERROR_SUCCESS));
+    EXPECT_EQ(value, 1u);
+}
+
+// An open handle keeps what it parsed, but a file changed behind it in place, to the same size
+// and within the same clock tick, is read afresh.
+TEST_F(RegistryStoreTest, OpenHandleSeesAFileChangedBehindIt) {
+    machine_.WriteFile(kKeyFile, std::string(kFileStart) + "\"Status\"=dword:00000003\n");
+    UniqueKey key;
+    ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
+    auto status = [&key] {
+        DWORD value = 0;
+        DWORD size = sizeof value;
+        const LSTATUS result =
+            RegGetValueW(key.get(), nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &value, &size);
+        return result == ERROR_SUCCESS ? static_cast<LSTATUS>(value) : -result;
+    };
+    EXPECT_EQ(status(), 3);
+    machine_.WriteFile(kKeyFile, std::string(kFileStart) + "\"Status\"=dword:00000004\n");
+    EXPECT_EQ(status(), 4);
+    machine_.WriteFile(kKeyFile, std::string(kFileStart) + "\"Status\"=dword:0000000z\n");
+    EXPECT_EQ(status(), -Code(ERROR_REGISTRY_CORRUPT));
+    EXPECT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_REGISTRY_CORRUPT));
+}
 
 TEST_F(RegistryStoreTest, WriteToAKeyWhoseFileWasDamagedMeanwhileChangesNothing) {
     UniqueKey key;

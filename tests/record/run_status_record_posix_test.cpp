@@ -61,6 +61,31 @@ TEST(RunStatusRecordPosixTest, PersistWritesTheVariableThroughEfivarfs) {
     EXPECT_EQ(record.ReadFirmwareRecord(), expected);
 }
 
+// Older systems lack the extended calls: the plain ones write the variable, with the
+// firmware's default attributes, and read it back.
+TEST(RunStatusRecordPosixTest, PlainFirmwareCallsServeWhenTheExtendedOnesAreMissing) {
+    MachineTree machine;
+    machine.MakeFolder("sys/firmware/efi/efivars");
+    EnableSystemEnvironmentPrivilege();
+    firmwareCalls =
+        FirmwareCallCache{.getVariableEx = nullptr, .setVariableEx = nullptr, .lookedUp = true};
+    RunStatusRecord record;
+    record.statusCode = 9;
+    EXPECT_TRUE(record.Persist());
+    EXPECT_EQ(firmwareCalls.getVariableEx, nullptr);
+
+    FirmwareRunRecord expected;
+    expected.recordSize = 24;
+    expected.version = 1;
+    expected.runTime = launchTime;
+    expected.statusCode = 9;
+    const FirmwareRunRecord::Bytes bytes = expected.Serialize();
+    // Non-volatile, boot-service and runtime access.
+    EXPECT_EQ(machine.ReadFile(kVariableFile),
+              std::string("\x07\x00\x00\x00", 4) + std::string(bytes.begin(), bytes.end()));
+    EXPECT_EQ(record.ReadFirmwareRecord(), expected);
+}
+
 TEST(RunStatusRecordPosixTest, WithoutThePrivilegeOnlyTheRegistryIsWritten) {
     MachineTree machine;
     machine.MakeFolder("sys/firmware/efi/efivars");

@@ -891,17 +891,14 @@ HRESULT ToReal(const VARIANT& value, VARTYPE target, VARIANT* out) {
                                  ? number.realValue
                                  : (number.negative ? -static_cast<long double>(number.magnitude)
                                                     : static_cast<long double>(number.magnitude));
+    // Text past even long double's range reads as an infinity: that is an overflow too.
     if (target == VT_R4) {
-        if (std::isfinite(real) && std::fabs(real) > std::numeric_limits<float>::max()) {
-            return DISP_E_OVERFLOW;
-        }
+        if (std::fabs(real) > std::numeric_limits<float>::max()) return DISP_E_OVERFLOW;
         out->vt = VT_R4;
         out->fltVal = static_cast<float>(real);
         return S_OK;
     }
-    if (std::isfinite(real) && std::fabs(real) > std::numeric_limits<double>::max()) {
-        return DISP_E_OVERFLOW;
-    }
+    if (std::fabs(real) > std::numeric_limits<double>::max()) return DISP_E_OVERFLOW;
     out->vt = VT_R8;
     out->dblVal = static_cast<double>(real);
     return S_OK;

@@ -20,6 +20,8 @@ constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 struct OpenKey {
     std::vector<std::u16string> names;  // hive first
     REGSAM access = 0;
+    // Shared by the copies that calls take, so a handle parses its unchanged file only once.
+    std::shared_ptr<KeyFileCache> cache;
 };
 
 struct KeyTable {
@@ -42,7 +44,8 @@ std::optional<std::u16string> HiveName(HKEY key) {
 
 // A copy of what the handle stands for; nullopt for a closed or made-up handle.
 std::optional<OpenKey> Lookup(HKEY key) {
-    if (auto hive = HiveName(key)) return OpenKey{{std::move(*hive)}, KEY_ALL_ACCESS};
+    // A hive has no file of its own to keep.
+    if (auto hive = HiveName(key)) return OpenKey{{std::move(*hive)}, KEY_ALL_ACCESS, nullptr};
     KeyTable& table = Keys();
     std::lock_guard lock(table.mutex);
     const auto found = table.keys.find(key);
@@ -194,7 +197,8 @@ LSTATUS OpenOrCreate(HKEY base, LPCWSTR subKey, REGSAM access, bool create, PHKE
     *result = nullptr;
     auto parent = Lookup(base);
     if (!parent) return ERROR_INVALID_HANDLE;
-    OpenKey key{parent->names, access & ~static_cast<REGSAM>(KEY_WOW64_64KEY | KEY_WOW64_32KEY)};
+    OpenKey key{parent->names, access & ~static_cast<REGSAM>(KEY_WOW64_64KEY | KEY_WOW64_32KEY),
+                std::make_shared<KeyFileCache>()};
     if (const DWORD named = AppendSubkeyNames(subKey, key.names); named != ERROR_SUCCESS) {
         return static_cast<LSTATUS>(named);
     }
@@ -205,7 +209,8 @@ LSTATUS OpenOrCreate(HKEY base, LPCWSTR subKey, REGSAM access, bool create, PHKE
             return static_cast<LSTATUS>(made);
         }
     }
-    if (const DWORD checked = store.Check((key.access & kWriteRights) != 0);
+    if (const DWORD checked =
+            store.Check((key.access & kWriteRights) != 0, /*key=*/nullptr, key.cache.get());
         checked != ERROR_SUCCESS) {
         return static_cast<LSTATUS>(checked);
     }
@@ -218,6 +223,7 @@ LSTATUS OpenOrCreate(HKEY base, LPCWSTR subKey, REGSAM access, bool create, PHKE
 }  // namespace
 }  // namespace posix
 
+using posix::KeyFileCache;
 using posix::OpenKey;
 using posix::RegistryKeyFile;
 using posix::RegistryStore;
@@ -264,7 +270,9 @@ LSTATUS WINAPI RegGetValueW(HKEY hkey, LPCWSTR lpSubKey, LPCWSTR lpValue, DWORD 
 
     const RegistryStore store(key->names);
     RegistryKeyFile file;
-    DWORD result = store.Check(/*write=*/false, &file);
+    // The handle's own values may come from its cache; a subkey's file is read afresh.
+    KeyFileCache* cache = key->names.size() == depth ? key->cache.get() : nullptr;
+    DWORD result = store.Check(/*write=*/false, &file, cache);
     // The open key itself has gone (a subkey that is missing is simply not found).
     if (result == ERROR_FILE_NOT_FOUND && key->names.size() == depth) result = ERROR_KEY_DELETED;
     if (result != ERROR_SUCCESS) return zeroOnFailure(static_cast<LSTATUS>(result));
@@ -300,10 +308,12 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD /*Reserved*/
         value.data.assign(lpData, lpData + cbData);
     }
     const RegistryStore store(key->names);
-    return static_cast<LSTATUS>(store.Update([&value](RegistryKeyFile& file) {
-        file.Set(std::move(value));
-        return ERROR_SUCCESS;
-    }));
+    return static_cast<LSTATUS>(store.Update(
+        [&value](RegistryKeyFile& file) {
+            file.Set(std::move(value));
+            return ERROR_SUCCESS;
+        },
+        key->cache.get()));
 }
 
 LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
@@ -313,9 +323,11 @@ LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
     const auto name = posix::ValueName(lpValueName);
     if (!name) return ERROR_FILE_NOT_FOUND;
     const RegistryStore store(key->names);
-    return static_cast<LSTATUS>(store.Update([&name](RegistryKeyFile& file) {
-        return file.Remove(*name) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
-    }));
+    return static_cast<LSTATUS>(store.Update(
+        [&name](RegistryKeyFile& file) {
+            return file.Remove(*name) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        },
+        key->cache.get()));
 }
 
 LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {

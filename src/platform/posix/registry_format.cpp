@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <set>
 
 namespace posix {
 
@@ -95,6 +96,15 @@ std::optional<std::u16string> TakeQuoted(std::string_view& text) {
     if (i >= text.size()) return std::nullopt;
     text.remove_prefix(i + 1);
     return Utf8ToUtf16(raw);
+}
+
+// The name as EqualsIgnoreCase() sees it: ASCII letters in lower case.
+std::u16string FoldedName(std::u16string_view name) {
+    std::u16string folded(name);
+    for (char16_t& unit : folded) {
+        if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit - u'A' + u'a');
+    }
+    return folded;
 }
 
 std::vector<BYTE> Utf16Bytes(std::u16string_view text) {
@@ -265,6 +275,8 @@ std::optional<RegistryKeyFile> ParseKeyFile(std::string_view text) {
 
     RegistryKeyFile key;
     bool haveKey = false;
+    // Value names seen so far, folded to one letter case: a duplicate is found in log time.
+    std::set<std::u16string> names;
     while (i < lines.size()) {
         std::string_view line = TrimBlanks(lines[i++]);
         if (line.empty() || line.front() == ';') continue;
@@ -287,7 +299,7 @@ std::optional<RegistryKeyFile> ParseKeyFile(std::string_view text) {
             joined += TrimBlanks(lines[i++]);
         }
         auto value = ParseValueLine(joined);
-        if (!value || key.Find(value->name) != nullptr) return std::nullopt;
+        if (!value || !names.insert(FoldedName(value->name)).second) return std::nullopt;
         key.values.push_back(std::move(*value));
     }
     if (!haveKey) return std::nullopt;

@@ -22,9 +22,10 @@ namespace fs = std::filesystem;
 constexpr std::string_view kKeyFileSuffix = ".reg";
 constexpr std::string_view kTempSuffix = ".tmp-XXXXXX";
 constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH;
-constexpr mode_t kNewFolderMode = S_IRWXU | S_IRGRP | S_IXGRP | S_IROTH | S_IXOTH;
 constexpr mode_t kPermissionBits = S_IRWXU | S_IRWXG | S_IRWXO;
 constexpr int kMaxInterruptedRetries = 16;
+// A key of this tool takes well under 1 KiB; a file far past that is nobody's key file.
+constexpr std::size_t kMaxKeyFileSize = std::size_t{1} << 20;
 
 std::string ToPathText(std::u16string_view name) { return Utf16ToUtf8(name).value_or(""); }
 
@@ -57,9 +58,14 @@ bool CanAccess(const fs::path& path, int mode) {
 // errno after a failed call, as a registry result.
 DWORD LastErrno(DWORD fallback) { return ErrorFromErrno(errno, fallback); }
 
+// Reads the key file, unless it is larger than any key file of ours can be: ERROR_REGISTRY_CORRUPT
+// then, with at most one buffer past the cap read.
 DWORD ReadWholeFile(const fs::path& path, std::string& text) {
     UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    struct stat status {};
+    if (fstat(fd.get(), &status) != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    if (status.st_size > static_cast<off_t>(kMaxKeyFileSize)) return ERROR_REGISTRY_CORRUPT;
     text.clear();
     char buffer[4096];
     int interrupted = 0;
@@ -71,6 +77,8 @@ DWORD ReadWholeFile(const fs::path& path, std::string& text) {
         }
         if (got == 0) return ERROR_SUCCESS;
         text.append(buffer, static_cast<std::size_t>(got));
+        // The file may have grown since fstat().
+        if (text.size() > kMaxKeyFileSize) return ERROR_REGISTRY_CORRUPT;
     }
 }
 
@@ -166,7 +174,7 @@ RegistryStore::RegistryStore(std::vector<std::u16string> names) : names_(std::mo
     subkeys_ = folder_ / spelled;
 }
 
-DWORD RegistryStore::Check(bool write, RegistryKeyFile* key) const {
+DWORD RegistryStore::Check(bool write, RegistryKeyFile* key, KeyFileCache* cache) const {
     struct stat status {};
     if (stat(file_.c_str(), &status) != 0) {
         if (errno == ENOENT && IsHive()) {
@@ -183,10 +191,10 @@ DWORD RegistryStore::Check(bool write, RegistryKeyFile* key) const {
         return ERROR_ACCESS_DENIED;
     }
     RegistryKeyFile values;
-    return Read(key != nullptr ? *key : values);
+    return Read(key != nullptr ? *key : values, cache);
 }
 
-DWORD RegistryStore::Read(RegistryKeyFile& key) const {
+DWORD RegistryStore::Read(RegistryKeyFile& key, KeyFileCache* cache) const {
     std::string text;
     const DWORD result = ReadWholeFile(file_, text);
     if (result == ERROR_FILE_NOT_FOUND && IsHive()) {
@@ -194,9 +202,22 @@ DWORD RegistryStore::Read(RegistryKeyFile& key) const {
         return ERROR_SUCCESS;
     }
     if (result != ERROR_SUCCESS) return result;
+    std::unique_lock<std::mutex> cacheLock;
+    if (cache != nullptr) {
+        cacheLock = std::unique_lock(cache->mutex);
+        if (cache->text == text) {
+            key = cache->key;
+            return ERROR_SUCCESS;
+        }
+        cache->text.reset();
+    }
     auto parsed = ParseKeyFile(text);
     // A file that names another key is as unusable as one that cannot be read at all.
     if (!parsed || !EqualsIgnoreCase(parsed->keyName, fullName_)) return ERROR_REGISTRY_CORRUPT;
+    if (cache != nullptr) {
+        cache->key = *parsed;
+        cache->text = std::move(text);
+    }
     key = std::move(*parsed);
     return ERROR_SUCCESS;
 }
@@ -226,7 +247,8 @@ DWORD RegistryStore::Create(bool& created) const {
     return result;
 }
 
-DWORD RegistryStore::Update(const std::function<DWORD(RegistryKeyFile&)>& change) const {
+DWORD RegistryStore::Update(const std::function<DWORD(RegistryKeyFile&)>& change,
+                            KeyFileCache* cache) const {
     if (IsHive()) {
         std::error_code error;
         fs::create_directories(folder_, error);
@@ -237,7 +259,7 @@ DWORD RegistryStore::Update(const std::function<DWORD(RegistryKeyFile&)>& change
         return result == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : result;
     }
     RegistryKeyFile key;
-    if (const DWORD result = Read(key); result != ERROR_SUCCESS) {
+    if (const DWORD result = Read(key, cache); result != ERROR_SUCCESS) {
         return result == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : result;
     }
     if (const DWORD result = change(key); result != ERROR_SUCCESS) return result;

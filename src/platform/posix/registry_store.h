@@ -15,10 +15,21 @@
 
 #include <filesystem>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace posix {
+
+// The values an open key handle last read, with the text they were parsed from: reading the
+// same file again costs a read of at most a few KiB instead of a parse. The text, not the
+// file's times, decides: timestamps are too coarse to tell two quick writes apart.
+struct KeyFileCache {
+    std::mutex mutex;
+    std::optional<std::string> text;
+    RegistryKeyFile key;
+};
 
 class RegistryStore {
   public:
@@ -35,17 +46,19 @@ class RegistryStore {
     // ERROR_SUCCESS when the key exists, can be parsed and allows the access asked for
     // (`write`: changing its values), else ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED,
     // ERROR_REGISTRY_CORRUPT... The values read on the way go to `key` when it is given.
-    DWORD Check(bool write, RegistryKeyFile* key = nullptr) const;
+    DWORD Check(bool write, RegistryKeyFile* key = nullptr, KeyFileCache* cache = nullptr) const;
 
     // Creates the key and every missing key above it; `created` tells whether it was new.
     DWORD Create(bool& created) const;
 
-    // Reads the key's values.
-    DWORD Read(RegistryKeyFile& key) const;
+    // Reads the key's values, parsed again only when the file's text differs from what `cache`
+    // holds. A file larger than 1 MiB is ERROR_REGISTRY_CORRUPT.
+    DWORD Read(RegistryKeyFile& key, KeyFileCache* cache = nullptr) const;
 
     // Applies `change` to the key under the lock and writes the result, unless `change` returns
     // an error. ERROR_KEY_DELETED when the key's file has gone.
-    DWORD Update(const std::function<DWORD(RegistryKeyFile&)>& change) const;
+    DWORD Update(const std::function<DWORD(RegistryKeyFile&)>& change,
+                 KeyFileCache* cache = nullptr) const;
 
     // Removes the key's file and everything below it.
     DWORD DeleteTree() const;

@@ -1,0 +1,66 @@
+// WQL text, parsed alone and answered by both machine providers on a sample notebook.
+#include "fuzz_machine.h"
+#include "platform/owners.h"
+#include "platform/machine/machine_text.h"
+#include "platform/machine/providers.h"
+#include "platform/platform.h"
+#include "platform/wbem/bstr.h"
+#include "platform/wbem/variant.h"
+#include "platform/wbem/wql.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+namespace {
+
+// Answers `query` and reads every selected property of every instance.
+void Ask(IWbemServices* services, const UniqueBstr& language, const UniqueBstr& query,
+         const wbem::WqlQuery& parsed, bool parsedOk) {
+    ComPtr<IEnumWbemClassObject> enumerator;
+    const HRESULT hr = services->ExecQuery(language.get(), query.get(),
+                                           WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
+                                           /*context=*/nullptr, enumerator.put());
+    // The services' own parser refuses what the parser refuses.
+    if (!parsedOk && SUCCEEDED(hr)) std::abort();
+    if (FAILED(hr)) return;
+    for (;;) {
+        ComPtr<IWbemClassObject> object;
+        ULONG returned = 0;
+        if (enumerator->Next(static_cast<LONG>(WBEM_INFINITE), 1, object.put(), &returned) !=
+                WBEM_S_NO_ERROR ||
+            returned != 1) {
+            break;
+        }
+        for (const auto& property : parsed.properties) {
+            wbem::Variant value;
+            object->Get(property.c_str(), 0, value.get(), /*type=*/nullptr, /*flavor=*/nullptr);
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const fuzz::FuzzMachine machine;
+    static ComPtr<IWbemServices> cimv2;
+    static ComPtr<IWbemServices> bios;
+    if (!cimv2) {
+        machine.CopyTree(fuzz::SampleMachinesFolder() / "vantrel-notebook");
+        if (FAILED(machine::CreateCimv2Services(cimv2.put())) ||
+            FAILED(machine::CreateVendorBiosServices(bios.put()))) {
+            std::abort();
+        }
+    }
+    const std::wstring text =
+        machine::DecodeMachineText(std::string_view(reinterpret_cast<const char*>(data), size));
+    wbem::WqlQuery parsed;
+    // ExecQuery reads its BSTR as WMI does, up to the first NUL.
+    const bool parsedOk = SUCCEEDED(wbem::ParseWql(std::wstring_view(text.c_str()), parsed));
+    const UniqueBstr language = UniqueBstr::Copy(L"WQL");
+    const UniqueBstr query = UniqueBstr::Copy(text);
+    Ask(cimv2.get(), language, query, parsed, parsedOk);
+    Ask(bios.get(), language, query, parsed, parsedOk);
+    return 0;
+}
