@@ -80,7 +80,7 @@ class SampleMachineTest : public testing::Test {
         return value;
     }
 
-    // The firmware variable holds attributes 5 and the 24-byte record of a run with `status`;
+    // The firmware variable holds attributes 7 and the 24-byte record of a run with `status`;
     // returns the record's run time.
     std::int64_t ExpectFirmwareRecord(std::uint32_t status) const {
         const std::optional<std::string> bytes = Variable();
@@ -90,7 +90,7 @@ class SampleMachineTest : public testing::Test {
         }
         EXPECT_EQ(bytes->size(), 28u);
         if (bytes->size() != 28u) return 0;
-        EXPECT_EQ(LittleEndian(*bytes, 0, 4), 5u) << "attributes";
+        EXPECT_EQ(LittleEndian(*bytes, 0, 4), 7u) << "attributes";
         EXPECT_EQ(LittleEndian(*bytes, 4, 4), 24u) << "record size";
         EXPECT_EQ(LittleEndian(*bytes, 8, 4), 1u) << "version";
         EXPECT_EQ(LittleEndian(*bytes, 20, 4), status) << "status";
@@ -225,6 +225,29 @@ TEST_F(SampleMachineTest, SettledRunStopsAtTheGateAndForceRunsAgain) {
               "Vantrel Cellkeeper Patch\n" + PreviousFromFirmware(0, firstRun) + kApplied + "\n");
     EXPECT_GE(ExpectFirmwareRecord(0), firstRun);
     EXPECT_EQ(Cellkeeper(), kNew);
+}
+
+// An earlier version stored its record with attributes 5 (non-volatile, runtime access), and
+// firmware refuses to change a variable's attributes: a forced run removes that record and
+// writes its own with attributes 7.
+TEST_F(SampleMachineTest, RecordOfAttributesFiveIsReplacedByAForcedRun) {
+    Use("vantrel-notebook");
+    constexpr std::int64_t kEarlierRun = 1615881909;  // Tue Mar 16 08:05:09 2021 UTC
+    std::string earlier("\x05\x00\x00\x00\x18\x00\x00\x00\x01\x00\x00\x00", 12);
+    for (int i = 0; i < 8; ++i) earlier.push_back(static_cast<char>(kEarlierRun >> (8 * i)));
+    earlier.append(8, '\0');  // status 0, reserved
+    machine_.WriteFile(kVariableFile, earlier);
+
+    const ProgramOutcome stopped = Run();
+    EXPECT_EQ(stopped.output, "Vantrel Cellkeeper Patch\n" + PreviousFromFirmware(0, kEarlierRun));
+    EXPECT_EQ(Variable(), earlier) << "a stopped run writes nothing";
+
+    const ProgramOutcome forced = Run("/FORCE");
+    EXPECT_EQ(forced.exitCode, 0);
+    EXPECT_EQ(forced.output, "Vantrel Cellkeeper Patch\n" + PreviousFromFirmware(0, kEarlierRun) +
+                                 kApplied + "\n");
+    EXPECT_GT(ExpectFirmwareRecord(0), kEarlierRun);
+    EXPECT_EQ(StoreValue(Store(), "Status"), "dword:00000000");
 }
 
 TEST_F(SampleMachineTest, WithoutFirmwareVariablesTheRegistryDecides) {
