@@ -4,6 +4,7 @@
 #include "app/privilege.h"
 #include "app/run_options.h"
 #include "record/run_status_record.h"
+#include "app/usage.h"
 #include "bios/bios_constants.h"
 #include "patch/charging_policy_patch.h"
 
@@ -60,6 +61,11 @@ int Run(int argc, const wchar_t* const* argv) {
 
 int RunCellkeeperPatch(int argc, const wchar_t* const* argv) {
     try {
+        // Before the record exists: a request for help opens, creates and writes nothing.
+        if (HasHelpOption(argc, argv)) {
+            PrintUsage();
+            return kExitCompleted;
+        }
         return Run(argc, argv);
     } catch (const std::exception& error) {
         WriteLine(std::string("FATAL ERROR: Exception occurred - ") + error.what());

@@ -5,6 +5,7 @@
 namespace {
 
 constexpr const wchar_t* kForceOption = L"/FORCE";
+constexpr const wchar_t* kHelpOptions[] = {L"/?", L"-?", L"/H", L"-H", L"/HELP", L"--HELP"};
 
 }  // namespace
 
@@ -16,4 +17,14 @@ bool HasForceOption(int argc, const wchar_t* const* argv) {
         }
     }
     return force;
+}
+
+bool HasHelpOption(int argc, const wchar_t* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] == nullptr) continue;
+        for (const wchar_t* option : kHelpOptions) {
+            if (EqualsIgnoreCase(argv[i], option)) return true;
+        }
+    }
+    return false;
 }

@@ -4,3 +4,7 @@
 // True when an argument after the program path is "/FORCE" in any letter case; every other
 // argument is ignored.
 bool HasForceOption(int argc, const wchar_t* const* argv);
+
+// True when an argument after the program path asks for help: "/?", "-?", "/h", "-h", "/help"
+// or "--help", in any letter case. A request for help changes nothing on the machine.
+bool HasHelpOption(int argc, const wchar_t* const* argv);

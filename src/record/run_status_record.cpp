@@ -4,19 +4,29 @@
 #include "record/firmware_calls.h"
 #include "record/run_date.h"
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
 
 constexpr DWORD kFirmwareBufferStep = 1024;
-// Non-volatile, runtime access, no boot-service access.
-constexpr DWORD kFirmwareAttributes = 5;
+// Non-volatile, boot-service and runtime access. The UEFI specification requires boot-service
+// access whenever runtime access is set; conforming firmware refuses anything else.
+constexpr DWORD kFirmwareAttributes = 7;
+// A write of no data and no access attributes removes a variable whatever attributes it has.
+constexpr DWORD kRemovalAttributes = 0;
 
 constexpr const wchar_t* kDateRunValue = L"DateRun";
 constexpr const wchar_t* kStatusValue = L"Status";
 
-// The variable's data bytes, or nothing when the firmware has no usable variable.
-std::vector<std::uint8_t> ReadFirmwareVariable() {
+struct FirmwareVariable {
+    std::vector<std::uint8_t> data;  // empty when the firmware has no usable variable
+    // Known only through the extended read call.
+    std::optional<DWORD> attributes;
+};
+
+FirmwareVariable ReadFirmwareVariable() {
     LookUpFirmwareCalls();
     std::vector<std::uint8_t> buffer(kFirmwareBufferStep);
     for (;;) {
@@ -30,7 +40,9 @@ std::vector<std::uint8_t> ReadFirmwareVariable() {
                                                   buffer.data(), size);
         if (read != 0) {
             buffer.resize(read);
-            return buffer;
+            FirmwareVariable variable{std::move(buffer), std::nullopt};
+            if (firmwareCalls.getVariableEx != nullptr) variable.attributes = attributes;
+            return variable;
         }
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
             return {};
@@ -38,6 +50,49 @@ std::vector<std::uint8_t> ReadFirmwareVariable() {
         // The next multiple of the step above the present size.
         buffer.resize((size / kFirmwareBufferStep + 1) * kFirmwareBufferStep);
     }
+}
+
+// One write of the variable; the plain call, where the extended one is missing, writes with
+// the attributes 7 too.
+bool WriteFirmwareVariable(std::uint8_t* data, DWORD size, DWORD attributes) {
+    const BOOL written =
+        firmwareCalls.setVariableEx != nullptr
+            ? firmwareCalls.setVariableEx(kFirmwareVariableName, kFirmwareVariableGuid, data, size,
+                                          attributes)
+            : SetFirmwareEnvironmentVariableW(kFirmwareVariableName, kFirmwareVariableGuid, data,
+                                              size);
+    return written != FALSE;
+}
+
+// A record that an earlier version left with other attributes (5, which only lenient firmware
+// took) cannot be rewritten in place: conforming firmware refuses to change a variable's
+// attributes. It is removed and written afresh; should the new write then fail, the old bytes go
+// back, with their own attributes where the firmware still takes them, else with ours. The
+// only steps that can lose the record are a crash between the removal and the write, and a
+// firmware that removes it and then refuses both writes (a variable store too full to take
+// one more record before the next boot).
+bool ReplaceRecordOfOtherAttributes(FirmwareRunRecord::Bytes& bytes) {
+    if (firmwareCalls.setVariableEx == nullptr) {
+        // The plain call can neither name other attributes nor remove such a variable.
+        return false;
+    }
+    FirmwareVariable old = ReadFirmwareVariable();
+    if (old.data.empty() || !old.attributes || *old.attributes == kFirmwareAttributes) {
+        // Nothing of ours stands in the way, or nothing we could tell: leave it as it is.
+        return false;
+    }
+    if (!WriteFirmwareVariable(nullptr, 0, kRemovalAttributes)) {
+        return false;
+    }
+    if (WriteFirmwareVariable(bytes.data(), static_cast<DWORD>(bytes.size()),
+                              kFirmwareAttributes)) {
+        return true;
+    }
+    const auto oldSize = static_cast<DWORD>(old.data.size());
+    if (!WriteFirmwareVariable(old.data.data(), oldSize, *old.attributes)) {
+        WriteFirmwareVariable(old.data.data(), oldSize, kFirmwareAttributes);
+    }
+    return false;
 }
 
 void PrintPreviousRunDate(std::int64_t time) {
@@ -61,7 +116,7 @@ void RunStatusRecord::RenewInstance() {
 RunStatusRecord::RunStatusRecord(const std::wstring& keyName) { registryKey.Open(keyName); }
 
 FirmwareRunRecord RunStatusRecord::ReadFirmwareRecord() {
-    const std::vector<std::uint8_t> data = ReadFirmwareVariable();
+    const std::vector<std::uint8_t> data = ReadFirmwareVariable().data;
     // An empty variable or one larger than a record is not ours to interpret.
     if (data.empty() || data.size() > FirmwareRunRecord::kSize) {
         return {};
@@ -77,19 +132,15 @@ bool RunStatusRecord::WriteFirmwareRecord() {
     record.runTime = launchTime;
     record.statusCode = static_cast<std::uint32_t>(statusCode);
     FirmwareRunRecord::Bytes bytes = record.Serialize();
-    const auto size = static_cast<DWORD>(bytes.size());
-    const BOOL written =
-        firmwareCalls.setVariableEx != nullptr
-            ? firmwareCalls.setVariableEx(kFirmwareVariableName, kFirmwareVariableGuid,
-                                          bytes.data(), size, kFirmwareAttributes)
-            : SetFirmwareEnvironmentVariableW(kFirmwareVariableName, kFirmwareVariableGuid,
-                                              bytes.data(), size);
-    if (written == FALSE) {
-        // Not reported: the registry still gets the status.
-        static_cast<void>(GetLastError());
-        return false;
+    if (WriteFirmwareVariable(bytes.data(), static_cast<DWORD>(bytes.size()),
+                              kFirmwareAttributes)) {
+        return true;
     }
-    return true;
+    // Other failures are not reported: the registry still gets the status.
+    if (GetLastError() == ERROR_INVALID_PARAMETER) {
+        return ReplaceRecordOfOtherAttributes(bytes);
+    }
+    return false;
 }
 
 bool RunStatusRecord::CheckPreviousRun() {

@@ -44,7 +44,9 @@ class RunStatusRecord {
     // The firmware variable's record; all zero when there is no usable variable.
     FirmwareRunRecord ReadFirmwareRecord();
 
-    // Writes this run's record to the firmware variable; true on success.
+    // Writes this run's record to the firmware variable with the attributes non-volatile,
+    // boot-service and runtime access (7); a record stored with other attributes is replaced.
+    // True on success.
     bool WriteFirmwareRecord();
 
     std::int32_t statusCode = static_cast<std::int32_t>(RunStatusCode::NoVerdict);

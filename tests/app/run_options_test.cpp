@@ -35,6 +35,29 @@ INSTANTIATE_TEST_SUITE_P(
                     OptionCase{"NoSlash", {L"FORCE"}, false}, OptionCase{"Empty", {L""}, false}),
     [](const testing::TestParamInfo<OptionCase>& testCase) { return testCase.param.name; });
 
+class HelpOptionTest : public testing::TestWithParam<OptionCase> {};
+
+// `force` here: whether the arguments ask for help.
+TEST_P(HelpOptionTest, RecognisesEveryHelpSpellingInAnyLetterCase) {
+    std::vector<const wchar_t*> argv = {L"cellkeeper-patch"};
+    argv.insert(argv.end(), GetParam().arguments.begin(), GetParam().arguments.end());
+    EXPECT_EQ(HasHelpOption(static_cast<int>(argv.size()), argv.data()), GetParam().force);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HelpOptionTest,
+    testing::Values(
+        OptionCase{"NoArguments", {}, false}, OptionCase{"SlashQuestion", {L"/?"}, true},
+        OptionCase{"DashQuestion", {L"-?"}, true}, OptionCase{"SlashH", {L"/h"}, true},
+        OptionCase{"DashUpperH", {L"-H"}, true}, OptionCase{"SlashHelp", {L"/Help"}, true},
+        OptionCase{"DoubleDashHelp", {L"--HELP"}, true},
+        // Help wins over a run, wherever it stands.
+        OptionCase{"AfterForce", {L"/FORCE", L"/?"}, true},
+        OptionCase{"ForceOnly", {L"/FORCE"}, false},
+        OptionCase{"SingleDashHelp", {L"-help"}, false}, OptionCase{"DoubleDashH", {L"--h"}, false},
+        OptionCase{"QuestionAlone", {L"?"}, false}, OptionCase{"TrailingBlank", {L"/? "}, false}),
+    [](const testing::TestParamInfo<OptionCase>& testCase) { return testCase.param.name; });
+
 TEST(ForceOptionTest, IgnoresTheProgramPath) {
     const wchar_t* argv[] = {L"/FORCE"};
     EXPECT_FALSE(HasForceOption(1, argv));

@@ -83,8 +83,8 @@ std::string VariableFile(std::uint32_t status) {
     record.runTime = launchTime;
     record.statusCode = status;
     const FirmwareRunRecord::Bytes bytes = record.Serialize();
-    // efivarfs: the attribute word (non-volatile, runtime access) before the data.
-    return std::string("\x05\x00\x00\x00", 4) + std::string(bytes.begin(), bytes.end());
+    // efivarfs: the attribute word (non-volatile, boot-service and runtime access) before the data.
+    return std::string("\x07\x00\x00\x00", 4) + std::string(bytes.begin(), bytes.end());
 }
 
 class RunTest : public testing::Test {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 namespace {
@@ -106,5 +107,42 @@ INSTANTIATE_TEST_SUITE_P(
                     ArgumentCase{"InvalidBytes", "\"$(printf '\\377\\376')\"", false},
                     ArgumentCase{"InvalidBytesThenForce", "\"$(printf '\\377')\" /FORCE", true}),
     [](const testing::TestParamInfo<ArgumentCase>& testCase) { return testCase.param.name; });
+
+struct HelpCase {
+    const char* name;
+    const char* arguments;
+};
+
+class HelpE2eTest : public testing::TestWithParam<HelpCase> {};
+
+// A request for help on a notebook that a run would patch: the usage text, exit code 0, and
+// not one byte of the machine changed (no registry store, no firmware variable, no setting).
+TEST_P(HelpE2eTest, PrintsUsageAndTouchesNothing) {
+    MachineTree machine;
+    machine.CopyTree(SampleMachine("vantrel-notebook"), "");
+    const std::map<std::string, std::string> before = machine.Snapshot();
+    const ProgramOutcome outcome = RunProgram(GetParam().arguments);
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_TRUE(outcome.output.starts_with("Vantrel Cellkeeper Patch " CELLKEEPER_VERSION "\n"
+                                           "Usage: cellkeeper-patch [/FORCE]\n"))
+        << outcome.output;
+    for (const char* part :
+         {"/FORCE", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch",
+          "cellkeeper_patch", "33", "34", "35"}) {
+        EXPECT_NE(outcome.output.find(part), std::string::npos) << part;
+    }
+    EXPECT_EQ(outcome.output.find("Patch successfully applied"), std::string::npos);
+    EXPECT_EQ(machine.Snapshot(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HelpE2eTest,
+                         testing::Values(HelpCase{"SlashQuestion", "'/?'"},
+                                         HelpCase{"DashQuestion", "'-?'"}, HelpCase{"SlashH", "/H"},
+                                         HelpCase{"DashH", "-h"}, HelpCase{"SlashHelp", "/help"},
+                                         HelpCase{"DoubleDashHelp", "--Help"},
+                                         HelpCase{"WithForce", "/FORCE --help"}),
+                         [](const testing::TestParamInfo<HelpCase>& testCase) {
+                             return testCase.param.name;
+                         });
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -80,7 +82,7 @@ class SampleMachineTest : public testing::Test {
         return value;
     }
 
-    // The firmware variable holds attributes 5 and the 24-byte record of a run with `status`;
+    // The firmware variable holds attributes 7 and the 24-byte record of a run with `status`;
     // returns the record's run time.
     std::int64_t ExpectFirmwareRecord(std::uint32_t status) const {
         const std::optional<std::string> bytes = Variable();
@@ -90,7 +92,7 @@ class SampleMachineTest : public testing::Test {
         }
         EXPECT_EQ(bytes->size(), 28u);
         if (bytes->size() != 28u) return 0;
-        EXPECT_EQ(LittleEndian(*bytes, 0, 4), 5u) << "attributes";
+        EXPECT_EQ(LittleEndian(*bytes, 0, 4), 7u) << "attributes";
         EXPECT_EQ(LittleEndian(*bytes, 4, 4), 24u) << "record size";
         EXPECT_EQ(LittleEndian(*bytes, 8, 4), 1u) << "version";
         EXPECT_EQ(LittleEndian(*bytes, 20, 4), status) << "status";
@@ -227,6 +229,29 @@ TEST_F(SampleMachineTest, SettledRunStopsAtTheGateAndForceRunsAgain) {
     EXPECT_EQ(Cellkeeper(), kNew);
 }
 
+// An earlier version stored its record with attributes 5 (non-volatile, runtime access), and
+// firmware refuses to change a variable's attributes: a forced run removes that record and
+// writes its own with attributes 7.
+TEST_F(SampleMachineTest, RecordOfAttributesFiveIsReplacedByAForcedRun) {
+    Use("vantrel-notebook");
+    constexpr std::int64_t kEarlierRun = 1615881909;  // Tue Mar 16 08:05:09 2021 UTC
+    std::string earlier("\x05\x00\x00\x00\x18\x00\x00\x00\x01\x00\x00\x00", 12);
+    for (int i = 0; i < 8; ++i) earlier.push_back(static_cast<char>(kEarlierRun >> (8 * i)));
+    earlier.append(8, '\0');  // status 0, reserved
+    machine_.WriteFile(kVariableFile, earlier);
+
+    const ProgramOutcome stopped = Run();
+    EXPECT_EQ(stopped.output, "Vantrel Cellkeeper Patch\n" + PreviousFromFirmware(0, kEarlierRun));
+    EXPECT_EQ(Variable(), earlier) << "a stopped run writes nothing";
+
+    const ProgramOutcome forced = Run("/FORCE");
+    EXPECT_EQ(forced.exitCode, 0);
+    EXPECT_EQ(forced.output, "Vantrel Cellkeeper Patch\n" + PreviousFromFirmware(0, kEarlierRun) +
+                                 kApplied + "\n");
+    EXPECT_GT(ExpectFirmwareRecord(0), kEarlierRun);
+    EXPECT_EQ(StoreValue(Store(), "Status"), "dword:00000000");
+}
+
 TEST_F(SampleMachineTest, WithoutFirmwareVariablesTheRegistryDecides) {
     Use("vantrel-notebook-no-efi");
     ASSERT_EQ(Run().output, Lines({"Vantrel Cellkeeper Patch", kApplied}));
@@ -251,5 +276,112 @@ TEST_F(SampleMachineTest, ProviderErrorDoesNotSettleTheMatter) {
                                  Lines({kErrorSetting, "Wmi Error code: 2"}));
     ExpectFirmwareRecord(36);
 }
+
+// Password folders as a driver may name them: the kernel names a password by its role.
+struct PasswordFolderCase {
+    const char* name;
+    const char* folder;
+    const char* role;  // nullptr: no role file
+    const char* isEnabled;
+    std::vector<std::string> lines;  // after the banner
+    std::uint32_t status;
+};
+using ::PrintTo;
+
+class PasswordFolderTest : public SampleMachineTest,
+                           public testing::WithParamInterface<PasswordFolderCase> {};
+
+TEST_P(PasswordFolderTest, OnlyASetSetupPasswordBlocks) {
+    const PasswordFolderCase& c = GetParam();
+    Use("vantrel-notebook");
+    const std::string authentication = "sys/class/firmware-attributes/vantrel-wmi/authentication/";
+    std::filesystem::remove_all(machine_.Path(authentication + "Setup Password"));
+    const std::string folder = authentication + c.folder + "/";
+    machine_.WriteAttribute(folder + "is_enabled", c.isEnabled);
+    machine_.WriteAttribute(folder + "mechanism", "password");
+    machine_.WriteFile(folder + "current_password", "");
+    if (c.role) machine_.WriteAttribute(folder + "role", c.role);
+
+    const ProgramOutcome outcome = Run();
+    std::vector<std::string> expected{"Vantrel Cellkeeper Patch"};
+    expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+    EXPECT_EQ(outcome.output, Lines(expected));
+    EXPECT_EQ(outcome.exitCode, 0);
+    ExpectFirmwareRecord(c.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roles, PasswordFolderTest,
+    testing::Values(
+        PasswordFolderCase{"AdminFolderSet", "Admin", "bios-admin", "1", {kNotApplicable}, 7u},
+        PasswordFolderCase{"AdminFolderNotSet", "Admin", "bios-admin", "0", {kApplied}, 0u},
+        PasswordFolderCase{"PowerOnAloneNeverBlocks", "System", "power-on", "1", {kApplied}, 0u},
+        PasswordFolderCase{
+            "PowerOnInASetupPasswordFolder", "Setup Password", "power-on", "1", {kApplied}, 0u},
+        PasswordFolderCase{
+            "NoRoleFileKeepsTheFolderName", "Setup Password", nullptr, "1", {kNotApplicable}, 7u}),
+    CaseName());
+
+// Captured trees of other makers' firmware (kernel drivers of Dell and Lenovo), laid beside or
+// instead of Vantrel's device on the sample notebook.
+struct ForeignDeviceCase {
+    const char* name;
+    const char* fixture;
+    const char* device;
+};
+using ::PrintTo;
+
+class ForeignDeviceTest : public SampleMachineTest,
+                          public testing::WithParamInterface<ForeignDeviceCase> {
+  protected:
+    static constexpr const char* kClassFolder = "sys/class/firmware-attributes";
+
+    void AddForeignDevice() {
+        const ForeignDeviceCase& c = GetParam();
+        machine_.CopyTree(SharedFixturesFolder() / "firmware-attributes" / c.fixture / c.device,
+                          std::string(kClassFolder) + "/" + c.device);
+    }
+    std::map<std::string, std::string> ForeignDevice() const {
+        return machine_.Snapshot(std::string(kClassFolder) + "/" + GetParam().device);
+    }
+};
+
+// Without Vantrel's device the machine has no vendor namespace, as on Windows: the run ends
+// with exit code 33 before any firmware write, and the other maker's settings stay as they are.
+TEST_P(ForeignDeviceTest, AloneItIsNoVendorNamespace) {
+    Use("vantrel-notebook");
+    std::filesystem::remove_all(machine_.Path(std::string(kClassFolder) + "/vantrel-wmi"));
+    AddForeignDevice();
+    const std::map<std::string, std::string> before = ForeignDevice();
+    ASSERT_FALSE(before.empty());
+
+    const ProgramOutcome outcome = Run("/FORCE");
+    EXPECT_EQ(outcome.exitCode, 33);
+    EXPECT_EQ(outcome.output, Lines({"Vantrel Cellkeeper Patch",
+                                     "FATAL ERROR: Application terminated abnormally"}));
+    EXPECT_EQ(Variable(), std::nullopt);
+    EXPECT_EQ(StoreValue(Store(), "Status"), std::nullopt);
+    EXPECT_EQ(ForeignDevice(), before);
+}
+
+TEST_P(ForeignDeviceTest, BesideVantrelsDeviceItIsLeftAlone) {
+    Use("vantrel-notebook");
+    AddForeignDevice();
+    const std::map<std::string, std::string> before = ForeignDevice();
+
+    const ProgramOutcome outcome = Run("/FORCE");
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.output, Lines({"Vantrel Cellkeeper Patch", kApplied}));
+    EXPECT_EQ(Cellkeeper(), kNew);
+    ExpectFirmwareRecord(0);
+    EXPECT_EQ(ForeignDevice(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Makers, ForeignDeviceTest,
+    testing::Values(ForeignDeviceCase{"Dell", "dell-xps13-9310", "dell-wmi-sysman"},
+                    ForeignDeviceCase{"LenovoOlderKernel", "lenovo-p14s-gen1", "thinklmi"},
+                    ForeignDeviceCase{"Lenovo", "lenovo-p620-6.3", "thinklmi"}),
+    CaseName());
 
 }  // namespace

@@ -21,7 +21,7 @@ using ::PrintTo;
 using wbem::CopyBstr;
 using wbem::Variant;
 
-constexpr const char* kDevice = "sys/class/firmware-attributes/vantrel-bios/";
+constexpr const char* kDevice = "sys/class/firmware-attributes/vantrel-wmi/";
 constexpr const wchar_t* kInterface = L"Vantrel_BIOSSettingInterface";
 
 using Objects = std::vector<ComPtr<IWbemClassObject>>;
@@ -66,10 +66,12 @@ class BiosProviderTest : public testing::Test {
         tree.WriteAttribute(base + "current_value", current);
         if (possible) tree.WriteAttribute(base + "possible_values", possible);
     }
-    void Password(const std::string& name, const char* isEnabled, const char* encodings) {
+    void Password(const std::string& name, const char* isEnabled, const char* encodings,
+                  const char* role = nullptr) {
         const std::string base = std::string(kDevice) + "authentication/" + name + "/";
         tree.WriteAttribute(base + "is_enabled", isEnabled);
         if (encodings) tree.WriteAttribute(base + "encodings", encodings);
+        if (role) tree.WriteAttribute(base + "role", role);
     }
 
     Objects Query(const std::wstring& wql) {
@@ -206,6 +208,35 @@ TEST_F(BiosProviderTest, PasswordClassesListEveryPassword) {
     }
 }
 
+// The kernel names passwords by their role; drivers choose the folder names ("Admin",
+// "System", ...).
+TEST_F(BiosProviderTest, PasswordsAreNamedByTheirRole) {
+    Password("Admin", "1", "utf-16;", "bios-admin");
+    Password("System", "1", nullptr, "power-on");
+    Password("SMP", "0", nullptr, "system-mgmt");
+    const Objects passwords = Query(L"SELECT * FROM VantrelBIOS_BIOSPassword");
+    ASSERT_EQ(passwords.size(), 3u);
+    EXPECT_EQ(Text(passwords[0].get(), L"Name"), L"Setup Password");
+    EXPECT_EQ(Text(passwords[1].get(), L"Name"), L"SMP");
+    EXPECT_EQ(Text(passwords[2].get(), L"Name"), L"Power-On Password");
+    const Variant isSet = GetProperty(passwords[0].get(), L"IsSet");
+    ASSERT_EQ(isSet.Type(), VT_I4);
+    EXPECT_EQ(V_I4(&isSet.get()), 1);
+
+    // The setup password's encodings come from the bios-admin folder.
+    const Objects setup = SettingNamed(L"Setup Password");
+    ASSERT_EQ(setup.size(), 1u);
+    EXPECT_EQ(Texts(setup[0].get(), L"SupportedEncoding"), (std::vector<std::wstring>{L"utf-16"}));
+}
+
+TEST_F(BiosProviderTest, PowerOnPasswordIsNoSetupPassword) {
+    Password("Setup Password", "1", "ascii;", "power-on");
+    const Objects passwords = Query(L"SELECT * FROM VantrelBIOS_BIOSPassword");
+    ASSERT_EQ(passwords.size(), 1u);
+    EXPECT_EQ(Text(passwords[0].get(), L"Name"), L"Power-On Password");
+    EXPECT_TRUE(SettingNamed(L"Setup Password").empty());
+}
+
 TEST_F(BiosProviderTest, NoPasswordsNoPasswordInstances) {
     EXPECT_TRUE(Instances(L"Vantrel_BIOSPassword").empty());
     EXPECT_TRUE(Query(L"SELECT * FROM VantrelBIOS_BIOSPassword").empty());
@@ -280,13 +311,21 @@ TEST_F(BiosProviderTest, BadCallsFailWithoutWriting) {
     EXPECT_EQ(tree.ReadFile(std::string(kDevice) + "attributes/Asset/current_value"), "old\n");
 }
 
-TEST(VendorBiosNamespaceTest, MachineWithoutFirmwareAttributesHasNoNamespace) {
+TEST(VendorBiosNamespaceTest, OnlyVantrelsDeviceMakesTheNamespace) {
     MachineTree tree;
     ComPtr<IWbemServices> services;
     EXPECT_EQ(machine::CreateVendorBiosServices(services.put()),
               static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE));
     EXPECT_FALSE(services);
-    tree.MakeFolder("sys/class/firmware-attributes/some-driver");
+    // Other makers' devices are their firmware, not Vantrel's provider.
+    tree.CopyTree(SharedFixturesFolder() / "firmware-attributes" / "dell-xps13-9310",
+                  "sys/class/firmware-attributes");
+    tree.CopyTree(SharedFixturesFolder() / "firmware-attributes" / "lenovo-p620-6.3",
+                  "sys/class/firmware-attributes");
+    EXPECT_EQ(machine::CreateVendorBiosServices(services.put()),
+              static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE));
+    EXPECT_FALSE(services);
+    tree.MakeFolder("sys/class/firmware-attributes/vantrel-wmi");
     EXPECT_EQ(machine::CreateVendorBiosServices(services.put()), S_OK);
 }
 
@@ -294,6 +333,7 @@ TEST(VendorBiosNamespaceTest, MachineWithoutFirmwareAttributesHasNoNamespace) {
 struct FixtureCase {
     const char* name;
     const char* machine;
+    const char* device;
     const wchar_t* setting;
     const wchar_t* currentValue;
     const wchar_t* value;
@@ -304,8 +344,9 @@ class RealMachineTreeTest : public testing::TestWithParam<FixtureCase> {};
 TEST_P(RealMachineTreeTest, ReadsTheSetting) {
     const FixtureCase& c = GetParam();
     MachineTree tree;
-    tree.CopyTree(SharedFixturesFolder() / "firmware-attributes" / c.machine,
-                  "sys/class/firmware-attributes");
+    // Laid out as Vantrel's device: only the value formats of real drivers matter here.
+    tree.CopyTree(SharedFixturesFolder() / "firmware-attributes" / c.machine / c.device,
+                  "sys/class/firmware-attributes/vantrel-wmi");
     ComPtr<IWbemServices> services;
     ASSERT_EQ(machine::CreateVendorBiosServices(services.put()), S_OK);
     ComPtr<IEnumWbemClassObject> enumerator;
@@ -322,29 +363,34 @@ TEST_P(RealMachineTreeTest, ReadsTheSetting) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RealMachineTreeTest,
-    testing::Values(
-        FixtureCase{"DellEnumeration", "dell-xps13-9310", L"PrimaryBattChargeCfg", L"Adaptive",
-                    L"*Adaptive,Standard,Express,PrimAcUse,Custom"},
-        FixtureCase{"DellString", "dell-xps13-9310", L"SvcTag", L"8RQ19C3", L"8RQ19C3"},
-        FixtureCase{"DellInteger", "dell-xps13-9310", L"CustomChargeStop", L"90", L"90"},
-        FixtureCase{"ThinkUntypedCommas", "lenovo-p14s-gen1", L"SleepState", L"Windows 10",
-                    L"Linux,*Windows 10"},
-        FixtureCase{"ThinkOldKernelNoChoices", "lenovo-p620", L"AMDMemoryGuard",
-                    L"Disable;[Optional:Disable,Enable]", L"Disable;[Optional:Disable,Enable]"},
-        FixtureCase{"ThinkEnumeration", "lenovo-p620-6.3", L"StartupSequence", L"Primary",
-                    L"*Primary,Automatic"},
-        FixtureCase{"ThinkString", "lenovo-p620-6.3", L"AlarmDate",
-                    L"[01/01/2019][Status:ShowOnly]", L"[01/01/2019][Status:ShowOnly]"}),
+    testing::Values(FixtureCase{"DellEnumeration", "dell-xps13-9310", "dell-wmi-sysman",
+                                L"PrimaryBattChargeCfg", L"Adaptive",
+                                L"*Adaptive,Standard,Express,PrimAcUse,Custom"},
+                    FixtureCase{"DellString", "dell-xps13-9310", "dell-wmi-sysman", L"SvcTag",
+                                L"8RQ19C3", L"8RQ19C3"},
+                    FixtureCase{"DellInteger", "dell-xps13-9310", "dell-wmi-sysman",
+                                L"CustomChargeStop", L"90", L"90"},
+                    FixtureCase{"ThinkUntypedCommas", "lenovo-p14s-gen1", "thinklmi", L"SleepState",
+                                L"Windows 10", L"Linux,*Windows 10"},
+                    FixtureCase{"ThinkOldKernelNoChoices", "lenovo-p620", "thinklmi",
+                                L"AMDMemoryGuard", L"Disable;[Optional:Disable,Enable]",
+                                L"Disable;[Optional:Disable,Enable]"},
+                    FixtureCase{"ThinkEnumeration", "lenovo-p620-6.3", "thinklmi",
+                                L"StartupSequence", L"Primary", L"*Primary,Automatic"},
+                    FixtureCase{"ThinkString", "lenovo-p620-6.3", "thinklmi", L"AlarmDate",
+                                L"[01/01/2019][Status:ShowOnly]",
+                                L"[01/01/2019][Status:ShowOnly]"}),
     CaseName());
 
 TEST(RealMachineTreeWriteTest, EnumerationWriteOnACapturedTree) {
     MachineTree tree;
-    tree.CopyTree(SharedFixturesFolder() / "firmware-attributes" / "dell-xps13-9310",
-                  "sys/class/firmware-attributes");
+    tree.CopyTree(
+        SharedFixturesFolder() / "firmware-attributes" / "dell-xps13-9310" / "dell-wmi-sysman",
+        "sys/class/firmware-attributes/vantrel-wmi");
     // The copy is ours to write; the captured tree stays as it was.
     EXPECT_EQ(machine::WriteBiosSetting(L"PrimaryBattChargeCfg", L"standard", L""),
               machine::SetSettingResult::kSuccess);
-    EXPECT_EQ(tree.ReadFile("sys/class/firmware-attributes/dell-wmi-sysman/attributes/"
+    EXPECT_EQ(tree.ReadFile("sys/class/firmware-attributes/vantrel-wmi/attributes/"
                             "PrimaryBattChargeCfg/current_value"),
               "Standard");
     EXPECT_EQ(machine::WriteBiosSetting(L"PrimaryBattChargeCfg", L"Turbo", L""),

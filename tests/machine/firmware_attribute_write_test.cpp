@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -13,7 +14,7 @@ using ::PrintTo;
 using machine::SetSettingResult;
 using machine::WriteBiosSetting;
 
-constexpr const char* kDevice = "sys/class/firmware-attributes/vantrel-bios/";
+constexpr const char* kDevice = "sys/class/firmware-attributes/vantrel-wmi/";
 
 class SetSettingTest : public testing::Test {
   protected:
@@ -113,6 +114,16 @@ TEST_F(SetSettingTest, NoFirmwareAttributesNoSetting) {
     EXPECT_EQ(WriteBiosSetting(L"Asset", L"new", L""), SetSettingResult::kNoSuchSetting);
 }
 
+TEST_F(SetSettingTest, OtherMakersDevicesAreNeverWritten) {
+    const std::string dell = "sys/class/firmware-attributes/dell-wmi-sysman/attributes/Other/";
+    tree.WriteAttribute(dell + "type", "string");
+    tree.WriteAttribute(dell + "current_value", "old");
+    EXPECT_EQ(WriteBiosSetting(L"Other", L"new", L""), SetSettingResult::kNoSuchSetting);
+    std::filesystem::remove_all(tree.Path(kDevice));
+    EXPECT_EQ(WriteBiosSetting(L"Other", L"new", L""), SetSettingResult::kNoSuchSetting);
+    EXPECT_EQ(tree.ReadFile(dell + "current_value"), "old\n");
+}
+
 TEST_F(SetSettingTest, PasswordGoesFirstAndIsClearedAfterwards) {
     AddSetupPassword();
     EXPECT_EQ(WriteBiosSetting(L"Asset", L"new", L"<utf-16/>secret"), SetSettingResult::kSuccess);
@@ -142,6 +153,29 @@ TEST_F(SetSettingTest, EmptyPasswordFormsSendNoPassword) {
         EXPECT_EQ(WriteBiosSetting(L"Asset", L"new", password), SetSettingResult::kSuccess);
         EXPECT_EQ(tree.ReadFile(passwordFile), "untouched") << "password " << password;
     }
+}
+
+// The kernel names a password by its role; the folder name is the driver's choice.
+TEST_F(SetSettingTest, PasswordGoesToTheFolderOfTheBiosAdminRole) {
+    const std::string admin = std::string(kDevice) + "authentication/Admin/";
+    const std::string system = std::string(kDevice) + "authentication/System/";
+    tree.WriteAttribute(admin + "role", "bios-admin");
+    tree.WriteAttribute(admin + "is_enabled", "1");
+    tree.WriteFile(admin + "current_password", "");
+    tree.WriteAttribute(system + "role", "power-on");
+    tree.WriteAttribute(system + "is_enabled", "1");
+    tree.WriteFile(system + "current_password", "untouched");
+    const std::string adminPassword = admin + "current_password";
+    std::filesystem::remove(tree.Path(adminPassword));
+    tree.MakeFolder(adminPassword);
+    // A password the admin folder refuses stops the write: it was sent there.
+    EXPECT_EQ(WriteBiosSetting(L"Asset", L"new", L"<utf-16/>secret"),
+              SetSettingResult::kAccessDenied);
+    std::filesystem::remove(tree.Path(adminPassword));
+    tree.WriteFile(adminPassword, "");
+    EXPECT_EQ(WriteBiosSetting(L"Asset", L"new", L"<utf-16/>secret"), SetSettingResult::kSuccess);
+    EXPECT_EQ(tree.ReadFile(adminPassword), "\n");
+    EXPECT_EQ(tree.ReadFile(system + "current_password"), "untouched");
 }
 
 struct PasswordCase {

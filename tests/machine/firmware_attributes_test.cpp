@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,7 +66,8 @@ class SettingTreeTest : public testing::Test {
   protected:
     void Setting(const std::string& name, const char* type, const char* current,
                  const char* possible) {
-        const std::string base = "sys/class/firmware-attributes/dev/attributes/" + name + "/";
+        const std::string base =
+            "sys/class/firmware-attributes/vantrel-wmi/attributes/" + name + "/";
         if (type) tree.WriteAttribute(base + "type", type);
         if (current) tree.WriteAttribute(base + "current_value", current);
         if (possible) tree.WriteAttribute(base + "possible_values", possible);
@@ -72,7 +75,7 @@ class SettingTreeTest : public testing::Test {
     }
     std::optional<std::string> ValueOf(const std::string& name) {
         const auto facts =
-            machine::ReadBiosSetting(tree.Path("sys/class/firmware-attributes/dev"), name);
+            machine::ReadBiosSetting(tree.Path("sys/class/firmware-attributes/vantrel-wmi"), name);
         if (!facts) return std::string("<no setting>");
         return machine::SettingValueText(*facts);
     }
@@ -95,39 +98,94 @@ TEST_F(SettingTreeTest, ValueDependsOnTheKindOfSetting) {
     EXPECT_EQ(ValueOf("Missing"), "<no setting>");
 }
 
-TEST_F(SettingTreeTest, DevicesSettingsAndPasswordsInNameOrder) {
+TEST_F(SettingTreeTest, SettingsAndPasswordsInNameOrder) {
     Setting("b", "string", "2", nullptr);
     Setting("a", "string", "1", nullptr);
-    tree.WriteAttribute("sys/class/firmware-attributes/dev/attributes/pending_reboot", "0");
+    tree.WriteAttribute("sys/class/firmware-attributes/vantrel-wmi/attributes/pending_reboot", "0");
     tree.WriteAttribute(
-        "sys/class/firmware-attributes/dev/authentication/Setup Password/is_enabled", "1");
-    tree.WriteAttribute("sys/class/firmware-attributes/dev/authentication/Setup Password/encodings",
-                        "ascii;utf-16;");
-    tree.WriteAttribute("sys/class/firmware-attributes/dev/authentication/Admin/is_enabled", "0");
-    tree.MakeFolder("sys/class/firmware-attributes/another");
+        "sys/class/firmware-attributes/vantrel-wmi/authentication/Setup Password/is_enabled", "1");
+    tree.WriteAttribute(
+        "sys/class/firmware-attributes/vantrel-wmi/authentication/Setup Password/encodings",
+        "ascii;utf-16;");
+    tree.WriteAttribute("sys/class/firmware-attributes/vantrel-wmi/authentication/Admin/is_enabled",
+                        "0");
+    tree.WriteAttribute("sys/class/firmware-attributes/vantrel-wmi/authentication/Admin/role",
+                        "system-mgmt");
 
-    const auto devices = machine::ListFirmwareAttributeDevices();
-    ASSERT_EQ(devices.size(), 2u);
-    EXPECT_EQ(devices[0].filename(), "another");
-    const auto settings = machine::ReadBiosSettings(devices[1]);
+    const auto device = machine::VantrelFirmwareDevice();
+    ASSERT_TRUE(device.has_value());
+    const auto settings = machine::ReadBiosSettings(*device);
     ASSERT_EQ(settings.size(), 2u);
     EXPECT_EQ(settings[0].name, "a");
     EXPECT_EQ(settings[1].name, "b");
 
-    const auto passwords = machine::ReadBiosPasswords(devices[1]);
+    const auto passwords = machine::ReadBiosPasswords(*device);
     ASSERT_EQ(passwords.size(), 2u);
     EXPECT_EQ(passwords[0].name, "Admin");
+    EXPECT_EQ(passwords[0].role, "system-mgmt");
     EXPECT_EQ(passwords[0].encodings, std::nullopt);
     EXPECT_EQ(passwords[1].name, "Setup Password");
+    EXPECT_EQ(passwords[1].role, std::nullopt);
     EXPECT_EQ(passwords[1].isEnabled, "1");
     EXPECT_EQ(machine::SplitEncodings(*passwords[1].encodings), (Choices{"ascii", "utf-16"}));
 }
 
-TEST(FirmwareAttributesTest, NoClassFolderNoDevices) {
+TEST(FirmwareAttributesTest, OnlyVantrelsDeviceIsOurs) {
     MachineTree tree;
-    EXPECT_TRUE(machine::ListFirmwareAttributeDevices().empty());
-    tree.WriteFile("sys/class/firmware-attributes/not-a-device", "x");
-    EXPECT_TRUE(machine::ListFirmwareAttributeDevices().empty());
+    EXPECT_FALSE(machine::VantrelFirmwareDevice().has_value());
+    tree.MakeFolder("sys/class/firmware-attributes/dell-wmi-sysman/attributes");
+    tree.MakeFolder("sys/class/firmware-attributes/thinklmi/attributes");
+    EXPECT_FALSE(machine::VantrelFirmwareDevice().has_value());
+    tree.WriteFile("sys/class/firmware-attributes/vantrel-wmi", "not a folder");
+    EXPECT_FALSE(machine::VantrelFirmwareDevice().has_value());
+    std::filesystem::remove(tree.Path("sys/class/firmware-attributes/vantrel-wmi"));
+    tree.MakeFolder("sys/class/firmware-attributes/vantrel-wmi");
+    EXPECT_EQ(machine::VantrelFirmwareDevice(),
+              tree.Path("sys/class/firmware-attributes/vantrel-wmi"));
+}
+
+struct RoleCase {
+    const char* name;
+    const char* folder;
+    std::optional<std::string> role;
+    const char* instanceName;
+};
+
+class PasswordRoleTest : public testing::TestWithParam<RoleCase> {};
+
+TEST_P(PasswordRoleTest, NamesTheInstanceAfterTheRole) {
+    machine::BiosPasswordFacts password;
+    password.name = GetParam().folder;
+    password.role = GetParam().role;
+    EXPECT_EQ(password.InstanceName(), GetParam().instanceName);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PasswordRoleTest,
+    testing::Values(RoleCase{"BiosAdmin", "Admin", "bios-admin", "Setup Password"},
+                    RoleCase{"PowerOn", "System", "power-on", "Power-On Password"},
+                    RoleCase{"PowerOnInTheSetupFolder", "Setup Password", "power-on",
+                             "Power-On Password"},
+                    RoleCase{"OtherRole", "SMP", "system-mgmt", "SMP"},
+                    RoleCase{"RoleIsCaseSensitive", "Admin", "BIOS-ADMIN", "Admin"},
+                    RoleCase{"NoRoleFile", "Setup Password", std::nullopt, "Setup Password"},
+                    RoleCase{"NoRoleFileOtherName", "Admin", std::nullopt, "Admin"}),
+    CaseName());
+
+TEST(FirmwareAttributesTest, SetupPasswordIsTheFirstOfItsName) {
+    MachineTree tree;
+    const std::string base = "sys/class/firmware-attributes/vantrel-wmi/authentication/";
+    tree.WriteAttribute(base + "Admin/role", "bios-admin");
+    tree.WriteAttribute(base + "Admin/is_enabled", "1");
+    tree.WriteAttribute(base + "Power/role", "power-on");
+    tree.WriteAttribute(base + "Power/is_enabled", "1");
+    const auto device = machine::VantrelFirmwareDevice();
+    ASSERT_TRUE(device.has_value());
+    const auto setup = machine::FindSetupPassword(*device);
+    ASSERT_TRUE(setup.has_value());
+    EXPECT_EQ(setup->name, "Admin");
+    std::filesystem::remove_all(tree.Path(base + "Admin"));
+    EXPECT_FALSE(machine::FindSetupPassword(*device).has_value());
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ constexpr const wchar_t* kName = L"cellkeeper_patch";
 constexpr const wchar_t* kGuid = L"{994E9A98-28EB-4244-B5C6-1D92BE5321BD}";
 constexpr const char* kFile =
     "sys/firmware/efi/efivars/cellkeeper_patch-994e9a98-28eb-4244-b5c6-1d92be5321bd";
-constexpr DWORD kNonVolatileRuntime = 5;
+constexpr DWORD kNonVolatileBootService = 3;
 
 using GetEx = DWORD(WINAPI*)(LPCWSTR, LPCWSTR, PVOID, DWORD, PDWORD);
 using SetEx = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, PVOID, DWORD, DWORD);
@@ -89,13 +89,13 @@ TEST_F(FirmwareTest, ExtendedCallsCarryTheAttributes) {
     ASSERT_NE(get, nullptr);
 
     std::string data = Bytes({0xAB, 0xCD});
-    ASSERT_TRUE(set(kName, kGuid, data.data(), 2, kNonVolatileRuntime));
-    EXPECT_EQ(FileBytes(), Bytes({5, 0, 0, 0, 0xAB, 0xCD}));
+    ASSERT_TRUE(set(kName, kGuid, data.data(), 2, kNonVolatileBootService));
+    EXPECT_EQ(FileBytes(), Bytes({3, 0, 0, 0, 0xAB, 0xCD}));
 
     char buffer[4] = {};
     DWORD attributes = 0;
     ASSERT_EQ(get(kName, kGuid, buffer, sizeof buffer, &attributes), 2u);
-    EXPECT_EQ(attributes, kNonVolatileRuntime);
+    EXPECT_EQ(attributes, kNonVolatileBootService);
     EXPECT_EQ(std::string(buffer, 2), data);
 }
 
@@ -112,6 +112,68 @@ TEST_F(FirmwareTest, WriteOfNoDataDeletesTheVariable) {
     EXPECT_FALSE(machine_.ReadFile(kFile).has_value());
     EXPECT_FALSE(SetFirmwareEnvironmentVariableW(kName, kGuid, nullptr, 0));
     EXPECT_EQ(GetLastError(), ERROR_ENVVAR_NOT_FOUND);
+}
+
+// The rules of conforming firmware, which Windows reports as ERROR_INVALID_PARAMETER.
+struct AttributeRuleCase {
+    const char* name;
+    std::optional<int> storedAttributes;  // the variable before the write, with data 0x11
+    DWORD attributes;
+    DWORD size;                            // of the data 0x22 0x33
+    DWORD error;                           // ERROR_SUCCESS: the write succeeds
+    std::optional<std::string> fileAfter;  // no value: no variable
+};
+using ::PrintTo;
+
+class AttributeRuleTest : public FirmwareTest,
+                          public testing::WithParamInterface<AttributeRuleCase> {};
+
+TEST_P(AttributeRuleTest, WriteFollowsTheFirmwareRules) {
+    const AttributeRuleCase& c = GetParam();
+    if (c.storedAttributes) machine_.WriteFile(kFile, Bytes({*c.storedAttributes, 0, 0, 0, 0x11}));
+    const auto set = Lookup<SetEx>("SetFirmwareEnvironmentVariableExW");
+    ASSERT_NE(set, nullptr);
+    std::string data = Bytes({0x22, 0x33});
+    SetLastError(ERROR_SUCCESS);
+    const BOOL written = set(kName, kGuid, data.data(), c.size, c.attributes);
+    EXPECT_EQ(written != FALSE, c.error == ERROR_SUCCESS);
+    EXPECT_EQ(GetLastError(), c.error);
+    EXPECT_EQ(machine_.ReadFile(kFile), c.fileAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, AttributeRuleTest,
+    testing::Values(AttributeRuleCase{"NewVariable", std::nullopt, 7, 2, ERROR_SUCCESS,
+                                      Bytes({7, 0, 0, 0, 0x22, 0x33})},
+                    AttributeRuleCase{"RuntimeWithoutBootService", std::nullopt, 5, 2,
+                                      ERROR_INVALID_PARAMETER, std::nullopt},
+                    AttributeRuleCase{"RuntimeWithoutBootServiceNotEvenToRemove", 7, 5, 0,
+                                      ERROR_INVALID_PARAMETER, Bytes({7, 0, 0, 0, 0x11})},
+                    AttributeRuleCase{"SameAttributesReplace", 7, 7, 2, ERROR_SUCCESS,
+                                      Bytes({7, 0, 0, 0, 0x22, 0x33})},
+                    AttributeRuleCase{"OtherAttributesOfAnExistingVariable", 5, 7, 2,
+                                      ERROR_INVALID_PARAMETER, Bytes({5, 0, 0, 0, 0x11})},
+                    AttributeRuleCase{"RemovalWithOtherAttributes", 5, 7, 0,
+                                      ERROR_INVALID_PARAMETER, Bytes({5, 0, 0, 0, 0x11})},
+                    AttributeRuleCase{"RemovalWithoutAttributes", 5, 0, 0, ERROR_SUCCESS,
+                                      std::nullopt},
+                    // Only attributes 0 may differ from an existing variable's.
+                    AttributeRuleCase{"NoAccessAttributesOfAnExistingVariable", 7, 1, 2,
+                                      ERROR_INVALID_PARAMETER, Bytes({7, 0, 0, 0, 0x11})},
+                    AttributeRuleCase{"NoAccessAttributesCreateNothing", std::nullopt, 1, 2,
+                                      ERROR_ENVVAR_NOT_FOUND, std::nullopt},
+                    AttributeRuleCase{"RemovalOfNothing", std::nullopt, 0, 0,
+                                      ERROR_ENVVAR_NOT_FOUND, std::nullopt}),
+    CaseName());
+
+TEST_F(FirmwareTest, PlainWriteCannotChangeAVariableOfOtherAttributes) {
+    machine_.WriteFile(kFile, Bytes({5, 0, 0, 0, 0x11}));
+    std::string data = Bytes({0x22});
+    EXPECT_FALSE(SetFirmwareEnvironmentVariableW(kName, kGuid, data.data(), 1));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(SetFirmwareEnvironmentVariableW(kName, kGuid, nullptr, 0));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(FileBytes(), Bytes({5, 0, 0, 0, 0x11}));
 }
 
 TEST_F(FirmwareTest, BufferTooSmallAsksForMore) {

@@ -57,7 +57,28 @@ TEST(RunStatusRecordPosixTest, PersistWritesTheVariableThroughEfivarfs) {
     expected.statusCode = 9;
     const FirmwareRunRecord::Bytes bytes = expected.Serialize();
     EXPECT_EQ(machine.ReadFile(kVariableFile),
-              std::string("\x05\x00\x00\x00", 4) + std::string(bytes.begin(), bytes.end()));
+              std::string("\x07\x00\x00\x00", 4) + std::string(bytes.begin(), bytes.end()));
+    EXPECT_EQ(record.ReadFirmwareRecord(), expected);
+}
+
+TEST(RunStatusRecordPosixTest, RecordOfAttributesFiveIsReplacedThroughEfivarfs) {
+    MachineTree machine;
+    FirmwareRunRecord earlier;
+    earlier.recordSize = 24;
+    earlier.version = 1;
+    earlier.runTime = 1615881909;
+    const FirmwareRunRecord::Bytes earlierBytes = earlier.Serialize();
+    machine.WriteFile(kVariableFile, std::string("\x05\x00\x00\x00", 4) +
+                                         std::string(earlierBytes.begin(), earlierBytes.end()));
+    EnableSystemEnvironmentPrivilege();
+    RunStatusRecord record;
+    record.statusCode = 36;
+    EXPECT_TRUE(record.Persist());
+    const std::string variable = machine.ReadFile(kVariableFile).value_or("");
+    EXPECT_EQ(variable.substr(0, 4), std::string("\x07\x00\x00\x00", 4));
+    FirmwareRunRecord expected = earlier;
+    expected.runTime = launchTime;
+    expected.statusCode = 36;
     EXPECT_EQ(record.ReadFirmwareRecord(), expected);
 }
 

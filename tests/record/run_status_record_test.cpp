@@ -12,17 +12,34 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
+// UEFI variable attributes.
+constexpr DWORD kBootServiceAccess = 2;
+constexpr DWORD kRuntimeAccess = 4;
+constexpr DWORD kAccessAttributes = kBootServiceAccess | kRuntimeAccess;
+constexpr DWORD kOurAttributes = 7;
+constexpr DWORD kEarlierAttributes = 5;
+
 // A firmware with one variable slot, reached through the extended calls that the record looks
-// up at run time. Plain functions, so the state is file-wide; each test starts it afresh.
+// up at run time. It keeps the rules of conforming firmware: runtime access needs boot-service
+// access, an existing variable keeps its attributes, and a write of no data or of no access
+// attributes removes the variable. Plain functions, so the state is file-wide; each test starts
+// it afresh.
 struct FakeFirmwareState {
     std::optional<std::vector<std::uint8_t>> variable;
+    DWORD attributes = kOurAttributes;
     std::vector<DWORD> readBufferSizes;
     std::vector<DWORD> writeAttributes;
+    std::vector<DWORD> writeSizes;
     bool failWrites = false;
+    // Firmware of the kind that stored attributes 5 in the first place.
+    bool runtimeWithoutBootService = false;
+    // A store too full for this many more writes of data.
+    int refusedDataWrites = 0;
 };
 FakeFirmwareState fakeFirmware;
 
@@ -45,19 +62,41 @@ DWORD WINAPI FakeGetVariable(LPCWSTR name, LPCWSTR guid, PVOID buffer, DWORD siz
     }
     std::copy(data.begin(), data.end(), static_cast<std::uint8_t*>(buffer));
     if (attributes != nullptr) {
-        *attributes = 7;
+        *attributes = fakeFirmware.attributes;
     }
     return static_cast<DWORD>(data.size());
 }
 
+BOOL Refuse(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
 BOOL WINAPI FakeSetVariable(LPCWSTR name, LPCWSTR guid, PVOID value, DWORD size, DWORD attributes) {
     fakeFirmware.writeAttributes.push_back(attributes);
+    fakeFirmware.writeSizes.push_back(size);
     if (fakeFirmware.failWrites || !IsOurVariable(name, guid)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
+        return Refuse(ERROR_ACCESS_DENIED);
+    }
+    if ((attributes & kAccessAttributes) == kRuntimeAccess &&
+        !fakeFirmware.runtimeWithoutBootService) {
+        return Refuse(ERROR_INVALID_PARAMETER);
+    }
+    if (fakeFirmware.variable && attributes != 0 && attributes != fakeFirmware.attributes) {
+        return Refuse(ERROR_INVALID_PARAMETER);
+    }
+    if (size == 0 || (attributes & kAccessAttributes) == 0) {
+        if (!fakeFirmware.variable) return Refuse(ERROR_ENVVAR_NOT_FOUND);
+        fakeFirmware.variable.reset();
+        return TRUE;
+    }
+    if (fakeFirmware.refusedDataWrites > 0) {
+        --fakeFirmware.refusedDataWrites;
+        return Refuse(ERROR_DISK_FULL);
     }
     const auto* bytes = static_cast<const std::uint8_t*>(value);
     fakeFirmware.variable = std::vector<std::uint8_t>(bytes, bytes + size);
+    fakeFirmware.attributes = attributes;
     return TRUE;
 }
 
@@ -354,7 +393,8 @@ TEST_F(RunStatusRecordTest, PersistWritesTheFirmwareRecordThenStatus) {
     Record().statusCode = 36;
     EXPECT_TRUE(Record().Persist());
     EXPECT_EQ(fakeFirmware.variable, RecordBytes(24, 1, launchTime, 36));
-    EXPECT_EQ(fakeFirmware.writeAttributes, std::vector<DWORD>{5});
+    EXPECT_EQ(fakeFirmware.writeAttributes, std::vector<DWORD>{kOurAttributes});
+    EXPECT_EQ(fakeFirmware.attributes, kOurAttributes);
     EXPECT_EQ(GetDword(L"Status"), 36u);
     EXPECT_EQ(GetQword(L"DateRun"), kEarlierRun);
     EXPECT_EQ(Record().registryKey.lastError, 0);
@@ -367,6 +407,114 @@ TEST_F(RunStatusRecordTest, FailedFirmwareWriteStillWritesStatus) {
     EXPECT_FALSE(Record().Persist());
     EXPECT_EQ(GetDword(L"Status"), 3u);
     EXPECT_EQ(output_, "");
+}
+
+// A record that an earlier version stored with attributes 5, on firmware that took them.
+struct ReplaceCase {
+    const char* name;
+    bool runtimeWithoutBootService;
+    int refusedDataWrites;
+    bool failWrites;
+    // The writes, as (attributes, size) pairs, in the order the firmware received them.
+    std::vector<std::pair<DWORD, DWORD>> writes;
+    bool persisted;
+    bool newRecordStored;             // else the earlier record, when one is left
+    std::optional<DWORD> attributes;  // of what is left; none: no variable at all
+};
+using ::PrintTo;
+
+class ReplaceRecordTest : public RunStatusRecordTest,
+                          public testing::WithParamInterface<ReplaceCase> {};
+
+TEST_P(ReplaceRecordTest, RecordOfOtherAttributesIsReplacedOrKept) {
+    const ReplaceCase& c = GetParam();
+    const std::vector<std::uint8_t> earlier = RecordBytes(24, 1, kEarlierRun, 0);
+    fakeFirmware.variable = earlier;
+    fakeFirmware.attributes = kEarlierAttributes;
+    fakeFirmware.runtimeWithoutBootService = c.runtimeWithoutBootService;
+    fakeFirmware.refusedDataWrites = c.refusedDataWrites;
+    fakeFirmware.failWrites = c.failWrites;
+    Record().statusCode = 36;
+
+    EXPECT_EQ(Record().WriteFirmwareRecord(), c.persisted);
+    std::vector<std::pair<DWORD, DWORD>> writes;
+    for (std::size_t i = 0; i < fakeFirmware.writeAttributes.size(); ++i) {
+        writes.emplace_back(fakeFirmware.writeAttributes[i], fakeFirmware.writeSizes[i]);
+    }
+    EXPECT_EQ(writes, c.writes);
+    if (!c.attributes) {
+        EXPECT_EQ(fakeFirmware.variable, std::nullopt);
+        return;
+    }
+    EXPECT_EQ(fakeFirmware.variable,
+              c.newRecordStored ? RecordBytes(24, 1, launchTime, 36) : earlier);
+    EXPECT_EQ(fakeFirmware.attributes, *c.attributes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReplaceRecordTest,
+    testing::Values(
+        // Refused for its attributes, removed (no data, no attributes), written afresh.
+        ReplaceCase{.name = "Replaced",
+                    .runtimeWithoutBootService = false,
+                    .refusedDataWrites = 0,
+                    .failWrites = false,
+                    .writes = {{7, 24}, {0, 0}, {7, 24}},
+                    .persisted = true,
+                    .newRecordStored = true,
+                    .attributes = 7},
+        ReplaceCase{.name = "ReplacedOnTheFirmwareThatTookFive",
+                    .runtimeWithoutBootService = true,
+                    .refusedDataWrites = 0,
+                    .failWrites = false,
+                    .writes = {{7, 24}, {0, 0}, {7, 24}},
+                    .persisted = true,
+                    .newRecordStored = true,
+                    .attributes = 7},
+        // The new write fails after the removal: the earlier record goes back as it was.
+        ReplaceCase{.name = "RewriteFailsEarlierRecordBackWithItsAttributes",
+                    .runtimeWithoutBootService = true,
+                    .refusedDataWrites = 1,
+                    .failWrites = false,
+                    .writes = {{7, 24}, {0, 0}, {7, 24}, {5, 24}},
+                    .persisted = false,
+                    .newRecordStored = false,
+                    .attributes = 5},
+        // Conforming firmware takes the earlier bytes back only with attributes 7.
+        ReplaceCase{.name = "RewriteFailsEarlierRecordBackWithOurAttributes",
+                    .runtimeWithoutBootService = false,
+                    .refusedDataWrites = 1,
+                    .failWrites = false,
+                    .writes = {{7, 24}, {0, 0}, {7, 24}, {5, 24}, {7, 24}},
+                    .persisted = false,
+                    .newRecordStored = false,
+                    .attributes = 7},
+        // What remains at risk: a store that takes no write at all after the removal.
+        ReplaceCase{.name = "FullStoreLosesTheRecord",
+                    .runtimeWithoutBootService = false,
+                    .refusedDataWrites = 2,
+                    .failWrites = false,
+                    .writes = {{7, 24}, {0, 0}, {7, 24}, {5, 24}, {7, 24}},
+                    .persisted = false,
+                    .newRecordStored = false,
+                    .attributes = std::nullopt},
+        // Any other refusal is not about the attributes: nothing is removed.
+        ReplaceCase{.name = "OtherRefusalKeepsTheRecord",
+                    .runtimeWithoutBootService = false,
+                    .refusedDataWrites = 0,
+                    .failWrites = true,
+                    .writes = {{7, 24}},
+                    .persisted = false,
+                    .newRecordStored = false,
+                    .attributes = 5}),
+    CaseName());
+
+TEST_F(RunStatusRecordTest, RecordOfOurAttributesIsNotRemovedWhenAWriteFails) {
+    fakeFirmware.variable = RecordBytes(24, 1, kEarlierRun, 0);
+    fakeFirmware.refusedDataWrites = 1;
+    EXPECT_FALSE(Record().WriteFirmwareRecord());
+    EXPECT_EQ(fakeFirmware.writeAttributes, std::vector<DWORD>{kOurAttributes});
+    EXPECT_EQ(fakeFirmware.variable, RecordBytes(24, 1, kEarlierRun, 0));
 }
 
 TEST_F(RunStatusRecordTest, PersistedRecordSettlesTheNextRun) {

@@ -92,6 +92,23 @@ std::optional<std::string> MachineTree::ReadFile(std::string_view relative) cons
     return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
 }
 
+std::map<std::string, std::string> MachineTree::Snapshot(std::string_view relative) const {
+    const std::filesystem::path top = Path(relative);
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(top)) {
+        const std::u8string name = entry.path().lexically_relative(top).generic_u8string();
+        std::string key(name.begin(), name.end());
+        if (entry.is_directory()) {
+            entries[key] = "<folder>";
+            continue;
+        }
+        std::ifstream stream(entry.path(), std::ios::binary);
+        entries[key] =
+            std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+    }
+    return entries;
+}
+
 std::filesystem::path SharedFixturesFolder() {
     if (const char* folder = std::getenv("CELLKEEPER_FIXTURES"); folder != nullptr && *folder) {
         return std::filesystem::path(folder);

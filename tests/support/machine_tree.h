@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -29,6 +30,10 @@ class MachineTree {
     void CopyTree(const std::filesystem::path& from, std::string_view relative) const;
     // The exact bytes of a file, or no value when it cannot be read.
     std::optional<std::string> ReadFile(std::string_view relative) const;
+    // Every folder and file below `relative` ("" for the whole machine), by its path relative
+    // to that folder: a folder as "<folder>", a file as its bytes. Two snapshots are equal
+    // exactly when nothing was created, removed or changed in between.
+    std::map<std::string, std::string> Snapshot(std::string_view relative = "") const;
 
   private:
     std::filesystem::path root_;

@@ -147,6 +147,22 @@ expect_lines "$banner" "Patch was previously run on DATE" "Previous status code:
     "Error setting 'Cellkeeper' to '$new'" "Wmi Error code: 2"
 end
 
+# A request for help opens, creates and writes nothing: no registry key, no change to the machine.
+tree_state() { (cd "$tree" && find . -print0 | sort -z | xargs -0 md5sum 2>/dev/null; find . | sort); }
+help_case=0
+for help in '/?' '-?' /h -H /Help --help; do
+    help_case=$((help_case + 1))
+    begin "help-$help_case" vantrel-notebook
+    before=$(tree_state)
+    run "$help"
+    expect_rc 0
+    [ "$(printf '%s\n' "$out" | sed -n 2p)" = "Usage: cellkeeper-patch [/FORCE]" ] ||
+        fail "no usage text: $(printf '%s\n' "$out" | head -2)"
+    "$wine" reg query "$tool_key" >/dev/null 2>&1 && fail "the registry key exists"
+    [ "$(tree_state)" = "$before" ] || fail "the machine tree changed"
+    end
+done
+
 begin access-denied vantrel-notebook
 "$wine" "$deny_key" || fail "deny_key failed"
 run

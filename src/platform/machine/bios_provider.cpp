@@ -65,13 +65,10 @@ Variant Encodings(const BiosPasswordFacts& password) {
 }
 
 HRESULT ProduceSettings(const WbemObjectBuilder& description, WbemInstances& instances) {
-    for (const std::filesystem::path& device : ListFirmwareAttributeDevices()) {
-        std::optional<BiosPasswordFacts> setupPassword;
-        for (BiosPasswordFacts& password : ReadBiosPasswords(device)) {
-            if (password.name == kSetupPasswordName) setupPassword = std::move(password);
-        }
+    if (const std::optional<std::filesystem::path> device = VantrelFirmwareDevice()) {
+        const std::optional<BiosPasswordFacts> setupPassword = FindSetupPassword(*device);
         bool setupPasswordServed = false;
-        for (const BiosSettingFacts& setting : ReadBiosSettings(device)) {
+        for (const BiosSettingFacts& setting : ReadBiosSettings(*device)) {
             WbemObjectBuilder instance = description.Instance();
             instance.Set(L"Name", DecodeMachineText(setting.name));
             SetText(instance, L"CurrentValue", setting.currentValue);
@@ -91,7 +88,7 @@ HRESULT ProduceSettings(const WbemObjectBuilder& description, WbemInstances& ins
         }
         if (setupPassword && !setupPasswordServed) {
             WbemObjectBuilder instance = description.Instance();
-            instance.Set(L"Name", DecodeMachineText(setupPassword->name));
+            instance.Set(L"Name", DecodeMachineText(kSetupPasswordName));
             instance.Set(L"Type", L"password");
             instance.Set(L"SupportedEncoding", Encodings(*setupPassword), kStringArray);
             instances.push_back(instance.Build());
@@ -119,10 +116,10 @@ std::optional<std::int32_t> ParseIsEnabled(const std::optional<std::string>& tex
 }
 
 HRESULT ProducePasswords(const WbemObjectBuilder& description, WbemInstances& instances) {
-    for (const std::filesystem::path& device : ListFirmwareAttributeDevices()) {
-        for (const BiosPasswordFacts& password : ReadBiosPasswords(device)) {
+    if (const std::optional<std::filesystem::path> device = VantrelFirmwareDevice()) {
+        for (const BiosPasswordFacts& password : ReadBiosPasswords(*device)) {
             WbemObjectBuilder instance = description.Instance();
-            instance.Set(L"Name", DecodeMachineText(password.name));
+            instance.Set(L"Name", DecodeMachineText(password.InstanceName()));
             if (const std::optional<std::int32_t> isSet = ParseIsEnabled(password.isEnabled)) {
                 instance.Set(L"IsSet", *isSet);
             }
@@ -222,7 +219,7 @@ HRESULT VendorBiosServices::ExecMethod(const BSTR path, const BSTR method, LONG 
 }
 
 HRESULT CreateVendorBiosServices(IWbemServices** services) {
-    if (services && ListFirmwareAttributeDevices().empty()) {
+    if (services && !VantrelFirmwareDevice()) {
         *services = nullptr;
         return wbem::Hr(WBEM_E_INVALID_NAMESPACE);
     }

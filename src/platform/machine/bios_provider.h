@@ -1,12 +1,14 @@
 // root\Vantrel\InstrumentedBIOS as the kernel's firmware-attributes class gives it, read afresh
-// from sys/class/firmware-attributes/<device>/ for every query (every device folder is served,
-// in name order):
+// from sys/class/firmware-attributes/vantrel-wmi/ for every query. Only Vantrel's device is
+// served; without it the namespace does not exist, whatever other makers' devices are there.
 //
 //   Vantrel_BIOSSetting           one instance per attributes/<N>/: Name, CurrentValue, Value,
 //                                 Type, DisplayName, DefaultValue, PossibleValues; plus
-//                                 "Setup Password" when authentication/Setup Password/ exists,
-//                                 with SupportedEncoding from its encodings file
-//   VantrelBIOS_BIOSPassword      one instance per authentication/<name>/: Name, IsSet
+//                                 "Setup Password" when the device has a setup password (role
+//                                 bios-admin), with SupportedEncoding from its encodings file
+//   VantrelBIOS_BIOSPassword      one instance per authentication/<folder>/: IsSet, and Name
+//                                 after the role ("Setup Password" for bios-admin, "Power-On
+//                                 Password" for power-on), else the folder's name
 //   Vantrel_BIOSPassword          the same instances
 //   Vantrel_BIOSSettingInterface  one instance; method SetBIOSSetting(Name, Value, Password)
 //                                 -> Return (uint32), a write of attributes/<Name>/current_value

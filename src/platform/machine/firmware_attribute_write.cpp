@@ -49,6 +49,16 @@ int WriteWhole(const std::filesystem::path& file, const std::string& bytes) {
     return 0;
 }
 
+// The setting folder that the setting query finds for `name`: the first, in name order, whose
+// name is the same text with the letters a to z compared without case.
+std::optional<BiosSettingFacts> FindBiosSetting(const std::filesystem::path& device,
+                                                std::wstring_view name) {
+    for (const std::string& folder : ListSubfolders(device / "attributes")) {
+        if (EqualsIgnoreCase(DecodeMachineText(folder), name)) return ReadBiosSetting(device, folder);
+    }
+    return std::nullopt;
+}
+
 bool Exists(const std::filesystem::path& path) {
     std::error_code error;
     return std::filesystem::exists(path, error);
@@ -109,44 +119,45 @@ SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view valu
     }
     if (!IsPlainName(name)) return SetSettingResult::kNoSuchSetting;
 
-    const std::string nameBytes = ToUtf8(name);
-    for (const std::filesystem::path& device : ListFirmwareAttributeDevices()) {
-        const std::optional<BiosSettingFacts> facts = ReadBiosSetting(device, nameBytes);
-        if (!facts) continue;
-        const std::filesystem::path setting = device / "attributes" / PathFromUtf8(nameBytes);
+    const std::optional<std::filesystem::path> device = VantrelFirmwareDevice();
+    if (!device) return SetSettingResult::kNoSuchSetting;
+    const std::optional<BiosSettingFacts> facts = FindBiosSetting(*device, name);
+    if (!facts) return SetSettingResult::kNoSuchSetting;
+    const std::filesystem::path setting = *device / "attributes" / PathFromUtf8(facts->name);
 
-        std::string valueBytes = ToUtf8(value);
-        if (facts->IsEnumeration()) {
-            const std::vector<std::string> choices = facts->Choices();
-            const auto choice = std::find_if(
-                choices.begin(), choices.end(),
-                [&](const std::string& c) { return EqualsIgnoreCase(c, valueBytes); });
-            // The firmware would refuse it too; do not bother the driver.
-            if (choice == choices.end()) return SetSettingResult::kValueRefused;
-            valueBytes = *choice;
-        }
-        if (valueBytes.size() > kMaxSettingValueBytes) return SetSettingResult::kValueRefused;
-
-        const std::filesystem::path currentValue = setting / "current_value";
-        if (!Exists(currentValue)) return SetSettingResult::kNoSuchSetting;
-
-        const std::filesystem::path passwordFile =
-            device / "authentication" / std::string(kSetupPasswordName) / "current_password";
-        const bool sendPassword = !password.empty() && Exists(passwordFile);
-        if (sendPassword) {
-            const int error = WriteWhole(passwordFile, ToUtf8(password));
-            if (error != 0) {
-                const SetSettingResult result = ResultForWriteError(error);
-                return result == SetSettingResult::kIoError ? result
-                                                            : SetSettingResult::kAccessDenied;
-            }
-        }
-        const SetSettingResult result = ResultForWriteError(WriteWhole(currentValue, valueBytes));
-        // Leave no password behind in the driver for whoever writes next.
-        if (sendPassword) WriteWhole(passwordFile, "\n");
-        return result;
+    std::string valueBytes = ToUtf8(value);
+    if (facts->IsEnumeration()) {
+        const std::vector<std::string> choices = facts->Choices();
+        const auto choice = std::find_if(choices.begin(), choices.end(), [&](const std::string& c) {
+            return EqualsIgnoreCase(c, valueBytes);
+        });
+        // The firmware would refuse it too; do not bother the driver.
+        if (choice == choices.end()) return SetSettingResult::kValueRefused;
+        valueBytes = *choice;
     }
-    return SetSettingResult::kNoSuchSetting;
+    if (valueBytes.size() > kMaxSettingValueBytes) return SetSettingResult::kValueRefused;
+
+    const std::filesystem::path currentValue = setting / "current_value";
+    if (!Exists(currentValue)) return SetSettingResult::kNoSuchSetting;
+
+    // The password goes to the setup password's folder, whatever the driver called it.
+    std::optional<std::filesystem::path> passwordFile;
+    if (const std::optional<BiosPasswordFacts> setupPassword = FindSetupPassword(*device)) {
+        passwordFile =
+            *device / "authentication" / PathFromUtf8(setupPassword->name) / "current_password";
+    }
+    const bool sendPassword = !password.empty() && passwordFile && Exists(*passwordFile);
+    if (sendPassword) {
+        const int error = WriteWhole(*passwordFile, ToUtf8(password));
+        if (error != 0) {
+            const SetSettingResult result = ResultForWriteError(error);
+            return result == SetSettingResult::kIoError ? result : SetSettingResult::kAccessDenied;
+        }
+    }
+    const SetSettingResult result = ResultForWriteError(WriteWhole(currentValue, valueBytes));
+    // Leave no password behind in the driver for whoever writes next.
+    if (sendPassword) WriteWhole(*passwordFile, "\n");
+    return result;
 }
 
 }  // namespace machine

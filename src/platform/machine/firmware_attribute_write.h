@@ -1,5 +1,5 @@
 // The write behind SetBIOSSetting: one setting's current_value under
-// sys/class/firmware-attributes/<device>/attributes/<Name>/, after the setup password where one
+// sys/class/firmware-attributes/vantrel-wmi/attributes/<Name>/, after the setup password where one
 // is given. No COM here; the provider turns the outcome into the method's "Return".
 #pragma once
 
@@ -28,11 +28,12 @@ inline constexpr std::size_t kMaxSettingValueBytes = 4095;
 // as it is. No value when a keyboard form cannot be decoded. An empty result means no password.
 bool DecodePasswordArgument(std::wstring_view argument, std::wstring& password);
 
-// Writes `value` (wide text, written as UTF-8) into the setting `name` of the first device
-// that has it. An enumeration only takes one of its choices (letter case ignored; the choice's
-// own spelling is written). A non-empty password is first written to
-// authentication/Setup Password/current_password of that device and cleared again afterwards;
-// a device without that folder needs no password and the argument is ignored.
+// Writes `value` (wide text, written as UTF-8) into the setting `name` of Vantrel's device:
+// the setting folder that the setting query finds, its name matched with the letters a to z
+// compared without case. An enumeration only takes one of its choices (letter case ignored; the
+// choice's own spelling is written). A non-empty password is first written to the
+// current_password of the setup password's folder (role bios-admin) and cleared again
+// afterwards; a device without one needs no password and the argument is ignored.
 SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view value,
                                   std::wstring_view passwordArgument);
 

@@ -4,6 +4,8 @@
 #include "platform/machine/machine_files.h"
 #include "platform/machine_root.h"
 
+#include <utility>
+
 namespace machine {
 namespace {
 
@@ -21,13 +23,11 @@ std::vector<std::string> Split(std::string_view text, char separator) {
 
 }  // namespace
 
-std::vector<std::filesystem::path> ListFirmwareAttributeDevices() {
-    const std::filesystem::path folder = platform::PathUnderMachineRoot(kFirmwareAttributesFolder);
-    std::vector<std::filesystem::path> devices;
-    for (const std::string& name : ListSubfolders(folder)) {
-        devices.push_back(folder / PathFromUtf8(name));
-    }
-    return devices;
+std::optional<std::filesystem::path> VantrelFirmwareDevice() {
+    const std::filesystem::path device =
+        platform::PathUnderMachineRoot(kFirmwareAttributesFolder) / std::string(kVantrelDeviceName);
+    if (!IsFolder(device)) return std::nullopt;
+    return device;
 }
 
 bool BiosSettingFacts::IsEnumeration() const {
@@ -69,10 +69,24 @@ std::vector<BiosPasswordFacts> ReadBiosPasswords(const std::filesystem::path& de
     std::vector<BiosPasswordFacts> passwords;
     for (const std::string& name : ListSubfolders(folder)) {
         const std::filesystem::path password = folder / PathFromUtf8(name);
-        passwords.push_back({name, ReadMachineText(password / "is_enabled"),
+        passwords.push_back({name, ReadMachineText(password / "role"),
+                             ReadMachineText(password / "is_enabled"),
                              ReadMachineText(password / "encodings")});
     }
     return passwords;
+}
+
+std::string BiosPasswordFacts::InstanceName() const {
+    if (role == kBiosAdminRole) return std::string(kSetupPasswordName);
+    if (role == kPowerOnRole) return std::string(kPowerOnPasswordName);
+    return name;
+}
+
+std::optional<BiosPasswordFacts> FindSetupPassword(const std::filesystem::path& device) {
+    for (BiosPasswordFacts& password : ReadBiosPasswords(device)) {
+        if (password.InstanceName() == kSetupPasswordName) return std::move(password);
+    }
+    return std::nullopt;
 }
 
 std::vector<std::string> SplitPossibleValues(std::string_view text) {

@@ -1,6 +1,8 @@
 // The kernel's firmware-attributes class as the vendor BIOS provider sees it:
-// sys/class/firmware-attributes/<device>/attributes/<setting>/ and
-// sys/class/firmware-attributes/<device>/authentication/<password>/. Plain data, no COM.
+// sys/class/firmware-attributes/vantrel-wmi/attributes/<setting>/ and
+// sys/class/firmware-attributes/vantrel-wmi/authentication/<password>/. Only the device of
+// Vantrel's driver is ours: other makers' devices on the same machine are never read or written.
+// Plain data, no COM.
 #pragma once
 
 #include <filesystem>
@@ -12,11 +14,17 @@
 namespace machine {
 
 inline constexpr std::string_view kFirmwareAttributesFolder = "sys/class/firmware-attributes";
-inline constexpr std::string_view kSetupPasswordName = "Setup Password";
+inline constexpr std::string_view kVantrelDeviceName = "vantrel-wmi";
 
-// Every device folder (one per kernel driver), in name order. Empty when the class folder is
-// missing: then the machine has no vendor BIOS namespace.
-std::vector<std::filesystem::path> ListFirmwareAttributeDevices();
+// The password instances that the provider names after a password's role.
+inline constexpr std::string_view kSetupPasswordName = "Setup Password";
+inline constexpr std::string_view kPowerOnPasswordName = "Power-On Password";
+inline constexpr std::string_view kBiosAdminRole = "bios-admin";
+inline constexpr std::string_view kPowerOnRole = "power-on";
+
+// The folder of Vantrel's device, or no value: then the machine has no vendor BIOS namespace,
+// whatever other devices it has.
+std::optional<std::filesystem::path> VantrelFirmwareDevice();
 
 // One setting: attributes/<name>/. Texts are the file contents without their line end; a
 // missing or unreadable file is no value. Names and texts are UTF-8 bytes.
@@ -44,13 +52,22 @@ std::optional<BiosSettingFacts> ReadBiosSetting(const std::filesystem::path& dev
 
 // One password: authentication/<name>/.
 struct BiosPasswordFacts {
-    std::string name;
+    std::string name;  // the folder's name, the driver's choice
+    std::optional<std::string> role;
     std::optional<std::string> isEnabled;
     // The ";"-separated encodings file, where the driver has one.
     std::optional<std::string> encodings;
+
+    // The instance name that the provider gives it: the kernel names a password by its role,
+    // so role "bios-admin" is kSetupPasswordName and "power-on" kPowerOnPasswordName; any other
+    // role, or no role file, keeps the folder's name.
+    std::string InstanceName() const;
 };
 
 std::vector<BiosPasswordFacts> ReadBiosPasswords(const std::filesystem::path& device);
+
+// The first password (in folder name order) whose instance name is kSetupPasswordName.
+std::optional<BiosPasswordFacts> FindSetupPassword(const std::filesystem::path& device);
 
 // possible_values split into choices. Drivers separate them with ";" (some with a trailing ";")
 // or, on older kernels, with ","; the separator is ";" when the text holds one, else ",".

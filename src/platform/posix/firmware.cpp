@@ -155,12 +155,44 @@ class ImmutableFlagLift {
     bool lifted_ = false;
 };
 
+// The attribute word of the variable as it is stored now; no value when there is no variable
+// (an empty file or one of the attribute word alone is a deleted variable).
+std::optional<DWORD> StoredAttributes(const fs::path& path, DWORD& error) {
+    std::vector<BYTE> content;
+    error = ReadVariableFile(path, content);
+    if (error == ERROR_ENVVAR_NOT_FOUND) error = ERROR_SUCCESS;
+    if (error != ERROR_SUCCESS || content.size() <= kAttributeBytes) return std::nullopt;
+    DWORD attributes = 0;
+    for (std::size_t i = 0; i < kAttributeBytes; ++i) {
+        attributes |= static_cast<DWORD>(content[i]) << (8 * i);
+    }
+    return attributes;
+}
+
+// The checks of a conforming firmware's SetVariable (the UEFI specification, as EDK2 applies it)
+// that Windows reports as ERROR_INVALID_PARAMETER: runtime access needs boot-service access, and
+// an existing variable keeps its attributes; only a write without access attributes (a
+// deletion) may name other ones.
+DWORD CheckAttributes(const fs::path& path, DWORD attributes) {
+    if ((attributes & (kBootServiceAccess | kRuntimeAccess)) == kRuntimeAccess) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    DWORD error = ERROR_SUCCESS;
+    const std::optional<DWORD> stored = StoredAttributes(path, error);
+    if (error != ERROR_SUCCESS) return error;
+    if (stored && attributes != 0 && attributes != *stored) return ERROR_INVALID_PARAMETER;
+    return ERROR_SUCCESS;
+}
+
 DWORD WriteVariable(const fs::path& path, const BYTE* data, DWORD size, DWORD attributes) {
+    if (const DWORD refused = CheckAttributes(path, attributes); refused != ERROR_SUCCESS) {
+        return refused;
+    }
     ImmutableFlagLift lift;
     if (const DWORD lifted = lift.Lift(path); lifted != ERROR_SUCCESS) return lifted;
 
-    // A size of 0 removes the variable.
-    if (size == 0) {
+    // A size of 0, or no access attributes, removes the variable.
+    if (size == 0 || (attributes & (kBootServiceAccess | kRuntimeAccess)) == 0) {
         if (unlink(path.c_str()) != 0) {
             return errno == ENOENT ? ERROR_ENVVAR_NOT_FOUND
                                    : posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT);

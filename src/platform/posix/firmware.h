@@ -16,7 +16,10 @@ DWORD WINAPI GetFirmwareEnvironmentVariableExW(LPCWSTR lpName, LPCWSTR lpGuid, P
                                                DWORD nSize, PDWORD pdwAttribubutes);
 
 // Non-zero on success. The plain call writes with the attributes non-volatile, boot-service and
-// runtime access; a size of 0 deletes the variable.
+// runtime access (7). A size of 0, or attributes without boot-service and runtime access, delete
+// the variable. As conforming firmware does, a write fails with ERROR_INVALID_PARAMETER when it
+// asks for runtime access without boot-service access, or when it names attributes other than
+// those of the existing variable (a deletion with attributes 0 is allowed).
 BOOL WINAPI SetFirmwareEnvironmentVariableW(LPCWSTR lpName, LPCWSTR lpGuid, PVOID pValue,
                                             DWORD nSize);
 BOOL WINAPI SetFirmwareEnvironmentVariableExW(LPCWSTR lpName, LPCWSTR lpGuid, PVOID pValue,

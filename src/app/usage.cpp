@@ -1,0 +1,40 @@
+#include "app/usage.h"
+
+#include "base/console.h"
+
+namespace {
+
+constexpr const char* kUsageLines[] = {
+    "Usage: cellkeeper-patch [/FORCE]",
+    "",
+    "On a qualifying Vantrel notebook, changes the BIOS setting \"Cellkeeper\" from",
+    "\"Maximize my battery duration\" to \"Let Vantrel manage my battery charging\".",
+    "A later run stops when an earlier run settled the matter.",
+    "",
+    "  /FORCE  write the new value whatever the current value is, and run again",
+    "          after an earlier run settled the matter",
+    "  /?      show this text and change nothing (also -?, /h, -h, /help, --help)",
+    "",
+    "Each run leaves its record in the registry key",
+    "  HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch",
+    "(\"DateRun\", \"Status\" and the machine's profile) and in the UEFI variable",
+    "  cellkeeper_patch {994E9A98-28EB-4244-B5C6-1D92BE5321BD}",
+    "The Linux build keeps the key under /var/lib/cellkeeper-patch/registry/ and",
+    "the variable in /sys/firmware/efi/efivars/.",
+    "",
+    "Exit codes:",
+    "  0   the run completed, or stopped at an earlier run's record; the outcome",
+    "      is in \"Status\"",
+    "  33  an unexpected error ended the run (for example, no Vantrel BIOS provider)",
+    "  34  the registry key cannot be opened: access denied",
+    "  35  the registry key cannot be opened: any other error",
+};
+
+}  // namespace
+
+void PrintUsage() {
+    WriteLine("Vantrel Cellkeeper Patch " CELLKEEPER_VERSION);
+    for (const char* line : kUsageLines) {
+        WriteLine(line);
+    }
+}
