@@ -58,8 +58,12 @@ bool CanAccess(const fs::path& path, int mode) {
 DWORD LastErrno(DWORD fallback) { return ErrorFromErrno(errno, fallback); }
 
 DWORD ReadWholeFile(const fs::path& path, std::string& text) {
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking and regular files only: a FIFO at the key's path is no key file.
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!fd) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    struct stat status {};
+    if (fstat(fd.get(), &status) != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    if (!S_ISREG(status.st_mode)) return ERROR_FILE_NOT_FOUND;
     text.clear();
     char buffer[4096];
     int interrupted = 0;
