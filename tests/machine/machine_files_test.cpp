@@ -27,6 +27,16 @@ TEST(MachineFilesTest, TextLosesOnlyItsTrailingLineEnds) {
     EXPECT_EQ(ReadMachineBytes(tree.Path("a")), "Vantrel\n");
 }
 
+TEST(MachineFilesTest, TextWithANulByteHasNoValueButItsBytesDo) {
+    MachineTree tree;
+    const std::string bytes("Vantrel\0Evil Corp\n", 18);
+    tree.WriteFile("nul", bytes);
+    tree.WriteFile("nul-last", std::string("Vantrel\0\n", 9));
+    EXPECT_FALSE(ReadMachineText(tree.Path("nul")));
+    EXPECT_FALSE(ReadMachineText(tree.Path("nul-last")));
+    EXPECT_EQ(ReadMachineBytes(tree.Path("nul")), bytes);
+}
+
 TEST(MachineFilesTest, MissingFolderOrOversizedFileHasNoValue) {
     MachineTree tree;
     tree.MakeFolder("folder");

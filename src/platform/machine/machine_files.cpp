@@ -18,6 +18,9 @@ std::optional<std::string> ReadMachineText(const std::filesystem::path& file) {
     std::optional<std::string> text = ReadMachineBytes(file);
     if (!text) return text;
     while (!text->empty() && (text->back() == '\n' || text->back() == '\r')) text->pop_back();
+    // Sysfs text never holds a NUL; a text that does is not the machine's, and a prefix of it
+    // must not pass for the whole.
+    if (text->find('\0') != std::string::npos) return std::nullopt;
     return text;
 }
 
