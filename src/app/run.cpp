@@ -2,6 +2,7 @@
 
 #include "app/console.h"
 #include "app/privilege.h"
+#include "app/run_lock.h"
 #include "app/run_options.h"
 #include "app/run_status_record.h"
 #include "bios/bios_constants.h"
@@ -24,8 +25,20 @@ void ReadChargingPolicy(ChargingPolicyPatch& patch) {
     }
 }
 
-int Run(int argc, const wchar_t* const* argv) {
+int Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
     WriteLine("Vantrel Cellkeeper Patch");
+
+    // Taken before the registry key is opened and held until the record is written.
+    const RunLock lock(lockWaitMilliseconds);
+    if (lock.state() == RunLock::State::kBusy) {
+        WriteLine("FATAL ERROR: Another run of the patch is in progress");
+        return kExitFatalError;
+    }
+    if (lock.state() == RunLock::State::kFailed) {
+        WriteLine(L"FATAL ERROR: Unable to take the run lock; error code = " +
+                  std::to_wstring(lock.error()));
+        return kExitFatalError;
+    }
 
     RunStatusRecord& record = RunStatusRecord::Instance();
     const LONG keyError = record.registryKey.lastError;
@@ -58,9 +71,9 @@ int Run(int argc, const wchar_t* const* argv) {
 
 }  // namespace
 
-int RunCellkeeperPatch(int argc, const wchar_t* const* argv) {
+int RunCellkeeperPatch(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
     try {
-        return Run(argc, argv);
+        return Run(argc, argv, lockWaitMilliseconds);
     } catch (const std::exception& error) {
         WriteLine(std::string("FATAL ERROR: Exception occurred - ") + error.what());
     } catch (...) {

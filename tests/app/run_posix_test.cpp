@@ -10,6 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -74,6 +80,43 @@ class ToolKey {
     LONG result_ = 0;
 };
 
+// Another process holding the run lock, stopped (not dead) once it holds it, as a run that an
+// administrator suspended would be. Killed when the holder goes.
+class StoppedLockHolder {
+  public:
+    explicit StoppedLockHolder(const std::filesystem::path& lockFile) {
+        int ready[2] = {-1, -1};
+        if (pipe(ready) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            const char held = fd >= 0 && flock(fd, LOCK_EX) == 0 ? 1 : 0;
+            (void)!write(ready[1], &held, 1);
+            for (;;) pause();
+        }
+        close(ready[1]);
+        char held = 0;
+        held_ = pid_ > 0 && read(ready[0], &held, 1) == 1 && held == 1;
+        close(ready[0]);
+        if (held_) held_ = kill(pid_, SIGSTOP) == 0;
+    }
+    ~StoppedLockHolder() { Kill(); }
+    StoppedLockHolder(const StoppedLockHolder&) = delete;
+    StoppedLockHolder& operator=(const StoppedLockHolder&) = delete;
+
+    bool held() const { return held_; }
+    void Kill() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    bool held_ = false;
+};
+
 std::string VariableFile(std::uint32_t status) {
     FirmwareRunRecord record;
     record.recordSize = 24;
@@ -90,9 +133,11 @@ class RunTest : public testing::Test {
     void SetUp() override { previousSink_ = SetConsoleSink(&output_); }
     void TearDown() override { SetConsoleSink(previousSink_); }
 
-    int Run(std::vector<const wchar_t*> arguments = {}) {
+    int Run(std::vector<const wchar_t*> arguments = {},
+            DWORD lockWaitMilliseconds = kRunLockWaitMilliseconds) {
         arguments.insert(arguments.begin(), L"cellkeeper-patch");
-        return RunCellkeeperPatch(static_cast<int>(arguments.size()), arguments.data());
+        return RunCellkeeperPatch(static_cast<int>(arguments.size()), arguments.data(),
+                                  lockWaitMilliseconds);
     }
 
     void UseSample(const char* name) { machine_.CopyTree(SampleMachine(name), ""); }
@@ -192,6 +237,25 @@ TEST_F(RunTest, FirmwareRecordOfASettledRunStopsTheNextRun) {
     ToolKey key;
     EXPECT_EQ(key.GetQword(L"DateRun"), std::nullopt);
     EXPECT_EQ(key.GetDword(L"Status"), std::nullopt);
+}
+
+// A stopped run used to keep every later run waiting for ever.
+TEST_F(RunTest, RunLockHeldByAStoppedProcessEndsTheRunWith33HavingWrittenNothing) {
+    UseSample("vantrel-notebook");
+    machine_.MakeFolder("run");
+    StoppedLockHolder holder(machine_.Path("run/cellkeeper-patch.lock"));
+    ASSERT_TRUE(holder.held());
+    EXPECT_EQ(Run({}, /*lockWaitMilliseconds=*/200), 33);
+    EXPECT_EQ(output_,
+              std::string(kBanner) + "FATAL ERROR: Another run of the patch is in progress\n");
+    EXPECT_FALSE(machine_.ReadFile(kKeyFile));
+    EXPECT_FALSE(machine_.ReadFile(kVariableFile));
+
+    // A holder that dies leaves the lock free.
+    holder.Kill();
+    output_.clear();
+    EXPECT_EQ(Run({}, /*lockWaitMilliseconds=*/200), 0);
+    EXPECT_EQ(output_, std::string(kBanner) + "Patch successfully applied\n");
 }
 
 }  // namespace
