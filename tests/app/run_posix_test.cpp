@@ -4,17 +4,12 @@
 #include "app/run.h"
 #include "app/run_date.h"
 #include "app/run_status_record.h"
+#include "support/lock_holder.h"
 #include "support/machine_tree.h"
 #include "support/program_run.h"
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -78,43 +73,6 @@ class ToolKey {
   private:
     HKEY handle_ = nullptr;
     LONG result_ = 0;
-};
-
-// Another process holding the run lock, stopped (not dead) once it holds it, as a run that an
-// administrator suspended would be. Killed when the holder goes.
-class StoppedLockHolder {
-  public:
-    explicit StoppedLockHolder(const std::filesystem::path& lockFile) {
-        int ready[2] = {-1, -1};
-        if (pipe(ready) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            const int fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-            const char held = fd >= 0 && flock(fd, LOCK_EX) == 0 ? 1 : 0;
-            (void)!write(ready[1], &held, 1);
-            for (;;) pause();
-        }
-        close(ready[1]);
-        char held = 0;
-        held_ = pid_ > 0 && read(ready[0], &held, 1) == 1 && held == 1;
-        close(ready[0]);
-        if (held_) held_ = kill(pid_, SIGSTOP) == 0;
-    }
-    ~StoppedLockHolder() { Kill(); }
-    StoppedLockHolder(const StoppedLockHolder&) = delete;
-    StoppedLockHolder& operator=(const StoppedLockHolder&) = delete;
-
-    bool held() const { return held_; }
-    void Kill() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    bool held_ = false;
 };
 
 std::string VariableFile(std::uint32_t status) {

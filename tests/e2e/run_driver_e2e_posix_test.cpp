@@ -52,9 +52,9 @@ TEST_P(UnprivilegedE2eTest, KeyWithoutWriteAccessExitsWith34) {
     machine.WriteFile(kKeyFile, kSettledStore);
     if (GetParam().lockFileExists) {
         machine.WriteFile(kLockFile, "");
-        std::filesystem::permissions(machine.Path(kLockFile),
-                                     std::filesystem::perms::owner_read |
-                                         std::filesystem::perms::owner_write);
+        std::filesystem::permissions(
+            machine.Path(kLockFile),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     }
     namespace fs = std::filesystem;
     fs::permissions(machine.Path(kKeyFile),

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <system_error>
 
@@ -25,6 +26,9 @@ constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH;
 constexpr mode_t kNewFolderMode = S_IRWXU | S_IRGRP | S_IXGRP | S_IROTH | S_IXOTH;
 constexpr mode_t kPermissionBits = S_IRWXU | S_IRWXG | S_IRWXO;
 constexpr int kMaxInterruptedRetries = 16;
+// A change holds the lock for a read, a write and two flushes; a holder that keeps it this long
+// is stopped or stuck, and waiting on would hang the caller with it.
+constexpr std::chrono::milliseconds kLockWait(10'000);
 
 std::string ToPathText(std::u16string_view name) { return Utf16ToUtf8(name).value_or(""); }
 
@@ -97,13 +101,9 @@ class FolderLock {
     DWORD Acquire(const fs::path& folder) {
         fd_ = UniqueFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!fd_) return LastErrno(ERROR_REGISTRY_IO_FAILED);
-        int interrupted = 0;
-        while (flock(fd_.get(), LOCK_EX) != 0) {
-            if (errno != EINTR || ++interrupted >= kMaxInterruptedRetries) {
-                return LastErrno(ERROR_REGISTRY_IO_FAILED);
-            }
-        }
-        return ERROR_SUCCESS;
+        const int error = LockExclusive(fd_.get(), kLockWait);
+        if (error == EWOULDBLOCK) return ERROR_TIMEOUT;
+        return error == 0 ? ERROR_SUCCESS : ErrorFromErrno(error, ERROR_REGISTRY_IO_FAILED);
     }
     int fd() const { return fd_.get(); }
 
@@ -128,8 +128,24 @@ class TempFile {
     bool kept_ = false;
 };
 
+// Temporary files of `file` that a killed writer left behind. Writers make them only under the
+// folder's lock, so whoever holds the lock knows that every one of them is stale.
+void RemoveLeftovers(const fs::path& file) {
+    const std::string name = file.filename().string();
+    const std::string prefix = name + std::string(kTempSuffix.substr(0, kTempSuffix.find('X')));
+    const std::size_t length = name.size() + kTempSuffix.size();
+    std::error_code error;
+    for (fs::directory_iterator it(file.parent_path(), error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string entry = it->path().filename().string();
+        if (entry.size() == length && entry.starts_with(prefix)) unlink(it->path().c_str());
+    }
+}
+
 // Replaces `file` by `text`: temporary file in the same folder, flushed, renamed, folder flushed.
+// The caller holds the folder's lock.
 DWORD ReplaceFile(int folderFd, const fs::path& file, std::string_view text) {
+    RemoveLeftovers(file);
     struct stat old {};
     const bool hadFile = stat(file.c_str(), &old) == 0;
 

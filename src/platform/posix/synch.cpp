@@ -9,13 +9,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
+#include <optional>
 
 namespace {
 
@@ -24,8 +23,6 @@ constexpr mode_t kFolderMode = S_IRWXU | S_IRGRP | S_IXGRP | S_IROTH | S_IXOTH;
 // Only the owner may open it for writing, so only a caller with the rights of the one who
 // created it can hold the lock against it.
 constexpr mode_t kLockFileMode = S_IRUSR | S_IWUSR;
-constexpr auto kPollInterval = std::chrono::milliseconds(10);
-constexpr int kMaxInterruptedRetries = 16;
 
 class Mutex : public posix::KernelObject {
   public:
@@ -46,16 +43,6 @@ DWORD FromErrno(int error) {
 HANDLE Fail(DWORD error) {
     SetLastError(error);
     return nullptr;
-}
-
-bool TryLock(int fd, int& error) {
-    int interrupted = 0;
-    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EINTR && ++interrupted < kMaxInterruptedRetries) continue;
-        error = errno;
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -117,26 +104,18 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
         ++mutex->owned;
         return WAIT_OBJECT_0;
     }
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(dwMilliseconds);
-    for (;;) {
-        int error = 0;
-        if (TryLock(mutex->fd(), error)) {
-            mutex->owned = 1;
-            return WAIT_OBJECT_0;
-        }
-        if (error != EWOULDBLOCK) {
-            SetLastError(posix::ErrorFromErrno(error, ERROR_INVALID_FUNCTION));
-            return WAIT_FAILED;
-        }
-        const auto now = std::chrono::steady_clock::now();
-        if (dwMilliseconds != INFINITE && now >= deadline) return WAIT_TIMEOUT;
-        // Polled rather than a blocking flock(), so that every wait ends when its time is up.
-        std::this_thread::sleep_for(
-            dwMilliseconds == INFINITE
-                ? kPollInterval
-                : std::min<std::chrono::steady_clock::duration>(kPollInterval, deadline - now));
+    const std::optional<std::chrono::milliseconds> wait =
+        dwMilliseconds == INFINITE
+            ? std::nullopt
+            : std::optional<std::chrono::milliseconds>(std::chrono::milliseconds(dwMilliseconds));
+    const int error = posix::LockExclusive(mutex->fd(), wait);
+    if (error == 0) {
+        mutex->owned = 1;
+        return WAIT_OBJECT_0;
     }
+    if (error == EWOULDBLOCK) return WAIT_TIMEOUT;
+    SetLastError(posix::ErrorFromErrno(error, ERROR_INVALID_FUNCTION));
+    return WAIT_FAILED;
 }
 
 BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
