@@ -2,6 +2,7 @@
 
 #include "base/console.h"
 #include "app/privilege.h"
+#include "app/run_lock.h"
 #include "app/run_options.h"
 #include "record/run_status_record.h"
 #include "app/usage.h"
@@ -25,8 +26,20 @@ void ReadChargingPolicy(ChargingPolicyPatch& patch) {
     }
 }
 
-int Run(int argc, const wchar_t* const* argv) {
+int Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
     WriteLine("Vantrel Cellkeeper Patch");
+
+    // Taken before the registry key is opened and held until the record is written.
+    const RunLock lock(lockWaitMilliseconds);
+    if (lock.state() == RunLock::State::kBusy) {
+        WriteLine("FATAL ERROR: Another run of the patch is in progress");
+        return kExitFatalError;
+    }
+    if (lock.state() == RunLock::State::kFailed) {
+        WriteLine(L"FATAL ERROR: Unable to take the run lock; error code = " +
+                  std::to_wstring(lock.error()));
+        return kExitFatalError;
+    }
 
     RunStatusRecord& record = RunStatusRecord::Instance();
     const LONG keyError = record.registryKey.lastError;
@@ -59,14 +72,14 @@ int Run(int argc, const wchar_t* const* argv) {
 
 }  // namespace
 
-int RunCellkeeperPatch(int argc, const wchar_t* const* argv) {
+int RunCellkeeperPatch(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
     try {
         // Before the record exists: a request for help opens, creates and writes nothing.
         if (HasHelpOption(argc, argv)) {
             PrintUsage();
             return kExitCompleted;
         }
-        return Run(argc, argv);
+        return Run(argc, argv, lockWaitMilliseconds);
     } catch (const std::exception& error) {
         WriteLine(std::string("FATAL ERROR: Exception occurred - ") + error.what());
     } catch (...) {

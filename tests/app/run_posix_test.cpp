@@ -8,6 +8,7 @@
 #include "record/run_date.h"
 #include "record/run_status_record.h"
 #include "support/built_in_locator_posix.h"
+#include "support/lock_holder.h"
 #include "support/machine_tree.h"
 #include "support/program_run.h"
 #include "support/test_env.h"
@@ -92,9 +93,11 @@ class RunTest : public testing::Test {
     void SetUp() override { previousSink_ = SetConsoleSink(&output_); }
     void TearDown() override { SetConsoleSink(previousSink_); }
 
-    int Run(std::vector<const wchar_t*> arguments = {}) {
+    int Run(std::vector<const wchar_t*> arguments = {},
+            DWORD lockWaitMilliseconds = kRunLockWaitMilliseconds) {
         arguments.insert(arguments.begin(), L"cellkeeper-patch");
-        return RunCellkeeperPatch(static_cast<int>(arguments.size()), arguments.data());
+        return RunCellkeeperPatch(static_cast<int>(arguments.size()), arguments.data(),
+                                  lockWaitMilliseconds);
     }
 
     void UseSample(const char* name) { machine_.CopyTree(SampleMachine(name), ""); }
@@ -235,6 +238,25 @@ TEST_F(RunTest, FirmwareRecordOfASettledRunStopsTheNextRun) {
     ToolKey key;
     EXPECT_EQ(key.GetQword(L"DateRun"), std::nullopt);
     EXPECT_EQ(key.GetDword(L"Status"), std::nullopt);
+}
+
+// A stopped run used to keep every later run waiting for ever.
+TEST_F(RunTest, RunLockHeldByAStoppedProcessEndsTheRunWith33HavingWrittenNothing) {
+    UseSample("vantrel-notebook");
+    machine_.MakeFolder("run");
+    StoppedLockHolder holder(machine_.Path("run/cellkeeper-patch.lock"));
+    ASSERT_TRUE(holder.held());
+    EXPECT_EQ(Run({}, /*lockWaitMilliseconds=*/200), 33);
+    EXPECT_EQ(output_,
+              std::string(kBanner) + "FATAL ERROR: Another run of the patch is in progress\n");
+    EXPECT_FALSE(machine_.ReadFile(kKeyFile));
+    EXPECT_FALSE(machine_.ReadFile(kVariableFile));
+
+    // A holder that dies leaves the lock free.
+    holder.Kill();
+    output_.clear();
+    EXPECT_EQ(Run({}, /*lockWaitMilliseconds=*/200), 0);
+    EXPECT_EQ(output_, std::string(kBanner) + "Patch successfully applied\n");
 }
 
 }  // namespace

@@ -9,12 +9,20 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
+using ::PrintTo;
+
 constexpr const char* kKeyFolder =
     "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel";
+constexpr const char* kLockFile = "run/cellkeeper-patch.lock";
+constexpr const char* kVariableFile =
+    "sys/firmware/efi/efivars/cellkeeper_patch-994e9a98-28eb-4244-b5c6-1d92be5321bd";
 constexpr const char* kKeyFile =
     "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
     "Vantrel Cellkeeper Patch.reg";
@@ -32,9 +40,23 @@ constexpr const char* kSettledLines =
     "Previous status code: 0\n"
     "\n";
 
-TEST(RunDriverE2eTest, KeyWithoutWriteAccessExitsWith34) {
+struct UnprivilegedCase {
+    const char* name;
+    bool lockFileExists;  // an administrator's run created it before
+};
+
+class UnprivilegedE2eTest : public testing::TestWithParam<UnprivilegedCase> {};
+
+// A caller who may not create the run lock goes on without it and meets the registry gate.
+TEST_P(UnprivilegedE2eTest, KeyWithoutWriteAccessExitsWith34) {
     MachineTree machine;
     machine.WriteFile(kKeyFile, kSettledStore);
+    if (GetParam().lockFileExists) {
+        machine.WriteFile(kLockFile, "");
+        std::filesystem::permissions(
+            machine.Path(kLockFile),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    }
     namespace fs = std::filesystem;
     fs::permissions(machine.Path(kKeyFile),
                     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
@@ -58,6 +80,46 @@ TEST(RunDriverE2eTest, KeyWithoutWriteAccessExitsWith34) {
               "FATAL ERROR: Unable to access required Windows registry; error code = 5\n");
     fs::permissions(machine.Path(kKeyFolder), fs::perms::owner_all, fs::perm_options::add);
     EXPECT_EQ(machine.ReadFile(kKeyFile), kSettledStore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UnprivilegedE2eTest,
+                         testing::Values(UnprivilegedCase{"NoLockYet", false},
+                                         UnprivilegedCase{"LockOfAnAdministrator", true}),
+                         CaseName());
+
+// Eight runs started at once used to all write the setting and leave a status of 1 or 2 in the
+// record; one run at a time, exactly one patches and the others find its record.
+TEST(RunDriverE2eTest, EightRunsAtOnceSettleTheMachineOnce) {
+    MachineTree machine;
+    machine.CopyTree(SampleMachine("vantrel-notebook"), "");
+    constexpr int kRuns = 8;
+    std::vector<ProgramOutcome> outcomes(kRuns);
+    std::vector<std::thread> runs;
+    for (ProgramOutcome& outcome : outcomes) {
+        runs.emplace_back([&outcome] { outcome = RunProgram(""); });
+    }
+    for (std::thread& run : runs) run.join();
+
+    int patched = 0;
+    for (const ProgramOutcome& outcome : outcomes) {
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
+        if (outcome.output == "Vantrel Cellkeeper Patch\nPatch successfully applied\n") {
+            ++patched;
+        } else {
+            EXPECT_TRUE(outcome.output.starts_with(
+                "Vantrel Cellkeeper Patch\nPrevious status code (from EFI variable): 0\n"))
+                << outcome.output;
+        }
+    }
+    EXPECT_EQ(patched, 1);
+    const std::optional<std::string> store = machine.ReadFile(kKeyFile);
+    ASSERT_TRUE(store);
+    EXPECT_NE(store->find("\"Status\"=dword:00000000\n"), std::string::npos) << *store;
+    const std::optional<std::string> variable = machine.ReadFile(kVariableFile);
+    ASSERT_TRUE(variable);
+    // The status word of the record, after the 4-byte attributes and 16 bytes of the record.
+    ASSERT_EQ(variable->size(), 28u);
+    EXPECT_EQ(variable->substr(20, 4), std::string(4, '\0'));
 }
 
 TEST(RunDriverE2eTest, BrokenStoreExitsWith35) {

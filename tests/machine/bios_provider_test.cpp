@@ -172,6 +172,15 @@ TEST_F(BiosProviderTest, UnreadableValuesAreNull) {
     EXPECT_EQ(Text(asset[0].get(), L"CurrentValue"), L"<NULL>");
 }
 
+TEST_F(BiosProviderTest, ValueWithANulByteIsNullNotItsPrefix) {
+    tree.WriteAttribute(std::string(kDevice) + "attributes/Asset/current_value",
+                        std::string("old\0junk", 8));
+    const Objects asset = SettingNamed(L"Asset");
+    ASSERT_EQ(asset.size(), 1u);
+    EXPECT_EQ(Text(asset[0].get(), L"Value"), L"<NULL>");
+    EXPECT_EQ(Text(asset[0].get(), L"CurrentValue"), L"<NULL>");
+}
+
 TEST_F(BiosProviderTest, SetupPasswordCarriesItsEncodings) {
     EXPECT_TRUE(SettingNamed(L"Setup Password").empty());
 

@@ -128,6 +128,8 @@ TEST_F(Cimv2ProviderTest, UnusableFilesGiveNullProperties) {
     tree.WriteAttribute("sys/class/dmi/id/chassis_type", "Notebook");
     tree.WriteAttribute("sys/class/dmi/id/bios_date", "2024-03-15");
     tree.WriteFile("sys/firmware/dmi/entries/11-0/raw", std::string("\x01\x05\x00\x00\x01", 5));
+    // Not a prefix: "Vantrel" would make another maker's machine qualify.
+    tree.WriteAttribute("sys/class/dmi/id/sys_vendor", std::string("Vantrel\0Evil Corp", 17));
 
     const auto enclosures = Query(L"SELECT ChassisTypes FROM Win32_SystemEnclosure");
     ASSERT_EQ(enclosures.size(), 1u);

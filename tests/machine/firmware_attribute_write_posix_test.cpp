@@ -1,12 +1,17 @@
-// What only a Linux file system shows: failures that only the kernel can give (the value file is
-// a real kernel file behind a link), and folder names that differ in letter case alone.
+// What only a Linux file system shows. What lies at a setting's value file decides how it is
+// written: a link or anything but a regular file is refused, wherever it points; an ordinary
+// file is replaced whole. Folder names that differ in letter case alone.
 #include "platform/machine/firmware_attribute_write.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -14,33 +19,83 @@ using ::PrintTo;
 
 using machine::SetSettingResult;
 
-struct KernelFileCase {
+constexpr const char* kSetting = "sys/class/firmware-attributes/vantrel-wmi/attributes/Asset/";
+constexpr const char* kValue = "sys/class/firmware-attributes/vantrel-wmi/attributes/Asset/current_value";
+
+enum class Planted { kLinkOutside, kLinkToKernelFile, kDanglingLink, kFifo };
+
+struct PlantedCase {
     const char* name;
-    const char* target;
+    Planted kind;
     SetSettingResult result;
 };
 
-class KernelRefusalTest : public testing::TestWithParam<KernelFileCase> {};
+class PlantedValueFileTest : public testing::TestWithParam<PlantedCase> {
+  protected:
+    void SetUp() override { tree_.WriteAttribute(std::string(kSetting) + "type", "string"); }
+    MachineTree tree_;
+};
 
-TEST_P(KernelRefusalTest, ReportsWhatTheKernelSaid) {
-    const std::filesystem::path target = GetParam().target;
-    ASSERT_TRUE(std::filesystem::exists(target)) << target << " is needed for this test";
-    MachineTree tree;
-    const std::string setting = "sys/class/firmware-attributes/vantrel-wmi/attributes/Asset/";
-    tree.WriteAttribute(setting + "type", "string");
-    std::filesystem::create_symlink(target, tree.Path(setting + "current_value"));
+// A link used to be written through, to a file outside the machine or to a kernel file.
+TEST_P(PlantedValueFileTest, IsRefusedAndNothingIsWrittenThroughIt) {
+    tree_.WriteFile("outside", "kept");
+    const std::filesystem::path value = tree_.Path(kValue);
+    switch (GetParam().kind) {
+        case Planted::kLinkOutside:
+            std::filesystem::create_symlink(tree_.Path("outside"), value);
+            break;
+        case Planted::kLinkToKernelFile:
+            // Every write to /dev/full fails with ENOSPC; a refusal comes before any write.
+            std::filesystem::create_symlink("/dev/full", value);
+            break;
+        case Planted::kDanglingLink:
+            std::filesystem::create_symlink(tree_.Path("missing"), value);
+            break;
+        case Planted::kFifo:
+            ASSERT_EQ(mkfifo(value.c_str(), 0600), 0);
+            break;
+    }
     EXPECT_EQ(machine::WriteBiosSetting(L"Asset", L"new", L""), GetParam().result);
+    EXPECT_EQ(tree_.ReadFile("outside"), "kept");
+    EXPECT_FALSE(std::filesystem::exists(tree_.Path("missing")));
+    EXPECT_NE(std::filesystem::symlink_status(value).type(), std::filesystem::file_type::regular);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, KernelRefusalTest,
+    Kinds, PlantedValueFileTest,
     testing::Values(
-        // A read-only sysfs attribute refuses writers with EACCES, root included.
-        KernelFileCase{"ReadOnlySysfsAttribute", "/sys/devices/system/cpu/online",
-                       SetSettingResult::kAccessDenied},
-        // Every write to /dev/full fails with ENOSPC.
-        KernelFileCase{"WriteFails", "/dev/full", SetSettingResult::kIoError}),
+        PlantedCase{"LinkOutside", Planted::kLinkOutside, SetSettingResult::kAccessDenied},
+        PlantedCase{"LinkToKernelFile", Planted::kLinkToKernelFile,
+                    SetSettingResult::kAccessDenied},
+        // Nothing there to write: the same answer as a setting without a value file.
+        PlantedCase{"DanglingLink", Planted::kDanglingLink, SetSettingResult::kNoSuchSetting},
+        PlantedCase{"Fifo", Planted::kFifo, SetSettingResult::kAccessDenied}),
     CaseName());
+
+// On an ordinary file a kill between truncating and writing used to leave an empty value; the
+// new value now arrives as a new file, so the old one stays whole until the rename.
+TEST(OrdinaryValueFileTest, IsReplacedByANewFileWithTheSameMode) {
+    MachineTree tree;
+    tree.WriteAttribute(std::string(kSetting) + "type", "string");
+    tree.WriteAttribute(kValue, "a much longer old value");
+    const std::filesystem::path value = tree.Path(kValue);
+    ASSERT_EQ(chmod(value.c_str(), 0640), 0);
+    // A second name for the old file shows whether it was rewritten in place.
+    std::filesystem::create_hard_link(value, tree.Path("old"));
+
+    EXPECT_EQ(machine::WriteBiosSetting(L"Asset", L"new", L""), SetSettingResult::kSuccess);
+    EXPECT_EQ(tree.ReadFile(kValue), "new");
+    EXPECT_EQ(tree.ReadFile("old"), "a much longer old value\n");
+    struct stat status {};
+    ASSERT_EQ(stat(value.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640u);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(tree.Path(kSetting))) {
+        left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"current_value", "type"}));
+}
 
 // The setting query matches names without regard to the letter case of a to z; the write finds
 // the same folder, whatever case the caller used.

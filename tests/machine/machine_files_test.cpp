@@ -28,6 +28,17 @@ TEST(MachineFilesTest, TextLosesOnlyItsTrailingLineEnds) {
     EXPECT_EQ(ReadMachineBytes(tree.Path("a")), "Vantrel\n");
 }
 
+TEST(MachineFilesTest, TextWithANulByteHasNoValueButItsBytesDo) {
+    MachineTree tree;
+    const std::string bytes("Vantrel\0Evil Corp\n", 18);
+    // Not named "nul": Windows reserves that name for its null device.
+    tree.WriteFile("vendor", bytes);
+    tree.WriteFile("vendor-nul-last", std::string("Vantrel\0\n", 9));
+    EXPECT_FALSE(ReadMachineText(tree.Path("vendor")));
+    EXPECT_FALSE(ReadMachineText(tree.Path("vendor-nul-last")));
+    EXPECT_EQ(ReadMachineBytes(tree.Path("vendor")), bytes);
+}
+
 TEST(MachineFilesTest, MissingFolderOrOversizedFileHasNoValue) {
     MachineTree tree;
     tree.MakeFolder("folder");

@@ -12,9 +12,11 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -274,6 +276,66 @@ TEST_F(FirmwareTest, ImmutableVariableIsWrittenAndStaysImmutable) {
     EXPECT_TRUE(stillImmutable);
     EXPECT_EQ(FileBytes(), Bytes({7, 0, 0, 0, 2}));
 }
+
+enum class Planted { kFifo, kFolder, kLinkOutside };
+
+struct PlantedCase {
+    const char* name;
+    Planted kind;
+};
+
+void PrintTo(const PlantedCase& c, std::ostream* out) { *out << c.name; }
+
+class PlantedVariableTest : public FirmwareTest, public testing::WithParamInterface<PlantedCase> {
+  protected:
+    // Something other than a variable file at the variable's path, and a file outside the
+    // firmware's folder that must never be read or written through it.
+    void Plant() {
+        machine_.WriteFile("outside", "kept");
+        const std::filesystem::path path = machine_.Path(kFile);
+        switch (GetParam().kind) {
+            case Planted::kFifo:
+                ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+                break;
+            case Planted::kFolder:
+                machine_.MakeFolder(kFile);
+                break;
+            case Planted::kLinkOutside:
+                std::filesystem::create_symlink(machine_.Path("outside"), path);
+                break;
+        }
+    }
+};
+
+// A FIFO used to block the read and the write for ever; a link was written through.
+TEST_P(PlantedVariableTest, IsNoVariableAndIsNeverWrittenThrough) {
+    Plant();
+    char buffer[8] = {};
+    EXPECT_EQ(GetFirmwareEnvironmentVariableW(kName, kGuid, buffer, sizeof buffer), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_ENVVAR_NOT_FOUND);
+    char data = 2;
+    EXPECT_FALSE(SetFirmwareEnvironmentVariableW(kName, kGuid, &data, 1));
+    EXPECT_EQ(GetLastError(), ERROR_WRITE_FAULT);
+    EXPECT_EQ(machine_.ReadFile("outside"), "kept");
+    const auto status = std::filesystem::symlink_status(machine_.Path(kFile));
+    switch (GetParam().kind) {
+        case Planted::kFifo:
+            EXPECT_EQ(status.type(), std::filesystem::file_type::fifo);
+            break;
+        case Planted::kFolder:
+            EXPECT_EQ(status.type(), std::filesystem::file_type::directory);
+            break;
+        case Planted::kLinkOutside:
+            EXPECT_EQ(status.type(), std::filesystem::file_type::symlink);
+            break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, PlantedVariableTest,
+                         testing::Values(PlantedCase{"Fifo", Planted::kFifo},
+                                         PlantedCase{"Folder", Planted::kFolder},
+                                         PlantedCase{"LinkOutside", Planted::kLinkOutside}),
+                         CaseName());
 
 TEST(FirmwareWithoutPrivilegeTest, EveryCallFailsWithPrivilegeNotHeld) {
     MachineTree machine;

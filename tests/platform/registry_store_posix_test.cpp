@@ -2,6 +2,7 @@
 // damaged, shared between processes or protected.
 #include "platform/platform.h"
 #include "platform/owners.h"
+#include "support/lock_holder.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -333,11 +336,18 @@ TEST_F(RegistryStoreTest, WriteToAKeyWhoseFileWasDamagedMeanwhileChangesNothing)
     EXPECT_EQ(KeyFileText(), damaged);
 }
 
-// A crash between writing the temporary file and renaming it leaves that file behind.
-TEST_F(RegistryStoreTest, LeftoverTemporaryFileLeavesTheKeyIntact) {
+// A kill between writing the temporary file and renaming it leaves that file behind; the next
+// writer of the key, holding its lock, removes it, and only it.
+TEST_F(RegistryStoreTest, LeftoverTemporaryFileLeavesTheKeyIntactAndTheNextWriterRemovesIt) {
     machine_.WriteFile(kKeyFile, std::string(kFileStart) + "\"Status\"=dword:00000003\n");
     const std::string leftover = std::string(kKeyFile) + ".tmp-AbCdEf";
     machine_.WriteFile(leftover, std::string(kFileStart) + "\"Status\"=dwo");
+    const std::filesystem::path folder = machine_.Path(kKeyFile).parent_path();
+    // Another key's leftover and names that only look alike are not this key's to remove.
+    for (const char* name : {"Other.reg.tmp-AbCdEf", "Vantrel Cellkeeper Patch.reg.tmp-AbCdEfG",
+                             "Vantrel Cellkeeper Patch.reg.tmp-"}) {
+        machine_.WriteFile(std::string(kStoreFolder) + "/SOFTWARE/Vantrel/" + name, "other");
+    }
 
     UniqueKey key;
     ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
@@ -346,19 +356,33 @@ TEST_F(RegistryStoreTest, LeftoverTemporaryFileLeavesTheKeyIntact) {
     ASSERT_EQ(RegGetValueW(key.get(), nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &value, &size),
               Code(ERROR_SUCCESS));
     EXPECT_EQ(value, 3u);
+    EXPECT_TRUE(machine_.ReadFile(leftover)) << "a reader removes nothing";
     ASSERT_EQ(SetDword(key.get(), L"NumBatteries", 1), Code(ERROR_SUCCESS));
 
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) +
                                  "\"Status\"=dword:00000003\n\"NumBatteries\"=dword:00000001\n");
-    // The write left no temporary file of its own; the old one is nobody's business.
     std::vector<std::string> names;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(machine_.Path(kKeyFile).parent_path())) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"Vantrel Cellkeeper Patch.reg",
-                                               "Vantrel Cellkeeper Patch.reg.tmp-AbCdEf"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Other.reg.tmp-AbCdEf", "Vantrel Cellkeeper Patch.reg",
+                                        "Vantrel Cellkeeper Patch.reg.tmp-",
+                                        "Vantrel Cellkeeper Patch.reg.tmp-AbCdEfG"}));
+}
+
+// A writer that is stopped while it holds the key's lock used to block every later writer.
+TEST_F(RegistryStoreTest, WriterWaitsForAStoppedLockHolderOnlySoLong) {
+    UniqueKey key;
+    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    const std::string before = KeyFileText();
+    StoppedLockHolder holder(machine_.Path(kKeyFile).parent_path());
+    ASSERT_TRUE(holder.held());
+    EXPECT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_TIMEOUT));
+    EXPECT_EQ(KeyFileText(), before);
+    holder.Kill();
+    EXPECT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_SUCCESS));
 }
 
 TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {

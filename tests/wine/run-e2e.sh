@@ -162,6 +162,28 @@ for help in '/?' '-?' /h -H /Help --help; do
     [ "$(tree_state)" = "$before" ] || fail "the machine tree changed"
     end
 done
+# One run at a time: of eight started at once exactly one patches, the others find its record.
+begin eight-at-once vantrel-notebook
+root_path=$("$wine" winepath -w "$tree" 2>/dev/null | tr -d '\r')
+pids=()
+for i in 1 2 3 4 5 6 7 8; do
+    CELLKEEPER_ROOT="$root_path" "$wine" "$exe" >"$work/stdout-$i" 2>/dev/null &
+    pids+=("$!")
+done
+patched=0
+for i in 1 2 3 4 5 6 7 8; do
+    wait "${pids[$((i - 1))]}"; rc=$?
+    out=$(tr -d '\r' <"$work/stdout-$i")
+    expect_rc 0
+    if [ "$out" = "$(printf '%s\n' "$banner" "$applied")" ]; then
+        patched=$((patched + 1))
+    else
+        expect_lines "$banner" "Patch was previously run on DATE" "Previous status code: 0" ""
+    fi
+done
+[ "$patched" = 1 ] || fail "$patched runs patched, expected 1"
+expect_reg Status 0x0; expect_cellkeeper "$new"
+end
 
 begin access-denied vantrel-notebook
 "$wine" "$deny_key" || fail "deny_key failed"

@@ -1,6 +1,7 @@
 #include "platform/machine/firmware_attribute_write.h"
 
 #include "platform/machine/firmware_attributes.h"
+#include "platform/machine/machine_file_io.h"
 #include "platform/machine/machine_files.h"
 #include "base/text.h"
 #include "platform/machine/machine_text.h"
@@ -8,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <system_error>
 
@@ -28,25 +28,6 @@ std::optional<unsigned> HexDigit(wchar_t c) {
 bool IsPlainName(std::wstring_view name) {
     if (name.empty() || name == L"." || name == L"..") return false;
     return name.find_first_of(std::wstring_view(L"/\\\0:", 4)) == std::wstring_view::npos;
-}
-
-// The whole of `bytes` written into `file` with truncation, in one write, as sysfs expects.
-// Returns 0 or the errno of the step that failed.
-int WriteWhole(const std::filesystem::path& file, const std::string& bytes) {
-    std::ofstream stream;
-    // Unbuffered: the text goes to the kernel in one write call, not in pieces.
-    stream.rdbuf()->pubsetbuf(nullptr, 0);
-    errno = 0;
-    stream.open(file, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!stream.is_open()) return errno != 0 ? errno : EIO;
-    errno = 0;
-    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    const int writeError = stream ? 0 : (errno != 0 ? errno : EIO);
-    errno = 0;
-    stream.close();
-    if (writeError != 0) return writeError;
-    if (stream.fail()) return errno != 0 ? errno : EIO;
-    return 0;
 }
 
 // The setting folder that the setting query finds for `name`: the first, in name order, whose
@@ -148,15 +129,15 @@ SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view valu
     }
     const bool sendPassword = !password.empty() && passwordFile && Exists(*passwordFile);
     if (sendPassword) {
-        const int error = WriteWhole(*passwordFile, ToUtf8(password));
+        const int error = ReplaceAttributeFile(*passwordFile, ToUtf8(password));
         if (error != 0) {
             const SetSettingResult result = ResultForWriteError(error);
             return result == SetSettingResult::kIoError ? result : SetSettingResult::kAccessDenied;
         }
     }
-    const SetSettingResult result = ResultForWriteError(WriteWhole(currentValue, valueBytes));
+    const SetSettingResult result = ResultForWriteError(ReplaceAttributeFile(currentValue, valueBytes));
     // Leave no password behind in the driver for whoever writes next.
-    if (sendPassword) WriteWhole(*passwordFile, "\n");
+    if (sendPassword) ReplaceAttributeFile(*passwordFile, "\n");
     return result;
 }
 

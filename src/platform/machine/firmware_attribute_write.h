@@ -14,7 +14,8 @@ enum class SetSettingResult : std::uint32_t {
     kSuccess = 0,
     kNoSuchSetting = 1,     // no attributes/<Name>/ (or a name that cannot be one)
     kValueRefused = 2,      // not one of the choices, too long, or EINVAL from the driver
-    kAccessDenied = 3,      // EACCES, EPERM, EROFS, EISDIR, or the password was refused
+    kAccessDenied = 3,      // EACCES, EPERM, EROFS, EISDIR, a value file that is a link or no
+                            // regular file, or the password was refused
     kIoError = 4,           // any other failure of the open, write or close
     kInvalidArguments = 5,  // Name or Value missing or empty; undecodable keyboard password
 };

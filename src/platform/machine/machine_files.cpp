@@ -1,31 +1,16 @@
 #include "platform/machine/machine_files.h"
 
+#include "platform/machine/machine_file_io.h"
+
 #include <algorithm>
 #include <exception>
-#include <fstream>
 #include <system_error>
 
 namespace machine {
 
 std::optional<std::string> ReadMachineBytes(const std::filesystem::path& file) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(file, error)) return std::nullopt;
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) return std::nullopt;
-
-    // Sysfs reports a fixed size for every attribute, so read in pages up to one byte past the
-    // cap instead of trusting the size on disk.
-    constexpr std::size_t kChunk = 4096;
-    std::string bytes;
-    while (bytes.size() <= kMaxMachineFileBytes) {
-        const std::size_t had = bytes.size();
-        bytes.resize(had + kChunk);
-        stream.read(bytes.data() + had, static_cast<std::streamsize>(kChunk));
-        bytes.resize(had + static_cast<std::size_t>(stream.gcount()));
-        if (stream.bad()) return std::nullopt;
-        if (stream.eof()) break;
-    }
-    if (bytes.size() > kMaxMachineFileBytes) return std::nullopt;
+    std::optional<std::string> bytes = ReadRegularFile(file, kMaxMachineFileBytes);
+    if (bytes && bytes->size() > kMaxMachineFileBytes) return std::nullopt;
     return bytes;
 }
 
@@ -33,6 +18,9 @@ std::optional<std::string> ReadMachineText(const std::filesystem::path& file) {
     std::optional<std::string> text = ReadMachineBytes(file);
     if (!text) return text;
     while (!text->empty() && (text->back() == '\n' || text->back() == '\r')) text->pop_back();
+    // Sysfs text never holds a NUL; a text that does is not the machine's, and a prefix of it
+    // must not pass for the whole.
+    if (text->find('\0') != std::string::npos) return std::nullopt;
     return text;
 }
 

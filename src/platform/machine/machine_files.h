@@ -17,7 +17,8 @@ inline constexpr std::size_t kMaxMachineFileBytes = 64 * 1024;
 // file (after symlinks) or larger than kMaxMachineFileBytes.
 std::optional<std::string> ReadMachineBytes(const std::filesystem::path& file);
 
-// A text attribute: ReadMachineBytes without its trailing line ends ("\n", "\r\n").
+// A text attribute: ReadMachineBytes without its trailing line ends ("\n", "\r\n"). No value
+// for a text with a NUL byte in it.
 std::optional<std::string> ReadMachineText(const std::filesystem::path& file);
 
 // Names of the entries of a folder as UTF-8 bytes (on Linux: the bytes of the name as they

@@ -82,6 +82,11 @@ DWORD VariablePath(LPCWSTR name, LPCWSTR guid, fs::path& path) {
     return ERROR_SUCCESS;
 }
 
+bool IsRegularFile(int fd) {
+    struct stat status {};
+    return fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+
 DWORD Fail(DWORD error) {
     SetLastError(error);
     return 0;
@@ -89,11 +94,16 @@ DWORD Fail(DWORD error) {
 
 // The whole file, at most kAttributeBytes + kMaxDataBytes + 1 bytes of it.
 DWORD ReadVariableFile(const fs::path& path, std::vector<BYTE>& content) {
-    posix::UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    // Non-blocking, so that a FIFO or a device planted at the path cannot hold the run; efivarfs
+    // has no links, so a link there is no variable either.
+    posix::UniqueFd fd(
+        open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!fd) {
-        return errno == ENOENT ? ERROR_ENVVAR_NOT_FOUND
-                               : posix::ErrorFromErrno(errno, ERROR_READ_FAULT);
+        return errno == ENOENT || errno == ELOOP ? ERROR_ENVVAR_NOT_FOUND
+                                                 : posix::ErrorFromErrno(errno, ERROR_READ_FAULT);
     }
+    // Every efivarfs variable is a regular file; anything else is no variable of the firmware.
+    if (!IsRegularFile(fd.get())) return ERROR_ENVVAR_NOT_FOUND;
     content.assign(kAttributeBytes + kMaxDataBytes + 1, 0);
     std::size_t filled = 0;
     int interrupted = 0;
@@ -115,10 +125,13 @@ DWORD ReadVariableFile(const fs::path& path, std::vector<BYTE>& content) {
 class ImmutableFlagLift {
   public:
     DWORD Lift(const fs::path& path) {
-        fd_ = posix::UniqueFd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+        fd_ = posix::UniqueFd(
+            open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
         if (!fd_)
             return errno == ENOENT ? ERROR_SUCCESS
                                    : posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT);
+        // A link or anything but a regular file is not a variable to write through.
+        if (!IsRegularFile(fd_.get())) return ERROR_WRITE_FAULT;
         int flags = 0;
         if (ioctl(fd_.get(), FS_IOC_GETFLAGS, &flags) != 0) {
             // Ordinary folders (a test machine) may not know file flags at all.
@@ -207,9 +220,13 @@ DWORD WriteVariable(const fs::path& path, const BYTE* data, DWORD size, DWORD at
     }
     std::memcpy(content.data() + kAttributeBytes, data, size);
 
-    posix::UniqueFd fd(
-        open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, kVariableMode));
+    // The folders above may be links, the variable itself may not: a write must never land
+    // outside the firmware's folder.
+    posix::UniqueFd fd(open(path.c_str(),
+                            O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
+                            kVariableMode));
     if (!fd) return posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT);
+    if (!IsRegularFile(fd.get())) return ERROR_WRITE_FAULT;
     // efivarfs takes the attributes and the data in one write().
     ssize_t written = -1;
     for (int interrupted = 0; interrupted < kMaxInterruptedRetries; ++interrupted) {

@@ -4,12 +4,15 @@
 
 #include "platform/posix/firmware.h"
 
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <mutex>
 #include <string_view>
+#include <thread>
 
 namespace {
 
@@ -128,6 +131,23 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
 int UniqueFd::reset() {
     const int fd = release();
     return fd >= 0 ? close(fd) : 0;
+}
+
+int LockExclusive(int fd, std::optional<std::chrono::milliseconds> wait) {
+    constexpr auto kPollInterval = std::chrono::milliseconds(10);
+    constexpr int kMaxInterruptedRetries = 16;
+    const auto start = std::chrono::steady_clock::now();
+    int interrupted = 0;
+    for (;;) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+        if (errno == EINTR && ++interrupted < kMaxInterruptedRetries) continue;
+        if (errno != EWOULDBLOCK) return errno;
+        const auto waited = std::chrono::steady_clock::now() - start;
+        if (wait && waited >= *wait) return EWOULDBLOCK;
+        std::this_thread::sleep_for(
+            wait ? std::min<std::chrono::steady_clock::duration>(kPollInterval, *wait - waited)
+                 : kPollInterval);
+    }
 }
 
 DWORD ErrorFromErrno(int error, DWORD fallback) {

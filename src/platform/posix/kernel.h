@@ -4,7 +4,9 @@
 
 #include "platform/posix/win_types.h"
 
+#include <chrono>
 #include <memory>
+#include <optional>
 
 extern "C" {
 
@@ -70,6 +72,11 @@ class UniqueFd {
   private:
     int fd_ = -1;
 };
+
+// An exclusive flock() on `fd`, tried again until `wait` has passed (no value: for ever). 0,
+// EWOULDBLOCK when another holder kept it for the whole wait, or the errno of the failure. Polled
+// rather than blocking, so that a holder that is stopped, not dead, cannot hold us for ever.
+int LockExclusive(int fd, std::optional<std::chrono::milliseconds> wait);
 
 // The Windows error code that fits an errno value of a file operation (EACCES and EPERM give
 // ERROR_ACCESS_DENIED, ENOENT ERROR_FILE_NOT_FOUND, ENOSPC ERROR_DISK_FULL...); `fallback` for

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <system_error>
 
@@ -26,6 +27,9 @@ constexpr mode_t kPermissionBits = S_IRWXU | S_IRWXG | S_IRWXO;
 constexpr int kMaxInterruptedRetries = 16;
 // A key of this tool takes well under 1 KiB; a file far past that is nobody's key file.
 constexpr std::size_t kMaxKeyFileSize = std::size_t{1} << 20;
+// A change holds the lock for a read, a write and two flushes; a holder that keeps it this long
+// is stopped or stuck, and waiting on would hang the caller with it.
+constexpr std::chrono::milliseconds kLockWait(10'000);
 
 std::string ToPathText(std::u16string_view name) { return Utf16ToUtf8(name).value_or(""); }
 
@@ -61,10 +65,12 @@ DWORD LastErrno(DWORD fallback) { return ErrorFromErrno(errno, fallback); }
 // Reads the key file, unless it is larger than any key file of ours can be: ERROR_REGISTRY_CORRUPT
 // then, with at most one buffer past the cap read.
 DWORD ReadWholeFile(const fs::path& path, std::string& text) {
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking and regular files only: a FIFO at the key's path is no key file.
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!fd) return LastErrno(ERROR_REGISTRY_IO_FAILED);
     struct stat status {};
     if (fstat(fd.get(), &status) != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    if (!S_ISREG(status.st_mode)) return ERROR_FILE_NOT_FOUND;
     if (status.st_size > static_cast<off_t>(kMaxKeyFileSize)) return ERROR_REGISTRY_CORRUPT;
     text.clear();
     char buffer[4096];
@@ -101,13 +107,9 @@ class FolderLock {
     DWORD Acquire(const fs::path& folder) {
         fd_ = UniqueFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!fd_) return LastErrno(ERROR_REGISTRY_IO_FAILED);
-        int interrupted = 0;
-        while (flock(fd_.get(), LOCK_EX) != 0) {
-            if (errno != EINTR || ++interrupted >= kMaxInterruptedRetries) {
-                return LastErrno(ERROR_REGISTRY_IO_FAILED);
-            }
-        }
-        return ERROR_SUCCESS;
+        const int error = LockExclusive(fd_.get(), kLockWait);
+        if (error == EWOULDBLOCK) return ERROR_TIMEOUT;
+        return error == 0 ? ERROR_SUCCESS : ErrorFromErrno(error, ERROR_REGISTRY_IO_FAILED);
     }
     int fd() const { return fd_.get(); }
 
@@ -132,8 +134,24 @@ class TempFile {
     bool kept_ = false;
 };
 
+// Temporary files of `file` that a killed writer left behind. Writers make them only under the
+// folder's lock, so whoever holds the lock knows that every one of them is stale.
+void RemoveLeftovers(const fs::path& file) {
+    const std::string name = file.filename().string();
+    const std::string prefix = name + std::string(kTempSuffix.substr(0, kTempSuffix.find('X')));
+    const std::size_t length = name.size() + kTempSuffix.size();
+    std::error_code error;
+    for (fs::directory_iterator it(file.parent_path(), error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string entry = it->path().filename().string();
+        if (entry.size() == length && entry.starts_with(prefix)) unlink(it->path().c_str());
+    }
+}
+
 // Replaces `file` by `text`: temporary file in the same folder, flushed, renamed, folder flushed.
+// The caller holds the folder's lock.
 DWORD ReplaceFile(int folderFd, const fs::path& file, std::string_view text) {
+    RemoveLeftovers(file);
     struct stat old {};
     const bool hadFile = stat(file.c_str(), &old) == 0;
 

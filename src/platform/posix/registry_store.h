@@ -6,8 +6,9 @@
 // Every change is a read-modify-write under an exclusive flock() on the key's folder, written
 // to a temporary file in the same folder, flushed, renamed over the key file and the folder
 // flushed: a crash leaves the old file or the new one, never a mix, and two writers at the same
-// moment cannot lose each other's values. A file that cannot be parsed is reported as
-// ERROR_REGISTRY_CORRUPT and never written.
+// moment cannot lose each other's values. The lock is waited for at most ten seconds
+// (ERROR_TIMEOUT), and its holder removes the temporary files of its key that a killed writer
+// left. A file that cannot be parsed is reported as ERROR_REGISTRY_CORRUPT and never written.
 #pragma once
 
 #include "platform/posix/registry_format.h"

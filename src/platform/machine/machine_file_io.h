@@ -1,0 +1,26 @@
+// Opening the files of a machine tree the way the platform allows it safely. The build picks
+// machine_file_io_posix.cpp or machine_file_io_windows.cpp; callers hold no platform test.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace machine {
+
+// At most `limit` + 1 bytes of a regular file (following symlinks, as sysfs is made of them),
+// so that the caller can tell a file past its cap. No value when the file is missing,
+// unreadable or anything but a regular file: a FIFO or a device at the path never blocks the
+// read, it is simply not there.
+std::optional<std::string> ReadRegularFile(const std::filesystem::path& file, std::size_t limit);
+
+// Replaces the whole content of the existing regular file `file` by `bytes`. A symlink as the
+// last component or anything but a regular file is refused (EPERM). On a kernel
+// attribute (sysfs) the bytes go in one write, as the driver expects; on an ordinary file (a
+// test tree, a copied machine) through a temporary file renamed over it, so that a kill never
+// leaves it empty or half written. Returns 0 or the errno of the step that failed.
+int ReplaceAttributeFile(const std::filesystem::path& file, std::string_view bytes);
+
+}  // namespace machine

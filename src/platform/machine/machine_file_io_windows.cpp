@@ -1,0 +1,49 @@
+// The Windows side serves only the machine stand-in of the Wine tests: plain stream I/O.
+#include "platform/machine/machine_file_io.h"
+
+#include <cerrno>
+#include <fstream>
+#include <system_error>
+
+namespace machine {
+
+std::optional<std::string> ReadRegularFile(const std::filesystem::path& file, std::size_t limit) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) return std::nullopt;
+    std::ifstream stream(file, std::ios::binary);
+    if (!stream) return std::nullopt;
+    constexpr std::size_t kChunk = 4096;
+    std::string bytes;
+    while (bytes.size() <= limit) {
+        const std::size_t had = bytes.size();
+        bytes.resize(had + kChunk);
+        stream.read(bytes.data() + had, static_cast<std::streamsize>(kChunk));
+        bytes.resize(had + static_cast<std::size_t>(stream.gcount()));
+        if (stream.bad()) return std::nullopt;
+        if (stream.eof()) break;
+    }
+    if (bytes.size() > limit + 1) bytes.resize(limit + 1);
+    return bytes;
+}
+
+int ReplaceAttributeFile(const std::filesystem::path& file, std::string_view bytes) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(file, error);
+    if (!std::filesystem::exists(status)) return ENOENT;
+    if (!std::filesystem::is_regular_file(status)) return EPERM;
+    std::ofstream stream;
+    stream.rdbuf()->pubsetbuf(nullptr, 0);
+    errno = 0;
+    stream.open(file, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!stream.is_open()) return errno != 0 ? errno : EIO;
+    errno = 0;
+    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const int writeError = stream ? 0 : (errno != 0 ? errno : EIO);
+    errno = 0;
+    stream.close();
+    if (writeError != 0) return writeError;
+    if (stream.fail()) return errno != 0 ? errno : EIO;
+    return 0;
+}
+
+}  // namespace machine
