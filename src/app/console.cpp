@@ -1,5 +1,6 @@
 #include "app/console.h"
 
+#include "app/run_log.h"
 #include "app/text.h"
 
 #include <cstdio>
@@ -8,8 +9,12 @@ namespace {
 
 // Tests only; the run itself always writes to standard output.
 std::string* consoleSink = nullptr;
+RunLog* consoleLog = nullptr;
 
 void WriteBytes(std::string_view bytes) {
+    if (consoleLog != nullptr) {
+        consoleLog->WriteLine(bytes);
+    }
     if (consoleSink != nullptr) {
         consoleSink->append(bytes);
         consoleSink->push_back('\n');
@@ -73,6 +78,12 @@ std::string ToUtf8(std::wstring_view text) {
 void WriteLine(std::string_view line) { WriteBytes(line); }
 
 void WriteLine(std::wstring_view line) { WriteBytes(ToUtf8(line)); }
+
+RunLog* SetConsoleLog(RunLog* log) {
+    RunLog* previous = consoleLog;
+    consoleLog = log;
+    return previous;
+}
 
 std::string* SetConsoleSink(std::string* sink) {
     std::string* previous = consoleSink;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+class RunLog;
+
 // Writes one narrow line.
 void WriteLine(std::string_view line);
 
@@ -15,6 +17,10 @@ void WriteLine(std::wstring_view line);
 // Sends every later line to `sink` instead of standard output (nullptr restores standard
 // output); returns the sink that was in place. Lets tests read what a run printed.
 std::string* SetConsoleSink(std::string* sink);
+
+// Copies every later line, as printed, to `log` as well (nullptr stops it); returns the log that
+// was in place. The one place where console lines reach the run log.
+RunLog* SetConsoleLog(RunLog* log);
 
 // The UTF-8 bytes of a wide text (UTF-16 on Windows, UTF-32 on Linux); an invalid code unit
 // becomes U+FFFD.

@@ -2,6 +2,7 @@
 
 #include "app/console.h"
 #include "app/privilege.h"
+#include "app/run_log.h"
 #include "app/run_options.h"
 #include "app/run_status_record.h"
 #include "bios/bios_constants.h"
@@ -9,6 +10,7 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -56,15 +58,85 @@ int Run(int argc, const wchar_t* const* argv) {
     return kExitCompleted;
 }
 
+// An argument as a reader can tell it apart from its neighbours: quoted when it is empty or
+// holds a blank or a quote.
+std::string LogArgument(const wchar_t* argument) {
+    const std::string text = ToUtf8(argument);
+    if (!text.empty() && text.find_first_of(" \t\"") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+// "start: Vantrel Cellkeeper Patch 1.0.0, process 4242, arguments: /FORCE"
+void LogStart(RunLog& log, int argc, const wchar_t* const* argv) noexcept {
+    if (!log.IsOpen()) return;
+    try {
+        std::string line = "start: Vantrel Cellkeeper Patch " CELLKEEPER_VERSION ", process " +
+                           std::to_string(GetCurrentProcessId()) + ", arguments:";
+        if (argc <= 1) line += " none";
+        for (int i = 1; i < argc; ++i) {
+            line += ' ' + LogArgument(argv[i]);
+        }
+        log.WriteLine(line);
+    } catch (const std::exception&) {
+        // Out of memory: the start line is lost, the run is not.
+    }
+}
+
+// "end: status code 0, exit code 0", or "end: fatal error: <what the console said>, exit code 33".
+void LogEnd(RunLog& log, std::string_view ending, std::string_view detail, int exitCode) noexcept {
+    if (!log.IsOpen()) return;
+    try {
+        log.WriteLine("end: " + std::string(ending) + std::string(detail) + ", exit code " +
+                      std::to_string(exitCode));
+    } catch (const std::exception&) {
+        // Out of memory: the end line is lost, the run's outcome is not.
+    }
+}
+
+void LogStatusEnd(RunLog& log, std::int32_t statusCode, int exitCode) noexcept {
+    if (!log.IsOpen()) return;
+    try {
+        LogEnd(log, "status code ", std::to_string(statusCode), exitCode);
+    } catch (const std::exception&) {
+    }
+}
+
+// Sends the console lines to the run log for as long as it lives.
+class ConsoleLogScope {
+  public:
+    explicit ConsoleLogScope(RunLog& log)
+        : previous_(SetConsoleLog(log.IsOpen() ? &log : nullptr)) {}
+    ~ConsoleLogScope() { SetConsoleLog(previous_); }
+    ConsoleLogScope(const ConsoleLogScope&) = delete;
+    ConsoleLogScope& operator=(const ConsoleLogScope&) = delete;
+
+  private:
+    RunLog* previous_;
+};
+
 }  // namespace
 
 int RunCellkeeperPatch(int argc, const wchar_t* const* argv) {
+    RunLog log(RunLogFile(), RunLogLineEnd());
+    LogStart(log, argc, argv);
+    const ConsoleLogScope logged(log);
     try {
-        return Run(argc, argv);
+        const int exitCode = Run(argc, argv);
+        LogStatusEnd(log, RunStatusRecord::Instance().statusCode, exitCode);
+        return exitCode;
     } catch (const std::exception& error) {
         WriteLine(std::string("FATAL ERROR: Exception occurred - ") + error.what());
+        LogEnd(log, "fatal error: Exception occurred - ", error.what(), kExitFatalError);
     } catch (...) {
         WriteLine("FATAL ERROR: Application terminated abnormally");
+        LogEnd(log, "fatal error: ", "Application terminated abnormally", kExitFatalError);
     }
     return kExitFatalError;
 }
