@@ -75,8 +75,8 @@ void RunLog::WriteLine(std::string_view text) noexcept {
         if (!text.empty()) {
             line += ' ';
             for (const char c : text) {
-                const auto byte = static_cast<unsigned char>(c);
-                line += byte < 0x20 || byte == 0x7F ? '?' : c;
+                const auto code = static_cast<unsigned char>(c);
+                line += code < 0x20 || code == 0x7F ? '?' : c;
             }
         }
         line += lineEnd_;
