@@ -79,6 +79,9 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
         const int error = errno;
         if (error == EEXIST) {
             SetLastError(ERROR_FILE_EXISTS);
+        } else if (error == ENOENT && (flags & O_CREAT) != 0) {
+            // Creating, only the folder can be missing.
+            SetLastError(ERROR_PATH_NOT_FOUND);
         } else {
             // A folder cannot be opened for data: EISDIR is Windows' access denied.
             SetLastError(error == EISDIR ? ERROR_ACCESS_DENIED
