@@ -8,8 +8,10 @@ namespace {
 
 // Tests only; the run itself always writes to standard output.
 std::string* consoleSink = nullptr;
+ConsoleCopy* consoleCopy = nullptr;
 
 void WriteBytes(std::string_view bytes) {
+    if (consoleCopy != nullptr) consoleCopy->WriteLine(bytes);
     if (consoleSink != nullptr) {
         consoleSink->append(bytes);
         consoleSink->push_back('\n');
@@ -26,6 +28,12 @@ void WriteBytes(std::string_view bytes) {
 void WriteLine(std::string_view line) { WriteBytes(line); }
 
 void WriteLine(std::wstring_view line) { WriteBytes(ToUtf8(line)); }
+
+ConsoleCopy* SetConsoleCopy(ConsoleCopy* copy) {
+    ConsoleCopy* previous = consoleCopy;
+    consoleCopy = copy;
+    return previous;
+}
 
 std::string* SetConsoleSink(std::string* sink) {
     std::string* previous = consoleSink;

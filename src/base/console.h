@@ -15,3 +15,14 @@ void WriteLine(std::wstring_view line);
 // Sends every later line to `sink` instead of standard output (nullptr restores standard
 // output); returns the sink that was in place. Lets tests read what a run printed.
 std::string* SetConsoleSink(std::string* sink);
+
+// Receives a copy of every console line as printed: the run log.
+class ConsoleCopy {
+  public:
+    virtual ~ConsoleCopy() = default;
+    virtual void WriteLine(std::string_view line) noexcept = 0;
+};
+
+// Copies every later line, as printed, to `copy` as well (nullptr stops it); returns the copy
+// that was in place. The one place where console lines reach the run log.
+ConsoleCopy* SetConsoleCopy(ConsoleCopy* copy);

@@ -1,6 +1,6 @@
 // The owners of what the system borrows from Windows, one per kind, in one place: a COM
-// reference, a VARIANT, a BSTR, a kernel handle, a registry key. Each releases what it holds on
-// reset and destruction, so that early returns and exceptions cannot leak; put() releases
+// reference, a VARIANT, a BSTR, a kernel or file handle, a registry key. Each releases what it
+// holds on reset and destruction, so that early returns and exceptions cannot leak; put() releases
 // first and then hands out the address for an out-parameter.
 #pragma once
 
@@ -101,8 +101,16 @@ struct BstrTraits {
     static void Close(Type text) { SysFreeString(text); }
 };
 
+struct FileHandleTraits {
+    using Type = HANDLE;
+    static Type Empty() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type handle) { CloseHandle(handle); }
+};
+
 // A handle that is null when empty (tokens, mutexes, processes; not CreateFileW's).
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
+// CreateFileW's handle, which is INVALID_HANDLE_VALUE when empty.
+using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueKey = UniqueResource<RegistryKeyTraits>;
 using UniqueBstr = UniqueResource<BstrTraits>;
 

@@ -12,7 +12,7 @@ imports=$($objdump -p "$exe" | awk '/DLL Name:/ { print tolower($3) }' | sort -u
 echo "imports:" $imports
 for dll in $imports; do
     case $dll in
-        kernel32.dll|advapi32.dll|ole32.dll|oleaut32.dll|msvcrt.dll|user32.dll) ;;
+        kernel32.dll|advapi32.dll|ole32.dll|oleaut32.dll|msvcrt.dll|user32.dll|shell32.dll) ;;
         *) echo "ships with a runtime DLL: $dll"; status=1 ;;
     esac
 done

@@ -7,11 +7,12 @@
 # tree, and Wine's own locator entry is put back at the end.
 #
 # Usage: tests/wine/run-e2e.sh <windows build dir>
+# CELLKEEPER_EXE names another program to test in place of the build's (a signed copy).
 set -u
 build=$(cd "${1:?usage: run-e2e.sh <windows build dir>}" && pwd)
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 machines="$repo/examples/machines"
-exe="$build/src/cellkeeper-patch.exe"
+exe=${CELLKEEPER_EXE:-$build/src/cellkeeper-patch.exe}
 standin="$build/tests/wine/machine_standin.dll"
 deny_key="$build/tests/wine/deny_key.exe"
 for f in "$exe" "$standin" "$deny_key"; do
@@ -83,6 +84,16 @@ expect_cellkeeper() {
     got=$(cat "$tree/sys/class/firmware-attributes/vantrel-wmi/attributes/Cellkeeper/current_value")
     [ "$got" = "$1" ] || fail "Cellkeeper holds '$got', expected '$1'"
 }
+# The run log in the prefix's ProgramData, lines without their time stamps and CR LF ends.
+run_log="$WINEPREFIX/drive_c/ProgramData/Vantrel/Cellkeeper Patch/cellkeeper-patch.log"
+expect_log() {
+    local expected actual
+    expected=$(printf '%s\n' "$@")
+    actual=$(sed -E 's/^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z ?//; s/\r$//' "$run_log" 2>/dev/null |
+        sed -E 's/^(start: Vantrel Cellkeeper Patch )[0-9.]+, process [0-9]+,/\1VERSION, process PID,/')
+    [ "$actual" = "$expected" ] || fail "log differs:$(diff <(echo "$expected") <(echo "$actual") | sed 's/^/    /')"
+    [ "$(grep -c $'\r$' "$run_log" 2>/dev/null)" = "$#" ] || fail "log lines do not end in CR LF"
+}
 end() {
     if [ "$case_ok" = 1 ]; then passed=$((passed + 1)); echo "ok   $case_name"
     else failed=$((failed + 1)); echo "FAIL $case_name"; fi
@@ -94,8 +105,11 @@ new="Let Vantrel manage my battery charging"
 applied="Patch successfully applied"
 
 begin patched-then-stops vantrel-notebook
+rm -f "$run_log"
 run
 expect_rc 0; expect_lines "$banner" "$applied"
+expect_log "start: Vantrel Cellkeeper Patch VERSION, process PID, arguments: none" "$banner" "$applied" \
+    "end: status code 0, exit code 0"
 expect_reg Status 0x0; expect_reg SystemVendor Vantrel; expect_reg SystemModel "Aerion 14 G3"
 expect_reg BIOSReleaseName R1.14.0; expect_reg BIOSReleaseDate 20210316
 expect_reg HasNoteBookChassis 0x1; expect_reg NumBatteries 0x1

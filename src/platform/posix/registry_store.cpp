@@ -162,8 +162,10 @@ DWORD ReplaceFile(int folderFd, const fs::path& file, std::string_view text) {
         return LastErrno(ERROR_REGISTRY_IO_FAILED);
     }
     if (hadFile && (old.st_uid != geteuid() || old.st_gid != getegid())) {
-        // Keep the owner when an administrator rewrites somebody else's key; best effort.
-        (void)fchown(fd.get(), old.st_uid, old.st_gid);
+        // Keep the owner when an administrator rewrites somebody else's key; best effort (a
+        // plain cast does not silence glibc's warn_unused_result in hardened builds).
+        if (fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
+        }
     }
     if (const DWORD written = WriteAll(fd.get(), text); written != ERROR_SUCCESS) return written;
     if (fsync(fd.get()) != 0 || fd.reset() != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);

@@ -4,6 +4,7 @@
 #include "platform/posix/win_types.h"
 #include "platform/posix/kernel.h"
 #include "platform/posix/synch.h"
+#include "platform/posix/file.h"
 #include "platform/posix/registry.h"
 #include "platform/posix/firmware.h"
 #include "platform/posix/token.h"

@@ -1,0 +1,257 @@
+// The run log of the built program, var/log/cellkeeper-patch.log under the machine root: what a
+// patched, a refused and a failed run leave there, and that a log which cannot be written
+// changes nothing else.
+#include "support/machine_tree.h"
+#include "support/program_run.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kLogFile = "var/log/cellkeeper-patch.log";
+constexpr const char* kKeyFolder =
+    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel";
+constexpr const char* kKeyFile =
+    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
+    "Vantrel Cellkeeper Patch.reg";
+constexpr const char* kSettledStore =
+    "Windows Registry Editor Version 5.00\n"
+    "\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch]\n"
+    "\"DateRun\"=hex(b):b5,66,50,60,00,00,00,00\n"
+    "\"Status\"=dword:00000000\n";
+constexpr const char* kBanner = "Vantrel Cellkeeper Patch";
+const std::regex kStart(
+    R"(start: Vantrel Cellkeeper Patch \d+\.\d+\.\d+, process \d+, arguments: (.*))");
+
+// The log's lines without their time stamps; a line without a proper stamp fails the test.
+std::vector<std::string> LogEvents(const std::string& log) {
+    static const std::regex timed(R"((\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)( (.*))?)");
+    std::vector<std::string> events;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch match;
+        if (!std::regex_match(line, match, timed)) {
+            ADD_FAILURE() << "not a log line: '" << line << "'";
+            continue;
+        }
+        events.push_back(match[3]);
+    }
+    EXPECT_TRUE(log.empty() || log.ends_with('\n')) << "last line unfinished";
+    return events;
+}
+
+// The start line's arguments, then the other events: what a reader of the log sees.
+void ExpectRun(const std::vector<std::string>& events, const std::string& arguments,
+               const std::vector<std::string>& console, const std::string& end) {
+    ASSERT_EQ(events.size(), console.size() + 2) << testing::PrintToString(events);
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(events.front(), match, kStart)) << events.front();
+    EXPECT_EQ(match[1], arguments);
+    EXPECT_EQ(std::vector<std::string>(events.begin() + 1, events.end() - 1), console);
+    EXPECT_EQ(events.back(), end);
+}
+
+struct LoggedRunCase {
+    const char* name;
+    const char* machine;
+    const char* arguments;
+    const char* loggedArguments;
+    std::vector<std::string> console;  // every line as printed, the banner included
+    const char* end;
+    int exitCode;
+};
+using ::PrintTo;
+
+class LoggedRunTest : public testing::TestWithParam<LoggedRunCase> {};
+
+TEST_P(LoggedRunTest, LogHoldsStartConsoleLinesAndEnd) {
+    const LoggedRunCase& c = GetParam();
+    MachineTree machine;
+    machine.CopyTree(SampleMachine(c.machine), "");
+    machine.MakeFolder("var/log");
+    const ProgramOutcome outcome = RunProgram(c.arguments);
+    EXPECT_EQ(outcome.exitCode, c.exitCode);
+    std::string printed;
+    for (const std::string& line : c.console) printed += line + "\n";
+    EXPECT_EQ(outcome.output, printed);
+    ExpectRun(LogEvents(machine.ReadFile(kLogFile).value_or("")), c.loggedArguments, c.console,
+              c.end);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, LoggedRunTest,
+    testing::Values(
+        LoggedRunCase{.name = "Patched",
+                      .machine = "vantrel-notebook",
+                      .arguments = "",
+                      .loggedArguments = "none",
+                      .console = {kBanner, "Patch successfully applied"},
+                      .end = "end: status code 0, exit code 0",
+                      .exitCode = 0},
+        LoggedRunCase{.name = "Refused",
+                      .machine = "other-vendor",
+                      .arguments = "/force '' 'two words'",
+                      .loggedArguments = "/force \"\" \"two words\"",
+                      .console = {kBanner, "Patch not applicable"},
+                      .end = "end: status code 3, exit code 0",
+                      .exitCode = 0},
+        LoggedRunCase{.name = "ProviderRefuses",
+                      .machine = "write-refused",
+                      .arguments = "/FORCE",
+                      .loggedArguments = "/FORCE",
+                      .console = {kBanner,
+                                  "Error setting 'Cellkeeper' to 'Let Vantrel manage my battery "
+                                  "charging'",
+                                  "Wmi Error code: 2"},
+                      .end = "end: status code 36, exit code 0",
+                      .exitCode = 0},
+        LoggedRunCase{.name = "FatalError",
+                      .machine = "no-bios-namespace",
+                      .arguments = "",
+                      .loggedArguments = "none",
+                      .console = {kBanner, "FATAL ERROR: Application terminated abnormally"},
+                      .end = "end: fatal error: Application terminated abnormally, exit code 33",
+                      .exitCode = 33}),
+    CaseName());
+
+TEST(RunLogE2eTest, LaterRunsAppend) {
+    MachineTree machine;
+    machine.CopyTree(SampleMachine("vantrel-notebook"), "");
+    machine.MakeFolder("var/log");
+    ASSERT_EQ(RunProgram("").exitCode, 0);
+    const ProgramOutcome second = RunProgram("");
+    ASSERT_EQ(second.exitCode, 0);
+    const std::vector<std::string> events = LogEvents(machine.ReadFile(kLogFile).value_or(""));
+    ASSERT_EQ(events.size(), 10u) << testing::PrintToString(events);
+    ExpectRun(std::vector<std::string>(events.begin(), events.begin() + 4), "none",
+              {kBanner, "Patch successfully applied"}, "end: status code 0, exit code 0");
+    // The previous-run lines, the empty one included, as printed.
+    std::vector<std::string> printed;
+    std::istringstream lines(second.output);
+    for (std::string line; std::getline(lines, line);) printed.push_back(line);
+    ASSERT_EQ(printed.size(), 4u) << second.output;
+    ExpectRun(std::vector<std::string>(events.begin() + 4, events.end()), "none", printed,
+              "end: status code 2, exit code 0");
+}
+
+// Runs as an ordinary user (root may write anything) on a machine whose tool key that user
+// cannot write: exit code 34. `logMode` is the mode of var/log.
+ProgramOutcome RunWithoutKeyAccess(const MachineTree& machine, fs::perms logMode) {
+    machine.WriteFile(kKeyFile, kSettledStore);
+    const fs::perms readOnly = fs::perms::owner_read | fs::perms::owner_exec |
+                               fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(machine.Path(kKeyFolder), readOnly);
+    fs::permissions(machine.Path(kKeyFile),
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(machine.Root(), fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::add);
+    machine.MakeFolder("var/log");
+    fs::permissions(machine.Path("var/log"), logMode);
+    const std::string prefix =
+        geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    const fs::path program = machine.Path("cellkeeper-patch");
+    fs::copy_file(CELLKEEPER_PATCH_EXE, program);
+    fs::permissions(program, readOnly | fs::perms::owner_write);
+    ProgramOutcome outcome = RunProgram("/FORCE", prefix, program);
+    fs::permissions(machine.Path(kKeyFolder), fs::perms::owner_all, fs::perm_options::add);
+    fs::permissions(machine.Path("var/log"), fs::perms::owner_all, fs::perm_options::add);
+    return outcome;
+}
+
+constexpr const char* kAccessDenied =
+    "FATAL ERROR: Unable to access required Windows registry; error code = 5";
+
+TEST(RunLogE2eTest, KeyWithoutAccessIsLogged) {
+    MachineTree machine;
+    const ProgramOutcome outcome = RunWithoutKeyAccess(machine, fs::perms::all);
+    EXPECT_EQ(outcome.exitCode, 34);
+    EXPECT_EQ(outcome.output, std::string(kBanner) + "\n" + kAccessDenied + "\n");
+    ExpectRun(LogEvents(machine.ReadFile(kLogFile).value_or("")), "/FORCE",
+              {kBanner, kAccessDenied}, "end: status code 34, exit code 34");
+}
+
+TEST(RunLogE2eTest, UnwritableLogFolderChangesNothing) {
+    MachineTree machine;
+    const ProgramOutcome outcome = RunWithoutKeyAccess(
+        machine, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                     fs::perms::others_read | fs::perms::others_exec);
+    EXPECT_EQ(outcome.exitCode, 34);
+    EXPECT_EQ(outcome.output, std::string(kBanner) + "\n" + kAccessDenied + "\n");
+    EXPECT_FALSE(fs::exists(machine.Path(kLogFile)));
+}
+
+struct NoLogCase {
+    const char* name;
+    void (*prepare)(const MachineTree&);
+};
+
+class NoLogTest : public testing::TestWithParam<NoLogCase> {};
+
+// The same patched run, with and without a log: console, exit code and store alike.
+TEST_P(NoLogTest, RunIsTheSameWithoutALog) {
+    MachineTree logged;
+    logged.CopyTree(SampleMachine("vantrel-notebook"), "");
+    logged.MakeFolder("var/log");
+    const ProgramOutcome expected = RunProgram("");
+    ASSERT_TRUE(logged.ReadFile(kLogFile).has_value());
+    const std::optional<std::string> expectedStore = logged.ReadFile(kKeyFile);
+
+    MachineTree machine;
+    machine.CopyTree(SampleMachine("vantrel-notebook"), "");
+    GetParam().prepare(machine);
+    const ProgramOutcome outcome = RunProgram("");
+    EXPECT_EQ(outcome.exitCode, expected.exitCode);
+    EXPECT_EQ(outcome.output, expected.output);
+    // The stores differ only in the start time.
+    const std::regex dateRun("\"DateRun\"=hex\\(b\\):[0-9a-f,]+");
+    EXPECT_EQ(std::regex_replace(machine.ReadFile(kKeyFile).value_or("none"), dateRun, "D"),
+              std::regex_replace(expectedStore.value_or(""), dateRun, "D"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, NoLogTest,
+    testing::Values(NoLogCase{.name = "NoLogFolder", .prepare = [](const MachineTree&) {}},
+                    NoLogCase{.name = "LogIsAFolder",
+                              .prepare = [](const MachineTree& m) { m.MakeFolder(kLogFile); }},
+                    NoLogCase{
+                        .name = "LogFolderIsAFile",
+                        .prepare = [](const MachineTree& m) { m.WriteFile("var/log", "x"); }}),
+    CaseName());
+
+TEST(RunLogE2eTest, RunsAtOnceKeepWholeLines) {
+    MachineTree machine;
+    machine.CopyTree(SampleMachine("no-bios-namespace"), "");
+    machine.WriteFile(kKeyFile, kSettledStore);
+    machine.MakeFolder("var/log");
+    constexpr int kRuns = 8;
+    const std::string command = "for i in $(seq " + std::to_string(kRuns) + "); do '" +
+                                std::string(CELLKEEPER_PATCH_EXE) + "' >/dev/null & done; wait";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::vector<std::string> events = LogEvents(machine.ReadFile(kLogFile).value_or(""));
+    int starts = 0;
+    int ends = 0;
+    for (const std::string& event : events) {
+        starts += std::regex_match(event, kStart) ? 1 : 0;
+        ends += event == "end: status code 2, exit code 0" ? 1 : 0;
+    }
+    // Each run: start, banner, two previous-run lines, an empty line, end.
+    EXPECT_EQ(starts, kRuns);
+    EXPECT_EQ(ends, kRuns);
+    EXPECT_EQ(events.size(), static_cast<std::size_t>(kRuns) * 6u);
+}
+
+}  // namespace
