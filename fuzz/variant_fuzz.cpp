@@ -1,11 +1,10 @@
-// VariantChangeType as the system uses it: text and numbers of every width to text, to integers
-// (VT_UINT carries method results), to booleans and reals.
+// VariantChangeType as the system uses it: text and integers of every width to text and to
+// integers (VT_UINT carries method results); every other type is refused, never made up.
 #include "platform/platform.h"
 #include "platform/wbem/variant.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -54,13 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const HRESULT hr = VariantChangeType(result.get(), source.get(), flags, target);
     if (SUCCEEDED(hr)) {
         if (result.Type() != target) std::abort();
-        // Text never becomes an infinity: past a real's range is an overflow.
-        if (sourceType == VT_BSTR && target == VT_R8 && std::isinf(result.get()->dblVal)) {
-            std::abort();
-        }
-        if (sourceType == VT_BSTR && target == VT_R4 && std::isinf(result.get()->fltVal)) {
-            std::abort();
-        }
     } else if (result.Type() != VT_EMPTY) {
         std::abort();
     }

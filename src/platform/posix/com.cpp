@@ -6,7 +6,6 @@
 #include "platform/platform.h"
 
 #include <atomic>
-#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -95,31 +94,6 @@ HRESULT CreateBuiltInLocator(IUnknown* outer, REFIID riid, void** object) {
     return create(riid, object);
 }
 
-// The class object of the built-in locator: it lives as long as the process, so its
-// reference count is only nominal.
-class MachineLocatorFactory final : public IClassFactory {
-  public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        return CreateBuiltInLocator(outer, riid, object);
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-};
-
-MachineLocatorFactory machineLocatorFactory;
-
 }  // namespace
 
 HRESULT CoInitializeEx(LPVOID /*pvReserved*/, DWORD dwCoInit) {
@@ -170,20 +144,6 @@ HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContex
     return REGDB_E_CLASSNOTREG;
 }
 
-HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID /*pvReserved*/, REFIID riid,
-                         LPVOID* ppv) {
-    if (!ppv) return E_INVALIDARG;
-    *ppv = nullptr;
-    if (apartment.initCount == 0) return CO_E_NOTINITIALIZED;
-    if (ComPtr<IUnknown> registered = FindRegistered(rclsid, dwClsContext)) {
-        return registered->QueryInterface(riid, ppv);
-    }
-    if (IsBuiltInLocator(rclsid, dwClsContext)) {
-        return machineLocatorFactory.QueryInterface(riid, ppv);
-    }
-    return REGDB_E_CLASSNOTREG;
-}
-
 HRESULT CoRegisterClassObject(REFCLSID rclsid, LPUNKNOWN pUnk, DWORD dwClsContext, DWORD /*flags*/,
                               LPDWORD lpdwRegister) {
     if (!pUnk || !lpdwRegister) return E_INVALIDARG;
@@ -212,10 +172,6 @@ HRESULT CoRevokeClassObject(DWORD dwRegister) {
     return E_INVALIDARG;
 }
 
-LPVOID CoTaskMemAlloc(std::size_t cb) { return std::malloc(cb == 0 ? 1 : cb); }
-
-void CoTaskMemFree(LPVOID pv) { std::free(pv); }
-
 HRESULT CoSetProxyBlanket(IUnknown* pProxy, DWORD dwAuthnSvc, DWORD dwAuthzSvc,
                           OLECHAR* pServerPrincName, DWORD dwAuthnLevel, DWORD dwImpLevel,
                           RPC_AUTH_IDENTITY_HANDLE pAuthInfo, DWORD dwCapabilities) {
@@ -225,17 +181,6 @@ HRESULT CoSetProxyBlanket(IUnknown* pProxy, DWORD dwAuthnSvc, DWORD dwAuthzSvc,
     if (FAILED(hr)) return hr;
     return security->SetBlanket(pProxy, dwAuthnSvc, dwAuthzSvc, pServerPrincName, dwAuthnLevel,
                                 dwImpLevel, pAuthInfo, dwCapabilities);
-}
-
-HRESULT CoQueryProxyBlanket(IUnknown* pProxy, DWORD* pwAuthnSvc, DWORD* pAuthzSvc,
-                            LPOLESTR* pServerPrincName, DWORD* pAuthnLevel, DWORD* pImpLevel,
-                            RPC_AUTH_IDENTITY_HANDLE* pAuthInfo, DWORD* pCapabilites) {
-    if (!pProxy) return E_INVALIDARG;
-    ComPtr<IClientSecurity> security;
-    const HRESULT hr = pProxy->QueryInterface(IID_IClientSecurity, security.put_void());
-    if (FAILED(hr)) return hr;
-    return security->QueryBlanket(pProxy, pwAuthnSvc, pAuthzSvc, pServerPrincName, pAuthnLevel,
-                                  pImpLevel, pAuthInfo, pCapabilites);
 }
 
 namespace posix {

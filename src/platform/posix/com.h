@@ -24,7 +24,6 @@ struct IClassFactory : public IUnknown {
   protected:
     ~IClassFactory() = default;
 };
-using LPCLASSFACTORY = IClassFactory*;
 
 struct IClientSecurity : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE QueryBlanket(IUnknown* pProxy, DWORD* pAuthnSvc,
@@ -41,9 +40,6 @@ struct IClientSecurity : public IUnknown {
     ~IClientSecurity() = default;
 };
 
-inline constexpr GUID GUID_NULL = {0x00000000, 0x0000, 0x0000, {0, 0, 0, 0, 0, 0, 0, 0}};
-inline constexpr IID IID_NULL = GUID_NULL;
-inline constexpr CLSID CLSID_NULL = GUID_NULL;
 inline constexpr IID IID_IUnknown = {
     0x00000000, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_IClassFactory = {
@@ -51,99 +47,29 @@ inline constexpr IID IID_IClassFactory = {
 inline constexpr IID IID_IClientSecurity = {
     0x0000013d, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-enum tagCOINITBASE { COINITBASE_MULTITHREADED = 0x0 };
-using COINITBASE = tagCOINITBASE;
-
 enum tagCOINIT {
     COINIT_APARTMENTTHREADED = 0x2,
-    COINIT_MULTITHREADED = COINITBASE_MULTITHREADED,
-    COINIT_DISABLE_OLE1DDE = 0x4,
+    COINIT_MULTITHREADED = 0x0,
     COINIT_SPEED_OVER_MEMORY = 0x8
 };
 using COINIT = tagCOINIT;
 
-enum tagCLSCTX {
-    CLSCTX_INPROC_SERVER = 0x1,
-    CLSCTX_INPROC_HANDLER = 0x2,
-    CLSCTX_LOCAL_SERVER = 0x4,
-    CLSCTX_INPROC_SERVER16 = 0x8,
-    CLSCTX_REMOTE_SERVER = 0x10,
-    CLSCTX_INPROC_HANDLER16 = 0x20,
-    CLSCTX_NO_CODE_DOWNLOAD = 0x400,
-    CLSCTX_NO_CUSTOM_MARSHAL = 0x1000,
-    CLSCTX_ENABLE_CODE_DOWNLOAD = 0x2000,
-    CLSCTX_NO_FAILURE_LOG = 0x4000,
-    CLSCTX_DISABLE_AAA = 0x8000,
-    CLSCTX_ENABLE_AAA = 0x10000,
-    CLSCTX_FROM_DEFAULT_CONTEXT = 0x20000,
-    CLSCTX_ACTIVATE_32_BIT_SERVER = 0x40000,
-    CLSCTX_ACTIVATE_64_BIT_SERVER = 0x80000
-};
+enum tagCLSCTX { CLSCTX_INPROC_SERVER = 0x1, CLSCTX_LOCAL_SERVER = 0x4 };
 using CLSCTX = tagCLSCTX;
-#define CLSCTX_INPROC (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER)
-#define CLSCTX_ALL \
-    (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
-#define CLSCTX_SERVER (CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
 
-enum tagREGCLS {
-    REGCLS_SINGLEUSE = 0,
-    REGCLS_MULTIPLEUSE = 1,
-    REGCLS_MULTI_SEPARATE = 2,
-    REGCLS_SUSPENDED = 4,
-    REGCLS_SURROGATE = 8
-};
+enum tagREGCLS { REGCLS_MULTIPLEUSE = 1 };
 using REGCLS = tagREGCLS;
 
-enum tagEOLE_AUTHENTICATION_CAPABILITIES {
-    EOAC_NONE = 0x0,
-    EOAC_MUTUAL_AUTH = 0x1,
-    EOAC_SECURE_REFS = 0x2,
-    EOAC_ACCESS_CONTROL = 0x4,
-    EOAC_APPID = 0x8,
-    EOAC_DYNAMIC = 0x10,
-    EOAC_STATIC_CLOAKING = 0x20,
-    EOAC_DYNAMIC_CLOAKING = 0x40,
-    EOAC_ANY_AUTHORITY = 0x80,
-    EOAC_MAKE_FULLSIC = 0x100,
-    EOAC_REQUIRE_FULLSIC = 0x200,
-    EOAC_AUTO_IMPERSONATE = 0x400,
-    EOAC_DEFAULT = 0x800,
-    EOAC_DISABLE_AAA = 0x1000,
-    EOAC_NO_CUSTOM_MARSHAL = 0x2000
-};
+enum tagEOLE_AUTHENTICATION_CAPABILITIES { EOAC_NONE = 0x0 };
 using EOLE_AUTHENTICATION_CAPABILITIES = tagEOLE_AUTHENTICATION_CAPABILITIES;
 
 #define RPC_C_AUTHN_LEVEL_DEFAULT 0
-#define RPC_C_AUTHN_LEVEL_NONE 1
-#define RPC_C_AUTHN_LEVEL_CONNECT 2
 #define RPC_C_AUTHN_LEVEL_CALL 3
-#define RPC_C_AUTHN_LEVEL_PKT 4
-#define RPC_C_AUTHN_LEVEL_PKT_INTEGRITY 5
-#define RPC_C_AUTHN_LEVEL_PKT_PRIVACY 6
-
-#define RPC_C_IMP_LEVEL_DEFAULT 0
-#define RPC_C_IMP_LEVEL_ANONYMOUS 1
-#define RPC_C_IMP_LEVEL_IDENTIFY 2
 #define RPC_C_IMP_LEVEL_IMPERSONATE 3
-#define RPC_C_IMP_LEVEL_DELEGATE 4
-
-#define RPC_C_AUTHN_NONE 0
-#define RPC_C_AUTHN_DCE_PRIVATE 1
-#define RPC_C_AUTHN_DCE_PUBLIC 2
-#define RPC_C_AUTHN_DEC_PUBLIC 4
-#define RPC_C_AUTHN_GSS_NEGOTIATE 9
 #define RPC_C_AUTHN_WINNT 10
-#define RPC_C_AUTHN_GSS_SCHANNEL 14
-#define RPC_C_AUTHN_GSS_KERBEROS 16
-#define RPC_C_AUTHN_DEFAULT 0xFFFFFFFFu
-
 #define RPC_C_AUTHZ_NONE 0
-#define RPC_C_AUTHZ_NAME 1
-#define RPC_C_AUTHZ_DCE 2
-#define RPC_C_AUTHZ_DEFAULT 0xffffffffu
 
 using RPC_AUTH_IDENTITY_HANDLE = void*;
-using RPC_AUTHZ_HANDLE = void*;
 
 struct SOLE_AUTHENTICATION_SERVICE {
     DWORD dwAuthnSvc;
@@ -151,11 +77,6 @@ struct SOLE_AUTHENTICATION_SERVICE {
     OLECHAR* pPrincipalName;
     HRESULT hr;
 };
-using PSOLE_AUTHENTICATION_SERVICE = SOLE_AUTHENTICATION_SERVICE*;
-
-// "Keep what the proxy has" for CoSetProxyBlanket's principal name and identity.
-#define COLE_DEFAULT_PRINCIPAL (reinterpret_cast<OLECHAR*>(static_cast<std::intptr_t>(-1)))
-#define COLE_DEFAULT_AUTHINFO (reinterpret_cast<void*>(static_cast<std::intptr_t>(-1)))
 
 // Apartment initialisation, counted per thread: S_OK the first time, S_FALSE after that,
 // RPC_E_CHANGED_MODE for another apartment model on a thread already initialised.
@@ -173,23 +94,14 @@ HRESULT CoInitializeSecurity(PSECURITY_DESCRIPTOR pSecDesc, LONG cAuthSvc,
 // installed; any other class is not registered.
 HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
                          LPVOID* ppv);
-HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid,
-                         LPVOID* ppv);
 HRESULT CoRegisterClassObject(REFCLSID rclsid, LPUNKNOWN pUnk, DWORD dwClsContext, DWORD flags,
                               LPDWORD lpdwRegister);
 HRESULT CoRevokeClassObject(DWORD dwRegister);
 
-// Memory that COM hands across interfaces (principal names and the like).
-LPVOID CoTaskMemAlloc(std::size_t cb);
-void CoTaskMemFree(LPVOID pv);
-
-// Asks the proxy for IClientSecurity and forwards to its SetBlanket / QueryBlanket.
+// Asks the proxy for IClientSecurity and forwards to its SetBlanket.
 HRESULT CoSetProxyBlanket(IUnknown* pProxy, DWORD dwAuthnSvc, DWORD dwAuthzSvc,
                           OLECHAR* pServerPrincName, DWORD dwAuthnLevel, DWORD dwImpLevel,
                           RPC_AUTH_IDENTITY_HANDLE pAuthInfo, DWORD dwCapabilities);
-HRESULT CoQueryProxyBlanket(IUnknown* pProxy, DWORD* pwAuthnSvc, DWORD* pAuthzSvc,
-                            LPOLESTR* pServerPrincName, DWORD* pAuthnLevel, DWORD* pImpLevel,
-                            RPC_AUTH_IDENTITY_HANDLE* pAuthInfo, DWORD* pCapabilites);
 
 namespace posix {
 

@@ -316,20 +316,6 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD /*Reserved*/
         key->cache.get()));
 }
 
-LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
-    const auto key = posix::Lookup(hKey);
-    if (!key) return ERROR_INVALID_HANDLE;
-    if ((key->access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
-    const auto name = posix::ValueName(lpValueName);
-    if (!name) return ERROR_FILE_NOT_FOUND;
-    const RegistryStore store(key->names);
-    return static_cast<LSTATUS>(store.Update(
-        [&name](RegistryKeyFile& file) {
-            return file.Remove(*name) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
-        },
-        key->cache.get()));
-}
-
 LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
     auto key = posix::Lookup(hKey);
     if (!key) return ERROR_INVALID_HANDLE;

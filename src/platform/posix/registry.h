@@ -19,17 +19,11 @@ inline HKEY const HKEY_USERS =
     reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(0x80000003u)));
 
 // Access rights.
-constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
 constexpr REGSAM KEY_SET_VALUE = 0x0002;
 constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
-constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
-constexpr REGSAM KEY_NOTIFY = 0x0010;
-constexpr REGSAM KEY_CREATE_LINK = 0x0020;
 constexpr REGSAM KEY_WOW64_64KEY = 0x0100;
 constexpr REGSAM KEY_WOW64_32KEY = 0x0200;
 constexpr REGSAM KEY_READ = 0x20019;
-constexpr REGSAM KEY_WRITE = 0x20006;
-constexpr REGSAM KEY_EXECUTE = KEY_READ;
 constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
 
 // Value types.
@@ -38,15 +32,8 @@ constexpr DWORD REG_SZ = 1;
 constexpr DWORD REG_EXPAND_SZ = 2;
 constexpr DWORD REG_BINARY = 3;
 constexpr DWORD REG_DWORD = 4;
-constexpr DWORD REG_DWORD_LITTLE_ENDIAN = 4;
-constexpr DWORD REG_DWORD_BIG_ENDIAN = 5;
-constexpr DWORD REG_LINK = 6;
 constexpr DWORD REG_MULTI_SZ = 7;
-constexpr DWORD REG_RESOURCE_LIST = 8;
-constexpr DWORD REG_FULL_RESOURCE_DESCRIPTOR = 9;
-constexpr DWORD REG_RESOURCE_REQUIREMENTS_LIST = 10;
 constexpr DWORD REG_QWORD = 11;
-constexpr DWORD REG_QWORD_LITTLE_ENDIAN = 11;
 
 // RegGetValueW type restrictions and flags.
 constexpr DWORD RRF_RT_REG_NONE = 0x00000001;
@@ -59,15 +46,10 @@ constexpr DWORD RRF_RT_REG_QWORD = 0x00000040;
 constexpr DWORD RRF_RT_DWORD = RRF_RT_REG_BINARY | RRF_RT_REG_DWORD;
 constexpr DWORD RRF_RT_QWORD = RRF_RT_REG_BINARY | RRF_RT_REG_QWORD;
 constexpr DWORD RRF_RT_ANY = 0x0000FFFF;
-constexpr DWORD RRF_SUBKEY_WOW6464KEY = 0x00010000;
-constexpr DWORD RRF_SUBKEY_WOW6432KEY = 0x00020000;
-constexpr DWORD RRF_NOEXPAND = 0x10000000;
 constexpr DWORD RRF_ZEROONFAILURE = 0x20000000;
 
 // RegCreateKeyExW options and dispositions.
-constexpr DWORD REG_OPTION_RESERVED = 0x00000000;
 constexpr DWORD REG_OPTION_NON_VOLATILE = 0x00000000;
-constexpr DWORD REG_OPTION_VOLATILE = 0x00000001;
 constexpr DWORD REG_CREATED_NEW_KEY = 0x00000001;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 0x00000002;
 
@@ -83,7 +65,6 @@ LSTATUS WINAPI RegGetValueW(HKEY hkey, LPCWSTR lpSubKey, LPCWSTR lpValue, DWORD 
                             LPDWORD pdwType, PVOID pvData, LPDWORD pcbData);
 LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType,
                               const BYTE* lpData, DWORD cbData);
-LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName);
 // Deletes the subkey with everything below it (tests clean up their own keys with it).
 LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey);
 LSTATUS WINAPI RegCloseKey(HKEY hKey);

@@ -258,15 +258,6 @@ void RegistryKeyFile::Set(RegistryValue value) {
     values.push_back(std::move(value));
 }
 
-bool RegistryKeyFile::Remove(std::u16string_view name) {
-    const auto found = std::find_if(values.begin(), values.end(), [&](const RegistryValue& v) {
-        return EqualsIgnoreCase(v.name, name);
-    });
-    if (found == values.end()) return false;
-    values.erase(found);
-    return true;
-}
-
 std::optional<RegistryKeyFile> ParseKeyFile(std::string_view text) {
     if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
     const auto lines = SplitLines(text);

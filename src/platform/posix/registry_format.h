@@ -36,8 +36,6 @@ struct RegistryKeyFile {
     // Replaces the data and type of a value of that name (keeping the name as first written),
     // or appends a new value.
     void Set(RegistryValue value);
-    // False when there was no such value.
-    bool Remove(std::u16string_view name);
 };
 
 // nullopt for anything that is not exactly one key in the form above.
