@@ -8,7 +8,8 @@
 
 std::wstring RunLogFile() noexcept {
     try {
-        const std::filesystem::path file = platform::PathUnderMachineRoot("var/log/cellkeeper-patch.log");
+        const std::filesystem::path file =
+            platform::PathUnderMachineRoot("var/log/cellkeeper-patch.log");
         return file.wstring();
     } catch (const std::exception&) {
         return {};

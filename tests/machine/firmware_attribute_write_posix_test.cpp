@@ -20,7 +20,8 @@ using ::PrintTo;
 using machine::SetSettingResult;
 
 constexpr const char* kSetting = "sys/class/firmware-attributes/vantrel-wmi/attributes/Asset/";
-constexpr const char* kValue = "sys/class/firmware-attributes/vantrel-wmi/attributes/Asset/current_value";
+constexpr const char* kValue =
+    "sys/class/firmware-attributes/vantrel-wmi/attributes/Asset/current_value";
 
 enum class Planted { kLinkOutside, kLinkToKernelFile, kDanglingLink, kFifo };
 

@@ -35,7 +35,8 @@ bool IsPlainName(std::wstring_view name) {
 std::optional<BiosSettingFacts> FindBiosSetting(const std::filesystem::path& device,
                                                 std::wstring_view name) {
     for (const std::string& folder : ListSubfolders(device / "attributes")) {
-        if (EqualsIgnoreCase(DecodeMachineText(folder), name)) return ReadBiosSetting(device, folder);
+        if (EqualsIgnoreCase(DecodeMachineText(folder), name))
+            return ReadBiosSetting(device, folder);
     }
     return std::nullopt;
 }
@@ -135,7 +136,8 @@ SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view valu
             return result == SetSettingResult::kIoError ? result : SetSettingResult::kAccessDenied;
         }
     }
-    const SetSettingResult result = ResultForWriteError(ReplaceAttributeFile(currentValue, valueBytes));
+    const SetSettingResult result =
+        ResultForWriteError(ReplaceAttributeFile(currentValue, valueBytes));
     // Leave no password behind in the driver for whoever writes next.
     if (sendPassword) ReplaceAttributeFile(*passwordFile, "\n");
     return result;

@@ -177,7 +177,9 @@ DWORD ReplaceFile(int folderFd, const fs::path& file, std::string_view text) {
 
 }  // namespace
 
-fs::path RegistryStoreRoot() { return platform::PathUnderMachineRoot("var/lib/cellkeeper-patch/registry"); }
+fs::path RegistryStoreRoot() {
+    return platform::PathUnderMachineRoot("var/lib/cellkeeper-patch/registry");
+}
 
 RegistryStore::RegistryStore(std::vector<std::u16string> names) : names_(std::move(names)) {
     folder_ = RegistryStoreRoot();

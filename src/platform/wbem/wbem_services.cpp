@@ -50,7 +50,8 @@ HRESULT Project(IWbemClassObject* object, const WbemObjectData& description,
     if (FAILED(hr)) return hr;
     for (const WbemProperty& property : description.properties) {
         bool wanted = false;
-        for (const std::wstring& name : selected) wanted = wanted || EqualsIgnoreCase(name, property.name);
+        for (const std::wstring& name : selected)
+            wanted = wanted || EqualsIgnoreCase(name, property.name);
         if (wanted) continue;
         Variant null = Variant::Null();
         hr = projected->Put(property.name.c_str(), 0, null.get(), 0);
@@ -109,7 +110,8 @@ HRESULT WbemServices::FindInstance(std::wstring_view relativePath,
     for (ComPtr<IWbemClassObject>& candidate : instances) {
         Variant path;
         if (FAILED(candidate->Get(L"__RELPATH", 0, path.put(), nullptr, nullptr))) continue;
-        if (path.Type() == VT_BSTR && EqualsIgnoreCase(BstrText(V_BSTR(path.get())), relativePath)) {
+        if (path.Type() == VT_BSTR &&
+            EqualsIgnoreCase(BstrText(V_BSTR(path.get())), relativePath)) {
             instance = std::move(candidate);
             return WBEM_S_NO_ERROR;
         }
