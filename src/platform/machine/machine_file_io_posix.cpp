@@ -1,6 +1,6 @@
 #include "platform/machine/machine_file_io.h"
 
-#include "platform/posix/kernel.h"
+#include "platform/posix/file_io.h"
 
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -16,57 +16,15 @@ namespace {
 
 using posix::UniqueFd;
 
-constexpr int kMaxInterruptedRetries = 16;
 constexpr mode_t kPermissionBits = S_IRWXU | S_IRWXG | S_IRWXO;
-
-// Removes the temporary file unless it has been renamed into place.
-class TemporaryFile {
-  public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        if (!kept_) unlink(path_.c_str());
-    }
-    char* path() { return path_.data(); }
-    void Keep() { kept_ = true; }
-
-  private:
-    std::string path_;
-    bool kept_ = false;
-};
-
-int WriteAll(int fd, std::string_view bytes) {
-    int interrupted = 0;
-    while (!bytes.empty()) {
-        const ssize_t written = write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR && ++interrupted < kMaxInterruptedRetries) continue;
-            return errno;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
-}
-
-// The kernel takes an attribute in one write(); a short write is a refusal, not a pause.
-int WriteOnce(int fd, std::string_view bytes) {
-    ssize_t written = -1;
-    for (int interrupted = 0; interrupted < kMaxInterruptedRetries; ++interrupted) {
-        written = write(fd, bytes.data(), bytes.size());
-        if (written >= 0 || errno != EINTR) break;
-    }
-    if (written < 0) return errno;
-    return static_cast<std::size_t>(written) == bytes.size() ? 0 : EIO;
-}
 
 int ReplaceByRename(const std::filesystem::path& file, const struct stat& old,
                     std::string_view bytes) {
-    TemporaryFile temp(file.string() + ".tmp-XXXXXX");
-    UniqueFd fd(mkostemp(temp.path(), O_CLOEXEC));
+    posix::TemporaryFile temp(file.string() + ".tmp-XXXXXX");
+    UniqueFd fd = temp.Create();
     if (!fd) return errno;
     if (fchmod(fd.get(), old.st_mode & kPermissionBits) != 0) return errno;
-    if (const int error = WriteAll(fd.get(), bytes); error != 0) return error;
+    if (const int error = posix::WriteAll(fd.get(), bytes); error != 0) return error;
     if (fsync(fd.get()) != 0 || fd.reset() != 0) return errno;
     if (rename(temp.path(), file.c_str()) != 0) return errno;
     temp.Keep();
@@ -79,28 +37,12 @@ int ReplaceByRename(const std::filesystem::path& file, const struct stat& old,
 }  // namespace
 
 std::optional<std::string> ReadRegularFile(const std::filesystem::path& file, std::size_t limit) {
-    const UniqueFd fd(open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (!fd) return std::nullopt;
-    struct stat status {};
-    if (fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
-
-    // Sysfs reports a fixed size for every attribute, so read in pages up to one byte past the
-    // cap instead of trusting the size on disk.
-    constexpr std::size_t kChunk = 4096;
+    UniqueFd fd;
+    if (posix::OpenRegularFile(file, /*extraFlags=*/0, fd) != 0) return std::nullopt;
+    // Sysfs reports a fixed size for every attribute, so read up to the cap instead of trusting
+    // the size on disk.
     std::string bytes;
-    int interrupted = 0;
-    while (bytes.size() <= limit) {
-        const std::size_t had = bytes.size();
-        bytes.resize(had + kChunk);
-        const ssize_t got = read(fd.get(), bytes.data() + had, kChunk);
-        if (got < 0) {
-            bytes.resize(had);
-            if (errno == EINTR && ++interrupted < kMaxInterruptedRetries) continue;
-            return std::nullopt;
-        }
-        bytes.resize(had + static_cast<std::size_t>(got));
-        if (got == 0) break;
-    }
+    if (posix::ReadUpTo(fd.get(), limit, bytes) != 0) return std::nullopt;
     if (bytes.size() > limit + 1) bytes.resize(limit + 1);
     return bytes;
 }
@@ -122,7 +64,7 @@ int ReplaceAttributeFile(const std::filesystem::path& file, std::string_view byt
         return ReplaceByRename(file, status, bytes);
     }
     if (ftruncate(fd.get(), 0) != 0) return errno;
-    if (const int error = WriteOnce(fd.get(), bytes); error != 0) return error;
+    if (const int error = posix::WriteOnce(fd.get(), bytes); error != 0) return error;
     return fd.reset() != 0 ? errno : 0;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/posix/file.h"
 
+#include "platform/posix/file_io.h"
+
 #include "platform/posix/kernel.h"
 #include "base/text.h"
 
@@ -106,10 +108,8 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     if (lpOverlapped != nullptr || (lpBuffer == nullptr && nNumberOfBytesToWrite != 0)) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    ssize_t written = -1;
-    do {
-        written = write(file->fd(), lpBuffer, nNumberOfBytesToWrite);
-    } while (written < 0 && errno == EINTR);
+    const ssize_t written =
+        posix::RetryInterrupted([&] { return write(file->fd(), lpBuffer, nNumberOfBytesToWrite); });
     if (written < 0) return Fail(posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT));
     if (lpNumberOfBytesWritten != nullptr) {
         *lpNumberOfBytesWritten = static_cast<DWORD>(written);

@@ -1,6 +1,7 @@
 #include "platform/posix/firmware.h"
 
 #include "platform/machine_root.h"
+#include "platform/posix/file_io.h"
 #include "platform/posix/kernel.h"
 #include "base/text.h"
 #include "platform/posix/token.h"
@@ -31,7 +32,6 @@ constexpr DWORD kDefaultAttributes = kNonVolatile | kBootServiceAccess | kRuntim
 constexpr std::size_t kAttributeBytes = 4;
 // Real variables are far smaller; anything larger is not read into memory.
 constexpr std::size_t kMaxDataBytes = 64 * 1024;
-constexpr int kMaxInterruptedRetries = 16;
 constexpr unsigned long kEfivarfsMagic = 0xde5e81e4;
 constexpr mode_t kVariableMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH;
 
@@ -92,31 +92,21 @@ DWORD Fail(DWORD error) {
     return 0;
 }
 
-// The whole file, at most kAttributeBytes + kMaxDataBytes + 1 bytes of it.
+// The whole file, or enough of it to tell that it is larger than any variable we take.
 DWORD ReadVariableFile(const fs::path& path, std::vector<BYTE>& content) {
     // Non-blocking, so that a FIFO or a device planted at the path cannot hold the run; efivarfs
-    // has no links, so a link there is no variable either.
-    posix::UniqueFd fd(
-        open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (!fd) {
-        return errno == ENOENT || errno == ELOOP ? ERROR_ENVVAR_NOT_FOUND
-                                                 : posix::ErrorFromErrno(errno, ERROR_READ_FAULT);
+    // has no links, so a link there is no variable either, and every variable is a regular file.
+    posix::UniqueFd fd;
+    if (const int error = posix::OpenRegularFile(path, O_NOFOLLOW, fd); error != 0) {
+        return error == ENOENT || error == ELOOP ? ERROR_ENVVAR_NOT_FOUND
+                                                 : posix::ErrorFromErrno(error, ERROR_READ_FAULT);
     }
-    // Every efivarfs variable is a regular file; anything else is no variable of the firmware.
-    if (!IsRegularFile(fd.get())) return ERROR_ENVVAR_NOT_FOUND;
-    content.assign(kAttributeBytes + kMaxDataBytes + 1, 0);
-    std::size_t filled = 0;
-    int interrupted = 0;
-    while (filled < content.size()) {
-        const ssize_t got = read(fd.get(), content.data() + filled, content.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR && ++interrupted < kMaxInterruptedRetries) continue;
-            return posix::ErrorFromErrno(errno, ERROR_READ_FAULT);
-        }
-        if (got == 0) break;
-        filled += static_cast<std::size_t>(got);
+    std::string bytes;
+    if (const int error = posix::ReadUpTo(fd.get(), kAttributeBytes + kMaxDataBytes, bytes);
+        error != 0) {
+        return posix::ErrorFromErrno(error, ERROR_READ_FAULT);
     }
-    content.resize(filled);
+    content.assign(bytes.begin(), bytes.end());
     return ERROR_SUCCESS;
 }
 
@@ -228,13 +218,10 @@ DWORD WriteVariable(const fs::path& path, const BYTE* data, DWORD size, DWORD at
     if (!fd) return posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT);
     if (!IsRegularFile(fd.get())) return ERROR_WRITE_FAULT;
     // efivarfs takes the attributes and the data in one write().
-    ssize_t written = -1;
-    for (int interrupted = 0; interrupted < kMaxInterruptedRetries; ++interrupted) {
-        written = write(fd.get(), content.data(), content.size());
-        if (written >= 0 || errno != EINTR) break;
-    }
-    if (written < 0) return posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT);
-    if (static_cast<std::size_t>(written) != content.size()) return ERROR_WRITE_FAULT;
+    const int error = posix::WriteOnce(
+        fd.get(), std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
+    // A part taken (EIO) is as much a fault as a refusal.
+    if (error != 0) return posix::ErrorFromErrno(error, ERROR_WRITE_FAULT);
     // efivarfs replaces the variable on write; an ordinary file keeps an older, longer tail.
     struct statfs filesystem {};
     if (fstatfs(fd.get(), &filesystem) == 0 &&

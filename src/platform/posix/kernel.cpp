@@ -135,7 +135,6 @@ int UniqueFd::reset() {
 
 int LockExclusive(int fd, std::optional<std::chrono::milliseconds> wait) {
     constexpr auto kPollInterval = std::chrono::milliseconds(10);
-    constexpr int kMaxInterruptedRetries = 16;
     const auto start = std::chrono::steady_clock::now();
     int interrupted = 0;
     for (;;) {

@@ -73,6 +73,11 @@ class UniqueFd {
     int fd_ = -1;
 };
 
+// How often a call that the kernel interrupted (EINTR) is tried again, and the pause before each
+// try (file_io.h).
+inline constexpr int kMaxInterruptedRetries = 16;
+void PauseAfterInterrupt();
+
 // An exclusive flock() on `fd`, tried again until `wait` has passed (no value: for ever). 0,
 // EWOULDBLOCK when another holder kept it for the whole wait, or the errno of the failure. Polled
 // rather than blocking, so that a holder that is stopped, not dead, cannot hold us for ever.

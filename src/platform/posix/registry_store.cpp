@@ -1,6 +1,7 @@
 #include "platform/posix/registry_store.h"
 
 #include "platform/machine_root.h"
+#include "platform/posix/file_io.h"
 #include "platform/posix/kernel.h"
 #include "base/text.h"
 
@@ -24,7 +25,6 @@ constexpr std::string_view kKeyFileSuffix = ".reg";
 constexpr std::string_view kTempSuffix = ".tmp-XXXXXX";
 constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH;
 constexpr mode_t kPermissionBits = S_IRWXU | S_IRWXG | S_IRWXO;
-constexpr int kMaxInterruptedRetries = 16;
 // A key of this tool takes well under 1 KiB; a file far past that is nobody's key file.
 constexpr std::size_t kMaxKeyFileSize = std::size_t{1} << 20;
 // A change holds the lock for a read, a write and two flushes; a holder that keeps it this long
@@ -63,42 +63,17 @@ bool CanAccess(const fs::path& path, int mode) {
 DWORD LastErrno(DWORD fallback) { return ErrorFromErrno(errno, fallback); }
 
 // Reads the key file, unless it is larger than any key file of ours can be: ERROR_REGISTRY_CORRUPT
-// then, with at most one buffer past the cap read.
+// then, with at most one page past the cap read. Anything but a regular file (a FIFO planted at
+// the key's path) is no key file.
 DWORD ReadWholeFile(const fs::path& path, std::string& text) {
-    // Non-blocking and regular files only: a FIFO at the key's path is no key file.
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (!fd) return LastErrno(ERROR_REGISTRY_IO_FAILED);
-    struct stat status {};
-    if (fstat(fd.get(), &status) != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
-    if (!S_ISREG(status.st_mode)) return ERROR_FILE_NOT_FOUND;
-    if (status.st_size > static_cast<off_t>(kMaxKeyFileSize)) return ERROR_REGISTRY_CORRUPT;
-    text.clear();
-    char buffer[4096];
-    int interrupted = 0;
-    while (true) {
-        const ssize_t got = read(fd.get(), buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR && ++interrupted < kMaxInterruptedRetries) continue;
-            return LastErrno(ERROR_REGISTRY_IO_FAILED);
-        }
-        if (got == 0) return ERROR_SUCCESS;
-        text.append(buffer, static_cast<std::size_t>(got));
-        // The file may have grown since fstat().
-        if (text.size() > kMaxKeyFileSize) return ERROR_REGISTRY_CORRUPT;
+    UniqueFd fd;
+    if (const int error = OpenRegularFile(path, /*extraFlags=*/0, fd); error != 0) {
+        return ErrorFromErrno(error, ERROR_REGISTRY_IO_FAILED);
     }
-}
-
-DWORD WriteAll(int fd, std::string_view text) {
-    int interrupted = 0;
-    while (!text.empty()) {
-        const ssize_t written = write(fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR && ++interrupted < kMaxInterruptedRetries) continue;
-            return LastErrno(ERROR_REGISTRY_IO_FAILED);
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
+    if (const int error = ReadUpTo(fd.get(), kMaxKeyFileSize, text); error != 0) {
+        return ErrorFromErrno(error, ERROR_REGISTRY_IO_FAILED);
     }
-    return ERROR_SUCCESS;
+    return text.size() > kMaxKeyFileSize ? ERROR_REGISTRY_CORRUPT : ERROR_SUCCESS;
 }
 
 // Holds an exclusive flock() on a folder for as long as it lives.
@@ -115,23 +90,6 @@ class FolderLock {
 
   private:
     UniqueFd fd_;  // closing the descriptor releases the lock
-};
-
-// Removes the temporary file unless it has been renamed into place.
-class TempFile {
-  public:
-    explicit TempFile(std::string path) : path_(std::move(path)) {}
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    ~TempFile() {
-        if (!kept_) unlink(path_.c_str());
-    }
-    char* path() { return path_.data(); }
-    void Keep() { kept_ = true; }
-
-  private:
-    std::string path_;
-    bool kept_ = false;
 };
 
 // Temporary files of `file` that a killed writer left behind. Writers make them only under the
@@ -155,8 +113,8 @@ DWORD ReplaceFile(int folderFd, const fs::path& file, std::string_view text) {
     struct stat old {};
     const bool hadFile = stat(file.c_str(), &old) == 0;
 
-    TempFile temp(file.string() + std::string(kTempSuffix));
-    UniqueFd fd(mkostemp(temp.path(), O_CLOEXEC));
+    TemporaryFile temp(file.string() + std::string(kTempSuffix));
+    UniqueFd fd = temp.Create();
     if (!fd) return LastErrno(ERROR_REGISTRY_IO_FAILED);
     if (fchmod(fd.get(), hadFile ? (old.st_mode & kPermissionBits) : kNewFileMode) != 0) {
         return LastErrno(ERROR_REGISTRY_IO_FAILED);
@@ -167,7 +125,9 @@ DWORD ReplaceFile(int folderFd, const fs::path& file, std::string_view text) {
         if (fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
         }
     }
-    if (const DWORD written = WriteAll(fd.get(), text); written != ERROR_SUCCESS) return written;
+    if (const int error = WriteAll(fd.get(), text); error != 0) {
+        return ErrorFromErrno(error, ERROR_REGISTRY_IO_FAILED);
+    }
     if (fsync(fd.get()) != 0 || fd.reset() != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
     if (rename(temp.path(), file.c_str()) != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
     temp.Keep();
