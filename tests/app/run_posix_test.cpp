@@ -9,6 +9,7 @@
 #include "record/run_status_record.h"
 #include "support/built_in_locator_posix.h"
 #include "support/lock_holder.h"
+#include "support/machine_paths.h"
 #include "support/machine_tree.h"
 #include "support/program_run.h"
 #include "support/test_env.h"
@@ -24,11 +25,6 @@
 
 namespace {
 
-constexpr const char* kKeyFile =
-    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
-    "Vantrel Cellkeeper Patch.reg";
-constexpr const char* kVariableFile =
-    "sys/firmware/efi/efivars/cellkeeper_patch-994e9a98-28eb-4244-b5c6-1d92be5321bd";
 constexpr std::int64_t kEarlierRun = 1615881909;  // Tue Mar 16 08:05:09 2021 UTC
 constexpr const char* kBanner = "Vantrel Cellkeeper Patch\n";
 

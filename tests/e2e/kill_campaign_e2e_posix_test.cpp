@@ -2,6 +2,7 @@
 // first run and in a /FORCE run over an earlier record: after every kill the store still
 // parses and holds what was there before, and two more runs leave the machine patched with
 // status 0 and no temporary file of the store behind.
+#include "support/machine_paths.h"
 #include "support/machine_tree.h"
 #include "support/program_run.h"
 
@@ -17,15 +18,6 @@ namespace {
 
 using ::PrintTo;
 
-constexpr const char* kKeyFolder =
-    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel";
-constexpr const char* kKeyFile =
-    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
-    "Vantrel Cellkeeper Patch.reg";
-constexpr const char* kVariableFile =
-    "sys/firmware/efi/efivars/cellkeeper_patch-994e9a98-28eb-4244-b5c6-1d92be5321bd";
-constexpr const char* kCellkeeperFile =
-    "sys/class/firmware-attributes/vantrel-wmi/attributes/Cellkeeper/current_value";
 constexpr const char* kNew = "Let Vantrel manage my battery charging";
 // An earlier run that settled the machine (Tue Mar 16 08:05:09 2021 UTC, status 0), and a
 // profile value it recorded.

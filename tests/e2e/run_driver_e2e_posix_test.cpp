@@ -1,5 +1,6 @@
 // The built program on machine trees: exit codes, console lines and argument decoding as a
 // user sees them.
+#include "support/machine_paths.h"
 #include "support/machine_tree.h"
 #include "support/program_run.h"
 
@@ -18,14 +19,6 @@ namespace {
 
 using ::PrintTo;
 
-constexpr const char* kKeyFolder =
-    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel";
-constexpr const char* kLockFile = "run/cellkeeper-patch.lock";
-constexpr const char* kVariableFile =
-    "sys/firmware/efi/efivars/cellkeeper_patch-994e9a98-28eb-4244-b5c6-1d92be5321bd";
-constexpr const char* kKeyFile =
-    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
-    "Vantrel Cellkeeper Patch.reg";
 // "DateRun" of Tue Mar 16 08:05:09 2021 UTC and "Status" 0: an earlier run settled the matter.
 constexpr const char* kSettledStore =
     "Windows Registry Editor Version 5.00\n"

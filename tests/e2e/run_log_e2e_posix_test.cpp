@@ -1,6 +1,7 @@
 // The run log of the built program, var/log/cellkeeper-patch.log under the machine root: what a
 // patched, a refused and a failed run leave there, and that a log which cannot be written
 // changes nothing else.
+#include "support/machine_paths.h"
 #include "support/machine_tree.h"
 #include "support/program_run.h"
 
@@ -20,12 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kLogFile = "var/log/cellkeeper-patch.log";
-constexpr const char* kKeyFolder =
-    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel";
-constexpr const char* kKeyFile =
-    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
-    "Vantrel Cellkeeper Patch.reg";
 constexpr const char* kSettledStore =
     "Windows Registry Editor Version 5.00\n"
     "\n"

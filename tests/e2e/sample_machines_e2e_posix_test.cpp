@@ -1,6 +1,7 @@
 // The built program on copies of the sample machines, as an administrator meets it: every line
 // it prints, its exit code, the registry store file and the firmware variable's bytes.
 #include "record/run_date.h"
+#include "support/machine_paths.h"
 #include "support/machine_tree.h"
 #include "support/program_run.h"
 #include "support/test_env.h"
@@ -17,13 +18,6 @@
 
 namespace {
 
-constexpr const char* kKeyFile =
-    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
-    "Vantrel Cellkeeper Patch.reg";
-constexpr const char* kVariableFile =
-    "sys/firmware/efi/efivars/cellkeeper_patch-994e9a98-28eb-4244-b5c6-1d92be5321bd";
-constexpr const char* kCellkeeperFile =
-    "sys/class/firmware-attributes/vantrel-wmi/attributes/Cellkeeper/current_value";
 constexpr const char* kOld = "Maximize my battery duration";
 constexpr const char* kNew = "Let Vantrel manage my battery charging";
 constexpr const char* kApplied = "Patch successfully applied";

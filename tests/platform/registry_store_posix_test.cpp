@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "platform/owners.h"
 #include "support/lock_holder.h"
+#include "support/machine_paths.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>
@@ -24,9 +25,6 @@ namespace {
 
 constexpr const char* kStoreFolder = "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE";
 constexpr const wchar_t* kKeyPath = L"SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch";
-constexpr const char* kKeyFile =
-    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
-    "Vantrel Cellkeeper Patch.reg";
 constexpr const char* kFileStart =
     "Windows Registry Editor Version 5.00\n\n"
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch]\n";

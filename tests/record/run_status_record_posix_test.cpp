@@ -4,6 +4,7 @@
 #include "app/privilege.h"
 #include "record/run_date.h"
 #include "record/run_status_record.h"
+#include "support/machine_paths.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>
@@ -11,12 +12,6 @@
 #include <string>
 
 namespace {
-
-constexpr const char* kKeyFile =
-    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
-    "Vantrel Cellkeeper Patch.reg";
-constexpr const char* kVariableFile =
-    "sys/firmware/efi/efivars/cellkeeper_patch-994e9a98-28eb-4244-b5c6-1d92be5321bd";
 
 TEST(RunStatusRecordPosixTest, InstanceIsCreatedOnceOnTheToolKey) {
     MachineTree machine;

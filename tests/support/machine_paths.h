@@ -1,0 +1,15 @@
+// What the Linux build reads and writes, as paths under the machine root: the files that the
+// Linux tests look at, named once.
+#pragma once
+
+inline constexpr const char* kKeyFolder =
+    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel";
+inline constexpr const char* kKeyFile =
+    "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
+    "Vantrel Cellkeeper Patch.reg";
+inline constexpr const char* kVariableFile =
+    "sys/firmware/efi/efivars/cellkeeper_patch-994e9a98-28eb-4244-b5c6-1d92be5321bd";
+inline constexpr const char* kCellkeeperFile =
+    "sys/class/firmware-attributes/vantrel-wmi/attributes/Cellkeeper/current_value";
+inline constexpr const char* kLockFile = "run/cellkeeper-patch.lock";
+inline constexpr const char* kLogFile = "var/log/cellkeeper-patch.log";
