@@ -1,4 +1,5 @@
 #include "app/run_options.h"
+#include "support/table_case.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OptionCase{"WithValue", {L"/FORCE=1"}, false},
                     OptionCase{"Short", {L"/FORC"}, false},
                     OptionCase{"NoSlash", {L"FORCE"}, false}, OptionCase{"Empty", {L""}, false}),
-    [](const testing::TestParamInfo<OptionCase>& testCase) { return testCase.param.name; });
+    CaseName());
 
 class HelpOptionTest : public testing::TestWithParam<OptionCase> {};
 
@@ -44,19 +45,22 @@ TEST_P(HelpOptionTest, RecognisesEveryHelpSpellingInAnyLetterCase) {
     EXPECT_EQ(HasHelpOption(static_cast<int>(argv.size()), argv.data()), GetParam().force);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, HelpOptionTest,
-    testing::Values(
-        OptionCase{"NoArguments", {}, false}, OptionCase{"SlashQuestion", {L"/?"}, true},
-        OptionCase{"DashQuestion", {L"-?"}, true}, OptionCase{"SlashH", {L"/h"}, true},
-        OptionCase{"DashUpperH", {L"-H"}, true}, OptionCase{"SlashHelp", {L"/Help"}, true},
-        OptionCase{"DoubleDashHelp", {L"--HELP"}, true},
-        // Help wins over a run, wherever it stands.
-        OptionCase{"AfterForce", {L"/FORCE", L"/?"}, true},
-        OptionCase{"ForceOnly", {L"/FORCE"}, false},
-        OptionCase{"SingleDashHelp", {L"-help"}, false}, OptionCase{"DoubleDashH", {L"--h"}, false},
-        OptionCase{"QuestionAlone", {L"?"}, false}, OptionCase{"TrailingBlank", {L"/? "}, false}),
-    [](const testing::TestParamInfo<OptionCase>& testCase) { return testCase.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, HelpOptionTest,
+                         testing::Values(OptionCase{"NoArguments", {}, false},
+                                         OptionCase{"SlashQuestion", {L"/?"}, true},
+                                         OptionCase{"DashQuestion", {L"-?"}, true},
+                                         OptionCase{"SlashH", {L"/h"}, true},
+                                         OptionCase{"DashUpperH", {L"-H"}, true},
+                                         OptionCase{"SlashHelp", {L"/Help"}, true},
+                                         OptionCase{"DoubleDashHelp", {L"--HELP"}, true},
+                                         // Help wins over a run, wherever it stands.
+                                         OptionCase{"AfterForce", {L"/FORCE", L"/?"}, true},
+                                         OptionCase{"ForceOnly", {L"/FORCE"}, false},
+                                         OptionCase{"SingleDashHelp", {L"-help"}, false},
+                                         OptionCase{"DoubleDashH", {L"--h"}, false},
+                                         OptionCase{"QuestionAlone", {L"?"}, false},
+                                         OptionCase{"TrailingBlank", {L"/? "}, false}),
+                         CaseName());
 
 TEST(ForceOptionTest, IgnoresTheProgramPath) {
     const wchar_t* argv[] = {L"/FORCE"};

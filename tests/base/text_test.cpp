@@ -1,4 +1,5 @@
 #include "base/text.h"
+#include "support/table_case.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CompareCase{"BracketAndBrace", L"[", L"{", false},
                     CompareCase{"AccentedLetters", L"\u00e9", L"\u00c9", false},
                     CompareCase{"NoTrimming", L" EDK2_1", L"EDK2_1", false}),
-    [](const testing::TestParamInfo<CompareCase>& testCase) { return testCase.param.name; });
+    CaseName());
 
 struct TrimCase {
     const char* name;
@@ -60,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TrimCase{"OnlyBlanks", L" \t\r\n", L""}, TrimCase{"Empty", L"", L""},
                     TrimCase{"NoBreakSpaceStays", L"\u00a0x\u00a0", L"\u00a0x\u00a0"},
                     TrimCase{"NulStays", std::wstring(L"x\0", 2), std::wstring(L"x\0", 2)}),
-    [](const testing::TestParamInfo<TrimCase>& testCase) { return testCase.param.name; });
+    CaseName());
 
 TEST(Utf16Test, CountsAndConvertsCodeUnits) {
     EXPECT_EQ(ToUtf16(L"Abc"), u"Abc");
@@ -121,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
         StrictUtf8Case{.name = "Truncated", .bytes = "\xe2\x82", .units = std::nullopt},
         StrictUtf8Case{.name = "StrayContinuation", .bytes = "a\x80", .units = std::nullopt},
         StrictUtf8Case{.name = "Latin1Byte", .bytes = "Vantr\xe9l", .units = std::nullopt}),
-    [](const testing::TestParamInfo<StrictUtf8Case>& testCase) { return testCase.param.name; });
+    CaseName());
 
 TEST(StrictUtf16Test, LoneSurrogatesHaveNoUtf8) {
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t{0xD800}) + u"x"), std::nullopt);

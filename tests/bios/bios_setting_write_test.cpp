@@ -2,6 +2,7 @@
 
 #include "bios/bios_constants.h"
 #include "vendor_bios.h"
+#include "support/table_case.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include <string>
 
 namespace {
+
+using ::PrintTo;
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -101,8 +104,6 @@ struct ReturnCase {
     const char* name;
     std::function<Variant()> value;
     std::uint32_t code;
-
-    friend void PrintTo(const ReturnCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ReturnCodeTest : public BiosSettingWriteTest,
@@ -130,8 +131,6 @@ struct RaiseCase {
     std::function<void(FakeWmi&, FakeNamespace&)> arrange;
     HRESULT raised;
     bool methodCalled;
-
-    friend void PrintTo(const RaiseCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class SetBiosSettingRaiseTest : public BiosSettingWriteTest,

@@ -2,6 +2,7 @@
 
 #include "bios/bios_constants.h"
 #include "vendor_bios.h"
+#include "support/table_case.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <string>
 
 namespace {
+
+using ::PrintTo;
 
 using ::testing::IsEmpty;
 using ::testing::SizeIs;
@@ -22,8 +25,6 @@ struct EncodingsCase {
     const char* name;
     std::function<Variant()> encodings;
     const wchar_t* emptyPassword;
-
-    friend void PrintTo(const EncodingsCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class SupportedEncodingsTest : public PasswordEncodingTest,
@@ -124,8 +125,6 @@ struct KeyboardCase {
     const char* name;
     std::wstring password;
     const wchar_t* encoded;
-
-    friend void PrintTo(const KeyboardCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class KeyboardFormTest : public PasswordEncodingTest,

@@ -161,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
                     // Bytes that are no text in the locale must not stop the run.
                     ArgumentCase{"InvalidBytes", "\"$(printf '\\377\\376')\"", false},
                     ArgumentCase{"InvalidBytesThenForce", "\"$(printf '\\377')\" /FORCE", true}),
-    [](const testing::TestParamInfo<ArgumentCase>& testCase) { return testCase.param.name; });
+    CaseName());
 
 struct HelpCase {
     const char* name;
@@ -196,8 +196,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, HelpE2eTest,
                                          HelpCase{"DashH", "-h"}, HelpCase{"SlashHelp", "/help"},
                                          HelpCase{"DoubleDashHelp", "--Help"},
                                          HelpCase{"WithForce", "/FORCE --help"}),
-                         [](const testing::TestParamInfo<HelpCase>& testCase) {
-                             return testCase.param.name;
-                         });
+                         CaseName());
 
 }  // namespace

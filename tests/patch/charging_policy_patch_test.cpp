@@ -19,6 +19,8 @@ using ::testing::IsEmpty;
 
 namespace {
 
+using ::PrintTo;
+
 constexpr wchar_t kOldValue[] = L"Maximize my battery duration";
 constexpr wchar_t kNewValue[] = L"Let Vantrel manage my battery charging";
 // A status no stage of the patch sets by itself, so a test sees whether it was touched.
@@ -93,8 +95,6 @@ struct OutcomeCase {
     bool written;    // SetBIOSSetting was called
     HRESULT lastError;
 };
-
-void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.name; }
 
 void AsIs(FakeMachine&) {}
 void NoBattery(FakeMachine& m) { m.batteries = 0; }

@@ -204,7 +204,6 @@ struct FailureCase {
 };
 
 // Test names carry the case; the bytes of the struct say nothing.
-void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
 
 class FirmwareFailureTest : public FirmwareTest, public testing::WithParamInterface<FailureCase> {};
 
@@ -283,8 +282,6 @@ struct PlantedCase {
     const char* name;
     Planted kind;
 };
-
-void PrintTo(const PlantedCase& c, std::ostream* out) { *out << c.name; }
 
 class PlantedVariableTest : public FirmwareTest, public testing::WithParamInterface<PlantedCase> {
   protected:

@@ -2,6 +2,7 @@
 // Windows would convert these, so they cannot run under Wine.
 #include "platform/owners.h"
 #include "platform/platform.h"
+#include "support/table_case.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 #include <string>
 
 namespace {
+
+using ::PrintTo;
 
 struct NotEmulatedCase {
     const char* name = "";
@@ -18,8 +21,6 @@ struct NotEmulatedCase {
     VARTYPE target = VT_EMPTY;
     HRESULT expectedHr = S_OK;
 };
-
-void PrintTo(const NotEmulatedCase& c, std::ostream* os) { *os << c.name; }
 
 class VariantChangeTypePosixTest : public testing::TestWithParam<NotEmulatedCase> {};
 

@@ -2,6 +2,7 @@
 // Wine's oleaut32 in the Windows build, which pins the Linux layer to it.
 #include "platform/owners.h"
 #include "platform/platform.h"
+#include "support/table_case.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@
 #include <string>
 
 namespace {
+
+using ::PrintTo;
 
 // Test-local owner of a SAFEARRAY that a case may leave locked.
 class Array {
@@ -153,7 +156,6 @@ struct ConversionCase {
 };
 
 // Named by its row, not dumped byte by byte (padding would be read uninitialised).
-void PrintTo(const ConversionCase& c, std::ostream* os) { *os << c.name; }
 
 class VariantChangeTypeTest : public testing::TestWithParam<ConversionCase> {};
 

@@ -23,6 +23,8 @@
 
 namespace {
 
+using ::PrintTo;
+
 constexpr const char* kStoreFolder = "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE";
 constexpr const wchar_t* kKeyPath = L"SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch";
 constexpr const char* kFileStart =
@@ -77,7 +79,6 @@ struct FormCase {
 };
 
 // Test names carry the case; the bytes of the struct say nothing.
-void PrintTo(const FormCase& c, std::ostream* out) { *out << c.name; }
 
 // REG_SZ sizes count UTF-16 code units.
 DWORD Utf16BytesWithTerminator(const std::wstring& text) {
@@ -203,7 +204,6 @@ struct BadNameCase {
 };
 
 // Test names carry the case; the bytes of the struct say nothing.
-void PrintTo(const BadNameCase& c, std::ostream* out) { *out << c.name; }
 
 class RegistryBadNameTest : public RegistryStoreTest,
                             public testing::WithParamInterface<BadNameCase> {};
@@ -246,7 +246,6 @@ std::string KeyFileWithValues(int count, const std::string& extra = "") {
 }
 
 // Test names carry the case; the bytes of the struct say nothing.
-void PrintTo(const CorruptCase& c, std::ostream* out) { *out << c.name; }
 
 class RegistryCorruptTest : public RegistryStoreTest,
                             public testing::WithParamInterface<CorruptCase> {};

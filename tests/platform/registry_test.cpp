@@ -14,6 +14,8 @@
 
 namespace {
 
+using ::PrintTo;
+
 constexpr REGSAM kAllAccess64 = KEY_ALL_ACCESS | KEY_WOW64_64KEY;
 
 // Windows error codes as the registry functions return them.
@@ -141,7 +143,6 @@ struct TextCase {
 };
 
 // Test names carry the case; the bytes of the struct say nothing.
-void PrintTo(const TextCase& c, std::ostream* out) { *out << c.name; }
 
 class RegistryTextTest : public RegistryTest, public testing::WithParamInterface<TextCase> {};
 
@@ -178,7 +179,6 @@ struct RestrictionCase {
 };
 
 // Test names carry the case; the bytes of the struct say nothing.
-void PrintTo(const RestrictionCase& c, std::ostream* out) { *out << c.name; }
 
 class RegistryRestrictionTest : public RegistryTest,
                                 public testing::WithParamInterface<RestrictionCase> {};

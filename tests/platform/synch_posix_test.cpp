@@ -12,6 +12,8 @@
 
 namespace {
 
+using ::PrintTo;
+
 constexpr const wchar_t* kName = L"Global\\cellkeeper-patch";
 constexpr const char* kLockFile = "run/cellkeeper-patch.lock";
 
@@ -65,8 +67,6 @@ struct NameCase {
     const wchar_t* mutexName;
 };
 
-void PrintTo(const NameCase& c, std::ostream* out) { *out << c.name; }
-
 class MutexNameTest : public testing::TestWithParam<NameCase> {};
 
 TEST_P(MutexNameTest, NameThatIsNoLockFileIsRefused) {
@@ -89,8 +89,6 @@ struct PlantedCase {
     const char* name;
     Planted kind;
 };
-
-void PrintTo(const PlantedCase& c, std::ostream* out) { *out << c.name; }
 
 class PlantedLockFileTest : public testing::TestWithParam<PlantedCase> {};
 

@@ -20,6 +20,8 @@ using ::testing::ElementsAre;
 
 namespace {
 
+using ::PrintTo;
+
 // A status no qualification sets, so a test sees whether QualifyPlatform touched it.
 constexpr auto kStatusBefore = static_cast<std::int32_t>(RunStatusCode::PreviouslyRun);
 
@@ -45,8 +47,6 @@ struct QualifyCase {
     RunStatusCode refusal;  // Success: the machine qualifies
     const char* failingCall = nullptr;
 };
-
-void PrintTo(const QualifyCase& c, std::ostream* os) { *os << c.name; }
 
 Variant Text(const wchar_t* text) { return Variant::String(text); }
 std::vector<std::wstring> Strings(std::vector<std::wstring> items) { return items; }

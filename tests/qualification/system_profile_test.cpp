@@ -21,6 +21,8 @@ using ::testing::IsEmpty;
 
 namespace {
 
+using ::PrintTo;
+
 class SystemProfileTest : public ::testing::Test {
   protected:
     // Builds the records from the fake machine and writes the profile.
@@ -97,8 +99,6 @@ struct ChassisCase {
     DWORD notebook;
 };
 
-void PrintTo(const ChassisCase& c, std::ostream* os) { *os << c.name; }
-
 class ChassisTest : public SystemProfileTest, public ::testing::WithParamInterface<ChassisCase> {};
 
 TEST_P(ChassisTest, NotebookFlagFollowsTheChassisList) {
@@ -128,8 +128,6 @@ struct ReleaseDateCase {
     std::wstring written;
 };
 
-void PrintTo(const ReleaseDateCase& c, std::ostream* os) { *os << c.name; }
-
 class ReleaseDateTest : public SystemProfileTest,
                         public ::testing::WithParamInterface<ReleaseDateCase> {};
 
@@ -156,8 +154,6 @@ struct BatteryCase {
     DWORD counted;
     std::size_t fetches;  // Next calls: the first result, then one per further instance
 };
-
-void PrintTo(const BatteryCase& c, std::ostream* os) { *os << c.name; }
 
 class BatteryTest : public SystemProfileTest, public ::testing::WithParamInterface<BatteryCase> {};
 

@@ -1,6 +1,7 @@
 #include "record/run_date.h"
 
 #include "support/test_env.h"
+#include "support/table_case.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
                  L"an unknown date (stored time 32535216000)"},
         DateCase{"Largest", "UTC0", INT64_MAX,
                  L"an unknown date (stored time 9223372036854775807)"}),
-    [](const testing::TestParamInfo<DateCase>& testCase) { return testCase.param.name; });
+    CaseName());
 
 TEST(LaunchTimeTest, IsReadFromTheClockBeforeTheTestRuns) {
     const auto now = static_cast<std::int64_t>(std::time(nullptr));

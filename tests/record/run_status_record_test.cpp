@@ -269,10 +269,6 @@ TEST_P(RegistryStatusTest, PrintsDateThenStatusAndComparesSigned) {
     EXPECT_EQ(GetQword(L"DateRun"), kEarlierRun);
 }
 
-const auto kStoredStatusName = [](const testing::TestParamInfo<StoredStatusCase>& testCase) {
-    return std::string(testCase.param.name);
-};
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, RegistryStatusTest,
     testing::Values(StoredStatusCase{"Success", 0, "0", false},
@@ -283,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
                     StoredStatusCase{"WmiError", 36, "36", true},
                     // All bits set: printed unsigned, counted as -1, so it settles the matter.
                     StoredStatusCase{"AllBitsSet", 4294967295u, "4294967295", false}),
-    kStoredStatusName);
+    CaseName());
 
 // --- Firmware branch ---
 
@@ -311,7 +307,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, FirmwareStatusTest,
                                          // All bits set: unsigned here, so the run goes on.
                                          StoredStatusCase{"AllBitsSet", 4294967295u, "4294967295",
                                                           true}),
-                         kStoredStatusName);
+                         CaseName());
 
 TEST_F(RunStatusRecordTest, FirmwareRecordWinsOverRegistryValues) {
     fakeFirmware.variable = RecordBytes(24, 1, kEarlierRun, 36);
@@ -363,9 +359,7 @@ INSTANTIATE_TEST_SUITE_P(
                                         Padded(RecordBytes(24, 1, kEarlierRun, 0), 25)},
                     IgnoredVariableCase{"LargerThanTheFirstBuffer",
                                         Padded(RecordBytes(24, 1, kEarlierRun, 0), 1500)}),
-    [](const testing::TestParamInfo<IgnoredVariableCase>& testCase) {
-        return testCase.param.name;
-    });
+    CaseName());
 
 TEST_F(RunStatusRecordTest, MissingVariableLeavesRecordZero) {
     EXPECT_EQ(Record().ReadFirmwareRecord(), FirmwareRunRecord{});

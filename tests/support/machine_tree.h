@@ -3,6 +3,8 @@
 // back and the folder is removed when the tree is destroyed.
 #pragma once
 
+#include "support/table_case.h"
+
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -42,18 +44,3 @@ class MachineTree {
 
 // Folder of the captured real trees: CELLKEEPER_FIXTURES, or tests/fixtures of the checkout.
 std::filesystem::path SharedFixturesFolder();
-
-// Names table cases after their `name` field: INSTANTIATE_TEST_SUITE_P(..., CaseName()).
-struct CaseName {
-    template <typename Info>
-    std::string operator()(const Info& info) const {
-        return std::string(info.param.name);
-    }
-};
-
-// Prints a table case as its name instead of its raw bytes (padding included, which memory
-// checkers rightly call uninitialised). Bring it into the cases' namespace with
-// `using ::PrintTo;` so that the test framework finds it.
-template <typename Case>
-requires requires(const Case& c) { c.name; }
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }

@@ -2,6 +2,7 @@
 #include "platform/wbem/com_object.h"
 #include "platform/wbem/wbem_locator.h"
 #include "platform/wbem/wbem_services.h"
+#include "support/table_case.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,8 @@ using wbem::CopyBstr;
 using wbem::Hr;
 
 namespace {
+
+using ::PrintTo;
 
 class NamedServices : public wbem::WbemServices {
   public:
@@ -47,12 +50,10 @@ std::wstring ServedNamespace(IWbemServices* services) {
 }
 
 struct RouteCase {
-    const char* label;
+    const char* name;
     const wchar_t* requested;
     const wchar_t* served;  // null: WBEM_E_INVALID_NAMESPACE
 };
-
-void PrintTo(const RouteCase& c, std::ostream* out) { *out << c.label; }
 
 class WbemLocatorRouteTest : public testing::TestWithParam<RouteCase> {};
 
@@ -88,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RouteCase{"ParentOnly", L"\\\\.\\root\\Vantrel", nullptr},
                     RouteCase{"TrailingText", L"root\\cimv2x", nullptr},
                     RouteCase{"Empty", L"", nullptr}),
-    [](const auto& testCase) { return std::string(testCase.param.label); });
+    CaseName());
 
 TEST(WbemLocatorTest, UnknownNamespacesGoToTheFallback) {
     int own = 0;

@@ -2,6 +2,7 @@
 #include "platform/wbem/com_object.h"
 #include "platform/wbem/variant.h"
 #include "platform/wbem/wbem_object_builder.h"
+#include "support/table_case.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,8 @@ using wbem::Variant;
 using wbem::WbemObjectBuilder;
 
 namespace {
+
+using ::PrintTo;
 
 std::wstring Text(const Variant& value) {
     EXPECT_EQ(value.Type(), VT_BSTR);
@@ -90,13 +93,11 @@ TEST(WbemObjectTest, IntegerArrayIsDeliveredAsArrayOfInt32) {
 }
 
 struct SystemCase {
-    const char* label;
+    const char* name;
     bool instance;
     const wchar_t* property;
     const wchar_t* text;  // null: the property reads as VT_NULL
 };
-
-void PrintTo(const SystemCase& c, std::ostream* out) { *out << c.label; }
 
 class WbemObjectSystemPropertyTest : public testing::TestWithParam<SystemCase> {};
 
@@ -128,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
         SystemCase{"ClassPath", false, L"__PATH",
                    L"\\\\.\\root\\Vantrel\\InstrumentedBIOS:Vantrel_BIOSSettingInterface"},
         SystemCase{"Superclass", false, L"__SUPERCLASS", nullptr}),
-    [](const auto& testCase) { return std::string(testCase.param.label); });
+    CaseName());
 
 TEST(WbemObjectTest, GenusTellsClassFromInstance) {
     EXPECT_EQ(V_I4(Read(Bios().get(), L"__GENUS").get()), WBEM_GENUS_INSTANCE);
@@ -184,15 +185,13 @@ TEST(WbemObjectTest, GetMethodHandsOutEitherSignatureAndNullForNone) {
 }
 
 struct PutCase {
-    const char* label;
+    const char* name;
     CIMTYPE declared;
     Variant value;
     CIMTYPE typeArgument;
     HRESULT result;
     VARTYPE stored;  // VT_EMPTY: not looked at
 };
-
-void PrintTo(const PutCase& c, std::ostream* out) { *out << c.label; }
 
 class WbemObjectPutTest : public testing::TestWithParam<PutCase> {};
 
@@ -237,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
                             Variant::Int32s({3, 10}), 0, Hr(WBEM_S_NO_ERROR), VT_ARRAY | VT_I4},
                     PutCase{"NullClearsValue", CIM_STRING, Variant::Null(), 0, Hr(WBEM_S_NO_ERROR),
                             VT_NULL}),
-    [](const auto& testCase) { return std::string(testCase.param.label); });
+    CaseName());
 
 TEST(WbemObjectTest, PutOfUnknownNameFailsOnInstanceAndAddsToClass) {
     Variant value = Variant::String(L"x");

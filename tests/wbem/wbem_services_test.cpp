@@ -3,6 +3,7 @@
 #include "platform/wbem/wbem_services.h"
 
 #include "support/wbem_reading.h"
+#include "support/table_case.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,8 @@ using wbem::Variant;
 using wbem::WbemObjectBuilder;
 
 namespace {
+
+using ::PrintTo;
 
 // A namespace with batteries whose instances are made afresh for every call, and a class whose
 // source fails.
@@ -105,13 +108,11 @@ TEST_F(WbemServicesTest, UnselectedPropertiesReadAsNullAndSystemPropertiesStay) 
 }
 
 struct QueryFailure {
-    const char* label;
+    const char* name;
     const wchar_t* language;
     const wchar_t* text;
     HRESULT result;
 };
-
-void PrintTo(const QueryFailure& c, std::ostream* out) { *out << c.label; }
 
 class WbemServicesQueryFailureTest : public WbemServicesTest,
                                      public testing::WithParamInterface<QueryFailure> {};
@@ -135,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
         QueryFailure{"OtherLanguage", L"SQL", L"SELECT * FROM Win32_Battery",
                      Hr(WBEM_E_INVALID_QUERY_TYPE)},
         QueryFailure{"SourceFails", L"WQL", L"SELECT * FROM Broken", E_ACCESSDENIED}),
-    [](const auto& testCase) { return std::string(testCase.param.label); });
+    CaseName());
 
 TEST_F(WbemServicesTest, InstanceEnumerationOfKnownEmptyAndUnknownClasses) {
     ASSERT_EQ(services->CreateInstanceEnum(CopyBstr(L"WIN32_BATTERY").get(), 0, nullptr,

@@ -1,5 +1,6 @@
 #include "platform/wbem/com_object.h"
 #include "platform/wbem/wql.h"
+#include "support/table_case.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +14,16 @@ using wbem::WqlQuery;
 
 namespace {
 
+using ::PrintTo;
+
 struct GoodQuery {
-    const char* label;
+    const char* name;
     const wchar_t* text;
     std::vector<std::wstring> properties;
     const wchar_t* className;
     const wchar_t* whereProperty;  // null: no condition
     const wchar_t* whereText;
 };
-
-void PrintTo(const GoodQuery& c, std::ostream* out) { *out << c.label; }
 
 class WqlGoodQueryTest : public testing::TestWithParam<GoodQuery> {};
 
@@ -74,14 +75,12 @@ INSTANTIATE_TEST_SUITE_P(
                   L"X",
                   L"A",
                   L" Mixed Case "}),
-    [](const auto& testCase) { return std::string(testCase.param.label); });
+    CaseName());
 
 struct BadQuery {
-    const char* label;
+    const char* name;
     const wchar_t* text;
 };
-
-void PrintTo(const BadQuery& c, std::ostream* out) { *out << c.label; }
 
 class WqlBadQueryTest : public testing::TestWithParam<BadQuery> {};
 
@@ -109,6 +108,6 @@ INSTANTIATE_TEST_SUITE_P(
                     BadQuery{"OtherOperator", L"SELECT * FROM X WHERE Name<>'a'"},
                     BadQuery{"EmptyWhere", L"SELECT * FROM X WHERE"},
                     BadQuery{"NameStartsWithDigit", L"SELECT 1A FROM X"}),
-    [](const auto& testCase) { return std::string(testCase.param.label); });
+    CaseName());
 
 }  // namespace

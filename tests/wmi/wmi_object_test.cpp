@@ -1,6 +1,7 @@
 #include "wmi/wmi_object.h"
 
 #include "support/fake_wmi.h"
+#include "support/table_case.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <vector>
 
 namespace {
+
+using ::PrintTo;
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -54,8 +57,6 @@ struct ReaderCase {
     CIMTYPE type;
     HRESULT result;
     Expected output;
-
-    friend void PrintTo(const ReaderCase& c, std::ostream* os) { *os << c.name; }
 };
 
 template <typename Case>
