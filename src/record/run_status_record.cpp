@@ -11,8 +11,8 @@
 namespace {
 
 constexpr DWORD kFirmwareBufferStep = 1024;
-// Non-volatile, boot-service and runtime access. The UEFI specification requires boot-service
-// access whenever runtime access is set; conforming firmware refuses anything else.
+// Non-volatile, boot-service and runtime access. UEFI requires boot-service access whenever
+// runtime access is set; conforming firmware refuses anything else.
 constexpr DWORD kFirmwareAttributes = 7;
 // A write of no data and no access attributes removes a variable whatever attributes it has.
 constexpr DWORD kRemovalAttributes = 0;

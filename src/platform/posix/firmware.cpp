@@ -172,7 +172,7 @@ std::optional<DWORD> StoredAttributes(const fs::path& path, DWORD& error) {
     return attributes;
 }
 
-// The checks of a conforming firmware's SetVariable (the UEFI specification, as EDK2 applies it)
+// The checks of a conforming firmware's SetVariable (UEFI's rules, as EDK2 applies them)
 // that Windows reports as ERROR_INVALID_PARAMETER: runtime access needs boot-service access, and
 // an existing variable keeps its attributes; only a write without access attributes (a
 // deletion) may name other ones.
