@@ -1,6 +1,7 @@
 // The firmware-attributes readers: one setting folder and one password folder built from the
 // input, read back the way the vendor BIOS provider reads them, and the text decoding of the
 // bytes read.
+#include "base/text.h"
 #include "fuzz_machine.h"
 #include "platform/machine/firmware_attributes.h"
 #include "platform/machine_root.h"

@@ -58,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     wbem::WqlQuery parsed;
     // ExecQuery reads its BSTR as WMI does, up to the first NUL.
     const bool parsedOk = SUCCEEDED(wbem::ParseWql(std::wstring_view(text.c_str()), parsed));
-    const UniqueBstr language = UniqueBstr::Copy(L"WQL");
-    const UniqueBstr query = UniqueBstr::Copy(text);
+    const UniqueBstr language = wbem::CopyBstr(L"WQL");
+    const UniqueBstr query = wbem::CopyBstr(text);
     Ask(cimv2.get(), language, query, parsed, parsedOk);
     Ask(bios.get(), language, query, parsed, parsedOk);
     return 0;
