@@ -19,14 +19,6 @@ namespace {
 
 using ::PrintTo;
 
-// "DateRun" of Tue Mar 16 08:05:09 2021 UTC and "Status" 0: an earlier run settled the matter.
-constexpr const char* kSettledStore =
-    "Windows Registry Editor Version 5.00\n"
-    "\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch]\n"
-    "\"DateRun\"=hex(b):b5,66,50,60,00,00,00,00\n"
-    "\"Status\"=dword:00000000\n";
-
 constexpr const char* kSettledLines =
     "Vantrel Cellkeeper Patch\n"
     "Patch was previously run on Tue Mar 16 08:05:09 2021\n"

@@ -21,12 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kSettledStore =
-    "Windows Registry Editor Version 5.00\n"
-    "\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch]\n"
-    "\"DateRun\"=hex(b):b5,66,50,60,00,00,00,00\n"
-    "\"Status\"=dword:00000000\n";
 constexpr const char* kBanner = "Vantrel Cellkeeper Patch";
 const std::regex kStart(
     R"(start: Vantrel Cellkeeper Patch \d+\.\d+\.\d+, process \d+, arguments: (.*))");

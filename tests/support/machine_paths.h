@@ -13,3 +13,12 @@ inline constexpr const char* kCellkeeperFile =
     "sys/class/firmware-attributes/vantrel-wmi/attributes/Cellkeeper/current_value";
 inline constexpr const char* kLockFile = "run/cellkeeper-patch.lock";
 inline constexpr const char* kLogFile = "var/log/cellkeeper-patch.log";
+
+// The tool's key file after an earlier run settled the matter: "DateRun" of Tue Mar 16 08:05:09
+// 2021 UTC and "Status" 0.
+inline constexpr const char* kSettledStore =
+    "Windows Registry Editor Version 5.00\n"
+    "\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch]\n"
+    "\"DateRun\"=hex(b):b5,66,50,60,00,00,00,00\n"
+    "\"Status\"=dword:00000000\n";
