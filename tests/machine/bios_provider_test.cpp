@@ -197,6 +197,53 @@ TEST_F(BiosProviderTest, SetupPasswordCarriesItsEncodings) {
     EXPECT_EQ(GetProperty(found[0].get(), L"SupportedEncoding").Type(), VT_NULL);
 }
 
+// A query or a path names its setting in any letter case of a to z, as WMI compares keys;
+// other letters are compared as they are.
+struct KeyCase {
+    const char* name;
+    const wchar_t* key;
+    const wchar_t* found;  // the Name of the one instance found, or nullptr for none
+};
+
+class SettingKeyTest : public BiosProviderTest, public testing::WithParamInterface<KeyCase> {};
+
+TEST_P(SettingKeyTest, FindsTheSettingWhateverTheLetterCase) {
+    const KeyCase& c = GetParam();
+    Setting("\xC3\x9Cn\xC3\xAF Mode", "string", "x", nullptr);  // "Üni Mode" in UTF-8
+    Password("Admin", "0", "ascii", "bios-admin");
+
+    const Objects found = SettingNamed(c.key);
+    ComPtr<IWbemClassObject> byPath;
+    const UniqueBstr path = CopyBstr(std::wstring(L"Vantrel_BIOSSetting.Name=\"") + c.key + L"\"");
+    const HRESULT pathResult = services->GetObject(path.get(), 0, nullptr, byPath.put(), nullptr);
+    if (!c.found) {
+        EXPECT_TRUE(found.empty());
+        EXPECT_EQ(pathResult, static_cast<HRESULT>(WBEM_E_NOT_FOUND));
+        return;
+    }
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(Text(found[0].get(), L"Name"), c.found);
+    ASSERT_EQ(pathResult, S_OK);
+    EXPECT_EQ(Text(byPath.get(), L"Name"), c.found);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SettingKeyTest,
+    testing::Values(
+        KeyCase{.name = "SameCase", .key = L"Cellkeeper", .found = L"Cellkeeper"},
+        KeyCase{.name = "OtherCase", .key = L"cELLKEEPER", .found = L"Cellkeeper"},
+        KeyCase{
+            .name = "NonAsciiName", .key = L"\u00DCn\u00EF Mode", .found = L"\u00DCn\u00EF Mode"},
+        KeyCase{.name = "NonAsciiNameOtherAsciiCase",
+                .key = L"\u00DCN\u00EF MODE",
+                .found = L"\u00DCn\u00EF Mode"},
+        KeyCase{
+            .name = "NonAsciiLettersKeepTheirCase", .key = L"\u00FCn\u00EF Mode", .found = nullptr},
+        KeyCase{
+            .name = "SetupPasswordOtherCase", .key = L"SETUP password", .found = L"Setup Password"},
+        KeyCase{.name = "Prefix", .key = L"Cell", .found = nullptr}),
+    CaseName());
+
 TEST_F(BiosProviderTest, PasswordClassesListEveryPassword) {
     Password("Setup Password", "1", nullptr);
     Password("Admin", "0", nullptr);

@@ -534,7 +534,8 @@ class RecordingServices final : public wbem::WbemServices {
                     entry.classObject ? *entry.classObject : entry.instances.front(), {}};
                 std::shared_ptr<NamespaceState> nameSpace = nameSpace_;
                 std::wstring name = entry.name;
-                row.produce = [nameSpace, name](wbem::WbemInstances& instances) -> HRESULT {
+                row.produce = [nameSpace, name](const wbem::WbemRequest&,
+                                                wbem::WbemInstances& instances) -> HRESULT {
                     for (const WbemObjectBuilder& builder : nameSpace->Entry(name).instances) {
                         instances.push_back(builder.Build());
                     }

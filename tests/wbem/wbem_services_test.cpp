@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -30,21 +32,24 @@ class BatteryServices : public wbem::WbemServices {
                                  .Declare(L"DeviceID", CIM_STRING)
                                  .Declare(L"Name", CIM_STRING)
                                  .Declare(L"Availability", CIM_UINT16);
-        AddClass({battery, [this, battery](wbem::WbemInstances& out) {
-                      ++produced;
-                      out.push_back(battery.Instance()
-                                        .Set(L"DeviceID", L"BAT0")
-                                        .Set(L"Name", L"Primary")
-                                        .Set(L"Availability", Variant::Int32(2), CIM_UINT16)
-                                        .Build());
-                      out.push_back(battery.Instance().Set(L"DeviceID", L"BAT1").Build());
-                      return static_cast<HRESULT>(WBEM_S_NO_ERROR);
-                  }});
+        AddClass(
+            {battery, [this, battery](const wbem::WbemRequest& request, wbem::WbemInstances& out) {
+                 ++produced;
+                 lastRequest = request;
+                 out.push_back(battery.Instance()
+                                   .Set(L"DeviceID", L"BAT0")
+                                   .Set(L"Name", L"Primary")
+                                   .Set(L"Availability", Variant::Int32(2), CIM_UINT16)
+                                   .Build());
+                 out.push_back(battery.Instance().Set(L"DeviceID", L"BAT1").Build());
+                 return static_cast<HRESULT>(WBEM_S_NO_ERROR);
+             }});
         AddClass({WbemObjectBuilder::Class(L"Broken"),
-                  [](wbem::WbemInstances&) { return E_ACCESSDENIED; }});
+                  [](const wbem::WbemRequest&, wbem::WbemInstances&) { return E_ACCESSDENIED; }});
         AddClass({WbemObjectBuilder::Class(L"Empty"), nullptr});
     }
     int produced = 0;
+    wbem::WbemRequest lastRequest;
 };
 
 std::wstring TextOf(IWbemClassObject* object, const wchar_t* name) {
@@ -173,6 +178,49 @@ TEST_F(WbemServicesTest, GetObjectGivesClassObjectsAndInstancesByPath) {
         EXPECT_FALSE(object);
     }
 }
+
+// What a call tells the producer it can show; the producer above ignores it, and the answers
+// of the tests before show that the services filter and project on their own all the same.
+struct RequestCase {
+    const char* name;
+    const wchar_t* query;  // WQL, or an object path for GetObject
+    std::optional<std::wstring> key = {};
+    std::vector<std::wstring> properties = {};
+};
+
+class WbemServicesRequestTest : public WbemServicesTest,
+                                public testing::WithParamInterface<RequestCase> {};
+
+TEST_P(WbemServicesRequestTest, NamesTheKeyAndThePropertiesTheAnswerCanShow) {
+    const RequestCase& c = GetParam();
+    if (std::wstring_view(c.query).starts_with(L"SELECT")) {
+        ASSERT_EQ(Query(c.query), Hr(WBEM_S_NO_ERROR));
+    } else {
+        ComPtr<IWbemClassObject> object;
+        services->GetObject(CopyBstr(c.query).get(), 0, nullptr, object.put(), nullptr);
+    }
+    ASSERT_EQ(services->produced, 1);
+    EXPECT_EQ(services->lastRequest.key, c.key);
+    EXPECT_EQ(services->lastRequest.properties, c.properties);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WbemServicesRequestTest,
+    testing::Values(RequestCase{.name = "SelectAll", .query = L"SELECT * FROM Win32_Battery"},
+                    RequestCase{.name = "SelectListWithItsCondition",
+                                .query = L"SELECT Name FROM Win32_Battery WHERE Availability='2'",
+                                .properties = {L"Name", L"Availability"}},
+                    RequestCase{.name = "ConditionOnTheKey",
+                                .query = L"SELECT * FROM Win32_Battery WHERE deviceid='bat1'",
+                                .key = L"bat1"},
+                    RequestCase{.name = "PathWithTheKey",
+                                .query = L"\\\\.\\root\\cimv2:Win32_Battery.DeviceID=\"BAT0\"",
+                                .key = L"BAT0"},
+                    RequestCase{.name = "PathWithAnEscapedKeyTakesTheLongWay",
+                                .query = L"Win32_Battery.DeviceID=\"B\\\"0\""},
+                    RequestCase{.name = "PathWithAnotherProperty",
+                                .query = L"Win32_Battery.Name=\"BAT0\""}),
+    CaseName());
 
 TEST_F(WbemServicesTest, ProxyBlanketReachesTheClientSecurityOfTheObject) {
     ASSERT_EQ(CoSetProxyBlanket(static_cast<IWbemServices*>(services.get()), RPC_C_AUTHN_WINNT,

@@ -2,6 +2,7 @@
 
 #include "platform/machine/firmware_attribute_write.h"
 #include "platform/machine/firmware_attributes.h"
+#include "platform/machine/machine_files.h"
 #include "platform/machine/machine_text.h"
 #include "platform/machine/providers.h"
 #include "platform/wbem/bstr.h"
@@ -64,35 +65,57 @@ Variant Encodings(const BiosPasswordFacts& password) {
     return StringList(SplitEncodings(*password.encodings));
 }
 
-HRESULT ProduceSettings(const WbemObjectBuilder& description, WbemInstances& instances) {
-    if (const std::optional<std::filesystem::path> device = VantrelFirmwareDevice()) {
-        const std::optional<BiosPasswordFacts> setupPassword = FindSetupPassword(*device);
-        bool setupPasswordServed = false;
-        for (const BiosSettingFacts& setting : ReadBiosSettings(*device)) {
-            WbemObjectBuilder instance = description.Instance();
-            instance.Set(L"Name", DecodeMachineText(setting.name));
-            SetText(instance, L"CurrentValue", setting.currentValue);
-            SetText(instance, L"Value", SettingValueText(setting));
-            SetText(instance, L"Type", setting.type);
-            SetText(instance, L"DisplayName", setting.displayName);
-            SetText(instance, L"DefaultValue", setting.defaultValue);
-            if (setting.possibleValues) {
-                instance.Set(L"PossibleValues", StringList(setting.Choices()), kStringArray);
-            }
-            // A driver that also lists the password as a setting gets one instance, not two.
-            if (setupPassword && setting.name == kSetupPasswordName) {
-                instance.Set(L"SupportedEncoding", Encodings(*setupPassword), kStringArray);
-                setupPasswordServed = true;
-            }
-            instances.push_back(instance.Build());
+// The files of a setting folder that the requested properties come from.
+unsigned SettingFilesFor(const wbem::WbemRequest& request) {
+    unsigned files = 0;
+    if (request.Wants(L"Value")) files |= kTypeFile | kCurrentValueFile | kPossibleValuesFile;
+    if (request.Wants(L"CurrentValue")) files |= kCurrentValueFile;
+    if (request.Wants(L"Type")) files |= kTypeFile;
+    if (request.Wants(L"DisplayName")) files |= kDisplayNameFile;
+    if (request.Wants(L"DefaultValue")) files |= kDefaultValueFile;
+    if (request.Wants(L"PossibleValues")) files |= kPossibleValuesFile;
+    return files;
+}
+
+HRESULT ProduceSettings(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
+                        WbemInstances& instances) {
+    const std::optional<std::filesystem::path> device = VantrelFirmwareDevice();
+    if (!device) return S_OK;
+    // The setup password is an instance of its own, so only a request that can show it needs
+    // the password folders.
+    const std::wstring setupPasswordName = DecodeMachineText(kSetupPasswordName);
+    std::optional<BiosPasswordFacts> setupPassword;
+    if (request.MayMatch(setupPasswordName)) {
+        setupPassword = FindSetupPassword(*device, request.Wants(L"SupportedEncoding"));
+    }
+    const unsigned files = SettingFilesFor(request);
+    bool setupPasswordServed = false;
+    for (const std::string& name : SettingFolderNames(*device, request.key)) {
+        const std::optional<BiosSettingFacts> setting = ReadBiosSetting(*device, name, files);
+        if (!setting) continue;
+        WbemObjectBuilder instance = description.Instance();
+        instance.Set(L"Name", DecodeMachineText(setting->name));
+        SetText(instance, L"CurrentValue", setting->currentValue);
+        SetText(instance, L"Value", SettingValueText(*setting));
+        SetText(instance, L"Type", setting->type);
+        SetText(instance, L"DisplayName", setting->displayName);
+        SetText(instance, L"DefaultValue", setting->defaultValue);
+        if (setting->possibleValues) {
+            instance.Set(L"PossibleValues", StringList(setting->Choices()), kStringArray);
         }
-        if (setupPassword && !setupPasswordServed) {
-            WbemObjectBuilder instance = description.Instance();
-            instance.Set(L"Name", DecodeMachineText(kSetupPasswordName));
-            instance.Set(L"Type", L"password");
+        // A driver that also lists the password as a setting gets one instance, not two.
+        if (setupPassword && setting->name == kSetupPasswordName) {
             instance.Set(L"SupportedEncoding", Encodings(*setupPassword), kStringArray);
-            instances.push_back(instance.Build());
+            setupPasswordServed = true;
         }
+        instances.push_back(instance.Build());
+    }
+    if (setupPassword && !setupPasswordServed) {
+        WbemObjectBuilder instance = description.Instance();
+        instance.Set(L"Name", setupPasswordName);
+        instance.Set(L"Type", L"password");
+        instance.Set(L"SupportedEncoding", Encodings(*setupPassword), kStringArray);
+        instances.push_back(instance.Build());
     }
     return S_OK;
 }
@@ -115,12 +138,22 @@ std::optional<std::int32_t> ParseIsEnabled(const std::optional<std::string>& tex
     return value;
 }
 
-HRESULT ProducePasswords(const WbemObjectBuilder& description, WbemInstances& instances) {
+HRESULT ProducePasswords(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
+                         WbemInstances& instances) {
     if (const std::optional<std::filesystem::path> device = VantrelFirmwareDevice()) {
-        for (const BiosPasswordFacts& password : ReadBiosPasswords(*device)) {
+        // A password's name comes from its role file, so every role is read; is_enabled only
+        // where the request shows it.
+        for (const BiosPasswordFacts& password : ReadBiosPasswords(*device, false, false)) {
+            const std::wstring name = DecodeMachineText(password.InstanceName());
+            if (!request.MayMatch(name)) continue;
             WbemObjectBuilder instance = description.Instance();
-            instance.Set(L"Name", DecodeMachineText(password.InstanceName()));
-            if (const std::optional<std::int32_t> isSet = ParseIsEnabled(password.isEnabled)) {
+            instance.Set(L"Name", name);
+            std::optional<std::string> isEnabled;
+            if (request.Wants(L"IsSet")) {
+                isEnabled = ReadMachineText(*device / "authentication" /
+                                            PathFromUtf8(password.name) / "is_enabled");
+            }
+            if (const std::optional<std::int32_t> isSet = ParseIsEnabled(isEnabled)) {
                 instance.Set(L"IsSet", *isSet);
             }
             instances.push_back(instance.Build());
@@ -149,7 +182,8 @@ WbemObjectBuilder InterfaceClass(ComPtr<IWbemClassObject> outSignature) {
         .Method(kSetSettingMethod, InSignature(), std::move(outSignature));
 }
 
-HRESULT ProduceInterface(const WbemObjectBuilder& description, WbemInstances& instances) {
+HRESULT ProduceInterface(const WbemObjectBuilder& description, const wbem::WbemRequest&,
+                         WbemInstances& instances) {
     instances.push_back(description.Instance()
                             .Set(L"InstanceName", kInterfaceInstanceName)
                             .Set(L"Active", true)

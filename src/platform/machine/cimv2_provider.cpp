@@ -30,6 +30,12 @@ void SetText(WbemObjectBuilder& object, std::wstring_view name,
     }
 }
 
+// A DMI text property, read only when the request shows it.
+void SetDmiText(WbemObjectBuilder& object, const wbem::WbemRequest& request, std::wstring_view name,
+                std::string_view file) {
+    SetText(object, name, request.Wants(name) ? ReadDmiText(file) : std::nullopt);
+}
+
 WbemObjectBuilder EnclosureClass() {
     return WbemObjectBuilder::Class(L"Win32_SystemEnclosure")
         .Declare(L"Tag", CIM_STRING)
@@ -38,16 +44,18 @@ WbemObjectBuilder EnclosureClass() {
         .Key(L"Tag");
 }
 
-HRESULT ProduceEnclosure(const WbemObjectBuilder& description, WbemInstances& instances) {
+HRESULT ProduceEnclosure(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
+                         WbemInstances& instances) {
     if (!HasDmiFolder()) return S_OK;
     WbemObjectBuilder enclosure = description.Instance();
     enclosure.Set(L"Tag", L"System Enclosure 0");
-    const std::optional<std::string> text = ReadDmiAttribute("chassis_type");
+    const std::optional<std::string> text =
+        request.Wants(L"ChassisTypes") ? ReadDmiAttribute("chassis_type") : std::nullopt;
     if (const std::optional<std::int32_t> chassis = text ? ParseChassisType(*text) : std::nullopt) {
         // WMI delivers uint16 arrays as arrays of 32-bit integers.
         enclosure.Set(L"ChassisTypes", Variant::Int32s({*chassis}), kUInt16Array);
     }
-    SetText(enclosure, L"Manufacturer", ReadDmiText("chassis_vendor"));
+    SetDmiText(enclosure, request, L"Manufacturer", "chassis_vendor");
     instances.push_back(enclosure.Build());
     return S_OK;
 }
@@ -61,13 +69,16 @@ WbemObjectBuilder ComputerSystemClass() {
         .Key(L"Name");
 }
 
-HRESULT ProduceComputerSystem(const WbemObjectBuilder& description, WbemInstances& instances) {
+HRESULT ProduceComputerSystem(const WbemObjectBuilder& description,
+                              const wbem::WbemRequest& request, WbemInstances& instances) {
     WbemObjectBuilder system = description.Instance();
-    SetText(system, L"Name", ReadHostName());
-    SetText(system, L"Manufacturer", ReadDmiText("sys_vendor"));
-    SetText(system, L"Model", ReadDmiText("product_name"));
-    if (const std::optional<std::vector<std::wstring>> strings = ReadOemStrings()) {
-        system.Set(L"OEMStringArray", Variant::Strings(*strings), kStringArray);
+    SetText(system, L"Name", request.Wants(L"Name") ? ReadHostName() : std::nullopt);
+    SetDmiText(system, request, L"Manufacturer", "sys_vendor");
+    SetDmiText(system, request, L"Model", "product_name");
+    if (request.Wants(L"OEMStringArray")) {
+        if (const std::optional<std::vector<std::wstring>> strings = ReadOemStrings()) {
+            system.Set(L"OEMStringArray", Variant::Strings(*strings), kStringArray);
+        }
     }
     instances.push_back(system.Build());
     return S_OK;
@@ -85,14 +96,15 @@ WbemObjectBuilder ProductClass() {
         .Key(L"Version");
 }
 
-HRESULT ProduceProduct(const WbemObjectBuilder& description, WbemInstances& instances) {
+HRESULT ProduceProduct(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
+                       WbemInstances& instances) {
     if (!HasDmiFolder()) return S_OK;
     WbemObjectBuilder product = description.Instance();
-    SetText(product, L"IdentifyingNumber", ReadDmiText("product_serial"));
-    SetText(product, L"Name", ReadDmiText("product_name"));
-    SetText(product, L"Version", ReadDmiText("product_version"));
-    SetText(product, L"Vendor", ReadDmiText("sys_vendor"));
-    SetText(product, L"UUID", ReadDmiText("product_uuid"));
+    SetDmiText(product, request, L"IdentifyingNumber", "product_serial");
+    SetDmiText(product, request, L"Name", "product_name");
+    SetDmiText(product, request, L"Version", "product_version");
+    SetDmiText(product, request, L"Vendor", "sys_vendor");
+    SetDmiText(product, request, L"UUID", "product_uuid");
     instances.push_back(product.Build());
     return S_OK;
 }
@@ -104,12 +116,14 @@ WbemObjectBuilder BatteryClass() {
         .Key(L"DeviceID");
 }
 
-HRESULT ProduceBatteries(const WbemObjectBuilder& description, WbemInstances& instances) {
-    for (const BatteryFacts& battery : ListBatteries()) {
-        instances.push_back(description.Instance()
-                                .Set(L"DeviceID", battery.folder)
-                                .Set(L"Name", battery.name)
-                                .Build());
+HRESULT ProduceBatteries(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
+                         WbemInstances& instances) {
+    const bool wantsName = request.Wants(L"Name");
+    for (const BatteryFacts& battery : ListBatteries(wantsName)) {
+        WbemObjectBuilder instance = description.Instance();
+        instance.Set(L"DeviceID", battery.folder);
+        if (wantsName) instance.Set(L"Name", battery.name);
+        instances.push_back(instance.Build());
     }
     return S_OK;
 }
@@ -124,14 +138,18 @@ WbemObjectBuilder BiosClass() {
         .Key(L"Name");
 }
 
-HRESULT ProduceBios(const WbemObjectBuilder& description, WbemInstances& instances) {
+HRESULT ProduceBios(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
+                    WbemInstances& instances) {
     if (!HasDmiFolder()) return S_OK;
     WbemObjectBuilder bios = description.Instance();
-    const std::optional<std::wstring> version = ReadDmiText("bios_version");
+    const std::optional<std::wstring> version =
+        request.Wants(L"Name") || request.Wants(L"SMBIOSBIOSVersion") ? ReadDmiText("bios_version")
+                                                                      : std::nullopt;
     SetText(bios, L"Name", version);
     SetText(bios, L"SMBIOSBIOSVersion", version);
-    SetText(bios, L"Manufacturer", ReadDmiText("bios_vendor"));
-    const std::optional<std::string> date = ReadDmiAttribute("bios_date");
+    SetDmiText(bios, request, L"Manufacturer", "bios_vendor");
+    const std::optional<std::string> date =
+        request.Wants(L"ReleaseDate") ? ReadDmiAttribute("bios_date") : std::nullopt;
     SetText(bios, L"ReleaseDate", date ? BiosDateToCimText(*date) : std::nullopt, CIM_DATETIME);
     instances.push_back(bios.Build());
     return S_OK;

@@ -75,7 +75,7 @@ std::optional<std::wstring> ReadHostName() {
 
 bool HasDmiFolder() { return IsFolder(platform::PathUnderMachineRoot(kDmiFolder)); }
 
-std::vector<BatteryFacts> ListBatteries() {
+std::vector<BatteryFacts> ListBatteries(bool readNames) {
     std::vector<BatteryFacts> batteries;
     const std::filesystem::path folder = platform::PathUnderMachineRoot(kPowerSupplyFolder);
     for (const std::string& entry : ListSubfolders(folder)) {
@@ -88,7 +88,8 @@ std::vector<BatteryFacts> ListBatteries() {
             ReadMachineText(supply / "present") != "1") {
             continue;
         }
-        const std::optional<std::string> model = ReadMachineText(supply / "model_name");
+        const std::optional<std::string> model =
+            readNames ? ReadMachineText(supply / "model_name") : std::nullopt;
         std::wstring folderName = DecodeMachineText(entry);
         std::wstring name = model && !model->empty() ? DecodeMachineText(*model) : folderName;
         batteries.push_back({std::move(folderName), std::move(name)});

@@ -41,7 +41,8 @@ struct BatteryFacts {
 
 // The batteries in sys/class/power_supply, in folder-name order: every entry whose type is
 // "Battery", whose scope is not "Device" (a mouse or headset battery) and whose present file,
-// where it exists, says "1".
-std::vector<BatteryFacts> ListBatteries();
+// where it exists, says "1". Without `readNames`, model_name is left unread and every name is
+// the folder's.
+std::vector<BatteryFacts> ListBatteries(bool readNames = true);
 
 }  // namespace machine

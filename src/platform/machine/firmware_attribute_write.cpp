@@ -4,7 +4,6 @@
 #include "platform/machine/machine_file_io.h"
 #include "platform/machine/machine_files.h"
 #include "base/text.h"
-#include "platform/machine/machine_text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -30,15 +29,12 @@ bool IsPlainName(std::wstring_view name) {
     return name.find_first_of(std::wstring_view(L"/\\\0:", 4)) == std::wstring_view::npos;
 }
 
-// The setting folder that the setting query finds for `name`: the first, in name order, whose
-// name is the same text with the letters a to z compared without case.
+// The setting folder that the setting query finds for `name`, with what the write checks.
 std::optional<BiosSettingFacts> FindBiosSetting(const std::filesystem::path& device,
                                                 std::wstring_view name) {
-    for (const std::string& folder : ListSubfolders(device / "attributes")) {
-        if (EqualsIgnoreCase(DecodeMachineText(folder), name))
-            return ReadBiosSetting(device, folder);
-    }
-    return std::nullopt;
+    const std::vector<std::string> folders = SettingFolderNames(device, std::wstring(name));
+    if (folders.empty()) return std::nullopt;
+    return ReadBiosSetting(device, folders.front(), kTypeFile | kPossibleValuesFile);
 }
 
 bool Exists(const std::filesystem::path& path) {
@@ -124,11 +120,14 @@ SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view valu
 
     // The password goes to the setup password's folder, whatever the driver called it.
     std::optional<std::filesystem::path> passwordFile;
-    if (const std::optional<BiosPasswordFacts> setupPassword = FindSetupPassword(*device)) {
-        passwordFile =
-            *device / "authentication" / PathFromUtf8(setupPassword->name) / "current_password";
+    if (!password.empty()) {
+        if (const std::optional<BiosPasswordFacts> setupPassword =
+                FindSetupPassword(*device, /*readEncodings=*/false)) {
+            passwordFile =
+                *device / "authentication" / PathFromUtf8(setupPassword->name) / "current_password";
+        }
     }
-    const bool sendPassword = !password.empty() && passwordFile && Exists(*passwordFile);
+    const bool sendPassword = passwordFile && Exists(*passwordFile);
     if (sendPassword) {
         const int error = ReplaceAttributeFile(*passwordFile, ToUtf8(password));
         if (error != 0) {

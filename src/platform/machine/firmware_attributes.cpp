@@ -1,9 +1,13 @@
 #include "platform/machine/firmware_attributes.h"
 
 #include "base/text.h"
+#include "platform/machine/machine_file_io.h"
 #include "platform/machine/machine_files.h"
+#include "platform/machine/machine_text.h"
 #include "platform/machine_root.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace machine {
@@ -40,23 +44,51 @@ std::vector<std::string> BiosSettingFacts::Choices() const {
     return SplitPossibleValues(*possibleValues);
 }
 
+std::vector<std::string> SettingFolderNames(const std::filesystem::path& device,
+                                            const std::optional<std::wstring>& key) {
+    const std::filesystem::path folder = device / "attributes";
+    if (!key) return ListSubfolders(folder);
+    if (const std::optional<std::string> name = WideToUtf8(*key)) {
+        if (!name->empty() && IsFolder(folder / PathFromUtf8(*name))) return {*name};
+    }
+    // Letters fold only from a to z, so an ASCII key matches only a name of the same length in
+    // ASCII bytes: most names are turned down without being decoded.
+    const bool asciiKey = std::all_of(
+        key->begin(), key->end(), [](wchar_t c) { return static_cast<std::uint32_t>(c) < 0x80; });
+    const std::string asciiText(key->begin(), key->end());
+    std::vector<std::string> names;
+    VisitFolder(folder, [&](std::string_view name) {
+        const bool matches = asciiKey ? EqualsIgnoreCase(name, asciiText)
+                                      : EqualsIgnoreCase(DecodeMachineText(name), *key);
+        if (matches) names.emplace_back(name);
+    });
+    std::sort(names.begin(), names.end());
+    std::erase_if(names,
+                  [&](const std::string& name) { return !IsFolder(folder / PathFromUtf8(name)); });
+    return names;
+}
+
 std::optional<BiosSettingFacts> ReadBiosSetting(const std::filesystem::path& device,
-                                                const std::string& name) {
+                                                const std::string& name, unsigned files) {
     const std::filesystem::path setting = device / "attributes" / PathFromUtf8(name);
     if (!IsFolder(setting)) return std::nullopt;
+    const auto read = [&](unsigned file, const char* fileName) -> std::optional<std::string> {
+        if ((files & file) == 0) return std::nullopt;
+        return ReadMachineText(setting / fileName);
+    };
     BiosSettingFacts facts;
     facts.name = name;
-    facts.type = ReadMachineText(setting / "type");
-    facts.currentValue = ReadMachineText(setting / "current_value");
-    facts.possibleValues = ReadMachineText(setting / "possible_values");
-    facts.displayName = ReadMachineText(setting / "display_name");
-    facts.defaultValue = ReadMachineText(setting / "default_value");
+    facts.type = read(kTypeFile, "type");
+    facts.currentValue = read(kCurrentValueFile, "current_value");
+    facts.possibleValues = read(kPossibleValuesFile, "possible_values");
+    facts.displayName = read(kDisplayNameFile, "display_name");
+    facts.defaultValue = read(kDefaultValueFile, "default_value");
     return facts;
 }
 
 std::vector<BiosSettingFacts> ReadBiosSettings(const std::filesystem::path& device) {
     std::vector<BiosSettingFacts> settings;
-    for (const std::string& name : ListSubfolders(device / "attributes")) {
+    for (const std::string& name : SettingFolderNames(device)) {
         if (std::optional<BiosSettingFacts> facts = ReadBiosSetting(device, name)) {
             settings.push_back(std::move(*facts));
         }
@@ -64,14 +96,16 @@ std::vector<BiosSettingFacts> ReadBiosSettings(const std::filesystem::path& devi
     return settings;
 }
 
-std::vector<BiosPasswordFacts> ReadBiosPasswords(const std::filesystem::path& device) {
+std::vector<BiosPasswordFacts> ReadBiosPasswords(const std::filesystem::path& device,
+                                                 bool readIsEnabled, bool readEncodings) {
     const std::filesystem::path folder = device / "authentication";
     std::vector<BiosPasswordFacts> passwords;
     for (const std::string& name : ListSubfolders(folder)) {
         const std::filesystem::path password = folder / PathFromUtf8(name);
-        passwords.push_back({name, ReadMachineText(password / "role"),
-                             ReadMachineText(password / "is_enabled"),
-                             ReadMachineText(password / "encodings")});
+        BiosPasswordFacts facts{name, ReadMachineText(password / "role"), {}, {}};
+        if (readIsEnabled) facts.isEnabled = ReadMachineText(password / "is_enabled");
+        if (readEncodings) facts.encodings = ReadMachineText(password / "encodings");
+        passwords.push_back(std::move(facts));
     }
     return passwords;
 }
@@ -82,9 +116,15 @@ std::string BiosPasswordFacts::InstanceName() const {
     return name;
 }
 
-std::optional<BiosPasswordFacts> FindSetupPassword(const std::filesystem::path& device) {
-    for (BiosPasswordFacts& password : ReadBiosPasswords(device)) {
-        if (password.InstanceName() == kSetupPasswordName) return std::move(password);
+std::optional<BiosPasswordFacts> FindSetupPassword(const std::filesystem::path& device,
+                                                   bool readEncodings) {
+    const std::filesystem::path folder = device / "authentication";
+    for (const std::string& name : ListSubfolders(folder)) {
+        const std::filesystem::path path = folder / PathFromUtf8(name);
+        BiosPasswordFacts password{name, ReadMachineText(path / "role"), {}, {}};
+        if (password.InstanceName() != kSetupPasswordName) continue;
+        if (readEncodings) password.encodings = ReadMachineText(path / "encodings");
+        return password;
     }
     return std::nullopt;
 }

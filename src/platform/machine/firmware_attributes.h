@@ -42,13 +42,30 @@ struct BiosSettingFacts {
     std::vector<std::string> Choices() const;
 };
 
-// Every setting folder of a device, in name order; plain files beside them (pending_reboot) are
-// not settings.
-std::vector<BiosSettingFacts> ReadBiosSettings(const std::filesystem::path& device);
+// The files of a setting folder, as a mask: a read leaves those it is not asked for without
+// value. Reading a firmware-attributes file makes the driver ask the firmware, so a caller asks
+// only for what it shows.
+inline constexpr unsigned kTypeFile = 1;
+inline constexpr unsigned kCurrentValueFile = 2;
+inline constexpr unsigned kPossibleValuesFile = 4;
+inline constexpr unsigned kDisplayNameFile = 8;
+inline constexpr unsigned kDefaultValueFile = 16;
+inline constexpr unsigned kAllSettingFiles = 31;
+
+// The names (UTF-8) of the setting folders of a device, in name order; plain files beside them
+// (pending_reboot) are not settings. With `key`, only the folders whose name equals it without
+// regard to letter case: the folder of exactly that name when there is one, since WMI keys are
+// unique without regard to case, and the whole folder is listed only when there is none.
+std::vector<std::string> SettingFolderNames(const std::filesystem::path& device,
+                                            const std::optional<std::wstring>& key = {});
 
 // The setting folder attributes/<name>/ of a device (name in UTF-8), or no value.
 std::optional<BiosSettingFacts> ReadBiosSetting(const std::filesystem::path& device,
-                                                const std::string& name);
+                                                const std::string& name,
+                                                unsigned files = kAllSettingFiles);
+
+// Every setting of a device with all its files, in name order.
+std::vector<BiosSettingFacts> ReadBiosSettings(const std::filesystem::path& device);
 
 // One password: authentication/<name>/.
 struct BiosPasswordFacts {
@@ -64,10 +81,16 @@ struct BiosPasswordFacts {
     std::string InstanceName() const;
 };
 
-std::vector<BiosPasswordFacts> ReadBiosPasswords(const std::filesystem::path& device);
+// Every password folder of a device, in name order, with its role; is_enabled and encodings
+// only when asked for.
+std::vector<BiosPasswordFacts> ReadBiosPasswords(const std::filesystem::path& device,
+                                                 bool readIsEnabled = true,
+                                                 bool readEncodings = true);
 
-// The first password (in folder name order) whose instance name is kSetupPasswordName.
-std::optional<BiosPasswordFacts> FindSetupPassword(const std::filesystem::path& device);
+// The first password (in folder name order) whose instance name is kSetupPasswordName, with its
+// encodings when asked for.
+std::optional<BiosPasswordFacts> FindSetupPassword(const std::filesystem::path& device,
+                                                   bool readEncodings = true);
 
 // possible_values split into choices. Drivers separate them with ";" (some with a trailing ";")
 // or, on older kernels, with ","; the separator is ";" when the text holds one, else ",".

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,12 @@ namespace machine {
 // unreadable or anything but a regular file: a FIFO or a device at the path never blocks the
 // read, it is simply not there.
 std::optional<std::string> ReadRegularFile(const std::filesystem::path& file, std::size_t limit);
+
+// Calls `visit` with the name of every entry of `folder` but "." and "..", in the order the file
+// system gives them: UTF-8 bytes (on Linux the bytes of the name as they are). False, without a
+// call, when the folder cannot be read. Cheap per entry, since a firmware may hold thousands.
+bool VisitFolder(const std::filesystem::path& folder,
+                 const std::function<void(std::string_view name)>& visit);
 
 // Replaces the whole content of the existing regular file `file` by `bytes`. A symlink as the
 // last component or anything but a regular file is refused (EPERM). On a kernel

@@ -2,6 +2,7 @@
 
 #include "platform/posix/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 
 namespace machine {
 namespace {
@@ -45,6 +47,19 @@ std::optional<std::string> ReadRegularFile(const std::filesystem::path& file, st
     if (posix::ReadUpTo(fd.get(), limit, bytes) != 0) return std::nullopt;
     if (bytes.size() > limit + 1) bytes.resize(limit + 1);
     return bytes;
+}
+
+bool VisitFolder(const std::filesystem::path& folder,
+                 const std::function<void(std::string_view name)>& visit) {
+    // readdir, not std::filesystem: a path object per entry costs more than the entry itself.
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+    if (!dir) return false;
+    errno = 0;
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") visit(name);
+    }
+    return true;
 }
 
 int ReplaceAttributeFile(const std::filesystem::path& file, std::string_view bytes) {

@@ -2,6 +2,7 @@
 #include "platform/machine/machine_file_io.h"
 
 #include <cerrno>
+#include <exception>
 #include <fstream>
 #include <system_error>
 
@@ -24,6 +25,25 @@ std::optional<std::string> ReadRegularFile(const std::filesystem::path& file, st
     }
     if (bytes.size() > limit + 1) bytes.resize(limit + 1);
     return bytes;
+}
+
+bool VisitFolder(const std::filesystem::path& folder,
+                 const std::function<void(std::string_view name)>& visit) {
+    std::error_code error;
+    std::filesystem::directory_iterator it(folder, error);
+    if (error) return false;
+    for (const std::filesystem::directory_iterator end; it != end; it.increment(error)) {
+        if (error) break;
+        std::u8string name;
+        try {
+            name = it->path().filename().u8string();
+        } catch (const std::exception&) {
+            // A Windows name that is not valid UTF-16 cannot be one of ours; leave it out.
+            continue;
+        }
+        visit(std::string_view(reinterpret_cast<const char*>(name.data()), name.size()));
+    }
+    return true;
 }
 
 int ReplaceAttributeFile(const std::filesystem::path& file, std::string_view bytes) {

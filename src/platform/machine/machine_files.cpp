@@ -3,7 +3,6 @@
 #include "platform/machine/machine_file_io.h"
 
 #include <algorithm>
-#include <exception>
 #include <system_error>
 
 namespace machine {
@@ -26,18 +25,7 @@ std::optional<std::string> ReadMachineText(const std::filesystem::path& file) {
 
 std::vector<std::string> ListFolder(const std::filesystem::path& folder) {
     std::vector<std::string> names;
-    std::error_code error;
-    std::filesystem::directory_iterator it(folder, error);
-    if (error) return names;
-    for (const std::filesystem::directory_iterator end; it != end; it.increment(error)) {
-        if (error) break;
-        try {
-            const std::u8string name = it->path().filename().u8string();
-            names.emplace_back(name.begin(), name.end());
-        } catch (const std::exception&) {
-            // A Windows name that is not valid UTF-16 cannot be one of ours; leave it out.
-        }
-    }
+    VisitFolder(folder, [&names](std::string_view name) { names.emplace_back(name); });
     std::sort(names.begin(), names.end());
     return names;
 }

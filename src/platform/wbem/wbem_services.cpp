@@ -61,7 +61,55 @@ HRESULT Project(IWbemClassObject* object, const WbemObjectData& description,
     return WBEM_S_NO_ERROR;
 }
 
+// The key text of a path `Class.Key="text"` that names the one key of `description`; nothing
+// for any other form, which leaves the choice to the comparison of whole paths.
+std::optional<std::wstring> PathKeyText(std::wstring_view relativePath,
+                                        const WbemObjectData& description) {
+    if (description.keys.size() != 1) return std::nullopt;
+    const std::size_t dot = relativePath.find(L'.');
+    if (dot == std::wstring_view::npos) return std::nullopt;
+    const std::wstring_view keys = relativePath.substr(dot + 1);
+    const std::size_t equals = keys.find(L'=');
+    if (equals == std::wstring_view::npos ||
+        !EqualsIgnoreCase(keys.substr(0, equals), description.keys.front())) {
+        return std::nullopt;
+    }
+    std::wstring_view text = keys.substr(equals + 1);
+    if (text.size() < 2 || text.front() != L'"' || text.back() != L'"') return std::nullopt;
+    text = text.substr(1, text.size() - 2);
+    // Escaped characters would need unescaping; such paths take the long way.
+    if (text.find_first_of(L"\\\"") != std::wstring_view::npos) return std::nullopt;
+    return std::wstring(text);
+}
+
+// What a parsed query can show: its select list and the property its condition tests, and the
+// key when the condition compares the class's one key.
+WbemRequest QueryRequest(const WqlQuery& query, const WbemObjectData& description) {
+    WbemRequest request;
+    if (!query.properties.empty()) {
+        request.properties = query.properties;
+        if (query.where) request.properties.push_back(query.where->property);
+    }
+    if (query.where && description.keys.size() == 1 &&
+        EqualsIgnoreCase(query.where->property, description.keys.front())) {
+        request.key = query.where->text;
+    }
+    return request;
+}
+
 }  // namespace
+
+bool WbemRequest::Wants(std::wstring_view property) const {
+    if (properties.empty()) return true;
+    for (const std::wstring& name : properties) {
+        if (EqualsIgnoreCase(name, property)) return true;
+    }
+    return false;
+}
+
+bool WbemRequest::MayMatch(std::wstring_view keyText) const {
+    return !key || EqualsIgnoreCase(*key, keyText);
+}
 
 std::wstring_view StripNamespacePrefix(std::wstring_view path) {
     // Server names may hold dots, so the keys start at the first = or quote.
@@ -83,10 +131,11 @@ const WbemClass* WbemServices::FindClass(std::wstring_view name) const {
     return nullptr;
 }
 
-HRESULT WbemServices::ProduceInstances(const WbemClass& row, WbemInstances& instances) const {
+HRESULT WbemServices::ProduceInstances(const WbemClass& row, const WbemRequest& request,
+                                       WbemInstances& instances) const {
     instances.clear();
     if (!row.produce) return WBEM_S_NO_ERROR;
-    const HRESULT hr = row.produce(instances);
+    const HRESULT hr = row.produce(request, instances);
     if (FAILED(hr)) {
         instances.clear();
         return hr;
@@ -104,8 +153,10 @@ HRESULT WbemServices::FindInstance(std::wstring_view relativePath,
     instance.reset();
     const WbemClass* row = FindClass(relativePath.substr(0, relativePath.find_first_of(L".=")));
     if (!row) return Hr(WBEM_E_INVALID_CLASS);
+    WbemRequest request;
+    request.key = PathKeyText(relativePath, row->description.Data());
     WbemInstances instances;
-    const HRESULT hr = ProduceInstances(*row, instances);
+    const HRESULT hr = ProduceInstances(*row, request, instances);
     if (FAILED(hr)) return hr;
     for (ComPtr<IWbemClassObject>& candidate : instances) {
         Variant path;
@@ -241,7 +292,7 @@ HRESULT WbemServices::CreateInstanceEnum(const BSTR className, LONG /*flags*/,
         const WbemClass* row = FindClass(className);
         if (!row) return Hr(WBEM_E_INVALID_CLASS);
         WbemInstances instances;
-        const HRESULT hr = ProduceInstances(*row, instances);
+        const HRESULT hr = ProduceInstances(*row, WbemRequest{}, instances);
         if (FAILED(hr)) return hr;
         WbemInstances delivered;
         for (ComPtr<IWbemClassObject>& instance : instances) {
@@ -277,7 +328,7 @@ HRESULT WbemServices::ExecQuery(const BSTR language, const BSTR query, LONG /*fl
             return Hr(WBEM_E_INVALID_QUERY);
         }
         WbemInstances instances;
-        hr = ProduceInstances(*row, instances);
+        hr = ProduceInstances(*row, QueryRequest(parsed, description), instances);
         if (FAILED(hr)) return hr;
         WbemInstances delivered;
         for (ComPtr<IWbemClassObject>& instance : instances) {

@@ -21,6 +21,7 @@
 
 #include <functional>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,25 +30,43 @@ namespace wbem {
 
 using WbemInstances = std::vector<ComPtr<IWbemClassObject>>;
 
+// What one call can show of a class's instances. Producing an instance may cost (a machine's
+// firmware answers every firmware-attributes read), so a producer may leave out what lies
+// outside the request: instances whose key differs, properties nobody reads. The services still
+// filter and project what comes back, so a producer that ignores the request answers the same.
+struct WbemRequest {
+    // Set when only the instance whose key property holds this text can be part of the answer
+    // (letter case ignored, as WMI compares keys).
+    std::optional<std::wstring> key;
+    // The properties that the answer shows or that its condition tests; empty: all of them.
+    std::vector<std::wstring> properties;
+
+    bool Wants(std::wstring_view property) const;
+    // Whether an instance whose key is `keyText` can be part of the answer.
+    bool MayMatch(std::wstring_view keyText) const;
+};
+
 // One row of a services object's class table.
 struct WbemClass {
     // The class object; its name is the class name and its properties are those a query may
     // name.
     WbemObjectBuilder description;
-    // Fills `instances` with the class's instances as they are now; a failure code fails the
-    // query. May be empty: a class without instances.
-    std::function<HRESULT(WbemInstances& instances)> produce;
+    // Fills `instances` with the class's instances as they are now, at least those that
+    // `request` can show; a failure code fails the query. May be empty: a class without
+    // instances.
+    std::function<HRESULT(const WbemRequest& request, WbemInstances& instances)> produce;
 };
 
-// A class table row whose instances come from `produce(description, instances)`, called with
-// the class's own description; running out of memory fails the query with
+// A class table row whose instances come from `produce(description, request, instances)`,
+// called with the class's own description; running out of memory fails the query with
 // WBEM_E_OUT_OF_MEMORY.
 template <typename Produce>
 WbemClass MakeClassRow(WbemObjectBuilder description, Produce produce) {
     WbemClass row{description, {}};
-    row.produce = [description = std::move(description), produce](WbemInstances& instances) {
+    row.produce = [description = std::move(description), produce](const WbemRequest& request,
+                                                                  WbemInstances& instances) {
         try {
-            return produce(description, instances);
+            return produce(description, request, instances);
         } catch (const std::bad_alloc&) {
             return Hr(WBEM_E_OUT_OF_MEMORY);
         }
@@ -147,8 +166,10 @@ class WbemServices : public IWbemServices, public IClientSecurity {
     void AddClass(WbemClass row);
     void ClearClasses() { classes_.clear(); }
     const WbemClass* FindClass(std::wstring_view name) const;
-    // The class's instances as they are now, stamped with this namespace.
-    HRESULT ProduceInstances(const WbemClass& row, WbemInstances& instances) const;
+    // The class's instances as they are now (at least those `request` can show), stamped with
+    // this namespace.
+    HRESULT ProduceInstances(const WbemClass& row, const WbemRequest& request,
+                             WbemInstances& instances) const;
     // The instance whose __RELPATH is `relativePath` (letter case ignored), or empty.
     HRESULT FindInstance(std::wstring_view relativePath, ComPtr<IWbemClassObject>& instance) const;
 

@@ -1,0 +1,184 @@
+// What the machine providers open to answer a call: only the files behind what the call can
+// show. On a real machine each firmware-attributes read makes the driver ask the firmware, and
+// a firmware may offer hundreds of settings.
+#include "platform/machine/providers.h"
+#include "platform/owners.h"
+#include "platform/platform.h"
+#include "platform/wbem/bstr.h"
+#include "support/machine_tree.h"
+#include "support/open_watch.h"
+#include "support/table_case.h"
+#include "support/wbem_reading.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using ::PrintTo;
+
+using wbem::CopyBstr;
+
+constexpr const char* kDevice = "sys/class/firmware-attributes/vantrel-wmi/";
+
+enum class Call { kQuery, kGetObject, kEnumerate };
+
+struct ReadCase {
+    const char* name;
+    bool vendorNamespace;
+    Call call;
+    const wchar_t* text;              // WQL, an object path or a class name
+    std::vector<std::string> opened;  // relative to the device folder, or to the root for cimv2
+    std::size_t delivered;
+};
+
+class ProviderReadsTest : public testing::TestWithParam<ReadCase> {
+  protected:
+    void SetUp() override {
+        for (const char* name : {"Asset", "Cellkeeper", "Zed"}) {
+            const std::string base = std::string(kDevice) + "attributes/" + name + "/";
+            tree.WriteAttribute(base + "type", "enumeration");
+            tree.WriteAttribute(base + "current_value", "Off");
+            tree.WriteAttribute(base + "possible_values", "Off;On");
+            tree.WriteAttribute(base + "display_name", name);
+            tree.WriteAttribute(base + "default_value", "Off");
+        }
+        // Folder names are the driver's choice; the role says which password is which.
+        for (const auto& [folder, role] :
+             {std::pair{"Admin", "bios-admin"}, std::pair{"System", "power-on"}}) {
+            const std::string base = std::string(kDevice) + "authentication/" + folder + "/";
+            tree.WriteAttribute(base + "role", role);
+            tree.WriteAttribute(base + "is_enabled", "0");
+            tree.WriteAttribute(base + "encodings", "ascii;utf-16");
+        }
+        for (const char* file : {"sys_vendor", "product_name", "product_version", "product_serial",
+                                 "product_uuid", "chassis_type", "chassis_vendor"}) {
+            tree.WriteAttribute(std::string("sys/class/dmi/id/") + file, "1");
+        }
+    }
+
+    MachineTree tree;
+};
+
+TEST_P(ProviderReadsTest, OpensOnlyWhatTheCallCanShow) {
+    const ReadCase& c = GetParam();
+    ComPtr<IWbemServices> services;
+    ASSERT_EQ(c.vendorNamespace ? machine::CreateVendorBiosServices(services.put())
+                                : machine::CreateCimv2Services(services.put()),
+              S_OK);
+    OpenWatch watch(tree.Root());
+
+    std::size_t delivered = 0;
+    const UniqueBstr text = CopyBstr(c.text);
+    if (c.call == Call::kGetObject) {
+        ComPtr<IWbemClassObject> object;
+        ASSERT_EQ(services->GetObject(text.get(), 0, nullptr, object.put(), nullptr), S_OK);
+        delivered = 1;
+    } else {
+        ComPtr<IEnumWbemClassObject> enumerator;
+        const HRESULT hr =
+            c.call == Call::kQuery
+                ? services->ExecQuery(CopyBstr(L"WQL").get(), text.get(), 0, nullptr,
+                                      enumerator.put())
+                : services->CreateInstanceEnum(text.get(), 0, nullptr, enumerator.put());
+        ASSERT_EQ(hr, S_OK);
+        delivered = DrainEnumerator(enumerator.get()).size();
+    }
+    EXPECT_EQ(delivered, c.delivered);
+
+    std::vector<std::string> expected;
+    for (const std::string& file : c.opened) {
+        expected.push_back((c.vendorNamespace ? std::string(kDevice) : std::string()) + file);
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(watch.Opened(), expected);
+}
+
+const std::vector<std::string> kCellkeeperFiles = {
+    "attributes/Cellkeeper/current_value", "attributes/Cellkeeper/default_value",
+    "attributes/Cellkeeper/display_name", "attributes/Cellkeeper/possible_values",
+    "attributes/Cellkeeper/type"};
+
+std::vector<std::string> With(std::vector<std::string> files, const std::string& more) {
+    files.push_back(more);
+    return files;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProviderReadsTest,
+    testing::Values(
+        ReadCase{.name = "SettingByKeyReadsItsFolderOnly",
+                 .vendorNamespace = true,
+                 .call = Call::kQuery,
+                 .text = L"SELECT * FROM Vantrel_BIOSSetting WHERE Name='Cellkeeper'",
+                 .opened = kCellkeeperFiles,
+                 .delivered = 1},
+        ReadCase{.name = "SelectListReadsItsFilesOnly",
+                 .vendorNamespace = true,
+                 .call = Call::kQuery,
+                 .text = L"SELECT CurrentValue FROM Vantrel_BIOSSetting WHERE Name='Cellkeeper'",
+                 .opened = {"attributes/Cellkeeper/current_value"},
+                 .delivered = 1},
+        ReadCase{.name = "KeyInOtherLetterCaseListsTheFolderOnce",
+                 .vendorNamespace = true,
+                 .call = Call::kQuery,
+                 .text = L"SELECT * FROM Vantrel_BIOSSetting WHERE Name='CELLKEEPER'",
+                 .opened = With(kCellkeeperFiles, "attributes"),
+                 .delivered = 1},
+        ReadCase{.name = "MissingSettingReadsNoSetting",
+                 .vendorNamespace = true,
+                 .call = Call::kQuery,
+                 .text = L"SELECT * FROM Vantrel_BIOSSetting WHERE Name='Wake on LAN'",
+                 .opened = {"attributes"},
+                 .delivered = 0},
+        ReadCase{.name = "NamesOnlyReadNoSettingFile",
+                 .vendorNamespace = true,
+                 .call = Call::kQuery,
+                 .text = L"SELECT Name FROM Vantrel_BIOSSetting",
+                 .opened = {"attributes", "authentication", "authentication/Admin/role"},
+                 .delivered = 4},
+        ReadCase{.name = "SetupPasswordSettingReadsItsPasswordFolder",
+                 .vendorNamespace = true,
+                 .call = Call::kQuery,
+                 .text = L"SELECT * FROM Vantrel_BIOSSetting WHERE Name='Setup Password'",
+                 .opened = {"attributes", "authentication", "authentication/Admin/role",
+                            "authentication/Admin/encodings"},
+                 .delivered = 1},
+        ReadCase{.name = "SettingByPath",
+                 .vendorNamespace = true,
+                 .call = Call::kGetObject,
+                 .text = L"Vantrel_BIOSSetting.Name=\"Cellkeeper\"",
+                 .opened = kCellkeeperFiles,
+                 .delivered = 1},
+        ReadCase{.name = "PasswordsReadRolesAndStates",
+                 .vendorNamespace = true,
+                 .call = Call::kEnumerate,
+                 .text = L"VantrelBIOS_BIOSPassword",
+                 .opened = {"authentication", "authentication/Admin/is_enabled",
+                            "authentication/Admin/role", "authentication/System/is_enabled",
+                            "authentication/System/role"},
+                 .delivered = 2},
+        ReadCase{.name = "OnePasswordReadsOneState",
+                 .vendorNamespace = true,
+                 .call = Call::kQuery,
+                 .text = L"SELECT IsSet FROM Vantrel_BIOSPassword WHERE Name='Power-On Password'",
+                 .opened = {"authentication", "authentication/Admin/role",
+                            "authentication/System/is_enabled", "authentication/System/role"},
+                 .delivered = 1},
+        ReadCase{.name = "ProductReadsItsTwoFiles",
+                 .vendorNamespace = false,
+                 .call = Call::kQuery,
+                 .text = L"SELECT Name,Vendor FROM Win32_ComputerSystemProduct",
+                 .opened = {"sys/class/dmi/id/product_name", "sys/class/dmi/id/sys_vendor"},
+                 .delivered = 1},
+        ReadCase{.name = "EnclosureReadsTheChassisType",
+                 .vendorNamespace = false,
+                 .call = Call::kQuery,
+                 .text = L"SELECT ChassisTypes FROM Win32_SystemEnclosure",
+                 .opened = {"sys/class/dmi/id/chassis_type"},
+                 .delivered = 1}),
+    CaseName());
+
+}  // namespace
