@@ -49,7 +49,10 @@ std::vector<std::string> SettingFolderNames(const std::filesystem::path& device,
     const std::filesystem::path folder = device / "attributes";
     if (!key) return ListSubfolders(folder);
     if (const std::optional<std::string> name = WideToUtf8(*key)) {
-        if (!name->empty() && IsFolder(folder / PathFromUtf8(*name))) return {*name};
+        if (!name->empty() && HasEntryNamed(folder, *name) &&
+            IsFolder(folder / PathFromUtf8(*name))) {
+            return {*name};
+        }
     }
     // Letters fold only from a to z, so an ASCII key matches only a name of the same length in
     // ASCII bytes: most names are turned down without being decoded.

@@ -23,6 +23,10 @@ std::optional<std::string> ReadRegularFile(const std::filesystem::path& file, st
 bool VisitFolder(const std::filesystem::path& folder,
                  const std::function<void(std::string_view name)>& visit);
 
+// Whether `folder` has an entry of exactly the name `name` (UTF-8), letter case included, as
+// it would be listed, even where the file system ignores letter case in paths.
+bool HasEntryNamed(const std::filesystem::path& folder, std::string_view name);
+
 // Replaces the whole content of the existing regular file `file` by `bytes`. A symlink as the
 // last component or anything but a regular file is refused (EPERM). On a kernel
 // attribute (sysfs) the bytes go in one write, as the driver expects; on an ordinary file (a

@@ -62,6 +62,11 @@ bool VisitFolder(const std::filesystem::path& folder,
     return true;
 }
 
+bool HasEntryNamed(const std::filesystem::path& folder, std::string_view name) {
+    struct stat status {};
+    return lstat((folder / name).c_str(), &status) == 0;
+}
+
 int ReplaceAttributeFile(const std::filesystem::path& file, std::string_view bytes) {
     // Folders above may be links (sysfs is made of them); the file itself may not. Looked at
     // before the open, so that a FIFO without a reader is refused like any other non-file.

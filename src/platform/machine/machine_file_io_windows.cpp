@@ -46,6 +46,13 @@ bool VisitFolder(const std::filesystem::path& folder,
     return true;
 }
 
+bool HasEntryNamed(const std::filesystem::path& folder, std::string_view name) {
+    // Windows finds a path in any letter case; only the listing tells the name as it is.
+    bool found = false;
+    VisitFolder(folder, [&](std::string_view entry) { found = found || entry == name; });
+    return found;
+}
+
 int ReplaceAttributeFile(const std::filesystem::path& file, std::string_view bytes) {
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::symlink_status(file, error);
