@@ -303,11 +303,12 @@ DWORD RegistryStore::Create(bool& created) const {
 
     FolderLock lock;
     if (const DWORD result = lock.Acquire(folder_); result != ERROR_SUCCESS) return result;
+    // A key that is there already may be the rename of a writer killed before its flush.
+    flushes_.Add(folder_);
     if (access(file_.c_str(), F_OK) == 0) return ERROR_SUCCESS;
     if (errno != ENOENT) return LastErrno(ERROR_REGISTRY_IO_FAILED);
     const DWORD result = ReplaceFile(lock.fd(), file_, FormatKeyFile({fullName_, {}}));
     created = result == ERROR_SUCCESS;
-    if (created) flushes_.Add(folder_);
     return result;
 }
 
