@@ -334,11 +334,6 @@ LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
     return static_cast<LSTATUS>(store.DeleteTree());
 }
 
-LSTATUS WINAPI RegFlushKey(HKEY hKey) {
-    if (!posix::Lookup(hKey)) return ERROR_INVALID_HANDLE;
-    return static_cast<LSTATUS>(posix::Keys().flushes.FlushAll());
-}
-
 LSTATUS WINAPI RegCloseKey(HKEY hKey) {
     if (posix::HiveName(hKey)) return ERROR_SUCCESS;
     posix::KeyTable& table = posix::Keys();

@@ -39,7 +39,7 @@ struct KeyFileCache {
 // flushed before its rename, so the file is whole whenever it is there; the rename itself, and
 // a new folder in its parent, last through a power loss once their folder is flushed. Like
 // Windows, which writes its registry lazily (RegFlushKey forces it), the store flushes those
-// folders together: when a key is closed or flushed, and when the process ends normally. A
+// folders together: when a key is closed, and when the process ends normally. A
 // process that is killed loses nothing: the kernel holds its renames. Only a power loss before
 // the flush can take back the latest changes, and only as a whole file each.
 class FolderFlushes {
