@@ -198,6 +198,85 @@ TEST_F(RegistryStoreTest, CreatingAKeyGivesEveryKeyAboveItAFile) {
               Code(ERROR_SUCCESS));
 }
 
+// A key file's inode, 0 when it is missing: a replacement is always a new one.
+ino_t FileInode(const std::filesystem::path& file) {
+    struct stat status {};
+    return stat(file.c_str(), &status) == 0 ? status.st_ino : 0;
+}
+
+TEST_F(RegistryStoreTest, CreatingAKeyThatExistsWritesNoFile) {
+    UniqueKey key;
+    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    const std::vector<std::string> files = {kKeyFile, std::string(kStoreFolder) + "/SOFTWARE.reg",
+                                            std::string(kStoreFolder) + "/SOFTWARE/Vantrel.reg"};
+    std::vector<ino_t> before;
+    for (const std::string& file : files) before.push_back(FileInode(machine_.Path(file)));
+    UniqueKey again;
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              kAllAccess64, nullptr, again.put(), &disposition),
+              Code(ERROR_SUCCESS));
+    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(FileInode(machine_.Path(files[i])), before[i]) << files[i];
+    }
+}
+
+struct RewriteCase {
+    const char* name;
+    const wchar_t* valueName;
+    DWORD type;
+    std::vector<BYTE> data;
+    bool replaced;  // the key file is a new file afterwards
+};
+
+class RegistryRewriteTest : public RegistryStoreTest,
+                            public testing::WithParamInterface<RewriteCase> {};
+
+// A write that would leave the file's text as it is writes nothing; any other one replaces it.
+TEST_P(RegistryRewriteTest, OnlyAChangedTextReplacesTheKeyFile) {
+    const std::string text = std::string(kFileStart) + "\"Status\"=dword:00000003\n";
+    machine_.WriteFile(kKeyFile, text);
+    const ino_t before = FileInode(machine_.Path(kKeyFile));
+    UniqueKey key;
+    ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
+    const RewriteCase& c = GetParam();
+    ASSERT_EQ(RegSetValueExW(key.get(), c.valueName, 0, c.type, c.data.data(),
+                             static_cast<DWORD>(c.data.size())),
+              Code(ERROR_SUCCESS));
+    EXPECT_EQ(FileInode(machine_.Path(kKeyFile)) != before, c.replaced);
+    EXPECT_EQ(KeyFileText() != text, c.replaced);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writes, RegistryRewriteTest,
+                         testing::Values(RewriteCase{.name = "SameData",
+                                                     .valueName = L"Status",
+                                                     .type = REG_DWORD,
+                                                     .data = {3, 0, 0, 0},
+                                                     .replaced = false},
+                                         // The value keeps the spelling it has in the file.
+                                         RewriteCase{.name = "SameDataUnderOtherCase",
+                                                     .valueName = L"STATUS",
+                                                     .type = REG_DWORD,
+                                                     .data = {3, 0, 0, 0},
+                                                     .replaced = false},
+                                         RewriteCase{.name = "OtherData",
+                                                     .valueName = L"Status",
+                                                     .type = REG_DWORD,
+                                                     .data = {4, 0, 0, 0},
+                                                     .replaced = true},
+                                         RewriteCase{.name = "SameBytesOfOtherType",
+                                                     .valueName = L"Status",
+                                                     .type = REG_BINARY,
+                                                     .data = {3, 0, 0, 0},
+                                                     .replaced = true},
+                                         RewriteCase{.name = "NewValue",
+                                                     .valueName = L"NumBatteries",
+                                                     .type = REG_DWORD,
+                                                     .data = {3, 0, 0, 0},
+                                                     .replaced = true}),
+                         CaseName());
+
 struct BadNameCase {
     const char* name;
     const wchar_t* path;

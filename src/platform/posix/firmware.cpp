@@ -110,18 +110,62 @@ DWORD ReadVariableFile(const fs::path& path, std::vector<BYTE>& content) {
     return ERROR_SUCCESS;
 }
 
-// Clears FS_IMMUTABLE_FL of an existing variable for as long as it lives and sets it again
-// afterwards, as efivarfs requires before a variable can be written or removed.
-class ImmutableFlagLift {
+// Decodes the little-endian attribute word at the start of a variable file.
+DWORD AttributeWord(const BYTE* content) {
+    DWORD attributes = 0;
+    for (std::size_t i = 0; i < kAttributeBytes; ++i) {
+        attributes |= static_cast<DWORD>(content[i]) << (8 * i);
+    }
+    return attributes;
+}
+
+// The variable as a write finds it, opened once for the two things the write needs from it:
+// its attribute word, for the firmware's rules, and its FS_IMMUTABLE_FL, which efivarfs requires
+// cleared before a variable can be written or removed. A flag it clears is set again when this
+// object goes.
+class StoredVariable {
   public:
-    DWORD Lift(const fs::path& path) {
-        fd_ = posix::UniqueFd(
-            open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-        if (!fd_)
-            return errno == ENOENT ? ERROR_SUCCESS
-                                   : posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT);
-        // A link or anything but a regular file is not a variable to write through.
+    StoredVariable() = default;
+    StoredVariable(const StoredVariable&) = delete;
+    StoredVariable& operator=(const StoredVariable&) = delete;
+    ~StoredVariable() {
+        if (!lifted_) return;
+        int flags = 0;
+        if (ioctl(fd_.get(), FS_IOC_GETFLAGS, &flags) == 0) {
+            flags |= FS_IMMUTABLE_FL;
+            (void)ioctl(fd_.get(), FS_IOC_SETFLAGS, &flags);
+        }
+    }
+
+    // ERROR_SUCCESS also when there is no variable. A link or anything but a regular file is not
+    // a variable to write through: ERROR_WRITE_FAULT.
+    DWORD Open(const fs::path& path) {
+        fd_ = posix::UniqueFd(posix::RetryInterrupted([&] {
+            return open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        }));
+        if (!fd_) {
+            if (errno == ENOENT) return ERROR_SUCCESS;
+            return errno == ELOOP ? ERROR_WRITE_FAULT
+                                  : posix::ErrorFromErrno(errno, ERROR_READ_FAULT);
+        }
         if (!IsRegularFile(fd_.get())) return ERROR_WRITE_FAULT;
+        std::string bytes;
+        if (const int error = posix::ReadUpTo(fd_.get(), kAttributeBytes + kMaxDataBytes, bytes);
+            error != 0) {
+            return posix::ErrorFromErrno(error, ERROR_READ_FAULT);
+        }
+        // An empty file or one of the attribute word alone is a deleted variable.
+        if (bytes.size() > kAttributeBytes) {
+            attributes_ = AttributeWord(reinterpret_cast<const BYTE*>(bytes.data()));
+        }
+        return ERROR_SUCCESS;
+    }
+
+    // The attribute word of the variable as it is stored now; none without a variable.
+    std::optional<DWORD> attributes() const { return attributes_; }
+
+    DWORD LiftImmutableFlag() {
+        if (!fd_) return ERROR_SUCCESS;
         int flags = 0;
         if (ioctl(fd_.get(), FS_IOC_GETFLAGS, &flags) != 0) {
             // Ordinary folders (a test machine) may not know file flags at all.
@@ -136,63 +180,33 @@ class ImmutableFlagLift {
         lifted_ = true;
         return ERROR_SUCCESS;
     }
+
     // After a removal there is nothing to set the flag on again.
     void Forget() { lifted_ = false; }
-    ImmutableFlagLift() = default;
-    ImmutableFlagLift(const ImmutableFlagLift&) = delete;
-    ImmutableFlagLift& operator=(const ImmutableFlagLift&) = delete;
-    ~ImmutableFlagLift() {
-        if (!lifted_) return;
-        int flags = 0;
-        if (ioctl(fd_.get(), FS_IOC_GETFLAGS, &flags) == 0) {
-            flags |= FS_IMMUTABLE_FL;
-            (void)ioctl(fd_.get(), FS_IOC_SETFLAGS, &flags);
-        }
-    }
 
   private:
     static bool IgnorableFlagError(int error) {
         return error == ENOTTY || error == EINVAL || error == EOPNOTSUPP;
     }
     posix::UniqueFd fd_;
+    std::optional<DWORD> attributes_;
     bool lifted_ = false;
 };
 
-// The attribute word of the variable as it is stored now; no value when there is no variable
-// (an empty file or one of the attribute word alone is a deleted variable).
-std::optional<DWORD> StoredAttributes(const fs::path& path, DWORD& error) {
-    std::vector<BYTE> content;
-    error = ReadVariableFile(path, content);
-    if (error == ERROR_ENVVAR_NOT_FOUND) error = ERROR_SUCCESS;
-    if (error != ERROR_SUCCESS || content.size() <= kAttributeBytes) return std::nullopt;
-    DWORD attributes = 0;
-    for (std::size_t i = 0; i < kAttributeBytes; ++i) {
-        attributes |= static_cast<DWORD>(content[i]) << (8 * i);
-    }
-    return attributes;
-}
-
-// The checks of a conforming firmware's SetVariable (UEFI's rules, as EDK2 applies them)
-// that Windows reports as ERROR_INVALID_PARAMETER: runtime access needs boot-service access, and
-// an existing variable keeps its attributes; only a write without access attributes (a
-// deletion) may name other ones.
-DWORD CheckAttributes(const fs::path& path, DWORD attributes) {
+DWORD WriteVariable(const fs::path& path, const BYTE* data, DWORD size, DWORD attributes) {
+    // The checks of a conforming firmware's SetVariable (UEFI's rules, as EDK2 applies them)
+    // that Windows reports as ERROR_INVALID_PARAMETER: runtime access needs boot-service
+    // access, and an existing variable keeps its attributes; only a write without access
+    // attributes (a deletion) may name other ones.
     if ((attributes & (kBootServiceAccess | kRuntimeAccess)) == kRuntimeAccess) {
         return ERROR_INVALID_PARAMETER;
     }
-    DWORD error = ERROR_SUCCESS;
-    const std::optional<DWORD> stored = StoredAttributes(path, error);
-    if (error != ERROR_SUCCESS) return error;
-    if (stored && attributes != 0 && attributes != *stored) return ERROR_INVALID_PARAMETER;
-    return ERROR_SUCCESS;
-}
-
-DWORD WriteVariable(const fs::path& path, const BYTE* data, DWORD size, DWORD attributes) {
-    if (const DWORD refused = CheckAttributes(path, attributes); refused != ERROR_SUCCESS) {
-        return refused;
+    StoredVariable stored;
+    if (const DWORD opened = stored.Open(path); opened != ERROR_SUCCESS) return opened;
+    if (stored.attributes() && attributes != 0 && attributes != *stored.attributes()) {
+        return ERROR_INVALID_PARAMETER;
     }
-    ImmutableFlagLift lift;
-    if (const DWORD lifted = lift.Lift(path); lifted != ERROR_SUCCESS) return lifted;
+    if (const DWORD lifted = stored.LiftImmutableFlag(); lifted != ERROR_SUCCESS) return lifted;
 
     // A size of 0, or no access attributes, removes the variable.
     if (size == 0 || (attributes & (kBootServiceAccess | kRuntimeAccess)) == 0) {
@@ -200,7 +214,7 @@ DWORD WriteVariable(const fs::path& path, const BYTE* data, DWORD size, DWORD at
             return errno == ENOENT ? ERROR_ENVVAR_NOT_FOUND
                                    : posix::ErrorFromErrno(errno, ERROR_WRITE_FAULT);
         }
-        lift.Forget();
+        stored.Forget();
         return ERROR_SUCCESS;
     }
 
@@ -253,13 +267,7 @@ DWORD WINAPI GetFirmwareEnvironmentVariableExW(LPCWSTR lpName, LPCWSTR lpGuid, P
     if (dataSize > kMaxDataBytes) return Fail(ERROR_INVALID_DATA);
     if (pBuffer == nullptr || nSize < dataSize) return Fail(ERROR_INSUFFICIENT_BUFFER);
     std::memcpy(pBuffer, content.data() + kAttributeBytes, dataSize);
-    if (pdwAttribubutes != nullptr) {
-        DWORD attributes = 0;
-        for (std::size_t i = 0; i < kAttributeBytes; ++i) {
-            attributes |= static_cast<DWORD>(content[i]) << (8 * i);
-        }
-        *pdwAttribubutes = attributes;
-    }
+    if (pdwAttribubutes != nullptr) *pdwAttribubutes = AttributeWord(content.data());
     SetLastError(ERROR_SUCCESS);
     return static_cast<DWORD>(dataSize);
 }

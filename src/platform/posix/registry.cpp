@@ -27,6 +27,8 @@ struct OpenKey {
 struct KeyTable {
     std::mutex mutex;
     std::map<HKEY, std::unique_ptr<OpenKey>> keys;
+    // Lives as long as the handles: the folders are flushed at the latest when the process ends.
+    FolderFlushes flushes;
 };
 
 KeyTable& Keys() {
@@ -202,7 +204,7 @@ LSTATUS OpenOrCreate(HKEY base, LPCWSTR subKey, REGSAM access, bool create, PHKE
     if (const DWORD named = AppendSubkeyNames(subKey, key.names); named != ERROR_SUCCESS) {
         return static_cast<LSTATUS>(named);
     }
-    const RegistryStore store(key.names);
+    const RegistryStore store(key.names, Keys().flushes);
     bool created = false;
     if (create) {
         if (const DWORD made = store.Create(created); made != ERROR_SUCCESS) {
@@ -268,7 +270,7 @@ LSTATUS WINAPI RegGetValueW(HKEY hkey, LPCWSTR lpSubKey, LPCWSTR lpValue, DWORD 
     const auto name = posix::ValueName(lpValue);
     if (!name) return zeroOnFailure(ERROR_FILE_NOT_FOUND);
 
-    const RegistryStore store(key->names);
+    const RegistryStore store(key->names, posix::Keys().flushes);
     RegistryKeyFile file;
     // The handle's own values may come from its cache; a subkey's file is read afresh.
     KeyFileCache* cache = key->names.size() == depth ? key->cache.get() : nullptr;
@@ -307,7 +309,7 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD /*Reserved*/
     } else if (cbData != 0) {
         value.data.assign(lpData, lpData + cbData);
     }
-    const RegistryStore store(key->names);
+    const RegistryStore store(key->names, posix::Keys().flushes);
     return static_cast<LSTATUS>(store.Update(
         [&value](RegistryKeyFile& file) {
             file.Set(std::move(value));
@@ -324,7 +326,7 @@ LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
         named != ERROR_SUCCESS) {
         return static_cast<LSTATUS>(named);
     }
-    const RegistryStore store(key->names);
+    const RegistryStore store(key->names, posix::Keys().flushes);
     if (key->names.size() == depth) {
         // Without a subkey the key itself stays, emptied of its values and subkeys.
         return static_cast<LSTATUS>(store.Clear());
@@ -334,14 +336,17 @@ LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
 
 LSTATUS WINAPI RegCloseKey(HKEY hKey) {
     if (posix::HiveName(hKey)) return ERROR_SUCCESS;
-    std::unique_ptr<OpenKey> closed;
     posix::KeyTable& table = posix::Keys();
-    std::lock_guard lock(table.mutex);
-    const auto found = table.keys.find(hKey);
-    if (found == table.keys.end()) return ERROR_INVALID_HANDLE;
-    closed = std::move(found->second);
-    table.keys.erase(found);
-    return ERROR_SUCCESS;
+    {
+        std::unique_ptr<OpenKey> closed;
+        std::lock_guard lock(table.mutex);
+        const auto found = table.keys.find(hKey);
+        if (found == table.keys.end()) return ERROR_INVALID_HANDLE;
+        closed = std::move(found->second);
+        table.keys.erase(found);
+    }
+    // Windows may take seconds more; a closed key's changes are on disk here.
+    return static_cast<LSTATUS>(table.flushes.FlushAll());
 }
 
 }  // extern "C"

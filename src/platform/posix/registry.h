@@ -67,6 +67,8 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DW
                               const BYTE* lpData, DWORD cbData);
 // Deletes the subkey with everything below it (tests clean up their own keys with it).
 LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey);
+// Writes are whole and seen at once by every process, but reach the disk for certain only when
+// a key is closed (or the process ends normally): that flushes every change made so far.
 LSTATUS WINAPI RegCloseKey(HKEY hKey);
 
 }  // extern "C"

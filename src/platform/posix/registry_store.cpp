@@ -5,6 +5,7 @@
 #include "platform/posix/kernel.h"
 #include "base/text.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <system_error>
 
 namespace posix {
@@ -25,24 +27,30 @@ constexpr std::string_view kKeyFileSuffix = ".reg";
 constexpr std::string_view kTempSuffix = ".tmp-XXXXXX";
 constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH;
 constexpr mode_t kPermissionBits = S_IRWXU | S_IRWXG | S_IRWXO;
+// As mkdir -p makes them: the umask decides.
+constexpr mode_t kNewFolderMode = S_IRWXU | S_IRWXG | S_IRWXO;
 // A key of this tool takes well under 1 KiB; a file far past that is nobody's key file.
 constexpr std::size_t kMaxKeyFileSize = std::size_t{1} << 20;
-// A change holds the lock for a read, a write and two flushes; a holder that keeps it this long
+// A change holds the lock for a read, a write and a flush; a holder that keeps it this long
 // is stopped or stuck, and waiting on would hang the caller with it.
 constexpr std::chrono::milliseconds kLockWait(10'000);
 
 std::string ToPathText(std::u16string_view name) { return Utf16ToUtf8(name).value_or(""); }
 
 // The name under which `name` already exists in `folder` (as a subkey folder or a key file),
-// or `name` itself when it does not exist yet.
-std::string ExistingSpelling(const fs::path& folder, std::u16string_view name) {
+// or `name` itself when it does not exist yet. `folderExists` turns false when `folder` cannot
+// be listed: nothing below it needs looking for then.
+std::string ExistingSpelling(const fs::path& folder, std::u16string_view name, bool& folderExists) {
     const std::string given = ToPathText(name);
+    if (!folderExists) return given;
     std::error_code error;
     if (fs::exists(folder / (given + std::string(kKeyFileSuffix)), error) ||
         fs::is_directory(folder / given, error)) {
         return given;
     }
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    fs::directory_iterator it(folder, error);
+    if (error) folderExists = false;
+    for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
         std::string entry = it->path().filename().string();
         if (entry.ends_with(kKeyFileSuffix)) {
             entry.resize(entry.size() - kKeyFileSuffix.size());
@@ -76,7 +84,8 @@ DWORD ReadWholeFile(const fs::path& path, std::string& text) {
     return text.size() > kMaxKeyFileSize ? ERROR_REGISTRY_CORRUPT : ERROR_SUCCESS;
 }
 
-// Holds an exclusive flock() on a folder for as long as it lives.
+// Holds an exclusive flock() on a folder for as long as it lives; its descriptor also lists the
+// folder, so that one open serves a whole change.
 class FolderLock {
   public:
     DWORD Acquire(const fs::path& folder) {
@@ -92,24 +101,40 @@ class FolderLock {
     UniqueFd fd_;  // closing the descriptor releases the lock
 };
 
-// Temporary files of `file` that a killed writer left behind. Writers make them only under the
-// folder's lock, so whoever holds the lock knows that every one of them is stale.
-void RemoveLeftovers(const fs::path& file) {
+// Closes a folder listing.
+struct DirCloser {
+    void operator()(DIR* folder) const { closedir(folder); }
+};
+
+// Temporary files of `file` that a killed writer left behind, listed through the locked folder's
+// descriptor. Writers make them only under the folder's lock, so whoever holds the lock knows
+// that every one of them is stale.
+void RemoveLeftovers(int folderFd, const fs::path& file) {
     const std::string name = file.filename().string();
     const std::string prefix = name + std::string(kTempSuffix.substr(0, kTempSuffix.find('X')));
     const std::size_t length = name.size() + kTempSuffix.size();
-    std::error_code error;
-    for (fs::directory_iterator it(file.parent_path(), error), end; !error && it != end;
-         it.increment(error)) {
-        const std::string entry = it->path().filename().string();
-        if (entry.size() == length && entry.starts_with(prefix)) unlink(it->path().c_str());
+    // A second descriptor of the same open folder: closing it keeps the lock, which belongs to
+    // the open folder, not to a descriptor.
+    const int listingFd = fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    if (listingFd < 0) return;
+    const std::unique_ptr<DIR, DirCloser> listing(fdopendir(listingFd));
+    if (!listing) {
+        close(listingFd);
+        return;
+    }
+    rewinddir(listing.get());
+    while (const dirent* entry = readdir(listing.get())) {
+        const std::string_view entryName(entry->d_name);
+        if (entryName.size() == length && entryName.starts_with(prefix)) {
+            unlinkat(folderFd, entry->d_name, 0);
+        }
     }
 }
 
-// Replaces `file` by `text`: temporary file in the same folder, flushed, renamed, folder flushed.
-// The caller holds the folder's lock.
+// Replaces `file` by `text`: temporary file in the same folder, flushed, renamed. The caller
+// holds the folder's lock and has the folder flushed later.
 DWORD ReplaceFile(int folderFd, const fs::path& file, std::string_view text) {
-    RemoveLeftovers(file);
+    RemoveLeftovers(folderFd, file);
     struct stat old {};
     const bool hadFile = stat(file.c_str(), &old) == 0;
 
@@ -131,26 +156,52 @@ DWORD ReplaceFile(int folderFd, const fs::path& file, std::string_view text) {
     if (fsync(fd.get()) != 0 || fd.reset() != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
     if (rename(temp.path(), file.c_str()) != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
     temp.Keep();
-    if (fsync(folderFd) != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
     return ERROR_SUCCESS;
 }
 
 }  // namespace
 
+void FolderFlushes::Add(const fs::path& folder) {
+    std::lock_guard lock(mutex_);
+    folders_.insert(folder.empty() ? fs::path(".") : folder);
+}
+
+DWORD FolderFlushes::FlushAll() {
+    std::set<fs::path> folders;
+    {
+        std::lock_guard lock(mutex_);
+        folders.swap(folders_);
+    }
+    DWORD result = ERROR_SUCCESS;
+    for (const fs::path& folder : folders) {
+        const UniqueFd fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        DWORD error = ERROR_SUCCESS;
+        if (!fd) {
+            if (errno != ENOENT) error = LastErrno(ERROR_REGISTRY_IO_FAILED);
+        } else if (fsync(fd.get()) != 0) {
+            error = LastErrno(ERROR_REGISTRY_IO_FAILED);
+        }
+        if (result == ERROR_SUCCESS) result = error;
+    }
+    return result;
+}
+
 fs::path RegistryStoreRoot() {
     return platform::PathUnderMachineRoot("var/lib/cellkeeper-patch/registry");
 }
 
-RegistryStore::RegistryStore(std::vector<std::u16string> names) : names_(std::move(names)) {
+RegistryStore::RegistryStore(std::vector<std::u16string> names, FolderFlushes& flushes)
+    : names_(std::move(names)), flushes_(flushes) {
     folder_ = RegistryStoreRoot();
     std::string spelled;
+    bool folderExists = true;
     for (std::size_t i = 0; i < names_.size(); ++i) {
         if (i > 0) {
             folder_ /= spelled;
             fullName_ += u'\\';
         }
         fullName_ += names_[i];
-        spelled = ExistingSpelling(folder_, names_[i]);
+        spelled = ExistingSpelling(folder_, names_[i], folderExists);
     }
     file_ = folder_ / (spelled + std::string(kKeyFileSuffix));
     subkeys_ = folder_ / spelled;
@@ -176,14 +227,21 @@ DWORD RegistryStore::Check(bool write, RegistryKeyFile* key, KeyFileCache* cache
     return Read(key != nullptr ? *key : values, cache);
 }
 
+DWORD RegistryStore::ReadText(std::string& text) const { return ReadWholeFile(file_, text); }
+
 DWORD RegistryStore::Read(RegistryKeyFile& key, KeyFileCache* cache) const {
     std::string text;
-    const DWORD result = ReadWholeFile(file_, text);
+    const DWORD result = ReadText(text);
     if (result == ERROR_FILE_NOT_FOUND && IsHive()) {
         key = RegistryKeyFile{fullName_, {}};
         return ERROR_SUCCESS;
     }
     if (result != ERROR_SUCCESS) return result;
+    return Parse(text, key, cache);
+}
+
+DWORD RegistryStore::Parse(const std::string& text, RegistryKeyFile& key,
+                           KeyFileCache* cache) const {
     std::unique_lock<std::mutex> cacheLock;
     if (cache != nullptr) {
         cacheLock = std::unique_lock(cache->mutex);
@@ -198,22 +256,45 @@ DWORD RegistryStore::Read(RegistryKeyFile& key, KeyFileCache* cache) const {
     if (!parsed || !EqualsIgnoreCase(parsed->keyName, fullName_)) return ERROR_REGISTRY_CORRUPT;
     if (cache != nullptr) {
         cache->key = *parsed;
-        cache->text = std::move(text);
+        cache->text = text;
     }
     key = std::move(*parsed);
     return ERROR_SUCCESS;
 }
 
+DWORD RegistryStore::MakeFolders() const {
+    // The folders to make, deepest first.
+    std::vector<fs::path> missing;
+    fs::path folder = folder_;
+    struct stat status {};
+    for (; !folder.empty(); folder = folder.parent_path()) {
+        if (stat(folder.c_str(), &status) == 0) break;
+        if (errno != ENOENT) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+        missing.push_back(folder);
+    }
+    if (!folder.empty() && !S_ISDIR(status.st_mode)) {
+        return ErrorFromErrno(ENOTDIR, ERROR_REGISTRY_IO_FAILED);
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        // Another writer may make the same folder at the same moment.
+        if (mkdir(it->c_str(), kNewFolderMode) != 0 && errno != EEXIST) {
+            return LastErrno(ERROR_REGISTRY_IO_FAILED);
+        }
+        // Until its parent is flushed, a new folder can vanish in a power loss, with every key
+        // that was written into it.
+        flushes_.Add(it->parent_path());
+    }
+    return ERROR_SUCCESS;
+}
+
 DWORD RegistryStore::Create(bool& created) const {
     created = false;
-    std::error_code error;
-    fs::create_directories(folder_, error);
-    if (error) return ErrorFromErrno(error.value(), ERROR_REGISTRY_IO_FAILED);
+    if (const DWORD result = MakeFolders(); result != ERROR_SUCCESS) return result;
     // Keys above this one get files of their own, so that they can be opened too.
     if (names_.size() > 2) {
         std::vector<std::u16string> parent(names_.begin(), names_.end() - 1);
         bool parentCreated = false;
-        if (const DWORD result = RegistryStore(std::move(parent)).Create(parentCreated);
+        if (const DWORD result = RegistryStore(std::move(parent), flushes_).Create(parentCreated);
             result != ERROR_SUCCESS) {
             return result;
         }
@@ -222,6 +303,8 @@ DWORD RegistryStore::Create(bool& created) const {
 
     FolderLock lock;
     if (const DWORD result = lock.Acquire(folder_); result != ERROR_SUCCESS) return result;
+    // A key that is there already may be the rename of a writer killed before its flush.
+    flushes_.Add(folder_);
     if (access(file_.c_str(), F_OK) == 0) return ERROR_SUCCESS;
     if (errno != ENOENT) return LastErrno(ERROR_REGISTRY_IO_FAILED);
     const DWORD result = ReplaceFile(lock.fd(), file_, FormatKeyFile({fullName_, {}}));
@@ -232,20 +315,36 @@ DWORD RegistryStore::Create(bool& created) const {
 DWORD RegistryStore::Update(const std::function<DWORD(RegistryKeyFile&)>& change,
                             KeyFileCache* cache) const {
     if (IsHive()) {
-        std::error_code error;
-        fs::create_directories(folder_, error);
-        if (error) return ErrorFromErrno(error.value(), ERROR_REGISTRY_IO_FAILED);
+        if (const DWORD result = MakeFolders(); result != ERROR_SUCCESS) return result;
     }
     FolderLock lock;
     if (const DWORD result = lock.Acquire(folder_); result != ERROR_SUCCESS) {
         return result == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : result;
     }
+    std::string text;
     RegistryKeyFile key;
-    if (const DWORD result = Read(key, cache); result != ERROR_SUCCESS) {
-        return result == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : result;
+    DWORD result = ReadText(text);
+    if (result == ERROR_FILE_NOT_FOUND && IsHive()) {
+        key = RegistryKeyFile{fullName_, {}};
+        result = ERROR_SUCCESS;
+    } else if (result == ERROR_SUCCESS) {
+        result = Parse(text, key, cache);
     }
-    if (const DWORD result = change(key); result != ERROR_SUCCESS) return result;
-    return ReplaceFile(lock.fd(), file_, FormatKeyFile(key));
+    if (result != ERROR_SUCCESS) return result == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : result;
+    if (result = change(key); result != ERROR_SUCCESS) return result;
+    std::string updated = FormatKeyFile(key);
+    // The folder is flushed even when nothing is written: the file's present text may come from
+    // a writer that was killed before its own flush.
+    flushes_.Add(folder_);
+    if (updated == text) return ERROR_SUCCESS;
+    if (result = ReplaceFile(lock.fd(), file_, updated); result != ERROR_SUCCESS) return result;
+    if (cache != nullptr) {
+        // The next change of this handle finds its own text and parses nothing.
+        std::lock_guard cacheLock(cache->mutex);
+        cache->key = std::move(key);
+        cache->text = std::move(updated);
+    }
+    return ERROR_SUCCESS;
 }
 
 DWORD RegistryStore::DeleteTree() const {
@@ -259,7 +358,7 @@ DWORD RegistryStore::DeleteTree() const {
         if (errno != ENOENT) return LastErrno(ERROR_REGISTRY_IO_FAILED);
         if (!hadSubkeys) return ERROR_FILE_NOT_FOUND;
     }
-    if (fsync(lock.fd()) != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    flushes_.Add(folder_);
     return ERROR_SUCCESS;
 }
 

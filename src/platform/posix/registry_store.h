@@ -4,11 +4,13 @@
 // to ASCII letter case and keep the case they were created with.
 //
 // Every change is a read-modify-write under an exclusive flock() on the key's folder, written
-// to a temporary file in the same folder, flushed, renamed over the key file and the folder
-// flushed: a crash leaves the old file or the new one, never a mix, and two writers at the same
-// moment cannot lose each other's values. The lock is waited for at most ten seconds
-// (ERROR_TIMEOUT), and its holder removes the temporary files of its key that a killed writer
-// left. A file that cannot be parsed is reported as ERROR_REGISTRY_CORRUPT and never written.
+// to a temporary file in the same folder, flushed and renamed over the key file: a crash leaves
+// the old file or the new one, never a mix, and two writers at the same moment cannot lose each
+// other's values. A change that leaves the file's text as it is writes nothing. The folders
+// whose entries changed (a rename, a new folder, a removal) are flushed later, all at once (see
+// FolderFlushes). The lock is waited for at most ten seconds (ERROR_TIMEOUT), and its holder
+// removes the temporary files of its key that a killed writer left. A file that cannot be
+// parsed is reported as ERROR_REGISTRY_CORRUPT and never written.
 #pragma once
 
 #include "platform/posix/registry_format.h"
@@ -18,6 +20,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,10 +35,36 @@ struct KeyFileCache {
     RegistryKeyFile key;
 };
 
+// The folders whose entries have changed since they were last flushed. A key file's new text is
+// flushed before its rename, so the file is whole whenever it is there; the rename itself, and
+// a new folder in its parent, last through a power loss once their folder is flushed. Like
+// Windows, which writes its registry lazily (RegFlushKey forces it), the store flushes those
+// folders together: when a key is closed, and when the process ends normally. A
+// process that is killed loses nothing: the kernel holds its renames. Only a power loss before
+// the flush can take back the latest changes, and only as a whole file each.
+class FolderFlushes {
+  public:
+    FolderFlushes() = default;
+    FolderFlushes(const FolderFlushes&) = delete;
+    FolderFlushes& operator=(const FolderFlushes&) = delete;
+    ~FolderFlushes() { FlushAll(); }
+
+    void Add(const std::filesystem::path& folder);
+
+    // fsync()s every pending folder, once; ERROR_SUCCESS or the first failure. A folder that
+    // has gone since (a deleted key's) has nothing left to flush.
+    DWORD FlushAll();
+
+  private:
+    std::mutex mutex_;
+    std::set<std::filesystem::path> folders_;
+};
+
 class RegistryStore {
   public:
-    // `names`: the hive's name ("HKEY_LOCAL_MACHINE"), then each subkey name.
-    explicit RegistryStore(std::vector<std::u16string> names);
+    // `names`: the hive's name ("HKEY_LOCAL_MACHINE"), then each subkey name. Changed folders go
+    // to `flushes`.
+    RegistryStore(std::vector<std::u16string> names, FolderFlushes& flushes);
 
     // The full key name as it appears in brackets.
     const std::u16string& fullName() const { return fullName_; }
@@ -57,7 +86,8 @@ class RegistryStore {
     DWORD Read(RegistryKeyFile& key, KeyFileCache* cache = nullptr) const;
 
     // Applies `change` to the key under the lock and writes the result, unless `change` returns
-    // an error. ERROR_KEY_DELETED when the key's file has gone.
+    // an error or the result's text is the file's text already. ERROR_KEY_DELETED when the
+    // key's file has gone.
     DWORD Update(const std::function<DWORD(RegistryKeyFile&)>& change,
                  KeyFileCache* cache = nullptr) const;
 
@@ -68,7 +98,15 @@ class RegistryStore {
     DWORD Clear() const;
 
   private:
+    // Reads the key file as it is.
+    DWORD ReadText(std::string& text) const;
+    // Parses `text`, unless `cache` holds its values already.
+    DWORD Parse(const std::string& text, RegistryKeyFile& key, KeyFileCache* cache) const;
+    // Makes the key's folder and every missing folder above it.
+    DWORD MakeFolders() const;
+
     std::vector<std::u16string> names_;
+    FolderFlushes& flushes_;
     std::u16string fullName_;
     std::filesystem::path folder_;   // the folder that holds the key file
     std::filesystem::path file_;     // <folder>/<name>.reg

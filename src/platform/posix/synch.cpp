@@ -66,19 +66,21 @@ HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES /*lpMutexAttributes*/, BOOL bIn
     const std::filesystem::path folder = platform::PathUnderMachineRoot("run");
     if (mkdir(folder.c_str(), kFolderMode) != 0 && errno != EEXIST) return Fail(FromErrno(errno));
     const std::filesystem::path file = folder / (*utf8 + ".lock");
-    bool existed = true;
-    posix::UniqueFd fd(open(file.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (!fd && errno == ENOENT) {
-        existed = false;
+    // run/ is emptied at every boot, and the tool runs at start-up: creating comes first, so
+    // that the usual run opens the file once. Whatever holds the name already (a lock file,
+    // or a link or a FIFO planted there) makes the creation fail with EEXIST.
+    bool existed = false;
+    posix::UniqueFd fd;
+    for (int attempt = 0; attempt < 2 && !fd; ++attempt) {
         fd = posix::UniqueFd(open(file.c_str(),
                                   O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
                                   kLockFileMode));
-        // Another process created it in between.
-        if (!fd && errno == EEXIST) {
-            existed = true;
-            fd = posix::UniqueFd(
-                open(file.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-        }
+        if (fd || errno != EEXIST) break;
+        existed = true;
+        fd = posix::UniqueFd(
+            open(file.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+        // Removed in between: create it again.
+        if (!fd && errno == ENOENT) existed = false;
     }
     if (!fd) {
         // A link, a folder or a device under the name: on Windows, another kind of object.
