@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -327,10 +328,11 @@ TEST(VendorBiosNamespaceTest, OnlyVantrelsDeviceMakesTheNamespace) {
               static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE));
     EXPECT_FALSE(services);
     // Other makers' devices are their firmware, not Vantrel's provider.
-    tree.CopyTree(SharedFixturesFolder() / "firmware-attributes" / "dell-xps13-9310",
-                  "sys/class/firmware-attributes");
-    tree.CopyTree(SharedFixturesFolder() / "firmware-attributes" / "lenovo-p620-6.3",
-                  "sys/class/firmware-attributes");
+    const std::filesystem::path fixtures = SharedFixturesFolder() / "firmware-attributes";
+    tree.CopyTree(fixtures / "dell-xps13-9310" / "dell-wmi-sysman",
+                  "sys/class/firmware-attributes/dell-wmi-sysman");
+    tree.CopyTree(fixtures / "lenovo-p620-6.3" / "thinklmi",
+                  "sys/class/firmware-attributes/thinklmi");
     EXPECT_EQ(machine::CreateVendorBiosServices(services.put()),
               static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE));
     EXPECT_FALSE(services);
