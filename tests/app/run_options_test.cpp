@@ -23,17 +23,21 @@ TEST_P(ForceOptionTest, RecognisesOnlyTheExactOptionInAnyLetterCase) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ForceOptionTest,
-    testing::Values(OptionCase{"NoArguments", {}, false}, OptionCase{"Upper", {L"/FORCE"}, true},
-                    OptionCase{"Lower", {L"/force"}, true}, OptionCase{"Mixed", {L"/Force"}, true},
-                    OptionCase{"AfterOther", {L"/DEBUG", L"/FORCE"}, true},
-                    OptionCase{"BeforeOther", {L"/FORCE", L"/DEBUG"}, true},
-                    OptionCase{"Repeated", {L"/FORCE", L"/force"}, true},
-                    OptionCase{"OtherOnly", {L"/DEBUG"}, false},
-                    OptionCase{"TrailingBlank", {L"/FORCE "}, false},
-                    OptionCase{"Dash", {L"-FORCE"}, false},
-                    OptionCase{"WithValue", {L"/FORCE=1"}, false},
-                    OptionCase{"Short", {L"/FORC"}, false},
-                    OptionCase{"NoSlash", {L"FORCE"}, false}, OptionCase{"Empty", {L""}, false}),
+    testing::Values(
+        OptionCase{.name = "NoArguments", .arguments = {}, .force = false},
+        OptionCase{.name = "Upper", .arguments = {L"/FORCE"}, .force = true},
+        OptionCase{.name = "Lower", .arguments = {L"/force"}, .force = true},
+        OptionCase{.name = "Mixed", .arguments = {L"/Force"}, .force = true},
+        OptionCase{.name = "AfterOther", .arguments = {L"/DEBUG", L"/FORCE"}, .force = true},
+        OptionCase{.name = "BeforeOther", .arguments = {L"/FORCE", L"/DEBUG"}, .force = true},
+        OptionCase{.name = "Repeated", .arguments = {L"/FORCE", L"/force"}, .force = true},
+        OptionCase{.name = "OtherOnly", .arguments = {L"/DEBUG"}, .force = false},
+        OptionCase{.name = "TrailingBlank", .arguments = {L"/FORCE "}, .force = false},
+        OptionCase{.name = "Dash", .arguments = {L"-FORCE"}, .force = false},
+        OptionCase{.name = "WithValue", .arguments = {L"/FORCE=1"}, .force = false},
+        OptionCase{.name = "Short", .arguments = {L"/FORC"}, .force = false},
+        OptionCase{.name = "NoSlash", .arguments = {L"FORCE"}, .force = false},
+        OptionCase{.name = "Empty", .arguments = {L""}, .force = false}),
     CaseName());
 
 class HelpOptionTest : public testing::TestWithParam<OptionCase> {};
@@ -45,22 +49,24 @@ TEST_P(HelpOptionTest, RecognisesEveryHelpSpellingInAnyLetterCase) {
     EXPECT_EQ(HasHelpOption(static_cast<int>(argv.size()), argv.data()), GetParam().force);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, HelpOptionTest,
-                         testing::Values(OptionCase{"NoArguments", {}, false},
-                                         OptionCase{"SlashQuestion", {L"/?"}, true},
-                                         OptionCase{"DashQuestion", {L"-?"}, true},
-                                         OptionCase{"SlashH", {L"/h"}, true},
-                                         OptionCase{"DashUpperH", {L"-H"}, true},
-                                         OptionCase{"SlashHelp", {L"/Help"}, true},
-                                         OptionCase{"DoubleDashHelp", {L"--HELP"}, true},
-                                         // Help wins over a run, wherever it stands.
-                                         OptionCase{"AfterForce", {L"/FORCE", L"/?"}, true},
-                                         OptionCase{"ForceOnly", {L"/FORCE"}, false},
-                                         OptionCase{"SingleDashHelp", {L"-help"}, false},
-                                         OptionCase{"DoubleDashH", {L"--h"}, false},
-                                         OptionCase{"QuestionAlone", {L"?"}, false},
-                                         OptionCase{"TrailingBlank", {L"/? "}, false}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HelpOptionTest,
+    testing::Values(OptionCase{.name = "NoArguments", .arguments = {}, .force = false},
+                    OptionCase{.name = "SlashQuestion", .arguments = {L"/?"}, .force = true},
+                    OptionCase{.name = "DashQuestion", .arguments = {L"-?"}, .force = true},
+                    OptionCase{.name = "SlashH", .arguments = {L"/h"}, .force = true},
+                    OptionCase{.name = "DashUpperH", .arguments = {L"-H"}, .force = true},
+                    OptionCase{.name = "SlashHelp", .arguments = {L"/Help"}, .force = true},
+                    OptionCase{.name = "DoubleDashHelp", .arguments = {L"--HELP"}, .force = true},
+                    // Help wins over a run, wherever it stands.
+                    OptionCase{
+                        .name = "AfterForce", .arguments = {L"/FORCE", L"/?"}, .force = true},
+                    OptionCase{.name = "ForceOnly", .arguments = {L"/FORCE"}, .force = false},
+                    OptionCase{.name = "SingleDashHelp", .arguments = {L"-help"}, .force = false},
+                    OptionCase{.name = "DoubleDashH", .arguments = {L"--h"}, .force = false},
+                    OptionCase{.name = "QuestionAlone", .arguments = {L"?"}, .force = false},
+                    OptionCase{.name = "TrailingBlank", .arguments = {L"/? "}, .force = false}),
+    CaseName());
 
 TEST(ForceOptionTest, IgnoresTheProgramPath) {
     const wchar_t* argv[] = {L"/FORCE"};

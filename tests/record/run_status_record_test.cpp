@@ -271,14 +271,16 @@ TEST_P(RegistryStatusTest, PrintsDateThenStatusAndComparesSigned) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RegistryStatusTest,
-    testing::Values(StoredStatusCase{"Success", 0, "0", false},
-                    StoredStatusCase{"NotApplicable", 3, "3", false},
-                    StoredStatusCase{"SettingNotFound", 9, "9", false},
-                    StoredStatusCase{"LastSettled", 31, "31", false},
-                    StoredStatusCase{"FirstUnsettled", 32, "32", true},
-                    StoredStatusCase{"WmiError", 36, "36", true},
-                    // All bits set: printed unsigned, counted as -1, so it settles the matter.
-                    StoredStatusCase{"AllBitsSet", 4294967295u, "4294967295", false}),
+    testing::Values(
+        StoredStatusCase{.name = "Success", .status = 0, .printed = "0", .goOn = false},
+        StoredStatusCase{.name = "NotApplicable", .status = 3, .printed = "3", .goOn = false},
+        StoredStatusCase{.name = "SettingNotFound", .status = 9, .printed = "9", .goOn = false},
+        StoredStatusCase{.name = "LastSettled", .status = 31, .printed = "31", .goOn = false},
+        StoredStatusCase{.name = "FirstUnsettled", .status = 32, .printed = "32", .goOn = true},
+        StoredStatusCase{.name = "WmiError", .status = 36, .printed = "36", .goOn = true},
+        // All bits set: printed unsigned, counted as -1, so it settles the matter.
+        StoredStatusCase{
+            .name = "AllBitsSet", .status = 4294967295u, .printed = "4294967295", .goOn = false}),
     CaseName());
 
 // --- Firmware branch ---
@@ -297,17 +299,19 @@ TEST_P(FirmwareStatusTest, PrintsStatusThenDateComparesUnsignedAndLeavesRegistry
     EXPECT_FALSE(HasValue(L"Status"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, FirmwareStatusTest,
-                         testing::Values(StoredStatusCase{"Success", 0, "0", false},
-                                         StoredStatusCase{"NotApplicable", 3, "3", false},
-                                         StoredStatusCase{"SettingNotFound", 9, "9", false},
-                                         StoredStatusCase{"LastSettled", 31, "31", false},
-                                         StoredStatusCase{"FirstUnsettled", 32, "32", true},
-                                         StoredStatusCase{"WmiError", 36, "36", true},
-                                         // All bits set: unsigned here, so the run goes on.
-                                         StoredStatusCase{"AllBitsSet", 4294967295u, "4294967295",
-                                                          true}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FirmwareStatusTest,
+    testing::Values(
+        StoredStatusCase{.name = "Success", .status = 0, .printed = "0", .goOn = false},
+        StoredStatusCase{.name = "NotApplicable", .status = 3, .printed = "3", .goOn = false},
+        StoredStatusCase{.name = "SettingNotFound", .status = 9, .printed = "9", .goOn = false},
+        StoredStatusCase{.name = "LastSettled", .status = 31, .printed = "31", .goOn = false},
+        StoredStatusCase{.name = "FirstUnsettled", .status = 32, .printed = "32", .goOn = true},
+        StoredStatusCase{.name = "WmiError", .status = 36, .printed = "36", .goOn = true},
+        // All bits set: unsigned here, so the run goes on.
+        StoredStatusCase{
+            .name = "AllBitsSet", .status = 4294967295u, .printed = "4294967295", .goOn = true}),
+    CaseName());
 
 TEST_F(RunStatusRecordTest, FirmwareRecordWinsOverRegistryValues) {
     fakeFirmware.variable = RecordBytes(24, 1, kEarlierRun, 36);
