@@ -92,18 +92,30 @@ TEST_P(BatteryFilterTest, CountsSystemBatteriesThatArePresent) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BatteryFilterTest,
-    testing::Values(
-        BatteryCase{
-            .name = "PlainBattery", .supply = {"Battery", nullptr, nullptr}, .counts = true},
-        BatteryCase{.name = "SystemScope", .supply = {"Battery", "System", "1"}, .counts = true},
-        BatteryCase{.name = "DeviceScope", .supply = {"Battery", "Device", "1"}, .counts = false},
-        BatteryCase{.name = "NotPresent", .supply = {"Battery", nullptr, "0"}, .counts = false},
-        BatteryCase{
-            .name = "PresentGarbage", .supply = {"Battery", nullptr, "yes"}, .counts = false},
-        BatteryCase{.name = "Mains", .supply = {"Mains", nullptr, nullptr}, .counts = false},
-        BatteryCase{.name = "Usb", .supply = {"USB", nullptr, "1"}, .counts = false},
-        BatteryCase{
-            .name = "TypeLowerCase", .supply = {"battery", nullptr, nullptr}, .counts = false}),
+    testing::Values(BatteryCase{.name = "PlainBattery",
+                                .supply = {.type = "Battery", .scope = nullptr, .present = nullptr},
+                                .counts = true},
+                    BatteryCase{.name = "SystemScope",
+                                .supply = {.type = "Battery", .scope = "System", .present = "1"},
+                                .counts = true},
+                    BatteryCase{.name = "DeviceScope",
+                                .supply = {.type = "Battery", .scope = "Device", .present = "1"},
+                                .counts = false},
+                    BatteryCase{.name = "NotPresent",
+                                .supply = {.type = "Battery", .scope = nullptr, .present = "0"},
+                                .counts = false},
+                    BatteryCase{.name = "PresentGarbage",
+                                .supply = {.type = "Battery", .scope = nullptr, .present = "yes"},
+                                .counts = false},
+                    BatteryCase{.name = "Mains",
+                                .supply = {.type = "Mains", .scope = nullptr, .present = nullptr},
+                                .counts = false},
+                    BatteryCase{.name = "Usb",
+                                .supply = {.type = "USB", .scope = nullptr, .present = "1"},
+                                .counts = false},
+                    BatteryCase{.name = "TypeLowerCase",
+                                .supply = {.type = "battery", .scope = nullptr, .present = nullptr},
+                                .counts = false}),
     CaseName());
 
 TEST(BatteryNamesTest, ModelNameElseFolderNameInFolderOrder) {
