@@ -7,59 +7,137 @@
 
 namespace {
 
+using OptionRecogniser = bool (*)(int argc, const wchar_t* const* argv);
+
 struct OptionCase {
     const char* name;
+    OptionRecogniser recogniser;            // HasForceOption or HasHelpOption
     std::vector<const wchar_t*> arguments;  // without the program path
-    bool force;
+    bool recognised;
 };
 
-class ForceOptionTest : public testing::TestWithParam<OptionCase> {};
+class OptionTest : public testing::TestWithParam<OptionCase> {};
 
-TEST_P(ForceOptionTest, RecognisesOnlyTheExactOptionInAnyLetterCase) {
+TEST_P(OptionTest, RecognisesOnlyItsOwnSpellingsInAnyLetterCase) {
+    const OptionCase& c = GetParam();
     std::vector<const wchar_t*> argv = {L"cellkeeper-patch"};
-    argv.insert(argv.end(), GetParam().arguments.begin(), GetParam().arguments.end());
-    EXPECT_EQ(HasForceOption(static_cast<int>(argv.size()), argv.data()), GetParam().force);
+    argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+    EXPECT_EQ(c.recogniser(static_cast<int>(argv.size()), argv.data()), c.recognised);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ForceOptionTest,
-    testing::Values(OptionCase{"NoArguments", {}, false}, OptionCase{"Upper", {L"/FORCE"}, true},
-                    OptionCase{"Lower", {L"/force"}, true}, OptionCase{"Mixed", {L"/Force"}, true},
-                    OptionCase{"AfterOther", {L"/DEBUG", L"/FORCE"}, true},
-                    OptionCase{"BeforeOther", {L"/FORCE", L"/DEBUG"}, true},
-                    OptionCase{"Repeated", {L"/FORCE", L"/force"}, true},
-                    OptionCase{"OtherOnly", {L"/DEBUG"}, false},
-                    OptionCase{"TrailingBlank", {L"/FORCE "}, false},
-                    OptionCase{"Dash", {L"-FORCE"}, false},
-                    OptionCase{"WithValue", {L"/FORCE=1"}, false},
-                    OptionCase{"Short", {L"/FORC"}, false},
-                    OptionCase{"NoSlash", {L"FORCE"}, false}, OptionCase{"Empty", {L""}, false}),
-    CaseName());
-
-class HelpOptionTest : public testing::TestWithParam<OptionCase> {};
-
-// `force` here: whether the arguments ask for help.
-TEST_P(HelpOptionTest, RecognisesEveryHelpSpellingInAnyLetterCase) {
-    std::vector<const wchar_t*> argv = {L"cellkeeper-patch"};
-    argv.insert(argv.end(), GetParam().arguments.begin(), GetParam().arguments.end());
-    EXPECT_EQ(HasHelpOption(static_cast<int>(argv.size()), argv.data()), GetParam().force);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, HelpOptionTest,
-                         testing::Values(OptionCase{"NoArguments", {}, false},
-                                         OptionCase{"SlashQuestion", {L"/?"}, true},
-                                         OptionCase{"DashQuestion", {L"-?"}, true},
-                                         OptionCase{"SlashH", {L"/h"}, true},
-                                         OptionCase{"DashUpperH", {L"-H"}, true},
-                                         OptionCase{"SlashHelp", {L"/Help"}, true},
-                                         OptionCase{"DoubleDashHelp", {L"--HELP"}, true},
-                                         // Help wins over a run, wherever it stands.
-                                         OptionCase{"AfterForce", {L"/FORCE", L"/?"}, true},
-                                         OptionCase{"ForceOnly", {L"/FORCE"}, false},
-                                         OptionCase{"SingleDashHelp", {L"-help"}, false},
-                                         OptionCase{"DoubleDashH", {L"--h"}, false},
-                                         OptionCase{"QuestionAlone", {L"?"}, false},
-                                         OptionCase{"TrailingBlank", {L"/? "}, false}),
+INSTANTIATE_TEST_SUITE_P(Cases, OptionTest,
+                         testing::Values(
+                             // /FORCE, exactly.
+                             OptionCase{.name = "ForceNoArguments",
+                                        .recogniser = HasForceOption,
+                                        .arguments = {},
+                                        .recognised = false},
+                             OptionCase{.name = "ForceUpper",
+                                        .recogniser = HasForceOption,
+                                        .arguments = {L"/FORCE"},
+                                        .recognised = true},
+                             OptionCase{.name = "ForceLower",
+                                        .recogniser = HasForceOption,
+                                        .arguments = {L"/force"},
+                                        .recognised = true},
+                             OptionCase{.name = "ForceMixed",
+                                        .recogniser = HasForceOption,
+                                        .arguments = {L"/Force"},
+                                        .recognised = true},
+                             OptionCase{.name = "ForceAfterOther",
+                                        .recogniser = HasForceOption,
+                                        .arguments = {L"/DEBUG", L"/FORCE"},
+                                        .recognised = true},
+                             OptionCase{.name = "ForceBeforeOther",
+                                        .recogniser = HasForceOption,
+                                        .arguments = {L"/FORCE", L"/DEBUG"},
+                                        .recognised = true},
+                             OptionCase{.name = "ForceRepeated",
+                                        .recogniser = HasForceOption,
+                                        .arguments = {L"/FORCE", L"/force"},
+                                        .recognised = true},
+                             OptionCase{.name = "ForceOtherOnly",
+                                        .recogniser = HasForceOption,
+                                        .arguments = {L"/DEBUG"},
+                                        .recognised = false},
+                             OptionCase{.name = "ForceTrailingBlank",
+                                        .recogniser = HasForceOption,
+                                        .arguments = {L"/FORCE "},
+                                        .recognised = false},
+                             OptionCase{.name = "ForceDash",
+                                        .recogniser = HasForceOption,
+                                        .arguments = {L"-FORCE"},
+                                        .recognised = false},
+                             OptionCase{.name = "ForceWithValue",
+                                        .recogniser = HasForceOption,
+                                        .arguments = {L"/FORCE=1"},
+                                        .recognised = false},
+                             OptionCase{.name = "ForceShort",
+                                        .recogniser = HasForceOption,
+                                        .arguments = {L"/FORC"},
+                                        .recognised = false},
+                             OptionCase{.name = "ForceNoSlash",
+                                        .recogniser = HasForceOption,
+                                        .arguments = {L"FORCE"},
+                                        .recognised = false},
+                             OptionCase{.name = "ForceEmpty",
+                                        .recogniser = HasForceOption,
+                                        .arguments = {L""},
+                                        .recognised = false},
+                             // Every spelling of help.
+                             OptionCase{.name = "HelpNoArguments",
+                                        .recogniser = HasHelpOption,
+                                        .arguments = {},
+                                        .recognised = false},
+                             OptionCase{.name = "HelpSlashQuestion",
+                                        .recogniser = HasHelpOption,
+                                        .arguments = {L"/?"},
+                                        .recognised = true},
+                             OptionCase{.name = "HelpDashQuestion",
+                                        .recogniser = HasHelpOption,
+                                        .arguments = {L"-?"},
+                                        .recognised = true},
+                             OptionCase{.name = "HelpSlashH",
+                                        .recogniser = HasHelpOption,
+                                        .arguments = {L"/h"},
+                                        .recognised = true},
+                             OptionCase{.name = "HelpDashUpperH",
+                                        .recogniser = HasHelpOption,
+                                        .arguments = {L"-H"},
+                                        .recognised = true},
+                             OptionCase{.name = "HelpSlashHelp",
+                                        .recogniser = HasHelpOption,
+                                        .arguments = {L"/Help"},
+                                        .recognised = true},
+                             OptionCase{.name = "HelpDoubleDashHelp",
+                                        .recogniser = HasHelpOption,
+                                        .arguments = {L"--HELP"},
+                                        .recognised = true},
+                             // Help wins over a run, wherever it stands.
+                             OptionCase{.name = "HelpAfterForce",
+                                        .recogniser = HasHelpOption,
+                                        .arguments = {L"/FORCE", L"/?"},
+                                        .recognised = true},
+                             OptionCase{.name = "HelpForceOnly",
+                                        .recogniser = HasHelpOption,
+                                        .arguments = {L"/FORCE"},
+                                        .recognised = false},
+                             OptionCase{.name = "HelpSingleDashHelp",
+                                        .recogniser = HasHelpOption,
+                                        .arguments = {L"-help"},
+                                        .recognised = false},
+                             OptionCase{.name = "HelpDoubleDashH",
+                                        .recogniser = HasHelpOption,
+                                        .arguments = {L"--h"},
+                                        .recognised = false},
+                             OptionCase{.name = "HelpQuestionAlone",
+                                        .recogniser = HasHelpOption,
+                                        .arguments = {L"?"},
+                                        .recognised = false},
+                             OptionCase{.name = "HelpTrailingBlank",
+                                        .recogniser = HasHelpOption,
+                                        .arguments = {L"/? "},
+                                        .recognised = false}),
                          CaseName());
 
 TEST(ForceOptionTest, IgnoresTheProgramPath) {

@@ -25,17 +25,22 @@ TEST_P(EqualsIgnoreCaseTest, FoldsOnlyAsciiLetters) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, EqualsIgnoreCaseTest,
-    testing::Values(CompareCase{"SameText", L"Vantrel", L"Vantrel", true},
-                    CompareCase{"MixedCase", L"Let Vantrel Manage", L"let VANTREL manage", true},
-                    CompareCase{"BothEmpty", L"", L"", true},
-                    CompareCase{"Longer", L"/FORCE", L"/FORCE ", false},
-                    CompareCase{"Prefix", L"/FORC", L"/FORCE", false},
-                    // Characters next to the letter ranges must not fold: '@' and '`', '[' and
-                    // '{' sit 32 apart like the letters do.
-                    CompareCase{"AtAndBacktick", L"@", L"`", false},
-                    CompareCase{"BracketAndBrace", L"[", L"{", false},
-                    CompareCase{"AccentedLetters", L"\u00e9", L"\u00c9", false},
-                    CompareCase{"NoTrimming", L" EDK2_1", L"EDK2_1", false}),
+    testing::Values(
+        CompareCase{.name = "SameText", .left = L"Vantrel", .right = L"Vantrel", .equal = true},
+        CompareCase{.name = "MixedCase",
+                    .left = L"Let Vantrel Manage",
+                    .right = L"let VANTREL manage",
+                    .equal = true},
+        CompareCase{.name = "BothEmpty", .left = L"", .right = L"", .equal = true},
+        CompareCase{.name = "Longer", .left = L"/FORCE", .right = L"/FORCE ", .equal = false},
+        CompareCase{.name = "Prefix", .left = L"/FORC", .right = L"/FORCE", .equal = false},
+        // Characters next to the letter ranges must not fold: '@' and '`', '[' and
+        // '{' sit 32 apart like the letters do.
+        CompareCase{.name = "AtAndBacktick", .left = L"@", .right = L"`", .equal = false},
+        CompareCase{.name = "BracketAndBrace", .left = L"[", .right = L"{", .equal = false},
+        CompareCase{
+            .name = "AccentedLetters", .left = L"\u00e9", .right = L"\u00c9", .equal = false},
+        CompareCase{.name = "NoTrimming", .left = L" EDK2_1", .right = L"EDK2_1", .equal = false}),
     CaseName());
 
 struct TrimCase {
@@ -54,13 +59,19 @@ TEST_P(TrimWhitespaceTest, TrimsInPlace) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TrimWhitespaceTest,
-    testing::Values(TrimCase{"TrailingNewline", L"Tue Mar 16 08:05:09 2021\n",
-                             L"Tue Mar 16 08:05:09 2021"},
-                    TrimCase{"AllSixBlanks", L"\t\n\v\f\r x \t\n\v\f\r", L"x"},
-                    TrimCase{"InnerBlanksStay", L"  a  b  ", L"a  b"},
-                    TrimCase{"OnlyBlanks", L" \t\r\n", L""}, TrimCase{"Empty", L"", L""},
-                    TrimCase{"NoBreakSpaceStays", L"\u00a0x\u00a0", L"\u00a0x\u00a0"},
-                    TrimCase{"NulStays", std::wstring(L"x\0", 2), std::wstring(L"x\0", 2)}),
+    testing::Values(
+        TrimCase{.name = "TrailingNewline",
+                 .text = L"Tue Mar 16 08:05:09 2021\n",
+                 .trimmed = L"Tue Mar 16 08:05:09 2021"},
+        TrimCase{.name = "AllSixBlanks", .text = L"\t\n\v\f\r x \t\n\v\f\r", .trimmed = L"x"},
+        TrimCase{.name = "InnerBlanksStay", .text = L"  a  b  ", .trimmed = L"a  b"},
+        TrimCase{.name = "OnlyBlanks", .text = L" \t\r\n", .trimmed = L""},
+        TrimCase{.name = "Empty", .text = L"", .trimmed = L""},
+        TrimCase{
+            .name = "NoBreakSpaceStays", .text = L"\u00a0x\u00a0", .trimmed = L"\u00a0x\u00a0"},
+        TrimCase{.name = "NulStays",
+                 .text = std::wstring(L"x\0", 2),
+                 .trimmed = std::wstring(L"x\0", 2)}),
     CaseName());
 
 TEST(Utf16Test, CountsAndConvertsCodeUnits) {

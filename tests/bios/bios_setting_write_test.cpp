@@ -118,11 +118,14 @@ TEST_P(ReturnCodeTest, ProviderCodeIsReturned) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, ReturnCodeTest,
-    testing::Values(ReturnCase{"SignedZero", [] { return Variant::Int32(0); }, 0u},
-                    ReturnCase{"SignedFailure", [] { return Variant::Int32(5); }, 5u},
-                    ReturnCase{"Unsigned", [] { return Variant::UInt32(4000000000u); },
-                               4000000000u},
-                    ReturnCase{"DigitsText", [] { return Variant::String(L"2"); }, 2u}),
+    testing::Values(
+        ReturnCase{.name = "SignedZero", .value = [] { return Variant::Int32(0); }, .code = 0u},
+        ReturnCase{.name = "SignedFailure", .value = [] { return Variant::Int32(5); }, .code = 5u},
+        ReturnCase{.name = "Unsigned",
+                   .value = [] { return Variant::UInt32(4000000000u); },
+                   .code = 4000000000u},
+        ReturnCase{
+            .name = "DigitsText", .value = [] { return Variant::String(L"2"); }, .code = 2u}),
     CaseName<ReturnCase>);
 
 // Every failure on the way to the method's answer is raised with its code.
@@ -147,67 +150,81 @@ TEST_P(SetBiosSettingRaiseTest, FailureIsRaised) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, SetBiosSettingRaiseTest,
-    testing::Values(RaiseCase{"ClassMissing",
-                              [](FakeWmi& wmi, FakeNamespace&) {
-                                  wmi.Fail("GetObject", Code(WBEM_E_NOT_FOUND));
-                              },
-                              Code(WBEM_E_NOT_FOUND), false},
-                    RaiseCase{"MethodMissing",
-                              [](FakeWmi& wmi, FakeNamespace&) {
-                                  wmi.Fail("GetMethod", Code(WBEM_E_NOT_FOUND));
-                              },
-                              Code(WBEM_E_NOT_FOUND), false},
-                    RaiseCase{"SpawnFails",
-                              [](FakeWmi& wmi, FakeNamespace&) {
-                                  wmi.Fail("SpawnInstance", Code(WBEM_E_OUT_OF_MEMORY));
-                              },
-                              Code(WBEM_E_OUT_OF_MEMORY), false},
-                    RaiseCase{"NameRefused",
-                              [](FakeWmi& wmi, FakeNamespace&) {
-                                  wmi.Fail("Put Name", Code(WBEM_E_TYPE_MISMATCH));
-                              },
-                              Code(WBEM_E_TYPE_MISMATCH), false},
-                    RaiseCase{"ValueRefused",
-                              [](FakeWmi& wmi, FakeNamespace&) {
-                                  wmi.Fail("Put Value", Code(WBEM_E_NOT_FOUND));
-                              },
-                              Code(WBEM_E_NOT_FOUND), false},
-                    RaiseCase{"PasswordRefused",
-                              [](FakeWmi& wmi, FakeNamespace&) {
-                                  wmi.Fail("Put Password", Code(WBEM_E_INVALID_PARAMETER));
-                              },
-                              Code(WBEM_E_INVALID_PARAMETER), false},
-                    RaiseCase{"InterfaceEnumerationFails",
-                              [](FakeWmi& wmi, FakeNamespace&) {
-                                  wmi.Fail("CreateInstanceEnum Vantrel_BIOSSettingInterface",
-                                           Code(WBEM_E_ACCESS_DENIED));
-                              },
-                              Code(WBEM_E_ACCESS_DENIED), false},
-                    RaiseCase{"PathUnreadable",
-                              [](FakeWmi& wmi, FakeNamespace&) {
-                                  wmi.Fail("Get __PATH", Code(WBEM_E_ACCESS_DENIED));
-                              },
-                              Code(WBEM_E_ACCESS_DENIED), false},
-                    RaiseCase{"MethodCallFails",
-                              [](FakeWmi& wmi, FakeNamespace&) {
-                                  wmi.Fail("ExecMethod", Code(WBEM_E_PROVIDER_FAILURE));
-                              },
-                              Code(WBEM_E_PROVIDER_FAILURE), true},
-                    RaiseCase{"NoOutputObject",
-                              [](FakeWmi&, FakeNamespace& vendor) {
-                                  vendor.MethodWithoutOutput(kSetSettingMethod);
-                              },
-                              S_FALSE, true},
-                    RaiseCase{"ReturnUnreadable",
-                              [](FakeWmi& wmi, FakeNamespace&) {
-                                  wmi.Fail("Get Return", Code(WBEM_E_NOT_FOUND));
-                              },
-                              Code(WBEM_E_NOT_FOUND), true},
-                    RaiseCase{"ReturnNull",
-                              [](FakeWmi&, FakeNamespace& vendor) {
-                                  vendor.MethodReturns(kSetSettingMethod, Variant::Null());
-                              },
-                              DISP_E_TYPEMISMATCH, true}),
+    testing::Values(
+        RaiseCase{.name = "ClassMissing",
+                  .arrange = [](FakeWmi& wmi,
+                                FakeNamespace&) { wmi.Fail("GetObject", Code(WBEM_E_NOT_FOUND)); },
+                  .raised = Code(WBEM_E_NOT_FOUND),
+                  .methodCalled = false},
+        RaiseCase{.name = "MethodMissing",
+                  .arrange = [](FakeWmi& wmi,
+                                FakeNamespace&) { wmi.Fail("GetMethod", Code(WBEM_E_NOT_FOUND)); },
+                  .raised = Code(WBEM_E_NOT_FOUND),
+                  .methodCalled = false},
+        RaiseCase{.name = "SpawnFails",
+                  .arrange =
+                      [](FakeWmi& wmi, FakeNamespace&) {
+                          wmi.Fail("SpawnInstance", Code(WBEM_E_OUT_OF_MEMORY));
+                      },
+                  .raised = Code(WBEM_E_OUT_OF_MEMORY),
+                  .methodCalled = false},
+        RaiseCase{
+            .name = "NameRefused",
+            .arrange = [](FakeWmi& wmi,
+                          FakeNamespace&) { wmi.Fail("Put Name", Code(WBEM_E_TYPE_MISMATCH)); },
+            .raised = Code(WBEM_E_TYPE_MISMATCH),
+            .methodCalled = false},
+        RaiseCase{.name = "ValueRefused",
+                  .arrange = [](FakeWmi& wmi,
+                                FakeNamespace&) { wmi.Fail("Put Value", Code(WBEM_E_NOT_FOUND)); },
+                  .raised = Code(WBEM_E_NOT_FOUND),
+                  .methodCalled = false},
+        RaiseCase{.name = "PasswordRefused",
+                  .arrange =
+                      [](FakeWmi& wmi, FakeNamespace&) {
+                          wmi.Fail("Put Password", Code(WBEM_E_INVALID_PARAMETER));
+                      },
+                  .raised = Code(WBEM_E_INVALID_PARAMETER),
+                  .methodCalled = false},
+        RaiseCase{.name = "InterfaceEnumerationFails",
+                  .arrange =
+                      [](FakeWmi& wmi, FakeNamespace&) {
+                          wmi.Fail("CreateInstanceEnum Vantrel_BIOSSettingInterface",
+                                   Code(WBEM_E_ACCESS_DENIED));
+                      },
+                  .raised = Code(WBEM_E_ACCESS_DENIED),
+                  .methodCalled = false},
+        RaiseCase{
+            .name = "PathUnreadable",
+            .arrange = [](FakeWmi& wmi,
+                          FakeNamespace&) { wmi.Fail("Get __PATH", Code(WBEM_E_ACCESS_DENIED)); },
+            .raised = Code(WBEM_E_ACCESS_DENIED),
+            .methodCalled = false},
+        RaiseCase{.name = "MethodCallFails",
+                  .arrange =
+                      [](FakeWmi& wmi, FakeNamespace&) {
+                          wmi.Fail("ExecMethod", Code(WBEM_E_PROVIDER_FAILURE));
+                      },
+                  .raised = Code(WBEM_E_PROVIDER_FAILURE),
+                  .methodCalled = true},
+        RaiseCase{
+            .name = "NoOutputObject",
+            .arrange = [](FakeWmi&,
+                          FakeNamespace& vendor) { vendor.MethodWithoutOutput(kSetSettingMethod); },
+            .raised = S_FALSE,
+            .methodCalled = true},
+        RaiseCase{.name = "ReturnUnreadable",
+                  .arrange = [](FakeWmi& wmi,
+                                FakeNamespace&) { wmi.Fail("Get Return", Code(WBEM_E_NOT_FOUND)); },
+                  .raised = Code(WBEM_E_NOT_FOUND),
+                  .methodCalled = true},
+        RaiseCase{.name = "ReturnNull",
+                  .arrange =
+                      [](FakeWmi&, FakeNamespace& vendor) {
+                          vendor.MethodReturns(kSetSettingMethod, Variant::Null());
+                      },
+                  .raised = DISP_E_TYPEMISMATCH,
+                  .methodCalled = true}),
     CaseName<RaiseCase>);
 
 TEST_F(BiosSettingWriteTest, MethodWithoutInputsIsRaisedAsFalse) {

@@ -38,30 +38,39 @@ TEST_P(SupportedEncodingsTest, DecidesPasswordForm) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, SupportedEncodingsTest,
-    testing::Values(
-        EncodingsCase{"Utf16Listed",
-                      [] {
-                          return Variant::Strings({L"kbd", L"utf-16"});
-                      },
-                      L"<utf-16/>"},
-        EncodingsCase{"OnlyCapitals",
-                      [] {
-                          return Variant::Strings({L"kbd", L"UTF-16"});
-                      },
-                      L"<kbd/>"},
-        EncodingsCase{"AfterEmptyEntry",
-                      [] {
-                          return Variant::Strings({L"kbd", L"", L"utf-16"});
-                      },
-                      L"<kbd/>"},
-        EncodingsCase{"AfterBlankEntry",
-                      [] {
-                          return Variant::Strings({L"kbd", L"  ", L"utf-16"});
-                      },
-                      L"<kbd/>"},
-        EncodingsCase{"PaddedName", [] { return Variant::Strings({L" utf-16"}); }, L"<kbd/>"},
-        EncodingsCase{"Null", [] { return Variant::Null(); }, L"<kbd/>"},
-        EncodingsCase{"NotAList", [] { return Variant::String(L"utf-16"); }, L"<kbd/>"}),
+    testing::Values(EncodingsCase{.name = "Utf16Listed",
+                                  .encodings =
+                                      [] {
+                                          return Variant::Strings({L"kbd", L"utf-16"});
+                                      },
+                                  .emptyPassword = L"<utf-16/>"},
+                    EncodingsCase{.name = "OnlyCapitals",
+                                  .encodings =
+                                      [] {
+                                          return Variant::Strings({L"kbd", L"UTF-16"});
+                                      },
+                                  .emptyPassword = L"<kbd/>"},
+                    EncodingsCase{.name = "AfterEmptyEntry",
+                                  .encodings =
+                                      [] {
+                                          return Variant::Strings({L"kbd", L"", L"utf-16"});
+                                      },
+                                  .emptyPassword = L"<kbd/>"},
+                    EncodingsCase{.name = "AfterBlankEntry",
+                                  .encodings =
+                                      [] {
+                                          return Variant::Strings({L"kbd", L"  ", L"utf-16"});
+                                      },
+                                  .emptyPassword = L"<kbd/>"},
+                    EncodingsCase{.name = "PaddedName",
+                                  .encodings = [] { return Variant::Strings({L" utf-16"}); },
+                                  .emptyPassword = L"<kbd/>"},
+                    EncodingsCase{.name = "Null",
+                                  .encodings = [] { return Variant::Null(); },
+                                  .emptyPassword = L"<kbd/>"},
+                    EncodingsCase{.name = "NotAList",
+                                  .encodings = [] { return Variant::String(L"utf-16"); },
+                                  .emptyPassword = L"<kbd/>"}),
     CaseName<EncodingsCase>);
 
 TEST_F(PasswordEncodingTest, NoPasswordInstanceMeansNoWithoutAskingForEncodings) {
@@ -137,14 +146,17 @@ TEST_P(KeyboardFormTest, EachUtf16CodeUnitIsTwoOrMoreHexDigits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Passwords, KeyboardFormTest,
-    testing::Values(KeyboardCase{"Empty", L"", L"<kbd/>"},
-                    KeyboardCase{"TwoLetters", L"ab", L"<kbd/>6162"},
-                    KeyboardCase{"LowerCaseDigits", L"Z~", L"<kbd/>5a7e"},
-                    KeyboardCase{"BelowSixteenIsSpacePadded", L"\t1", L"<kbd/> 931"},
-                    KeyboardCase{"Latin1", L"\u00e9", L"<kbd/>e9"},
-                    KeyboardCase{"ThreeDigits", L"\u0100", L"<kbd/>100"},
-                    KeyboardCase{"FourDigits", L"\u20ac", L"<kbd/>20ac"},
-                    KeyboardCase{"SurrogatePair", L"\U0001F600", L"<kbd/>d83dde00"}),
+    testing::Values(
+        KeyboardCase{.name = "Empty", .password = L"", .encoded = L"<kbd/>"},
+        KeyboardCase{.name = "TwoLetters", .password = L"ab", .encoded = L"<kbd/>6162"},
+        KeyboardCase{.name = "LowerCaseDigits", .password = L"Z~", .encoded = L"<kbd/>5a7e"},
+        KeyboardCase{
+            .name = "BelowSixteenIsSpacePadded", .password = L"\t1", .encoded = L"<kbd/> 931"},
+        KeyboardCase{.name = "Latin1", .password = L"\u00e9", .encoded = L"<kbd/>e9"},
+        KeyboardCase{.name = "ThreeDigits", .password = L"\u0100", .encoded = L"<kbd/>100"},
+        KeyboardCase{.name = "FourDigits", .password = L"\u20ac", .encoded = L"<kbd/>20ac"},
+        KeyboardCase{
+            .name = "SurrogatePair", .password = L"\U0001F600", .encoded = L"<kbd/>d83dde00"}),
     CaseName<KeyboardCase>);
 
 }  // namespace

@@ -109,10 +109,22 @@ TEST_P(KillCampaignE2eTest, EveryKillIsSettledByTheSecondRerun) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, KillCampaignE2eTest,
-    testing::Values(CampaignCase{"FirstRunKilledBefore", "", false, false},
-                    CampaignCase{"FirstRunKilledAfter", "", false, true},
-                    CampaignCase{"ForcedRunOverAnEarlierRecordKilledBefore", "/FORCE", true, false},
-                    CampaignCase{"ForcedRunOverAnEarlierRecordKilledAfter", "/FORCE", true, true}),
+    testing::Values(CampaignCase{.name = "FirstRunKilledBefore",
+                                 .arguments = "",
+                                 .earlierRecord = false,
+                                 .after = false},
+                    CampaignCase{.name = "FirstRunKilledAfter",
+                                 .arguments = "",
+                                 .earlierRecord = false,
+                                 .after = true},
+                    CampaignCase{.name = "ForcedRunOverAnEarlierRecordKilledBefore",
+                                 .arguments = "/FORCE",
+                                 .earlierRecord = true,
+                                 .after = false},
+                    CampaignCase{.name = "ForcedRunOverAnEarlierRecordKilledAfter",
+                                 .arguments = "/FORCE",
+                                 .earlierRecord = true,
+                                 .after = true}),
     CaseName());
 
 }  // namespace

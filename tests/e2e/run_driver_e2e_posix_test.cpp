@@ -146,13 +146,18 @@ TEST_P(ArgumentE2eTest, OnlyForceGoesPastTheGate) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ArgumentE2eTest,
-    testing::Values(ArgumentCase{"None", "", false}, ArgumentCase{"MixedCase", "/FoRcE", true},
-                    ArgumentCase{"AmongOthers", "/DEBUG /force extra", true},
-                    ArgumentCase{"TrailingBlank", "'/FORCE '", false},
-                    ArgumentCase{"Dash", "-FORCE", false},
-                    // Bytes that are no text in the locale must not stop the run.
-                    ArgumentCase{"InvalidBytes", "\"$(printf '\\377\\376')\"", false},
-                    ArgumentCase{"InvalidBytesThenForce", "\"$(printf '\\377')\" /FORCE", true}),
+    testing::Values(
+        ArgumentCase{.name = "None", .arguments = "", .goesOn = false},
+        ArgumentCase{.name = "MixedCase", .arguments = "/FoRcE", .goesOn = true},
+        ArgumentCase{.name = "AmongOthers", .arguments = "/DEBUG /force extra", .goesOn = true},
+        ArgumentCase{.name = "TrailingBlank", .arguments = "'/FORCE '", .goesOn = false},
+        ArgumentCase{.name = "Dash", .arguments = "-FORCE", .goesOn = false},
+        // Bytes that are no text in the locale must not stop the run.
+        ArgumentCase{
+            .name = "InvalidBytes", .arguments = "\"$(printf '\\377\\376')\"", .goesOn = false},
+        ArgumentCase{.name = "InvalidBytesThenForce",
+                     .arguments = "\"$(printf '\\377')\" /FORCE",
+                     .goesOn = true}),
     CaseName());
 
 struct HelpCase {

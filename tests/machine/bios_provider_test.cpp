@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -331,13 +332,36 @@ TEST_P(SetBiosSettingOutcomeTest, ReturnsTheDocumentedCode) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SetBiosSettingOutcomeTest,
-                         testing::Values(OutcomeCase{"Accepted", L"Asset", L"new", false, 0},
-                                         OutcomeCase{"UnknownSetting", L"Nope", L"x", false, 1},
-                                         OutcomeCase{"ValueRefused", L"Cellkeeper",
-                                                     L"Charge forever", false, 2},
-                                         OutcomeCase{"AccessDenied", L"Asset", L"new", true, 3},
-                                         OutcomeCase{"MissingValue", L"Asset", nullptr, false, 5},
-                                         OutcomeCase{"MissingName", nullptr, L"x", false, 5}),
+                         testing::Values(OutcomeCase{.name = "Accepted",
+                                                     .setting = L"Asset",
+                                                     .value = L"new",
+                                                     .valueFileIsFolder = false,
+                                                     .returned = 0},
+                                         OutcomeCase{.name = "UnknownSetting",
+                                                     .setting = L"Nope",
+                                                     .value = L"x",
+                                                     .valueFileIsFolder = false,
+                                                     .returned = 1},
+                                         OutcomeCase{.name = "ValueRefused",
+                                                     .setting = L"Cellkeeper",
+                                                     .value = L"Charge forever",
+                                                     .valueFileIsFolder = false,
+                                                     .returned = 2},
+                                         OutcomeCase{.name = "AccessDenied",
+                                                     .setting = L"Asset",
+                                                     .value = L"new",
+                                                     .valueFileIsFolder = true,
+                                                     .returned = 3},
+                                         OutcomeCase{.name = "MissingValue",
+                                                     .setting = L"Asset",
+                                                     .value = nullptr,
+                                                     .valueFileIsFolder = false,
+                                                     .returned = 5},
+                                         OutcomeCase{.name = "MissingName",
+                                                     .setting = nullptr,
+                                                     .value = L"x",
+                                                     .valueFileIsFolder = false,
+                                                     .returned = 5}),
                          CaseName());
 
 TEST_F(BiosProviderTest, MethodCallOnTheClassPathWorksToo) {
@@ -374,10 +398,11 @@ TEST(VendorBiosNamespaceTest, OnlyVantrelsDeviceMakesTheNamespace) {
               static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE));
     EXPECT_FALSE(services);
     // Other makers' devices are their firmware, not Vantrel's provider.
-    tree.CopyTree(SharedFixturesFolder() / "firmware-attributes" / "dell-xps13-9310",
-                  "sys/class/firmware-attributes");
-    tree.CopyTree(SharedFixturesFolder() / "firmware-attributes" / "lenovo-p620-6.3",
-                  "sys/class/firmware-attributes");
+    const std::filesystem::path fixtures = SharedFixturesFolder() / "firmware-attributes";
+    tree.CopyTree(fixtures / "dell-xps13-9310" / "dell-wmi-sysman",
+                  "sys/class/firmware-attributes/dell-wmi-sysman");
+    tree.CopyTree(fixtures / "lenovo-p620-6.3" / "thinklmi",
+                  "sys/class/firmware-attributes/thinklmi");
     EXPECT_EQ(machine::CreateVendorBiosServices(services.put()),
               static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE));
     EXPECT_FALSE(services);
@@ -419,23 +444,48 @@ TEST_P(RealMachineTreeTest, ReadsTheSetting) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RealMachineTreeTest,
-    testing::Values(FixtureCase{"DellEnumeration", "dell-xps13-9310", "dell-wmi-sysman",
-                                L"PrimaryBattChargeCfg", L"Adaptive",
-                                L"*Adaptive,Standard,Express,PrimAcUse,Custom"},
-                    FixtureCase{"DellString", "dell-xps13-9310", "dell-wmi-sysman", L"SvcTag",
-                                L"8RQ19C3", L"8RQ19C3"},
-                    FixtureCase{"DellInteger", "dell-xps13-9310", "dell-wmi-sysman",
-                                L"CustomChargeStop", L"90", L"90"},
-                    FixtureCase{"ThinkUntypedCommas", "lenovo-p14s-gen1", "thinklmi", L"SleepState",
-                                L"Windows 10", L"Linux,*Windows 10"},
-                    FixtureCase{"ThinkOldKernelNoChoices", "lenovo-p620", "thinklmi",
-                                L"AMDMemoryGuard", L"Disable;[Optional:Disable,Enable]",
-                                L"Disable;[Optional:Disable,Enable]"},
-                    FixtureCase{"ThinkEnumeration", "lenovo-p620-6.3", "thinklmi",
-                                L"StartupSequence", L"Primary", L"*Primary,Automatic"},
-                    FixtureCase{"ThinkString", "lenovo-p620-6.3", "thinklmi", L"AlarmDate",
-                                L"[01/01/2019][Status:ShowOnly]",
-                                L"[01/01/2019][Status:ShowOnly]"}),
+    testing::Values(FixtureCase{.name = "DellEnumeration",
+                                .machine = "dell-xps13-9310",
+                                .device = "dell-wmi-sysman",
+                                .setting = L"PrimaryBattChargeCfg",
+                                .currentValue = L"Adaptive",
+                                .value = L"*Adaptive,Standard,Express,PrimAcUse,Custom"},
+                    FixtureCase{.name = "DellString",
+                                .machine = "dell-xps13-9310",
+                                .device = "dell-wmi-sysman",
+                                .setting = L"SvcTag",
+                                .currentValue = L"8RQ19C3",
+                                .value = L"8RQ19C3"},
+                    FixtureCase{.name = "DellInteger",
+                                .machine = "dell-xps13-9310",
+                                .device = "dell-wmi-sysman",
+                                .setting = L"CustomChargeStop",
+                                .currentValue = L"90",
+                                .value = L"90"},
+                    FixtureCase{.name = "ThinkUntypedCommas",
+                                .machine = "lenovo-p14s-gen1",
+                                .device = "thinklmi",
+                                .setting = L"SleepState",
+                                .currentValue = L"Windows 10",
+                                .value = L"Linux,*Windows 10"},
+                    FixtureCase{.name = "ThinkOldKernelNoChoices",
+                                .machine = "lenovo-p620",
+                                .device = "thinklmi",
+                                .setting = L"AMDMemoryGuard",
+                                .currentValue = L"Disable;[Optional:Disable,Enable]",
+                                .value = L"Disable;[Optional:Disable,Enable]"},
+                    FixtureCase{.name = "ThinkEnumeration",
+                                .machine = "lenovo-p620-6.3",
+                                .device = "thinklmi",
+                                .setting = L"StartupSequence",
+                                .currentValue = L"Primary",
+                                .value = L"*Primary,Automatic"},
+                    FixtureCase{.name = "ThinkString",
+                                .machine = "lenovo-p620-6.3",
+                                .device = "thinklmi",
+                                .setting = L"AlarmDate",
+                                .currentValue = L"[01/01/2019][Status:ShowOnly]",
+                                .value = L"[01/01/2019][Status:ShowOnly]"}),
     CaseName());
 
 TEST(RealMachineTreeWriteTest, EnumerationWriteOnACapturedTree) {

@@ -23,19 +23,21 @@ TEST_P(ChassisTypeTest, ParsesOneDecimalNumber) {
     EXPECT_EQ(machine::ParseChassisType(GetParam().text), GetParam().number);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ChassisTypeTest,
-                         testing::Values(ChassisCase{"Laptop", "9", 9},
-                                         ChassisCase{"Notebook", "10", 10},
-                                         ChassisCase{"Convertible", "31", 31},
-                                         ChassisCase{"LeadingZero", "010", 10},
-                                         ChassisCase{"Largest", "65535", 65535},
-                                         ChassisCase{"TooLarge", "65536", std::nullopt},
-                                         ChassisCase{"Huge", "99999999999999999999", std::nullopt},
-                                         ChassisCase{"Negative", "-3", std::nullopt},
-                                         ChassisCase{"Garbage", "Notebook", std::nullopt},
-                                         ChassisCase{"TrailingText", "10 x", std::nullopt},
-                                         ChassisCase{"Empty", "", std::nullopt}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ChassisTypeTest,
+    testing::Values(ChassisCase{.name = "Laptop", .text = "9", .number = 9},
+                    ChassisCase{.name = "Notebook", .text = "10", .number = 10},
+                    ChassisCase{.name = "Convertible", .text = "31", .number = 31},
+                    ChassisCase{.name = "LeadingZero", .text = "010", .number = 10},
+                    ChassisCase{.name = "Largest", .text = "65535", .number = 65535},
+                    ChassisCase{.name = "TooLarge", .text = "65536", .number = std::nullopt},
+                    ChassisCase{
+                        .name = "Huge", .text = "99999999999999999999", .number = std::nullopt},
+                    ChassisCase{.name = "Negative", .text = "-3", .number = std::nullopt},
+                    ChassisCase{.name = "Garbage", .text = "Notebook", .number = std::nullopt},
+                    ChassisCase{.name = "TrailingText", .text = "10 x", .number = std::nullopt},
+                    ChassisCase{.name = "Empty", .text = "", .number = std::nullopt}),
+    CaseName());
 
 struct DateCase {
     const char* name;
@@ -51,17 +53,18 @@ TEST_P(BiosDateTest, GivesTheCimDateTime) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BiosDateTest,
-    testing::Values(DateCase{"Valid", "03/15/2024", L"20240315000000.000000+000"},
-                    DateCase{"LeapDay", "02/29/2020", L"20200229000000.000000+000"},
-                    DateCase{"EndOfYear", "12/31/1999", L"19991231000000.000000+000"},
-                    DateCase{"MonthZero", "00/10/2024", std::nullopt},
-                    DateCase{"MonthThirteen", "13/10/2024", std::nullopt},
-                    DateCase{"DayZero", "01/00/2024", std::nullopt},
-                    DateCase{"AprilThirtyFirst", "04/31/2024", std::nullopt},
-                    DateCase{"TwoDigitYear", "03/15/24", std::nullopt},
-                    DateCase{"IsoOrder", "2024-03-15", std::nullopt},
-                    DateCase{"Garbage", "not a date", std::nullopt},
-                    DateCase{"Empty", "", std::nullopt}),
+    testing::Values(
+        DateCase{.name = "Valid", .text = "03/15/2024", .cim = L"20240315000000.000000+000"},
+        DateCase{.name = "LeapDay", .text = "02/29/2020", .cim = L"20200229000000.000000+000"},
+        DateCase{.name = "EndOfYear", .text = "12/31/1999", .cim = L"19991231000000.000000+000"},
+        DateCase{.name = "MonthZero", .text = "00/10/2024", .cim = std::nullopt},
+        DateCase{.name = "MonthThirteen", .text = "13/10/2024", .cim = std::nullopt},
+        DateCase{.name = "DayZero", .text = "01/00/2024", .cim = std::nullopt},
+        DateCase{.name = "AprilThirtyFirst", .text = "04/31/2024", .cim = std::nullopt},
+        DateCase{.name = "TwoDigitYear", .text = "03/15/24", .cim = std::nullopt},
+        DateCase{.name = "IsoOrder", .text = "2024-03-15", .cim = std::nullopt},
+        DateCase{.name = "Garbage", .text = "not a date", .cim = std::nullopt},
+        DateCase{.name = "Empty", .text = "", .cim = std::nullopt}),
     CaseName());
 
 struct SupplyFiles {
@@ -89,14 +92,30 @@ TEST_P(BatteryFilterTest, CountsSystemBatteriesThatArePresent) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BatteryFilterTest,
-    testing::Values(BatteryCase{"PlainBattery", {"Battery", nullptr, nullptr}, true},
-                    BatteryCase{"SystemScope", {"Battery", "System", "1"}, true},
-                    BatteryCase{"DeviceScope", {"Battery", "Device", "1"}, false},
-                    BatteryCase{"NotPresent", {"Battery", nullptr, "0"}, false},
-                    BatteryCase{"PresentGarbage", {"Battery", nullptr, "yes"}, false},
-                    BatteryCase{"Mains", {"Mains", nullptr, nullptr}, false},
-                    BatteryCase{"Usb", {"USB", nullptr, "1"}, false},
-                    BatteryCase{"TypeLowerCase", {"battery", nullptr, nullptr}, false}),
+    testing::Values(BatteryCase{.name = "PlainBattery",
+                                .supply = {.type = "Battery", .scope = nullptr, .present = nullptr},
+                                .counts = true},
+                    BatteryCase{.name = "SystemScope",
+                                .supply = {.type = "Battery", .scope = "System", .present = "1"},
+                                .counts = true},
+                    BatteryCase{.name = "DeviceScope",
+                                .supply = {.type = "Battery", .scope = "Device", .present = "1"},
+                                .counts = false},
+                    BatteryCase{.name = "NotPresent",
+                                .supply = {.type = "Battery", .scope = nullptr, .present = "0"},
+                                .counts = false},
+                    BatteryCase{.name = "PresentGarbage",
+                                .supply = {.type = "Battery", .scope = nullptr, .present = "yes"},
+                                .counts = false},
+                    BatteryCase{.name = "Mains",
+                                .supply = {.type = "Mains", .scope = nullptr, .present = nullptr},
+                                .counts = false},
+                    BatteryCase{.name = "Usb",
+                                .supply = {.type = "USB", .scope = nullptr, .present = "1"},
+                                .counts = false},
+                    BatteryCase{.name = "TypeLowerCase",
+                                .supply = {.type = "battery", .scope = nullptr, .present = nullptr},
+                                .counts = false}),
     CaseName());
 
 TEST(BatteryNamesTest, ModelNameElseFolderNameInFolderOrder) {

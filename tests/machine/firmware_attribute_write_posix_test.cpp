@@ -64,13 +64,19 @@ TEST_P(PlantedValueFileTest, IsRefusedAndNothingIsWrittenThroughIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, PlantedValueFileTest,
-    testing::Values(
-        PlantedCase{"LinkOutside", Planted::kLinkOutside, SetSettingResult::kAccessDenied},
-        PlantedCase{"LinkToKernelFile", Planted::kLinkToKernelFile,
-                    SetSettingResult::kAccessDenied},
-        // Nothing there to write: the same answer as a setting without a value file.
-        PlantedCase{"DanglingLink", Planted::kDanglingLink, SetSettingResult::kNoSuchSetting},
-        PlantedCase{"Fifo", Planted::kFifo, SetSettingResult::kAccessDenied}),
+    testing::Values(PlantedCase{.name = "LinkOutside",
+                                .kind = Planted::kLinkOutside,
+                                .result = SetSettingResult::kAccessDenied},
+                    PlantedCase{.name = "LinkToKernelFile",
+                                .kind = Planted::kLinkToKernelFile,
+                                .result = SetSettingResult::kAccessDenied},
+                    // Nothing there to write: the same answer as a setting without a value file.
+                    PlantedCase{.name = "DanglingLink",
+                                .kind = Planted::kDanglingLink,
+                                .result = SetSettingResult::kNoSuchSetting},
+                    PlantedCase{.name = "Fifo",
+                                .kind = Planted::kFifo,
+                                .result = SetSettingResult::kAccessDenied}),
     CaseName());
 
 // On an ordinary file a kill between truncating and writing used to leave an empty value; the

@@ -72,23 +72,49 @@ TEST_P(SetSettingRefusalTest, RefusesWithoutTouchingTheSetting) {
     EXPECT_EQ(Current("Asset"), "old\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SetSettingRefusalTest,
-    testing::Values(RefusalCase{"UnknownSetting", L"NoSuchSetting", L"x", L"",
-                                SetSettingResult::kNoSuchSetting},
-                    RefusalCase{"NameLeavesTheFolder", L"../attributes/Asset", L"x", L"",
-                                SetSettingResult::kNoSuchSetting},
-                    RefusalCase{"NameIsDotDot", L"..", L"x", L"", SetSettingResult::kNoSuchSetting},
-                    RefusalCase{"NotAChoice", L"Cellkeeper", L"Charge forever", L"",
-                                SetSettingResult::kValueRefused},
-                    RefusalCase{"ChoicePrefix", L"Cellkeeper", L"Maximize", L"",
-                                SetSettingResult::kValueRefused},
-                    RefusalCase{"EmptyName", L"", L"x", L"", SetSettingResult::kInvalidArguments},
-                    RefusalCase{"EmptyValue", L"Asset", L"", L"",
-                                SetSettingResult::kInvalidArguments},
-                    RefusalCase{"BadKeyboardPassword", L"Asset", L"x", L"<kbd/>zz",
-                                SetSettingResult::kInvalidArguments}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Cases, SetSettingRefusalTest,
+                         testing::Values(RefusalCase{.name = "UnknownSetting",
+                                                     .setting = L"NoSuchSetting",
+                                                     .value = L"x",
+                                                     .password = L"",
+                                                     .result = SetSettingResult::kNoSuchSetting},
+                                         RefusalCase{.name = "NameLeavesTheFolder",
+                                                     .setting = L"../attributes/Asset",
+                                                     .value = L"x",
+                                                     .password = L"",
+                                                     .result = SetSettingResult::kNoSuchSetting},
+                                         RefusalCase{.name = "NameIsDotDot",
+                                                     .setting = L"..",
+                                                     .value = L"x",
+                                                     .password = L"",
+                                                     .result = SetSettingResult::kNoSuchSetting},
+                                         RefusalCase{.name = "NotAChoice",
+                                                     .setting = L"Cellkeeper",
+                                                     .value = L"Charge forever",
+                                                     .password = L"",
+                                                     .result = SetSettingResult::kValueRefused},
+                                         RefusalCase{.name = "ChoicePrefix",
+                                                     .setting = L"Cellkeeper",
+                                                     .value = L"Maximize",
+                                                     .password = L"",
+                                                     .result = SetSettingResult::kValueRefused},
+                                         RefusalCase{.name = "EmptyName",
+                                                     .setting = L"",
+                                                     .value = L"x",
+                                                     .password = L"",
+                                                     .result = SetSettingResult::kInvalidArguments},
+                                         RefusalCase{.name = "EmptyValue",
+                                                     .setting = L"Asset",
+                                                     .value = L"",
+                                                     .password = L"",
+                                                     .result = SetSettingResult::kInvalidArguments},
+                                         RefusalCase{
+                                             .name = "BadKeyboardPassword",
+                                             .setting = L"Asset",
+                                             .value = L"x",
+                                             .password = L"<kbd/>zz",
+                                             .result = SetSettingResult::kInvalidArguments}),
+                         CaseName());
 
 TEST_F(SetSettingTest, OverlongValueIsRefused) {
     const std::wstring value(machine::kMaxSettingValueBytes + 1, L'x');
@@ -195,15 +221,34 @@ TEST_P(PasswordArgumentTest, DecodesTheArgumentForms) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PasswordArgumentTest,
-    testing::Values(PasswordCase{"Utf16Empty", L"<utf-16/>", true, L""},
-                    PasswordCase{"Utf16Text", L"<utf-16/>p\u00E4ss", true, L"p\u00E4ss"},
-                    PasswordCase{"KeyboardEmpty", L"<kbd/>", true, L""},
-                    PasswordCase{"KeyboardLetters", L"<kbd/>6162", true, L"ab"},
-                    PasswordCase{"KeyboardPaddedDigit", L"<kbd/> 961", true, L"\ta"},
-                    PasswordCase{"KeyboardOddLength", L"<kbd/>616", false, L""},
-                    PasswordCase{"KeyboardUpperHex", L"<kbd/>4A", false, L""},
-                    PasswordCase{"NoPrefix", L"plain<BEAM/>", true, L"plain<BEAM/>"},
-                    PasswordCase{"Empty", L"", true, L""}),
+    testing::Values(
+        PasswordCase{
+            .name = "Utf16Empty", .argument = L"<utf-16/>", .decodes = true, .password = L""},
+        PasswordCase{.name = "Utf16Text",
+                     .argument = L"<utf-16/>p\u00E4ss",
+                     .decodes = true,
+                     .password = L"p\u00E4ss"},
+        PasswordCase{
+            .name = "KeyboardEmpty", .argument = L"<kbd/>", .decodes = true, .password = L""},
+        PasswordCase{.name = "KeyboardLetters",
+                     .argument = L"<kbd/>6162",
+                     .decodes = true,
+                     .password = L"ab"},
+        PasswordCase{.name = "KeyboardPaddedDigit",
+                     .argument = L"<kbd/> 961",
+                     .decodes = true,
+                     .password = L"\ta"},
+        PasswordCase{.name = "KeyboardOddLength",
+                     .argument = L"<kbd/>616",
+                     .decodes = false,
+                     .password = L""},
+        PasswordCase{
+            .name = "KeyboardUpperHex", .argument = L"<kbd/>4A", .decodes = false, .password = L""},
+        PasswordCase{.name = "NoPrefix",
+                     .argument = L"plain<BEAM/>",
+                     .decodes = true,
+                     .password = L"plain<BEAM/>"},
+        PasswordCase{.name = "Empty", .argument = L"", .decodes = true, .password = L""}),
     CaseName());
 
 struct ErrnoCase {
@@ -220,14 +265,15 @@ TEST_P(WriteErrorTest, MapsTheKernelsAnswer) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WriteErrorTest,
-    testing::Values(ErrnoCase{"Accepted", 0, SetSettingResult::kSuccess},
-                    ErrnoCase{"Einval", EINVAL, SetSettingResult::kValueRefused},
-                    ErrnoCase{"Eacces", EACCES, SetSettingResult::kAccessDenied},
-                    ErrnoCase{"Eperm", EPERM, SetSettingResult::kAccessDenied},
-                    ErrnoCase{"Erofs", EROFS, SetSettingResult::kAccessDenied},
-                    ErrnoCase{"Enoent", ENOENT, SetSettingResult::kNoSuchSetting},
-                    ErrnoCase{"Eio", EIO, SetSettingResult::kIoError},
-                    ErrnoCase{"Enospc", ENOSPC, SetSettingResult::kIoError}),
+    testing::Values(
+        ErrnoCase{.name = "Accepted", .error = 0, .result = SetSettingResult::kSuccess},
+        ErrnoCase{.name = "Einval", .error = EINVAL, .result = SetSettingResult::kValueRefused},
+        ErrnoCase{.name = "Eacces", .error = EACCES, .result = SetSettingResult::kAccessDenied},
+        ErrnoCase{.name = "Eperm", .error = EPERM, .result = SetSettingResult::kAccessDenied},
+        ErrnoCase{.name = "Erofs", .error = EROFS, .result = SetSettingResult::kAccessDenied},
+        ErrnoCase{.name = "Enoent", .error = ENOENT, .result = SetSettingResult::kNoSuchSetting},
+        ErrnoCase{.name = "Eio", .error = EIO, .result = SetSettingResult::kIoError},
+        ErrnoCase{.name = "Enospc", .error = ENOSPC, .result = SetSettingResult::kIoError}),
     CaseName());
 
 }  // namespace

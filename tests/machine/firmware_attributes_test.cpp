@@ -28,13 +28,17 @@ TEST_P(PossibleValuesTest, SplitsOnTheDriversSeparator) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PossibleValuesTest,
-    testing::Values(SplitCase{"Semicolons", "Disabled;Enabled", {"Disabled", "Enabled"}},
-                    SplitCase{"TrailingSemicolon", "Disabled;Enabled;", {"Disabled", "Enabled"}},
-                    SplitCase{"Commas", "Linux,Windows 10", {"Linux", "Windows 10"}},
-                    SplitCase{"SemicolonWinsOverComma", "A,B;C", {"A,B", "C"}},
-                    SplitCase{"Single", "Only", {"Only"}},
-                    SplitCase{"EmptyPiecesDropped", ";;A;;B;", {"A", "B"}},
-                    SplitCase{"Empty", "", {}}),
+    testing::Values(
+        SplitCase{
+            .name = "Semicolons", .text = "Disabled;Enabled", .choices = {"Disabled", "Enabled"}},
+        SplitCase{.name = "TrailingSemicolon",
+                  .text = "Disabled;Enabled;",
+                  .choices = {"Disabled", "Enabled"}},
+        SplitCase{.name = "Commas", .text = "Linux,Windows 10", .choices = {"Linux", "Windows 10"}},
+        SplitCase{.name = "SemicolonWinsOverComma", .text = "A,B;C", .choices = {"A,B", "C"}},
+        SplitCase{.name = "Single", .text = "Only", .choices = {"Only"}},
+        SplitCase{.name = "EmptyPiecesDropped", .text = ";;A;;B;", .choices = {"A", "B"}},
+        SplitCase{.name = "Empty", .text = "", .choices = {}}),
     CaseName());
 
 struct FormatCase {
@@ -53,13 +57,30 @@ TEST_P(EnumerationValueTest, MarksTheCurrentChoice) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, EnumerationValueTest,
-    testing::Values(FormatCase{"First", {"Enable", "Disable"}, "Enable", "*Enable,Disable"},
-                    FormatCase{"Last", {"Enable", "Disable"}, "Disable", "Enable,*Disable"},
-                    FormatCase{"CaseIgnored", {"Enable", "Disable"}, "ENABLE", "*Enable,Disable"},
-                    FormatCase{"NotAChoice", {"Enable", "Disable"}, "Other", "Enable,Disable"},
-                    FormatCase{"OnlyFirstMatchMarked", {"A", "a"}, "a", "*A,a"},
-                    FormatCase{"PrefixIsNoMatch", {"Enabled"}, "Enable", "Enabled"},
-                    FormatCase{"NoChoices", {}, "Enable", ""}),
+    testing::Values(
+        FormatCase{.name = "First",
+                   .choices = {"Enable", "Disable"},
+                   .current = "Enable",
+                   .value = "*Enable,Disable"},
+        FormatCase{.name = "Last",
+                   .choices = {"Enable", "Disable"},
+                   .current = "Disable",
+                   .value = "Enable,*Disable"},
+        FormatCase{.name = "CaseIgnored",
+                   .choices = {"Enable", "Disable"},
+                   .current = "ENABLE",
+                   .value = "*Enable,Disable"},
+        FormatCase{.name = "NotAChoice",
+                   .choices = {"Enable", "Disable"},
+                   .current = "Other",
+                   .value = "Enable,Disable"},
+        FormatCase{
+            .name = "OnlyFirstMatchMarked", .choices = {"A", "a"}, .current = "a", .value = "*A,a"},
+        FormatCase{.name = "PrefixIsNoMatch",
+                   .choices = {"Enabled"},
+                   .current = "Enable",
+                   .value = "Enabled"},
+        FormatCase{.name = "NoChoices", .choices = {}, .current = "Enable", .value = ""}),
     CaseName());
 
 class SettingTreeTest : public testing::Test {
@@ -160,17 +181,36 @@ TEST_P(PasswordRoleTest, NamesTheInstanceAfterTheRole) {
     EXPECT_EQ(password.InstanceName(), GetParam().instanceName);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PasswordRoleTest,
-    testing::Values(RoleCase{"BiosAdmin", "Admin", "bios-admin", "Setup Password"},
-                    RoleCase{"PowerOn", "System", "power-on", "Power-On Password"},
-                    RoleCase{"PowerOnInTheSetupFolder", "Setup Password", "power-on",
-                             "Power-On Password"},
-                    RoleCase{"OtherRole", "SMP", "system-mgmt", "SMP"},
-                    RoleCase{"RoleIsCaseSensitive", "Admin", "BIOS-ADMIN", "Admin"},
-                    RoleCase{"NoRoleFile", "Setup Password", std::nullopt, "Setup Password"},
-                    RoleCase{"NoRoleFileOtherName", "Admin", std::nullopt, "Admin"}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Cases, PasswordRoleTest,
+                         testing::Values(RoleCase{.name = "BiosAdmin",
+                                                  .folder = "Admin",
+                                                  .role = "bios-admin",
+                                                  .instanceName = "Setup Password"},
+                                         RoleCase{.name = "PowerOn",
+                                                  .folder = "System",
+                                                  .role = "power-on",
+                                                  .instanceName = "Power-On Password"},
+                                         RoleCase{.name = "PowerOnInTheSetupFolder",
+                                                  .folder = "Setup Password",
+                                                  .role = "power-on",
+                                                  .instanceName = "Power-On Password"},
+                                         RoleCase{.name = "OtherRole",
+                                                  .folder = "SMP",
+                                                  .role = "system-mgmt",
+                                                  .instanceName = "SMP"},
+                                         RoleCase{.name = "RoleIsCaseSensitive",
+                                                  .folder = "Admin",
+                                                  .role = "BIOS-ADMIN",
+                                                  .instanceName = "Admin"},
+                                         RoleCase{.name = "NoRoleFile",
+                                                  .folder = "Setup Password",
+                                                  .role = std::nullopt,
+                                                  .instanceName = "Setup Password"},
+                                         RoleCase{.name = "NoRoleFileOtherName",
+                                                  .folder = "Admin",
+                                                  .role = std::nullopt,
+                                                  .instanceName = "Admin"}),
+                         CaseName());
 
 TEST(FirmwareAttributesTest, SetupPasswordIsTheFirstOfItsName) {
     MachineTree tree;

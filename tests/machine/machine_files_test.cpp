@@ -78,16 +78,19 @@ TEST_P(MachineTextDecodeTest, DecodesUtf8ElseLatin1) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MachineTextDecodeTest,
-    testing::Values(DecodeCase{"Ascii", "EDK2_1", L"EDK2_1"},
-                    DecodeCase{"Utf8TwoBytes", "Caf\xC3\xA9", L"Caf\u00E9"},
-                    DecodeCase{"Utf8ThreeBytes", "\xE2\x82\xAC", L"\u20AC"},
-                    DecodeCase{"Latin1Byte", "Caf\xE9", L"Caf\u00E9"},
-                    // One bad sequence makes the whole text Latin-1, never half and half.
-                    DecodeCase{"MixedFallsBackWhole", "\xC3\xA9\xFF", L"\u00C3\u00A9\u00FF"},
-                    DecodeCase{"TruncatedSequence", "ab\xE2\x82", L"ab\u00E2\u0082"},
-                    DecodeCase{"OverlongSlash", "\xC0\xAF", L"\u00C0\u00AF"},
-                    DecodeCase{"EncodedSurrogate", "\xED\xA0\x80", L"\u00ED\u00A0\u0080"},
-                    DecodeCase{"Empty", "", L""}),
+    testing::Values(
+        DecodeCase{.name = "Ascii", .bytes = "EDK2_1", .text = L"EDK2_1"},
+        DecodeCase{.name = "Utf8TwoBytes", .bytes = "Caf\xC3\xA9", .text = L"Caf\u00E9"},
+        DecodeCase{.name = "Utf8ThreeBytes", .bytes = "\xE2\x82\xAC", .text = L"\u20AC"},
+        DecodeCase{.name = "Latin1Byte", .bytes = "Caf\xE9", .text = L"Caf\u00E9"},
+        // One bad sequence makes the whole text Latin-1, never half and half.
+        DecodeCase{
+            .name = "MixedFallsBackWhole", .bytes = "\xC3\xA9\xFF", .text = L"\u00C3\u00A9\u00FF"},
+        DecodeCase{.name = "TruncatedSequence", .bytes = "ab\xE2\x82", .text = L"ab\u00E2\u0082"},
+        DecodeCase{.name = "OverlongSlash", .bytes = "\xC0\xAF", .text = L"\u00C0\u00AF"},
+        DecodeCase{
+            .name = "EncodedSurrogate", .bytes = "\xED\xA0\x80", .text = L"\u00ED\u00A0\u0080"},
+        DecodeCase{.name = "Empty", .bytes = "", .text = L""}),
     CaseName());
 
 TEST(MachineTextTest, AstralCharacterRoundTrips) {

@@ -89,17 +89,35 @@ DWORD Utf16BytesWithTerminator(const std::wstring& text) {
 
 FormCase Text(const char* name, std::wstring text, std::string line) {
     const DWORD size = Utf16BytesWithTerminator(text);
-    return {name, L"Name", REG_SZ, {}, std::move(text), size, std::move(line)};
+    return {.name = name,
+            .valueName = L"Name",
+            .type = REG_SZ,
+            .bytes = {},
+            .text = std::move(text),
+            .size = size,
+            .line = std::move(line)};
 }
 
 FormCase TextOfSize(const char* name, std::wstring text, DWORD size, std::string line) {
-    return {name, L"Name", REG_SZ, {}, std::move(text), size, std::move(line)};
+    return {.name = name,
+            .valueName = L"Name",
+            .type = REG_SZ,
+            .bytes = {},
+            .text = std::move(text),
+            .size = size,
+            .line = std::move(line)};
 }
 
 FormCase Bytes(const char* name, std::wstring valueName, DWORD type, std::vector<BYTE> bytes,
                std::string line) {
     const auto size = static_cast<DWORD>(bytes.size());
-    return {name, std::move(valueName), type, std::move(bytes), L"", size, std::move(line)};
+    return {.name = name,
+            .valueName = std::move(valueName),
+            .type = type,
+            .bytes = std::move(bytes),
+            .text = L"",
+            .size = size,
+            .line = std::move(line)};
 }
 
 class RegistryFormTest : public RegistryStoreTest, public testing::WithParamInterface<FormCase> {};

@@ -79,144 +79,165 @@ using R = RunStatusCode;
 
 INSTANTIATE_TEST_SUITE_P(
     Machines, QualifyTest,
-    ::testing::Values(QualifyCase{"qualifying_notebook", [](FakeMachine&) {}, R::Success},
-                      // The chassis is recorded, never tested.
-                      QualifyCase{
-                          "desktop_chassis",
-                          [](FakeMachine& m) { m.chassisTypes = std::vector<std::int32_t>{3}; },
-                          R::Success},
-                      QualifyCase{"vendor_in_mixed_case",
-                                  [](FakeMachine& m) { m.vendor = L"vAnTREL"; }, R::Success},
-                      QualifyCase{"vendor_with_trailing_blank",
-                                  [](FakeMachine& m) { m.vendor = L"Vantrel "; },
-                                  R::WrongSystemVendor},
-                      QualifyCase{"vendor_empty", [](FakeMachine& m) { m.vendor = L""; },
-                                  R::WrongSystemVendor},
-                      QualifyCase{"other_vendor_without_battery",
-                                  [](FakeMachine& m) {
-                                      m.vendor = L"Othermaker";
-                                      m.batteries = 0;
-                                  },
-                                  R::WrongSystemVendor},
-                      QualifyCase{"no_battery", [](FakeMachine& m) { m.batteries = 0; },
-                                  R::NoBattery},
-                      QualifyCase{"no_battery_and_foreign_bios",
-                                  [](FakeMachine& m) {
-                                      m.batteries = 0;
-                                      m.manufacturer = L"Othermaker";
-                                  },
-                                  R::NoBattery},
-                      QualifyCase{"foreign_bios_with_marker",
-                                  [](FakeMachine& m) { m.manufacturer = L"Othermaker"; },
-                                  R::WrongFirmware},
-                      QualifyCase{"bios_manufacturer_in_small_letters",
-                                  [](FakeMachine& m) { m.manufacturer = L"vantrel"; }, R::Success},
-                      QualifyCase{"oem_strings_without_marker",
-                                  [](FakeMachine& m) {
-                                      m.oemStrings = Strings({L"abc", L"def"});
-                                  },
-                                  R::WrongFirmware},
-                      QualifyCase{"no_oem_strings", [](FakeMachine& m) { m.oemStrings.reset(); },
-                                  R::WrongFirmware},
-                      QualifyCase{"marker_in_small_letters",
-                                  [](FakeMachine& m) { m.oemStrings = Strings({L"edk2_1"}); },
-                                  R::Success},
-                      QualifyCase{"marker_with_a_further_digit",
-                                  [](FakeMachine& m) { m.oemStrings = Strings({L"EDK2_10"}); },
-                                  R::WrongFirmware},
-                      QualifyCase{"marker_after_other_strings",
-                                  [](FakeMachine& m) {
-                                      m.oemStrings = Strings({L"abc", L"def", L"EDK2_1"});
-                                  },
-                                  R::Success},
-                      QualifyCase{"marker_behind_a_blank_string",
-                                  [](FakeMachine& m) {
-                                      m.oemStrings = Strings({L"abc", L"   ", L"EDK2_1"});
-                                  },
-                                  R::WrongFirmware},
-                      QualifyCase{
-                          "enhanced_authentication_marked",
-                          [](FakeMachine& m) { m.enhancedAuthentication = L"Disable,*Enable"; },
-                          R::EnhancedAuthentication},
-                      QualifyCase{
-                          "enhanced_authentication_in_small_letters",
-                          [](FakeMachine& m) { m.enhancedAuthentication = L"disable,*enable"; },
-                          R::EnhancedAuthentication},
-                      QualifyCase{"enhanced_authentication_marker_inside_a_word",
-                                  [](FakeMachine& m) { m.enhancedAuthentication = L"x*ENABLED"; },
-                                  R::EnhancedAuthentication},
-                      QualifyCase{
-                          "enable_without_asterisk",
-                          [](FakeMachine& m) { m.enhancedAuthentication = L"*Disable,Enable"; },
-                          R::Success},
-                      QualifyCase{"no_enhanced_authentication_setting",
-                                  [](FakeMachine& m) { m.enhancedAuthentication.reset(); },
-                                  R::Success},
-                      QualifyCase{"setup_password_set_as_text",
-                                  [](FakeMachine& m) {
-                                      m.passwords = {{L"Setup Password", Text(L"1")}};
-                                  },
-                                  R::SetupPasswordSet},
-                      QualifyCase{"setup_password_set_as_integer",
-                                  [](FakeMachine& m) {
-                                      m.passwords = {{L"Setup Password", Variant::Int32(1)}};
-                                  },
-                                  R::SetupPasswordSet},
-                      QualifyCase{"setup_password_name_in_other_case",
-                                  [](FakeMachine& m) {
-                                      m.passwords = {{L"SETUP password", Text(L"1")}};
-                                  },
-                                  R::SetupPasswordSet},
-                      QualifyCase{"setup_password_found_after_others",
-                                  [](FakeMachine& m) {
-                                      m.passwords = {{L"Power-On Password", Text(L"0")},
-                                                     {L"System Password", Text(L"0")},
-                                                     {L"Setup Password", Text(L"1")}};
-                                  },
-                                  R::SetupPasswordSet},
-                      QualifyCase{"setup_password_is_set_zero",
-                                  [](FakeMachine& m) {
-                                      m.passwords = {{L"Setup Password", Text(L"0")}};
-                                  },
-                                  R::Success},
-                      QualifyCase{"setup_password_is_set_empty",
-                                  [](FakeMachine& m) {
-                                      m.passwords = {{L"Setup Password", Text(L"")}};
-                                  },
-                                  R::Success},
-                      QualifyCase{"setup_password_is_set_eleven",
-                                  [](FakeMachine& m) {
-                                      m.passwords = {{L"Setup Password", Text(L"11")}};
-                                  },
-                                  R::Success},
-                      QualifyCase{"setup_password_is_set_null",
-                                  [](FakeMachine& m) {
-                                      m.passwords = {{L"Setup Password", Variant::Null()}};
-                                  },
-                                  R::Success},
-                      // Only the "Setup Password" instance counts, whatever the others say.
-                      QualifyCase{"other_password_set",
-                                  [](FakeMachine& m) {
-                                      m.passwords = {{L"Power-On Password", Text(L"1")}};
-                                  },
-                                  R::Success},
-                      QualifyCase{"no_password_instances",
-                                  [](FakeMachine& m) { m.passwords.clear(); }, R::Success},
-                      QualifyCase{"password_query_fails",
-                                  [](FakeMachine& m) {
-                                      m.passwords = {{L"Setup Password", Text(L"1")}};
-                                  },
-                                  R::Success,
-                                  "ExecQuery WQL SELECT * FROM VantrelBIOS_BIOSPassword"},
-                      QualifyCase{"enhanced_authentication_read_fails",
-                                  [](FakeMachine& m) { m.enhancedAuthentication = L"*Enable"; },
-                                  R::Success, "ExecQuery WQL SELECT * FROM Vantrel_BIOSSetting"},
-                      QualifyCase{"enhanced_authentication_and_password_both_on",
-                                  [](FakeMachine& m) {
-                                      m.enhancedAuthentication = L"*Enable";
-                                      m.passwords = {{L"Setup Password", Text(L"1")}};
-                                  },
-                                  R::EnhancedAuthentication}),
+    ::testing::Values(
+        QualifyCase{
+            .name = "qualifying_notebook", .change = [](FakeMachine&) {}, .refusal = R::Success},
+        // The chassis is recorded, never tested.
+        QualifyCase{.name = "desktop_chassis",
+                    .change = [](FakeMachine& m) { m.chassisTypes = std::vector<std::int32_t>{3}; },
+                    .refusal = R::Success},
+        QualifyCase{.name = "vendor_in_mixed_case",
+                    .change = [](FakeMachine& m) { m.vendor = L"vAnTREL"; },
+                    .refusal = R::Success},
+        QualifyCase{.name = "vendor_with_trailing_blank",
+                    .change = [](FakeMachine& m) { m.vendor = L"Vantrel "; },
+                    .refusal = R::WrongSystemVendor},
+        QualifyCase{.name = "vendor_empty",
+                    .change = [](FakeMachine& m) { m.vendor = L""; },
+                    .refusal = R::WrongSystemVendor},
+        QualifyCase{.name = "other_vendor_without_battery",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.vendor = L"Othermaker";
+                            m.batteries = 0;
+                        },
+                    .refusal = R::WrongSystemVendor},
+        QualifyCase{.name = "no_battery",
+                    .change = [](FakeMachine& m) { m.batteries = 0; },
+                    .refusal = R::NoBattery},
+        QualifyCase{.name = "no_battery_and_foreign_bios",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.batteries = 0;
+                            m.manufacturer = L"Othermaker";
+                        },
+                    .refusal = R::NoBattery},
+        QualifyCase{.name = "foreign_bios_with_marker",
+                    .change = [](FakeMachine& m) { m.manufacturer = L"Othermaker"; },
+                    .refusal = R::WrongFirmware},
+        QualifyCase{.name = "bios_manufacturer_in_small_letters",
+                    .change = [](FakeMachine& m) { m.manufacturer = L"vantrel"; },
+                    .refusal = R::Success},
+        QualifyCase{.name = "oem_strings_without_marker",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.oemStrings = Strings({L"abc", L"def"});
+                        },
+                    .refusal = R::WrongFirmware},
+        QualifyCase{.name = "no_oem_strings",
+                    .change = [](FakeMachine& m) { m.oemStrings.reset(); },
+                    .refusal = R::WrongFirmware},
+        QualifyCase{.name = "marker_in_small_letters",
+                    .change = [](FakeMachine& m) { m.oemStrings = Strings({L"edk2_1"}); },
+                    .refusal = R::Success},
+        QualifyCase{.name = "marker_with_a_further_digit",
+                    .change = [](FakeMachine& m) { m.oemStrings = Strings({L"EDK2_10"}); },
+                    .refusal = R::WrongFirmware},
+        QualifyCase{.name = "marker_after_other_strings",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.oemStrings = Strings({L"abc", L"def", L"EDK2_1"});
+                        },
+                    .refusal = R::Success},
+        QualifyCase{.name = "marker_behind_a_blank_string",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.oemStrings = Strings({L"abc", L"   ", L"EDK2_1"});
+                        },
+                    .refusal = R::WrongFirmware},
+        QualifyCase{.name = "enhanced_authentication_marked",
+                    .change = [](FakeMachine& m) { m.enhancedAuthentication = L"Disable,*Enable"; },
+                    .refusal = R::EnhancedAuthentication},
+        QualifyCase{.name = "enhanced_authentication_in_small_letters",
+                    .change = [](FakeMachine& m) { m.enhancedAuthentication = L"disable,*enable"; },
+                    .refusal = R::EnhancedAuthentication},
+        QualifyCase{.name = "enhanced_authentication_marker_inside_a_word",
+                    .change = [](FakeMachine& m) { m.enhancedAuthentication = L"x*ENABLED"; },
+                    .refusal = R::EnhancedAuthentication},
+        QualifyCase{.name = "enable_without_asterisk",
+                    .change = [](FakeMachine& m) { m.enhancedAuthentication = L"*Disable,Enable"; },
+                    .refusal = R::Success},
+        QualifyCase{.name = "no_enhanced_authentication_setting",
+                    .change = [](FakeMachine& m) { m.enhancedAuthentication.reset(); },
+                    .refusal = R::Success},
+        QualifyCase{.name = "setup_password_set_as_text",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.passwords = {{L"Setup Password", Text(L"1")}};
+                        },
+                    .refusal = R::SetupPasswordSet},
+        QualifyCase{.name = "setup_password_set_as_integer",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.passwords = {{L"Setup Password", Variant::Int32(1)}};
+                        },
+                    .refusal = R::SetupPasswordSet},
+        QualifyCase{.name = "setup_password_name_in_other_case",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.passwords = {{L"SETUP password", Text(L"1")}};
+                        },
+                    .refusal = R::SetupPasswordSet},
+        QualifyCase{.name = "setup_password_found_after_others",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.passwords = {{L"Power-On Password", Text(L"0")},
+                                           {L"System Password", Text(L"0")},
+                                           {L"Setup Password", Text(L"1")}};
+                        },
+                    .refusal = R::SetupPasswordSet},
+        QualifyCase{.name = "setup_password_is_set_zero",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.passwords = {{L"Setup Password", Text(L"0")}};
+                        },
+                    .refusal = R::Success},
+        QualifyCase{.name = "setup_password_is_set_empty",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.passwords = {{L"Setup Password", Text(L"")}};
+                        },
+                    .refusal = R::Success},
+        QualifyCase{.name = "setup_password_is_set_eleven",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.passwords = {{L"Setup Password", Text(L"11")}};
+                        },
+                    .refusal = R::Success},
+        QualifyCase{.name = "setup_password_is_set_null",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.passwords = {{L"Setup Password", Variant::Null()}};
+                        },
+                    .refusal = R::Success},
+        // Only the "Setup Password" instance counts, whatever the others say.
+        QualifyCase{.name = "other_password_set",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.passwords = {{L"Power-On Password", Text(L"1")}};
+                        },
+                    .refusal = R::Success},
+        QualifyCase{.name = "no_password_instances",
+                    .change = [](FakeMachine& m) { m.passwords.clear(); },
+                    .refusal = R::Success},
+        QualifyCase{.name = "password_query_fails",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.passwords = {{L"Setup Password", Text(L"1")}};
+                        },
+                    .refusal = R::Success,
+                    .failingCall = "ExecQuery WQL SELECT * FROM VantrelBIOS_BIOSPassword"},
+        QualifyCase{.name = "enhanced_authentication_read_fails",
+                    .change = [](FakeMachine& m) { m.enhancedAuthentication = L"*Enable"; },
+                    .refusal = R::Success,
+                    .failingCall = "ExecQuery WQL SELECT * FROM Vantrel_BIOSSetting"},
+        QualifyCase{.name = "enhanced_authentication_and_password_both_on",
+                    .change =
+                        [](FakeMachine& m) {
+                            m.enhancedAuthentication = L"*Enable";
+                            m.passwords = {{L"Setup Password", Text(L"1")}};
+                        },
+                    .refusal = R::EnhancedAuthentication}),
     CaseName());
 
 // Five connections, opened in creation order and held until the verdict, then closed in

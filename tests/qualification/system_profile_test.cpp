@@ -109,11 +109,15 @@ TEST_P(ChassisTest, NotebookFlagFollowsTheChassisList) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, ChassisTest,
-    ::testing::Values(ChassisCase{"laptop_only", {9}, 0},
-                      ChassisCase{"desktop_then_notebook", {3, 10}, 1}, ChassisCase{"empty", {}, 0},
-                      ChassisCase{"sub_notebook_and_convertible", {14, 31}, 1},
-                      ChassisCase{"portable", {8}, 1}, ChassisCase{"tablet", {30}, 1},
-                      ChassisCase{"detachable", {32}, 1}, ChassisCase{"handheld", {11}, 0}),
+    ::testing::Values(ChassisCase{.name = "laptop_only", .types = {9}, .notebook = 0},
+                      ChassisCase{.name = "desktop_then_notebook", .types = {3, 10}, .notebook = 1},
+                      ChassisCase{.name = "empty", .types = {}, .notebook = 0},
+                      ChassisCase{
+                          .name = "sub_notebook_and_convertible", .types = {14, 31}, .notebook = 1},
+                      ChassisCase{.name = "portable", .types = {8}, .notebook = 1},
+                      ChassisCase{.name = "tablet", .types = {30}, .notebook = 1},
+                      ChassisCase{.name = "detachable", .types = {32}, .notebook = 1},
+                      ChassisCase{.name = "handheld", .types = {11}, .notebook = 0}),
     CaseName());
 
 TEST_F(SystemProfileTest, NoEnclosureInstanceMeansNoNotebook) {
@@ -142,10 +146,13 @@ TEST_P(ReleaseDateTest, WritesTheDatePart) {
 
 INSTANTIATE_TEST_SUITE_P(
     Dates, ReleaseDateTest,
-    ::testing::Values(ReleaseDateCase{"full_cim_text", L"20230115000000.000000+000", L"20230115"},
-                      ReleaseDateCase{"five_characters", L"20231", L"20231"},
-                      ReleaseDateCase{"exactly_eight", L"20230115", L"20230115"},
-                      ReleaseDateCase{"null", std::nullopt, L""}),
+    ::testing::Values(
+        ReleaseDateCase{.name = "full_cim_text",
+                        .delivered = L"20230115000000.000000+000",
+                        .written = L"20230115"},
+        ReleaseDateCase{.name = "five_characters", .delivered = L"20231", .written = L"20231"},
+        ReleaseDateCase{.name = "exactly_eight", .delivered = L"20230115", .written = L"20230115"},
+        ReleaseDateCase{.name = "null", .delivered = std::nullopt, .written = L""}),
     CaseName());
 
 struct BatteryCase {
@@ -171,13 +178,14 @@ TEST_P(BatteryTest, CountsUpToFifteen) {
     EXPECT_EQ(wmi.LiveObjects(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Counts, BatteryTest,
-                         ::testing::Values(BatteryCase{"none", 0, 0, 1},
-                                           BatteryCase{"one", 1, 1, 2},
-                                           BatteryCase{"three", 3, 3, 4},
-                                           BatteryCase{"fifteen", 15, 15, 15},
-                                           BatteryCase{"twenty", 20, 15, 15}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Counts, BatteryTest,
+    ::testing::Values(BatteryCase{.name = "none", .instances = 0, .counted = 0, .fetches = 1},
+                      BatteryCase{.name = "one", .instances = 1, .counted = 1, .fetches = 2},
+                      BatteryCase{.name = "three", .instances = 3, .counted = 3, .fetches = 4},
+                      BatteryCase{.name = "fifteen", .instances = 15, .counted = 15, .fetches = 15},
+                      BatteryCase{.name = "twenty", .instances = 20, .counted = 15, .fetches = 15}),
+    CaseName());
 
 TEST_F(SystemProfileTest, TwentyBatteriesAreRecordedAsFifteen) {
     machine.batteries = 20;

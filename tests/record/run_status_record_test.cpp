@@ -248,48 +248,34 @@ TEST_F(RunStatusRecordTest, UnshowableDateRunStillFinishesTheCheck) {
               "Previous status code: 0\n\n");
 }
 
+// A status left by an earlier run, found in the registry or in the firmware record. The registry
+// value counts as signed, the firmware record's as unsigned.
 struct StoredStatusCase {
     const char* name;
     std::uint32_t status;
     const char* printed;
-    bool goOn;
+    bool goOnFromRegistry;
+    bool goOnFromFirmware;
 };
 
-class RegistryStatusTest : public RunStatusRecordTest,
-                           public testing::WithParamInterface<StoredStatusCase> {};
+class StoredStatusTest : public RunStatusRecordTest,
+                         public testing::WithParamInterface<StoredStatusCase> {};
 
-TEST_P(RegistryStatusTest, PrintsDateThenStatusAndComparesSigned) {
+TEST_P(StoredStatusTest, RegistryPrintsDateThenStatusAndComparesSigned) {
     const StoredStatusCase& c = GetParam();
     SetQword(L"DateRun", kEarlierRun);
     SetDword(L"Status", c.status);
-    EXPECT_EQ(Record().CheckPreviousRun(), c.goOn);
+    EXPECT_EQ(Record().CheckPreviousRun(), c.goOnFromRegistry);
     EXPECT_EQ(output_, std::string("Patch was previously run on Tue Mar 16 08:05:09 2021\n") +
                            "Previous status code: " + c.printed + "\n\n");
     EXPECT_EQ(Record().statusCode, 2);
     EXPECT_EQ(GetQword(L"DateRun"), kEarlierRun);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RegistryStatusTest,
-    testing::Values(StoredStatusCase{"Success", 0, "0", false},
-                    StoredStatusCase{"NotApplicable", 3, "3", false},
-                    StoredStatusCase{"SettingNotFound", 9, "9", false},
-                    StoredStatusCase{"LastSettled", 31, "31", false},
-                    StoredStatusCase{"FirstUnsettled", 32, "32", true},
-                    StoredStatusCase{"WmiError", 36, "36", true},
-                    // All bits set: printed unsigned, counted as -1, so it settles the matter.
-                    StoredStatusCase{"AllBitsSet", 4294967295u, "4294967295", false}),
-    CaseName());
-
-// --- Firmware branch ---
-
-class FirmwareStatusTest : public RunStatusRecordTest,
-                           public testing::WithParamInterface<StoredStatusCase> {};
-
-TEST_P(FirmwareStatusTest, PrintsStatusThenDateComparesUnsignedAndLeavesRegistryAlone) {
+TEST_P(StoredStatusTest, FirmwarePrintsStatusThenDateComparesUnsignedAndLeavesRegistryAlone) {
     const StoredStatusCase& c = GetParam();
     fakeFirmware.variable = RecordBytes(24, 1, kEarlierRun, c.status);
-    EXPECT_EQ(Record().CheckPreviousRun(), c.goOn);
+    EXPECT_EQ(Record().CheckPreviousRun(), c.goOnFromFirmware);
     EXPECT_EQ(output_, std::string("Previous status code (from EFI variable): ") + c.printed +
                            "\nPatch was previously run on Tue Mar 16 08:05:09 2021\n\n");
     EXPECT_EQ(Record().statusCode, 2);
@@ -297,17 +283,48 @@ TEST_P(FirmwareStatusTest, PrintsStatusThenDateComparesUnsignedAndLeavesRegistry
     EXPECT_FALSE(HasValue(L"Status"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, FirmwareStatusTest,
-                         testing::Values(StoredStatusCase{"Success", 0, "0", false},
-                                         StoredStatusCase{"NotApplicable", 3, "3", false},
-                                         StoredStatusCase{"SettingNotFound", 9, "9", false},
-                                         StoredStatusCase{"LastSettled", 31, "31", false},
-                                         StoredStatusCase{"FirstUnsettled", 32, "32", true},
-                                         StoredStatusCase{"WmiError", 36, "36", true},
-                                         // All bits set: unsigned here, so the run goes on.
-                                         StoredStatusCase{"AllBitsSet", 4294967295u, "4294967295",
-                                                          true}),
+INSTANTIATE_TEST_SUITE_P(Cases, StoredStatusTest,
+                         testing::Values(StoredStatusCase{.name = "Success",
+                                                          .status = 0,
+                                                          .printed = "0",
+                                                          .goOnFromRegistry = false,
+                                                          .goOnFromFirmware = false},
+                                         StoredStatusCase{.name = "NotApplicable",
+                                                          .status = 3,
+                                                          .printed = "3",
+                                                          .goOnFromRegistry = false,
+                                                          .goOnFromFirmware = false},
+                                         StoredStatusCase{.name = "SettingNotFound",
+                                                          .status = 9,
+                                                          .printed = "9",
+                                                          .goOnFromRegistry = false,
+                                                          .goOnFromFirmware = false},
+                                         StoredStatusCase{.name = "LastSettled",
+                                                          .status = 31,
+                                                          .printed = "31",
+                                                          .goOnFromRegistry = false,
+                                                          .goOnFromFirmware = false},
+                                         StoredStatusCase{.name = "FirstUnsettled",
+                                                          .status = 32,
+                                                          .printed = "32",
+                                                          .goOnFromRegistry = true,
+                                                          .goOnFromFirmware = true},
+                                         StoredStatusCase{.name = "WmiError",
+                                                          .status = 36,
+                                                          .printed = "36",
+                                                          .goOnFromRegistry = true,
+                                                          .goOnFromFirmware = true},
+                                         // All bits set: printed unsigned either way; counted as -1
+                                         // from the registry, so it settles the matter there, while
+                                         // the firmware record's unsigned value lets the run go on.
+                                         StoredStatusCase{.name = "AllBitsSet",
+                                                          .status = 4294967295u,
+                                                          .printed = "4294967295",
+                                                          .goOnFromRegistry = false,
+                                                          .goOnFromFirmware = true}),
                          CaseName());
+
+// --- Firmware branch ---
 
 TEST_F(RunStatusRecordTest, FirmwareRecordWinsOverRegistryValues) {
     fakeFirmware.variable = RecordBytes(24, 1, kEarlierRun, 36);

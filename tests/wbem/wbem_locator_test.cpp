@@ -79,16 +79,22 @@ TEST_P(WbemLocatorRouteTest, RoutesByNamespaceWithoutRegardToCaseOrLocalServer) 
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WbemLocatorRouteTest,
-    testing::Values(RouteCase{"LocalServerPrefix", L"\\\\.\\root\\cimv2", L"root\\cimv2"},
-                    RouteCase{"Bare", L"root\\cimv2", L"root\\cimv2"},
-                    RouteCase{"LetterCase", L"\\\\.\\ROOT\\CimV2", L"root\\cimv2"},
-                    RouteCase{"ForwardSlashes", L"//./root/cimv2", L"root\\cimv2"},
-                    RouteCase{"Vendor", L"\\\\.\\root\\Vantrel\\InstrumentedBIOS",
-                              L"root\\Vantrel\\InstrumentedBIOS"},
-                    RouteCase{"Unknown", L"\\\\.\\root\\wmi", nullptr},
-                    RouteCase{"ParentOnly", L"\\\\.\\root\\Vantrel", nullptr},
-                    RouteCase{"TrailingText", L"root\\cimv2x", nullptr},
-                    RouteCase{"Empty", L"", nullptr}),
+    testing::Values(
+        RouteCase{.name = "LocalServerPrefix",
+                  .requested = L"\\\\.\\root\\cimv2",
+                  .served = L"root\\cimv2"},
+        RouteCase{.name = "Bare", .requested = L"root\\cimv2", .served = L"root\\cimv2"},
+        RouteCase{
+            .name = "LetterCase", .requested = L"\\\\.\\ROOT\\CimV2", .served = L"root\\cimv2"},
+        RouteCase{
+            .name = "ForwardSlashes", .requested = L"//./root/cimv2", .served = L"root\\cimv2"},
+        RouteCase{.name = "Vendor",
+                  .requested = L"\\\\.\\root\\Vantrel\\InstrumentedBIOS",
+                  .served = L"root\\Vantrel\\InstrumentedBIOS"},
+        RouteCase{.name = "Unknown", .requested = L"\\\\.\\root\\wmi", .served = nullptr},
+        RouteCase{.name = "ParentOnly", .requested = L"\\\\.\\root\\Vantrel", .served = nullptr},
+        RouteCase{.name = "TrailingText", .requested = L"root\\cimv2x", .served = nullptr},
+        RouteCase{.name = "Empty", .requested = L"", .served = nullptr}),
     CaseName());
 
 TEST(WbemLocatorTest, UnknownNamespacesGoToTheFallback) {
