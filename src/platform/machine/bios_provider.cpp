@@ -150,8 +150,7 @@ HRESULT ProducePasswords(const WbemObjectBuilder& description, const wbem::WbemR
             instance.Set(L"Name", name);
             std::optional<std::string> isEnabled;
             if (request.Wants(L"IsSet")) {
-                isEnabled = ReadMachineText(*device / "authentication" /
-                                            PathFromUtf8(password.name) / "is_enabled");
+                isEnabled = ReadMachineText(PasswordFolder(*device, password.name) / "is_enabled");
             }
             if (const std::optional<std::int32_t> isSet = ParseIsEnabled(isEnabled)) {
                 instance.Set(L"IsSet", *isSet);

@@ -123,8 +123,7 @@ SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view valu
     if (!password.empty()) {
         if (const std::optional<BiosPasswordFacts> setupPassword =
                 FindSetupPassword(*device, /*readEncodings=*/false)) {
-            passwordFile =
-                *device / "authentication" / PathFromUtf8(setupPassword->name) / "current_password";
+            passwordFile = PasswordFolder(*device, setupPassword->name) / "current_password";
         }
     }
     const bool sendPassword = passwordFile && Exists(*passwordFile);

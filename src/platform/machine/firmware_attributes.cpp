@@ -99,12 +99,15 @@ std::vector<BiosSettingFacts> ReadBiosSettings(const std::filesystem::path& devi
     return settings;
 }
 
+std::filesystem::path PasswordFolder(const std::filesystem::path& device, const std::string& name) {
+    return device / "authentication" / PathFromUtf8(name);
+}
+
 std::vector<BiosPasswordFacts> ReadBiosPasswords(const std::filesystem::path& device,
                                                  bool readIsEnabled, bool readEncodings) {
-    const std::filesystem::path folder = device / "authentication";
     std::vector<BiosPasswordFacts> passwords;
-    for (const std::string& name : ListSubfolders(folder)) {
-        const std::filesystem::path password = folder / PathFromUtf8(name);
+    for (const std::string& name : ListSubfolders(device / "authentication")) {
+        const std::filesystem::path password = PasswordFolder(device, name);
         BiosPasswordFacts facts{name, ReadMachineText(password / "role"), {}, {}};
         if (readIsEnabled) facts.isEnabled = ReadMachineText(password / "is_enabled");
         if (readEncodings) facts.encodings = ReadMachineText(password / "encodings");
@@ -121,9 +124,9 @@ std::string BiosPasswordFacts::InstanceName() const {
 
 std::optional<BiosPasswordFacts> FindSetupPassword(const std::filesystem::path& device,
                                                    bool readEncodings) {
-    const std::filesystem::path folder = device / "authentication";
-    for (const std::string& name : ListSubfolders(folder)) {
-        const std::filesystem::path path = folder / PathFromUtf8(name);
+    // Folder by folder, to stop at the first: every role read costs the firmware a question.
+    for (const std::string& name : ListSubfolders(device / "authentication")) {
+        const std::filesystem::path path = PasswordFolder(device, name);
         BiosPasswordFacts password{name, ReadMachineText(path / "role"), {}, {}};
         if (password.InstanceName() != kSetupPasswordName) continue;
         if (readEncodings) password.encodings = ReadMachineText(path / "encodings");

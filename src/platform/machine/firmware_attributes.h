@@ -81,6 +81,9 @@ struct BiosPasswordFacts {
     std::string InstanceName() const;
 };
 
+// The folder authentication/<name>/ of a device (name in UTF-8).
+std::filesystem::path PasswordFolder(const std::filesystem::path& device, const std::string& name);
+
 // Every password folder of a device, in name order, with its role; is_enabled and encodings
 // only when asked for.
 std::vector<BiosPasswordFacts> ReadBiosPasswords(const std::filesystem::path& device,

@@ -2,7 +2,6 @@
 
 #include "platform/posix/file_io.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
@@ -11,7 +10,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <memory>
 
 namespace machine {
 namespace {
@@ -51,15 +49,7 @@ std::optional<std::string> ReadRegularFile(const std::filesystem::path& file, st
 
 bool VisitFolder(const std::filesystem::path& folder,
                  const std::function<void(std::string_view name)>& visit) {
-    // readdir, not std::filesystem: a path object per entry costs more than the entry itself.
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-    if (!dir) return false;
-    errno = 0;
-    while (const dirent* entry = readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..") visit(name);
-    }
-    return true;
+    return posix::VisitFolderEntries(folder, visit);
 }
 
 bool HasEntryNamed(const std::filesystem::path& folder, std::string_view name) {

@@ -1,11 +1,13 @@
 #include "platform/posix/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 namespace posix {
@@ -68,6 +70,42 @@ UniqueFd TemporaryFile::Create() {
     UniqueFd fd(mkostemp(path_.data(), O_CLOEXEC));
     created_ = static_cast<bool>(fd);
     return fd;
+}
+
+namespace {
+
+struct FolderListingCloser {
+    void operator()(DIR* listing) const { closedir(listing); }
+};
+using FolderListing = std::unique_ptr<DIR, FolderListingCloser>;
+
+bool VisitEntries(const FolderListing& listing,
+                  const std::function<void(std::string_view name)>& visit) {
+    if (!listing) return false;
+    while (const dirent* entry = readdir(listing.get())) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") visit(name);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool VisitFolderEntries(const std::filesystem::path& folder,
+                        const std::function<void(std::string_view name)>& visit) {
+    return VisitEntries(FolderListing(opendir(folder.c_str())), visit);
+}
+
+bool VisitFolderEntries(int folderFd, const std::function<void(std::string_view name)>& visit) {
+    // fdopendir takes the descriptor over; a duplicate leaves the caller's own, and the lock that
+    // belongs to the open folder, as they are.
+    UniqueFd listingFd(fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
+    if (!listingFd) return false;
+    FolderListing listing(fdopendir(listingFd.get()));
+    if (!listing) return false;
+    listingFd.release();
+    rewinddir(listing.get());
+    return VisitEntries(listing, visit);
 }
 
 }  // namespace posix

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,15 @@ int WriteAll(int fd, std::string_view bytes);
 // Writes `bytes` in one call, as sysfs and efivarfs take a value: 0, the errno of the write, or
 // EIO when the kernel took only part of it.
 int WriteOnce(int fd, std::string_view bytes);
+
+// Calls `visit` with the name of every entry of a folder but "." and "..", in the order the file
+// system gives them; readdir, since a path object per entry costs more than the entry itself.
+// The folder is `folder`, or the open folder `folderFd`, listed from its start through a
+// descriptor of its own (`folderFd` stays open, with its locks). False, without a call, when the
+// folder cannot be listed.
+bool VisitFolderEntries(const std::filesystem::path& folder,
+                        const std::function<void(std::string_view name)>& visit);
+bool VisitFolderEntries(int folderFd, const std::function<void(std::string_view name)>& visit);
 
 // A temporary file's name, removed again unless it was renamed into place.
 class TemporaryFile {

@@ -92,7 +92,13 @@ DWORD Fail(DWORD error) {
     return 0;
 }
 
-// The whole file, or enough of it to tell that it is larger than any variable we take.
+// The whole of an open variable file, or enough of it to tell that it is larger than any
+// variable we take.
+DWORD ReadVariableBytes(int fd, std::string& bytes) {
+    const int error = posix::ReadUpTo(fd, kAttributeBytes + kMaxDataBytes, bytes);
+    return error == 0 ? ERROR_SUCCESS : posix::ErrorFromErrno(error, ERROR_READ_FAULT);
+}
+
 DWORD ReadVariableFile(const fs::path& path, std::vector<BYTE>& content) {
     // Non-blocking, so that a FIFO or a device planted at the path cannot hold the run; efivarfs
     // has no links, so a link there is no variable either, and every variable is a regular file.
@@ -102,9 +108,8 @@ DWORD ReadVariableFile(const fs::path& path, std::vector<BYTE>& content) {
                                                  : posix::ErrorFromErrno(error, ERROR_READ_FAULT);
     }
     std::string bytes;
-    if (const int error = posix::ReadUpTo(fd.get(), kAttributeBytes + kMaxDataBytes, bytes);
-        error != 0) {
-        return posix::ErrorFromErrno(error, ERROR_READ_FAULT);
+    if (const DWORD error = ReadVariableBytes(fd.get(), bytes); error != ERROR_SUCCESS) {
+        return error;
     }
     content.assign(bytes.begin(), bytes.end());
     return ERROR_SUCCESS;
@@ -150,9 +155,8 @@ class StoredVariable {
         }
         if (!IsRegularFile(fd_.get())) return ERROR_WRITE_FAULT;
         std::string bytes;
-        if (const int error = posix::ReadUpTo(fd_.get(), kAttributeBytes + kMaxDataBytes, bytes);
-            error != 0) {
-            return posix::ErrorFromErrno(error, ERROR_READ_FAULT);
+        if (const DWORD error = ReadVariableBytes(fd_.get(), bytes); error != ERROR_SUCCESS) {
+            return error;
         }
         // An empty file or one of the attribute word alone is a deleted variable.
         if (bytes.size() > kAttributeBytes) {

@@ -5,7 +5,6 @@
 #include "platform/posix/kernel.h"
 #include "base/text.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -14,7 +13,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <memory>
 #include <system_error>
 
 namespace posix {
@@ -101,11 +99,6 @@ class FolderLock {
     UniqueFd fd_;  // closing the descriptor releases the lock
 };
 
-// Closes a folder listing.
-struct DirCloser {
-    void operator()(DIR* folder) const { closedir(folder); }
-};
-
 // Temporary files of `file` that a killed writer left behind, listed through the locked folder's
 // descriptor. Writers make them only under the folder's lock, so whoever holds the lock knows
 // that every one of them is stale.
@@ -113,22 +106,11 @@ void RemoveLeftovers(int folderFd, const fs::path& file) {
     const std::string name = file.filename().string();
     const std::string prefix = name + std::string(kTempSuffix.substr(0, kTempSuffix.find('X')));
     const std::size_t length = name.size() + kTempSuffix.size();
-    // A second descriptor of the same open folder: closing it keeps the lock, which belongs to
-    // the open folder, not to a descriptor.
-    const int listingFd = fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
-    if (listingFd < 0) return;
-    const std::unique_ptr<DIR, DirCloser> listing(fdopendir(listingFd));
-    if (!listing) {
-        close(listingFd);
-        return;
-    }
-    rewinddir(listing.get());
-    while (const dirent* entry = readdir(listing.get())) {
-        const std::string_view entryName(entry->d_name);
-        if (entryName.size() == length && entryName.starts_with(prefix)) {
-            unlinkat(folderFd, entry->d_name, 0);
+    VisitFolderEntries(folderFd, [&](std::string_view entry) {
+        if (entry.size() == length && entry.starts_with(prefix)) {
+            unlinkat(folderFd, std::string(entry).c_str(), 0);
         }
-    }
+    });
 }
 
 // Replaces `file` by `text`: temporary file in the same folder, flushed, renamed. The caller
@@ -227,21 +209,20 @@ DWORD RegistryStore::Check(bool write, RegistryKeyFile* key, KeyFileCache* cache
     return Read(key != nullptr ? *key : values, cache);
 }
 
-DWORD RegistryStore::ReadText(std::string& text) const { return ReadWholeFile(file_, text); }
-
 DWORD RegistryStore::Read(RegistryKeyFile& key, KeyFileCache* cache) const {
     std::string text;
-    const DWORD result = ReadText(text);
+    return Read(key, cache, text);
+}
+
+DWORD RegistryStore::Read(RegistryKeyFile& key, KeyFileCache* cache, std::string& text) const {
+    const DWORD result = ReadWholeFile(file_, text);
     if (result == ERROR_FILE_NOT_FOUND && IsHive()) {
+        text.clear();
         key = RegistryKeyFile{fullName_, {}};
         return ERROR_SUCCESS;
     }
     if (result != ERROR_SUCCESS) return result;
-    return Parse(text, key, cache);
-}
-
-DWORD RegistryStore::Parse(const std::string& text, RegistryKeyFile& key,
-                           KeyFileCache* cache) const {
+    // Parsed again only when the text differs from what the cache holds.
     std::unique_lock<std::mutex> cacheLock;
     if (cache != nullptr) {
         cacheLock = std::unique_lock(cache->mutex);
@@ -323,13 +304,7 @@ DWORD RegistryStore::Update(const std::function<DWORD(RegistryKeyFile&)>& change
     }
     std::string text;
     RegistryKeyFile key;
-    DWORD result = ReadText(text);
-    if (result == ERROR_FILE_NOT_FOUND && IsHive()) {
-        key = RegistryKeyFile{fullName_, {}};
-        result = ERROR_SUCCESS;
-    } else if (result == ERROR_SUCCESS) {
-        result = Parse(text, key, cache);
-    }
+    DWORD result = Read(key, cache, text);
     if (result != ERROR_SUCCESS) return result == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : result;
     if (result = change(key); result != ERROR_SUCCESS) return result;
     std::string updated = FormatKeyFile(key);

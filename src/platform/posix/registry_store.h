@@ -98,10 +98,8 @@ class RegistryStore {
     DWORD Clear() const;
 
   private:
-    // Reads the key file as it is.
-    DWORD ReadText(std::string& text) const;
-    // Parses `text`, unless `cache` holds its values already.
-    DWORD Parse(const std::string& text, RegistryKeyFile& key, KeyFileCache* cache) const;
+    // Read, with the file's text as it is in `text` (empty for a hive that has no file yet).
+    DWORD Read(RegistryKeyFile& key, KeyFileCache* cache, std::string& text) const;
     // Makes the key's folder and every missing folder above it.
     DWORD MakeFolders() const;
 
