@@ -27,14 +27,6 @@ constexpr const wchar_t* kInterface = L"Vantrel_BIOSSettingInterface";
 
 using Objects = std::vector<ComPtr<IWbemClassObject>>;
 
-// The text of a property, "<NULL>" for NULL, "<type N>" for anything else.
-std::wstring Text(IWbemClassObject* object, const wchar_t* name) {
-    const Variant value = GetProperty(object, name);
-    if (value.Type() == VT_NULL) return L"<NULL>";
-    if (value.Type() != VT_BSTR) return L"<type " + std::to_wstring(value.Type()) + L">";
-    return wbem::BstrText(V_BSTR(&value.get()));
-}
-
 std::optional<std::vector<std::wstring>> Texts(IWbemClassObject* object, const wchar_t* name) {
     const Variant value = GetProperty(object, name);
     if (value.Type() != (VT_ARRAY | VT_BSTR)) return std::nullopt;
@@ -117,7 +109,7 @@ class BiosProviderTest : public testing::Test {
     std::wstring InterfacePath() {
         const Objects interfaces = Instances(kInterface);
         EXPECT_EQ(interfaces.size(), 1u);
-        return interfaces.empty() ? L"" : Text(interfaces[0].get(), L"__PATH");
+        return interfaces.empty() ? L"" : PropertyText(interfaces[0].get(), L"__PATH");
     }
     // ExecMethod's result; `returned` gets "Return" when the call succeeded.
     HRESULT Call(const std::wstring& path, const wchar_t* method, IWbemClassObject* in,
@@ -153,14 +145,14 @@ class BiosProviderTest : public testing::Test {
 TEST_F(BiosProviderTest, SettingQueryGivesValueAndCurrentValue) {
     const Objects found = SettingNamed(L"Cellkeeper");
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(Text(found[0].get(), L"Value"),
+    EXPECT_EQ(PropertyText(found[0].get(), L"Value"),
               L"*Maximize my battery duration,Let Vantrel manage my battery charging");
-    EXPECT_EQ(Text(found[0].get(), L"CurrentValue"), L"Maximize my battery duration");
-    EXPECT_EQ(Text(found[0].get(), L"Type"), L"enumeration");
+    EXPECT_EQ(PropertyText(found[0].get(), L"CurrentValue"), L"Maximize my battery duration");
+    EXPECT_EQ(PropertyText(found[0].get(), L"Type"), L"enumeration");
 
     const Objects asset = SettingNamed(L"Asset");
     ASSERT_EQ(asset.size(), 1u);
-    EXPECT_EQ(Text(asset[0].get(), L"Value"), L"old");
+    EXPECT_EQ(PropertyText(asset[0].get(), L"Value"), L"old");
 
     EXPECT_TRUE(SettingNamed(L"No Such Setting").empty());
 }
@@ -169,8 +161,8 @@ TEST_F(BiosProviderTest, UnreadableValuesAreNull) {
     std::filesystem::remove(tree.Path(std::string(kDevice) + "attributes/Asset/current_value"));
     const Objects asset = SettingNamed(L"Asset");
     ASSERT_EQ(asset.size(), 1u);
-    EXPECT_EQ(Text(asset[0].get(), L"Value"), L"<NULL>");
-    EXPECT_EQ(Text(asset[0].get(), L"CurrentValue"), L"<NULL>");
+    EXPECT_EQ(PropertyText(asset[0].get(), L"Value"), L"<NULL>");
+    EXPECT_EQ(PropertyText(asset[0].get(), L"CurrentValue"), L"<NULL>");
 }
 
 TEST_F(BiosProviderTest, ValueWithANulByteIsNullNotItsPrefix) {
@@ -178,8 +170,8 @@ TEST_F(BiosProviderTest, ValueWithANulByteIsNullNotItsPrefix) {
                         std::string("old\0junk", 8));
     const Objects asset = SettingNamed(L"Asset");
     ASSERT_EQ(asset.size(), 1u);
-    EXPECT_EQ(Text(asset[0].get(), L"Value"), L"<NULL>");
-    EXPECT_EQ(Text(asset[0].get(), L"CurrentValue"), L"<NULL>");
+    EXPECT_EQ(PropertyText(asset[0].get(), L"Value"), L"<NULL>");
+    EXPECT_EQ(PropertyText(asset[0].get(), L"CurrentValue"), L"<NULL>");
 }
 
 TEST_F(BiosProviderTest, SetupPasswordCarriesItsEncodings) {
@@ -223,9 +215,9 @@ TEST_P(SettingKeyTest, FindsTheSettingWhateverTheLetterCase) {
         return;
     }
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(Text(found[0].get(), L"Name"), c.found);
+    EXPECT_EQ(PropertyText(found[0].get(), L"Name"), c.found);
     ASSERT_EQ(pathResult, S_OK);
-    EXPECT_EQ(Text(byPath.get(), L"Name"), c.found);
+    EXPECT_EQ(PropertyText(byPath.get(), L"Name"), c.found);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -252,8 +244,8 @@ TEST_F(BiosProviderTest, PasswordClassesListEveryPassword) {
     for (const wchar_t* className : {L"VantrelBIOS_BIOSPassword", L"Vantrel_BIOSPassword"}) {
         const Objects passwords = Query(std::wstring(L"SELECT * FROM ") + className);
         ASSERT_EQ(passwords.size(), 3u) << className;
-        EXPECT_EQ(Text(passwords[0].get(), L"Name"), L"Admin");
-        EXPECT_EQ(Text(passwords[1].get(), L"Name"), L"Setup Password");
+        EXPECT_EQ(PropertyText(passwords[0].get(), L"Name"), L"Admin");
+        EXPECT_EQ(PropertyText(passwords[1].get(), L"Name"), L"Setup Password");
         const Variant isSet = GetProperty(passwords[1].get(), L"IsSet");
         ASSERT_EQ(isSet.Type(), VT_I4);
         EXPECT_EQ(V_I4(&isSet.get()), 1);
@@ -273,9 +265,9 @@ TEST_F(BiosProviderTest, PasswordsAreNamedByTheirRole) {
     Password("SMP", "0", nullptr, "system-mgmt");
     const Objects passwords = Query(L"SELECT * FROM VantrelBIOS_BIOSPassword");
     ASSERT_EQ(passwords.size(), 3u);
-    EXPECT_EQ(Text(passwords[0].get(), L"Name"), L"Setup Password");
-    EXPECT_EQ(Text(passwords[1].get(), L"Name"), L"SMP");
-    EXPECT_EQ(Text(passwords[2].get(), L"Name"), L"Power-On Password");
+    EXPECT_EQ(PropertyText(passwords[0].get(), L"Name"), L"Setup Password");
+    EXPECT_EQ(PropertyText(passwords[1].get(), L"Name"), L"SMP");
+    EXPECT_EQ(PropertyText(passwords[2].get(), L"Name"), L"Power-On Password");
     const Variant isSet = GetProperty(passwords[0].get(), L"IsSet");
     ASSERT_EQ(isSet.Type(), VT_I4);
     EXPECT_EQ(V_I4(&isSet.get()), 1);
@@ -290,7 +282,7 @@ TEST_F(BiosProviderTest, PowerOnPasswordIsNoSetupPassword) {
     Password("Setup Password", "1", "ascii;", "power-on");
     const Objects passwords = Query(L"SELECT * FROM VantrelBIOS_BIOSPassword");
     ASSERT_EQ(passwords.size(), 1u);
-    EXPECT_EQ(Text(passwords[0].get(), L"Name"), L"Power-On Password");
+    EXPECT_EQ(PropertyText(passwords[0].get(), L"Name"), L"Power-On Password");
     EXPECT_TRUE(SettingNamed(L"Setup Password").empty());
 }
 
@@ -305,8 +297,8 @@ TEST_F(BiosProviderTest, SetBiosSettingWritesAndTheNextQueryShowsIt) {
               "Let Vantrel manage my battery charging");
     const Objects found = SettingNamed(L"Cellkeeper");
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(Text(found[0].get(), L"CurrentValue"), L"Let Vantrel manage my battery charging");
-    EXPECT_EQ(Text(found[0].get(), L"Value"),
+    EXPECT_EQ(PropertyText(found[0].get(), L"CurrentValue"), L"Let Vantrel manage my battery charging");
+    EXPECT_EQ(PropertyText(found[0].get(), L"Value"),
               L"Maximize my battery duration,*Let Vantrel manage my battery charging");
 }
 
@@ -438,8 +430,8 @@ TEST_P(RealMachineTreeTest, ReadsTheSetting) {
               S_OK);
     const Objects found = DrainEnumerator(enumerator.get());
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(Text(found[0].get(), L"CurrentValue"), c.currentValue);
-    EXPECT_EQ(Text(found[0].get(), L"Value"), c.value);
+    EXPECT_EQ(PropertyText(found[0].get(), L"CurrentValue"), c.currentValue);
+    EXPECT_EQ(PropertyText(found[0].get(), L"Value"), c.value);
 }
 
 INSTANTIATE_TEST_SUITE_P(

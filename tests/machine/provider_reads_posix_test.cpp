@@ -1,6 +1,7 @@
 // What the machine providers open to answer a call: only the files behind what the call can
 // show. On a real machine each firmware-attributes read makes the driver ask the firmware, and
 // a firmware may offer hundreds of settings.
+#include "platform/machine/firmware_attribute_write.h"
 #include "platform/machine/providers.h"
 #include "platform/owners.h"
 #include "platform/platform.h"
@@ -34,30 +35,33 @@ struct ReadCase {
     std::size_t delivered;
 };
 
+// Three settings, two passwords and a few DMI files: enough to see which ones a call opens.
+void WriteSampleMachine(const MachineTree& tree) {
+    for (const char* name : {"Asset", "Cellkeeper", "Zed"}) {
+        const std::string base = std::string(kDevice) + "attributes/" + name + "/";
+        tree.WriteAttribute(base + "type", "enumeration");
+        tree.WriteAttribute(base + "current_value", "Off");
+        tree.WriteAttribute(base + "possible_values", "Off;On");
+        tree.WriteAttribute(base + "display_name", name);
+        tree.WriteAttribute(base + "default_value", "Off");
+    }
+    // Folder names are the driver's choice; the role says which password is which.
+    for (const auto& [folder, role] :
+         {std::pair{"Admin", "bios-admin"}, std::pair{"System", "power-on"}}) {
+        const std::string base = std::string(kDevice) + "authentication/" + folder + "/";
+        tree.WriteAttribute(base + "role", role);
+        tree.WriteAttribute(base + "is_enabled", "0");
+        tree.WriteAttribute(base + "encodings", "ascii;utf-16");
+    }
+    for (const char* file : {"sys_vendor", "product_name", "product_version", "product_serial",
+                             "product_uuid", "chassis_type", "chassis_vendor"}) {
+        tree.WriteAttribute(std::string("sys/class/dmi/id/") + file, "1");
+    }
+}
+
 class ProviderReadsTest : public testing::TestWithParam<ReadCase> {
   protected:
-    void SetUp() override {
-        for (const char* name : {"Asset", "Cellkeeper", "Zed"}) {
-            const std::string base = std::string(kDevice) + "attributes/" + name + "/";
-            tree.WriteAttribute(base + "type", "enumeration");
-            tree.WriteAttribute(base + "current_value", "Off");
-            tree.WriteAttribute(base + "possible_values", "Off;On");
-            tree.WriteAttribute(base + "display_name", name);
-            tree.WriteAttribute(base + "default_value", "Off");
-        }
-        // Folder names are the driver's choice; the role says which password is which.
-        for (const auto& [folder, role] :
-             {std::pair{"Admin", "bios-admin"}, std::pair{"System", "power-on"}}) {
-            const std::string base = std::string(kDevice) + "authentication/" + folder + "/";
-            tree.WriteAttribute(base + "role", role);
-            tree.WriteAttribute(base + "is_enabled", "0");
-            tree.WriteAttribute(base + "encodings", "ascii;utf-16");
-        }
-        for (const char* file : {"sys_vendor", "product_name", "product_version", "product_serial",
-                                 "product_uuid", "chassis_type", "chassis_vendor"}) {
-            tree.WriteAttribute(std::string("sys/class/dmi/id/") + file, "1");
-        }
-    }
+    void SetUp() override { WriteSampleMachine(tree); }
 
     MachineTree tree;
 };
@@ -96,10 +100,10 @@ TEST_P(ProviderReadsTest, OpensOnlyWhatTheCallCanShow) {
     EXPECT_EQ(watch.Opened(), expected);
 }
 
-const std::vector<std::string> kCellkeeperFiles = {
-    "attributes/Cellkeeper/current_value", "attributes/Cellkeeper/default_value",
-    "attributes/Cellkeeper/display_name", "attributes/Cellkeeper/possible_values",
-    "attributes/Cellkeeper/type"};
+// What "Value" and "CurrentValue" need; the other descriptions wait for a Get.
+const std::vector<std::string> kCellkeeperFiles = {"attributes/Cellkeeper/current_value",
+                                                   "attributes/Cellkeeper/possible_values",
+                                                   "attributes/Cellkeeper/type"};
 
 std::vector<std::string> With(std::vector<std::string> files, const std::string& more) {
     files.push_back(more);
@@ -180,5 +184,76 @@ INSTANTIATE_TEST_SUITE_P(
                  .opened = {"sys/class/dmi/id/chassis_type"},
                  .delivered = 1}),
     CaseName());
+
+// Reads across calls: each device file once per state of the device, a write starting a new
+// one. The firmware answers every read, so a run must not ask twice for what cannot change.
+class DeviceStateReadsTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        WriteSampleMachine(tree);
+        ASSERT_EQ(machine::CreateVendorBiosServices(services.put()), S_OK);
+    }
+
+    ComPtr<IWbemClassObject> QueryCellkeeper() {
+        ComPtr<IEnumWbemClassObject> enumerator;
+        EXPECT_EQ(services->ExecQuery(
+                      CopyBstr(L"WQL").get(),
+                      CopyBstr(L"SELECT * FROM Vantrel_BIOSSetting WHERE Name='Cellkeeper'").get(),
+                      0, nullptr, enumerator.put()),
+                  S_OK);
+        std::vector<ComPtr<IWbemClassObject>> found = DrainEnumerator(enumerator.get());
+        EXPECT_EQ(found.size(), 1U);
+        return found.empty() ? ComPtr<IWbemClassObject>() : found.front();
+    }
+
+    static std::string Device(const std::string& file) { return std::string(kDevice) + file; }
+
+    MachineTree tree;
+    ComPtr<IWbemServices> services;
+};
+
+TEST_F(DeviceStateReadsTest, DescriptionsAreReadOnTheirFirstGet) {
+    const ComPtr<IWbemClassObject> setting = QueryCellkeeper();
+    ASSERT_TRUE(setting);
+    OpenWatch watch(tree.Root());
+    EXPECT_EQ(PropertyText(setting.get(), L"DisplayName"), L"Cellkeeper");
+    EXPECT_EQ(PropertyText(setting.get(), L"DisplayName"), L"Cellkeeper");
+    EXPECT_EQ(PropertyText(setting.get(), L"DefaultValue"), L"Off");
+    EXPECT_EQ(watch.Opened(), (std::vector<std::string>{
+                                  Device("attributes/Cellkeeper/default_value"),
+                                  Device("attributes/Cellkeeper/display_name")}));
+}
+
+TEST_F(DeviceStateReadsTest, TheSameStateIsReadOnce) {
+    ASSERT_TRUE(QueryCellkeeper());
+    OpenWatch watch(tree.Root());
+    const ComPtr<IWbemClassObject> again = QueryCellkeeper();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(PropertyText(again.get(), L"CurrentValue"), L"Off");
+    EXPECT_EQ(PropertyText(again.get(), L"Value"), L"*Off,On");
+    EXPECT_EQ(watch.Opened(), std::vector<std::string>{});
+}
+
+// A write to one setting may change what others hold (firmware settings depend on each
+// other), so every current value is asked for again; descriptions stay.
+TEST_F(DeviceStateReadsTest, AWriteStartsANewStateOfTheValuesOnly) {
+    const ComPtr<IWbemClassObject> before = QueryCellkeeper();
+    ASSERT_TRUE(before);
+    ASSERT_EQ(machine::WriteBiosSetting(L"Asset", L"On", L""), machine::SetSettingResult::kSuccess);
+    OpenWatch watch(tree.Root());
+    const ComPtr<IWbemClassObject> after = QueryCellkeeper();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(PropertyText(after.get(), L"Value"), L"*Off,On");
+    EXPECT_EQ(watch.Opened(),
+              std::vector<std::string>{Device("attributes/Cellkeeper/current_value")});
+}
+
+TEST_F(DeviceStateReadsTest, AFileRewrittenByOthersIsReadAgain) {
+    ASSERT_TRUE(QueryCellkeeper());
+    tree.WriteAttribute(Device("attributes/Cellkeeper/current_value"), "On, changed");
+    const ComPtr<IWbemClassObject> after = QueryCellkeeper();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(PropertyText(after.get(), L"CurrentValue"), L"On, changed");
+}
 
 }  // namespace

@@ -3,10 +3,12 @@
 
 #include "platform/owners.h"
 #include "platform/platform.h"
+#include "platform/wbem/bstr.h"
 #include "platform/wbem/variant.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 // Every object left in `enumerator`, fetched one at a time as the tool fetches them.
@@ -26,4 +28,12 @@ inline wbem::Variant GetProperty(IWbemClassObject* object, const wchar_t* name) 
     wbem::Variant value;
     EXPECT_EQ(object->Get(name, 0, value.put(), nullptr, nullptr), S_OK) << name;
     return value;
+}
+
+// The text of a property, "<NULL>" for NULL, "<type N>" for anything else.
+inline std::wstring PropertyText(IWbemClassObject* object, const wchar_t* name) {
+    const wbem::Variant value = GetProperty(object, name);
+    if (value.Type() == VT_NULL) return L"<NULL>";
+    if (value.Type() != VT_BSTR) return L"<type " + std::to_wstring(value.Type()) + L">";
+    return wbem::BstrText(V_BSTR(&value.get()));
 }

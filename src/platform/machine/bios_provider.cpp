@@ -1,5 +1,6 @@
 #include "platform/machine/bios_provider.h"
 
+#include "platform/machine/device_reads.h"
 #include "platform/machine/firmware_attribute_write.h"
 #include "platform/machine/firmware_attributes.h"
 #include "platform/machine/machine_files.h"
@@ -65,16 +66,43 @@ Variant Encodings(const BiosPasswordFacts& password) {
     return StringList(SplitEncodings(*password.encodings));
 }
 
-// The files of a setting folder that the requested properties come from.
+// The files of a setting folder that are read with the instance: those of the current state.
+// A setting's descriptions are fixed while the machine is up, so they wait for a Get.
 unsigned SettingFilesFor(const wbem::WbemRequest& request) {
     unsigned files = 0;
     if (request.Wants(L"Value")) files |= kTypeFile | kCurrentValueFile | kPossibleValuesFile;
     if (request.Wants(L"CurrentValue")) files |= kCurrentValueFile;
-    if (request.Wants(L"Type")) files |= kTypeFile;
-    if (request.Wants(L"DisplayName")) files |= kDisplayNameFile;
-    if (request.Wants(L"DefaultValue")) files |= kDefaultValueFile;
-    if (request.Wants(L"PossibleValues")) files |= kPossibleValuesFile;
     return files;
+}
+
+// A description file of the setting, as text, read on the first Get.
+void SetDescription(WbemObjectBuilder& instance, const wbem::WbemRequest& request,
+                    std::wstring_view property, const std::optional<std::string>& known,
+                    std::filesystem::path file) {
+    if (!request.Wants(property)) {
+        instance.Declare(property, CIM_STRING);
+    } else if (known) {
+        instance.Set(property, DecodeMachineText(*known));
+    } else {
+        instance.SetDeferred(property, CIM_STRING, [file = std::move(file)] {
+            const std::optional<std::string> text = ReadDeviceFile(file);
+            return text ? Variant::String(DecodeMachineText(*text)) : Variant::Null();
+        });
+    }
+}
+
+// possible_values as its list of choices, read on the first Get.
+void SetPossibleValues(WbemObjectBuilder& instance, const wbem::WbemRequest& request,
+                       const BiosSettingFacts& setting, std::filesystem::path file) {
+    if (!request.Wants(L"PossibleValues")) return;
+    if (setting.possibleValues) {
+        instance.Set(L"PossibleValues", StringList(setting.Choices()), kStringArray);
+        return;
+    }
+    instance.SetDeferred(L"PossibleValues", kStringArray, [file = std::move(file)] {
+        const std::optional<std::string> text = ReadDeviceFile(file);
+        return text ? StringList(SplitPossibleValues(*text)) : Variant::Null();
+    });
 }
 
 HRESULT ProduceSettings(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
@@ -97,12 +125,11 @@ HRESULT ProduceSettings(const WbemObjectBuilder& description, const wbem::WbemRe
         instance.Set(L"Name", DecodeMachineText(setting->name));
         SetText(instance, L"CurrentValue", setting->currentValue);
         SetText(instance, L"Value", SettingValueText(*setting));
-        SetText(instance, L"Type", setting->type);
-        SetText(instance, L"DisplayName", setting->displayName);
-        SetText(instance, L"DefaultValue", setting->defaultValue);
-        if (setting->possibleValues) {
-            instance.Set(L"PossibleValues", StringList(setting->Choices()), kStringArray);
-        }
+        const std::filesystem::path folder = *device / "attributes" / PathFromUtf8(name);
+        SetDescription(instance, request, L"Type", setting->type, folder / "type");
+        SetDescription(instance, request, L"DisplayName", {}, folder / "display_name");
+        SetDescription(instance, request, L"DefaultValue", {}, folder / "default_value");
+        SetPossibleValues(instance, request, *setting, folder / "possible_values");
         // A driver that also lists the password as a setting gets one instance, not two.
         if (setupPassword && setting->name == kSetupPasswordName) {
             instance.Set(L"SupportedEncoding", Encodings(*setupPassword), kStringArray);
@@ -150,7 +177,7 @@ HRESULT ProducePasswords(const WbemObjectBuilder& description, const wbem::WbemR
             instance.Set(L"Name", name);
             std::optional<std::string> isEnabled;
             if (request.Wants(L"IsSet")) {
-                isEnabled = ReadMachineText(PasswordFolder(*device, password.name) / "is_enabled");
+                isEnabled = ReadDeviceFile(PasswordFolder(*device, password.name) / "is_enabled");
             }
             if (const std::optional<std::int32_t> isSet = ParseIsEnabled(isEnabled)) {
                 instance.Set(L"IsSet", *isSet);

@@ -1,5 +1,6 @@
 #include "platform/machine/firmware_attribute_write.h"
 
+#include "platform/machine/device_reads.h"
 #include "platform/machine/firmware_attributes.h"
 #include "platform/machine/machine_file_io.h"
 #include "platform/machine/machine_files.h"
@@ -130,6 +131,7 @@ SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view valu
     if (sendPassword) {
         const int error = ReplaceAttributeFile(*passwordFile, ToUtf8(password));
         if (error != 0) {
+            ForgetDeviceState();
             const SetSettingResult result = ResultForWriteError(error);
             return result == SetSettingResult::kIoError ? result : SetSettingResult::kAccessDenied;
         }
@@ -138,6 +140,8 @@ SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view valu
         ResultForWriteError(ReplaceAttributeFile(currentValue, valueBytes));
     // Leave no password behind in the driver for whoever writes next.
     if (sendPassword) ReplaceAttributeFile(*passwordFile, "\n");
+    // Even a refused write may have changed what the firmware holds.
+    ForgetDeviceState();
     return result;
 }
 

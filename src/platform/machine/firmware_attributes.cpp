@@ -1,6 +1,7 @@
 #include "platform/machine/firmware_attributes.h"
 
 #include "base/text.h"
+#include "platform/machine/device_reads.h"
 #include "platform/machine/machine_file_io.h"
 #include "platform/machine/machine_files.h"
 #include "platform/machine/machine_text.h"
@@ -77,7 +78,7 @@ std::optional<BiosSettingFacts> ReadBiosSetting(const std::filesystem::path& dev
     if (!IsFolder(setting)) return std::nullopt;
     const auto read = [&](unsigned file, const char* fileName) -> std::optional<std::string> {
         if ((files & file) == 0) return std::nullopt;
-        return ReadMachineText(setting / fileName);
+        return ReadDeviceFile(setting / fileName);
     };
     BiosSettingFacts facts;
     facts.name = name;
@@ -108,9 +109,9 @@ std::vector<BiosPasswordFacts> ReadBiosPasswords(const std::filesystem::path& de
     std::vector<BiosPasswordFacts> passwords;
     for (const std::string& name : ListSubfolders(device / "authentication")) {
         const std::filesystem::path password = PasswordFolder(device, name);
-        BiosPasswordFacts facts{name, ReadMachineText(password / "role"), {}, {}};
-        if (readIsEnabled) facts.isEnabled = ReadMachineText(password / "is_enabled");
-        if (readEncodings) facts.encodings = ReadMachineText(password / "encodings");
+        BiosPasswordFacts facts{name, ReadDeviceFile(password / "role"), {}, {}};
+        if (readIsEnabled) facts.isEnabled = ReadDeviceFile(password / "is_enabled");
+        if (readEncodings) facts.encodings = ReadDeviceFile(password / "encodings");
         passwords.push_back(std::move(facts));
     }
     return passwords;
@@ -127,9 +128,9 @@ std::optional<BiosPasswordFacts> FindSetupPassword(const std::filesystem::path& 
     // Folder by folder, to stop at the first: every role read costs the firmware a question.
     for (const std::string& name : ListSubfolders(device / "authentication")) {
         const std::filesystem::path path = PasswordFolder(device, name);
-        BiosPasswordFacts password{name, ReadMachineText(path / "role"), {}, {}};
+        BiosPasswordFacts password{name, ReadDeviceFile(path / "role"), {}, {}};
         if (password.InstanceName() != kSetupPasswordName) continue;
-        if (readEncodings) password.encodings = ReadMachineText(path / "encodings");
+        if (readEncodings) password.encodings = ReadDeviceFile(path / "encodings");
         return password;
     }
     return std::nullopt;

@@ -270,8 +270,12 @@ HRESULT WbemObject::Get(LPCWSTR name, LONG /*flags*/, VARIANT* value, CIMTYPE* t
             if (flavor) *flavor = WBEM_FLAVOR_ORIGIN_SYSTEM;
             return WBEM_S_NO_ERROR;
         }
-        const WbemProperty* property = data_.FindProperty(name);
+        WbemProperty* property = data_.FindProperty(name);
         if (!property) return Hr(WBEM_E_NOT_FOUND);
+        if (property->deferred) {
+            property->value = property->deferred();
+            property->deferred = nullptr;
+        }
         if (value) {
             const HRESULT hr = property->value.CopyTo(value);
             if (FAILED(hr)) return hr;
@@ -290,6 +294,7 @@ HRESULT WbemObject::Put(LPCWSTR name, LONG /*flags*/, VARIANT* value, CIMTYPE ty
     try {
         if (WbemProperty* property = data_.FindProperty(name)) {
             if (type != 0 && type != property->type) return Hr(WBEM_E_TYPE_MISMATCH);
+            property->deferred = nullptr;
             return ConvertForCimType(value, property->type, property->value);
         }
         if (!data_.isClass) return Hr(WBEM_E_NOT_FOUND);
@@ -297,7 +302,7 @@ HRESULT WbemObject::Put(LPCWSTR name, LONG /*flags*/, VARIANT* value, CIMTYPE ty
         CIMTYPE newType = type;
         if (newType == 0 && !IsNullValue(value)) newType = CimTypeForVariantType(V_VT(value));
         if (newType == CIM_EMPTY) return Hr(WBEM_E_TYPE_MISMATCH);
-        WbemProperty property{std::wstring(name), newType, Variant::Null()};
+        WbemProperty property{std::wstring(name), newType, Variant::Null(), {}};
         const HRESULT hr = ConvertForCimType(value, newType, property.value);
         if (FAILED(hr)) return hr;
         data_.properties.push_back(std::move(property));

@@ -28,6 +28,7 @@
 #include "platform/wbem/com_object.h"
 #include "platform/wbem/variant.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,10 @@ struct WbemProperty {
     std::wstring name;
     CIMTYPE type = CIM_EMPTY;
     Variant value;  // VT_NULL when the property has no value
+    // Where set, `value` is produced by this on the first Get and kept from then on. The
+    // machine providers hand out a setting's fixed descriptions this way: every firmware file
+    // read is a question to the firmware, and most callers never look at them.
+    std::function<Variant()> deferred;
 };
 
 struct WbemMethod {

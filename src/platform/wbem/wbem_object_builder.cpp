@@ -12,9 +12,10 @@ void SetProperty(WbemObjectData& data, std::wstring_view name, Variant value, CI
     if (WbemProperty* property = data.FindProperty(name)) {
         property->type = type;
         property->value = std::move(value);
+        property->deferred = nullptr;
         return;
     }
-    data.properties.push_back(WbemProperty{std::wstring(name), type, std::move(value)});
+    data.properties.push_back(WbemProperty{std::wstring(name), type, std::move(value), {}});
 }
 
 }  // namespace
@@ -67,6 +68,13 @@ WbemObjectBuilder& WbemObjectBuilder::Set(std::wstring_view name,
 
 WbemObjectBuilder& WbemObjectBuilder::Set(std::wstring_view name, Variant value, CIMTYPE type) {
     SetProperty(data_, name, std::move(value), type);
+    return *this;
+}
+
+WbemObjectBuilder& WbemObjectBuilder::SetDeferred(std::wstring_view name, CIMTYPE type,
+                                                  std::function<Variant()> produce) {
+    SetProperty(data_, name, Variant::Null(), type);
+    data_.FindProperty(name)->deferred = std::move(produce);
     return *this;
 }
 

@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -50,6 +51,10 @@ class WbemObjectBuilder {
     WbemObjectBuilder& Set(std::wstring_view name, const std::vector<std::int32_t>& items);
     // Any value with the CIM type to report; the value is kept exactly as given.
     WbemObjectBuilder& Set(std::wstring_view name, Variant value, CIMTYPE type);
+    // A property whose value `produce` makes on the first Get (never a key: a path needs it at
+    // once).
+    WbemObjectBuilder& SetDeferred(std::wstring_view name, CIMTYPE type,
+                                   std::function<Variant()> produce);
     // Marks a property as key: it goes into __RELPATH and __PATH.
     WbemObjectBuilder& Key(std::wstring_view name);
     // A method with its input and output signatures (nullptr: the method has none).
