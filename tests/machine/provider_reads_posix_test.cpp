@@ -219,9 +219,9 @@ TEST_F(DeviceStateReadsTest, DescriptionsAreReadOnTheirFirstGet) {
     EXPECT_EQ(PropertyText(setting.get(), L"DisplayName"), L"Cellkeeper");
     EXPECT_EQ(PropertyText(setting.get(), L"DisplayName"), L"Cellkeeper");
     EXPECT_EQ(PropertyText(setting.get(), L"DefaultValue"), L"Off");
-    EXPECT_EQ(watch.Opened(), (std::vector<std::string>{
-                                  Device("attributes/Cellkeeper/default_value"),
-                                  Device("attributes/Cellkeeper/display_name")}));
+    EXPECT_EQ(watch.Opened(),
+              (std::vector<std::string>{Device("attributes/Cellkeeper/default_value"),
+                                        Device("attributes/Cellkeeper/display_name")}));
 }
 
 TEST_F(DeviceStateReadsTest, TheSameStateIsReadOnce) {
