@@ -2,6 +2,7 @@
 
 #include "base/console.h"
 #include "base/text.h"
+#include "app/check_mode.h"
 #include "app/privilege.h"
 #include "app/run_lock.h"
 #include "app/run_log.h"
@@ -44,7 +45,7 @@ RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
     const RunLock lock(lockWaitMilliseconds);
     if (lock.state() == RunLock::State::kBusy) {
         WriteLine("FATAL ERROR: Another run of the patch is in progress");
-        return {kExitFatalError, std::nullopt};
+        return {BusyExitCode(), std::nullopt};
     }
     if (lock.state() == RunLock::State::kFailed) {
         WriteLine(L"FATAL ERROR: Unable to take the run lock; error code = " +
@@ -178,6 +179,11 @@ int RunCellkeeperPatch(int argc, const wchar_t* const* argv, DWORD lockWaitMilli
             PrintUsage();
             return kExitCompleted;
         }
+        if (HasVersionOption(argc, argv)) {
+            WriteLine("Vantrel Cellkeeper Patch " CELLKEEPER_VERSION);
+            return kExitCompleted;
+        }
+        if (HasCheckOption(argc, argv)) return RunCheck();
     } catch (const std::exception& error) {
         WriteLine(std::string("FATAL ERROR: Exception occurred - ") + error.what());
         return kExitFatalError;

@@ -24,6 +24,7 @@ struct FirmwareVariable {
     std::vector<std::uint8_t> data;  // empty when the firmware has no usable variable
     // Known only through the extended read call.
     std::optional<DWORD> attributes;
+    DWORD error = ERROR_SUCCESS;
 };
 
 FirmwareVariable ReadFirmwareVariable() {
@@ -44,8 +45,9 @@ FirmwareVariable ReadFirmwareVariable() {
             if (firmwareCalls.getVariableEx != nullptr) variable.attributes = attributes;
             return variable;
         }
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-            return {};
+        const DWORD error = GetLastError();
+        if (error != ERROR_INSUFFICIENT_BUFFER) {
+            return {{}, std::nullopt, error};
         }
         // The next multiple of the step above the present size.
         buffer.resize((size / kFirmwareBufferStep + 1) * kFirmwareBufferStep);
@@ -100,6 +102,17 @@ void PrintPreviousRunDate(std::int64_t time) {
 }
 
 }  // namespace
+
+StoredFirmwareRecord ReadStoredFirmwareRecord() {
+    FirmwareVariable variable = ReadFirmwareVariable();
+    StoredFirmwareRecord stored;
+    stored.error = variable.error;
+    if (variable.data.empty() || variable.data.size() > FirmwareRunRecord::kSize) return stored;
+    stored.present = true;
+    stored.record = FirmwareRunRecord::Parse(variable.data.data(), variable.data.size());
+    stored.attributes = variable.attributes;
+    return stored;
+}
 
 RunStatusRecord& RunStatusRecord::Instance() {
     static RunStatusRecord record;
@@ -157,7 +170,28 @@ bool RunStatusRecord::CheckFirmwareRecord(const FirmwareRunRecord& record) {
     PrintPreviousRunDate(record.runTime);
     WriteLine(std::wstring_view{});
     // Unsigned here: a stored 4294967295 does not settle the matter.
-    return record.statusCode >= static_cast<std::uint32_t>(kFirstUnsettledStatus);
+    if (record.statusCode >= static_cast<std::uint32_t>(kFirstUnsettledStatus)) return true;
+    FollowFirmwareRecord(record);
+    return false;
+}
+
+// A reinstalled system, or a run stopped between the two writes, has a settled firmware record
+// and no "Status": the registry takes the firmware's, so that the record a deployment tool
+// reads says what the machine already knows.
+void RunStatusRecord::FollowFirmwareRecord(const FirmwareRunRecord& record) {
+    DWORD stored = 0;
+    DWORD storedSize = sizeof(stored);
+    const LONG read = RegGetValueW(registryKey.handle, /*lpSubKey=*/nullptr, kStatusValue,
+                                   RRF_RT_REG_DWORD, /*pdwType=*/nullptr, &stored, &storedSize);
+    if (read != static_cast<LONG>(ERROR_FILE_NOT_FOUND)) return;
+    const std::int64_t dateRun = record.runTime;
+    registryKey.lastError =
+        RegSetValueExW(registryKey.handle, kDateRunValue, /*Reserved=*/0, REG_QWORD,
+                       reinterpret_cast<const BYTE*>(&dateRun), sizeof(dateRun));
+    const DWORD status = record.statusCode;
+    registryKey.lastError =
+        RegSetValueExW(registryKey.handle, kStatusValue, /*Reserved=*/0, REG_DWORD,
+                       reinterpret_cast<const BYTE*>(&status), sizeof(status));
 }
 
 bool RunStatusRecord::CheckRegistryValues() {

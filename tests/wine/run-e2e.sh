@@ -176,6 +176,33 @@ for help in '/?' '-?' /h -H /Help --help; do
     [ "$(tree_state)" = "$before" ] || fail "the machine tree changed"
     end
 done
+# The version words, like the help words, touch nothing.
+for version in --version /VERSION; do
+    begin "version-${version//[\/-]/}" vantrel-notebook
+    before=$(tree_state)
+    run "$version"
+    expect_rc 0
+    [[ "$out" =~ ^Vantrel\ Cellkeeper\ Patch\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "not the version: $out"
+    "$wine" reg query "$tool_key" >/dev/null 2>&1 && fail "the registry key exists"
+    [ "$(tree_state)" = "$before" ] || fail "the machine tree changed"
+    end
+done
+# The check reads and reports: one JSON line, its verdict's exit code, no key, no change.
+check_case() {  # name machine exit-code verdict
+    begin "check-$1" "$2"
+    before=$(tree_state)
+    run /check
+    expect_rc "$3"
+    [ "$(printf '%s\n' "$out" | wc -l)" = 1 ] || fail "not one line: $out"
+    case "$out" in *"\"verdict\":\"$4\""*) ;; *) fail "verdict is not $4: $out" ;; esac
+    "$wine" reg query "$tool_key" >/dev/null 2>&1 && fail "the registry key exists"
+    [ "$(tree_state)" = "$before" ] || fail "the machine tree changed"
+    end
+}
+check_case no-provider no-bios-namespace 3 unknown
+check_case would-patch vantrel-notebook 1 would-patch
+check_case blocked setup-password 2 blocked
+check_case compliant already-patched 0 compliant
 # One run at a time: of eight started at once exactly one patches, the others find its record.
 begin eight-at-once vantrel-notebook
 root_path=$("$wine" winepath -w "$tree" 2>/dev/null | tr -d '\r')
