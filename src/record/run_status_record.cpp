@@ -123,6 +123,9 @@ void RunStatusRecord::RenewInstance() {
     RunStatusRecord& record = Instance();
     record.statusCode = static_cast<std::int32_t>(RunStatusCode::NoVerdict);
     record.force = false;
+    record.earlierStatus.reset();
+    record.firmwareError = ERROR_SUCCESS;
+    record.firmwareReplaced = false;
     record.registryKey.Open(kToolKeyName);
 }
 
@@ -145,13 +148,17 @@ bool RunStatusRecord::WriteFirmwareRecord() {
     record.runTime = launchTime;
     record.statusCode = static_cast<std::uint32_t>(statusCode);
     FirmwareRunRecord::Bytes bytes = record.Serialize();
+    firmwareError = ERROR_SUCCESS;
     if (WriteFirmwareVariable(bytes.data(), static_cast<DWORD>(bytes.size()),
                               kFirmwareAttributes)) {
         return true;
     }
-    // Other failures are not reported: the registry still gets the status.
-    if (GetLastError() == ERROR_INVALID_PARAMETER) {
-        return ReplaceRecordOfOtherAttributes(bytes);
+    // The registry still gets the status; the log names the firmware's error.
+    firmwareError = GetLastError();
+    if (firmwareError == ERROR_INVALID_PARAMETER) {
+        firmwareReplaced = true;
+        if (ReplaceRecordOfOtherAttributes(bytes)) return true;
+        firmwareError = GetLastError();
     }
     return false;
 }
@@ -166,6 +173,7 @@ bool RunStatusRecord::CheckPreviousRun() {
 
 bool RunStatusRecord::CheckFirmwareRecord(const FirmwareRunRecord& record) {
     statusCode = static_cast<std::int32_t>(RunStatusCode::PreviouslyRun);
+    earlierStatus = static_cast<std::int64_t>(record.statusCode);
     WriteLine(L"Previous status code (from EFI variable): " + std::to_wstring(record.statusCode));
     PrintPreviousRunDate(record.runTime);
     WriteLine(std::wstring_view{});
@@ -219,6 +227,7 @@ bool RunStatusRecord::CheckRegistryValues() {
     if (registryKey.lastError != static_cast<LONG>(ERROR_SUCCESS)) {
         return true;
     }
+    earlierStatus = static_cast<std::int32_t>(status);
     WriteLine(L"Previous status code: " + std::to_wstring(status));
     WriteLine(std::wstring_view{});
     // Signed here: a stored 4294967295 counts as -1 and settles the matter.

@@ -62,6 +62,13 @@ class RunStatusRecord {
 
     std::int32_t statusCode = static_cast<std::int32_t>(RunStatusCode::NoVerdict);
     bool force = false;
+    // The earlier run's status code that CheckPreviousRun found, as stored (the firmware's
+    // unsigned, the registry's signed); none when there was no record with a status.
+    std::optional<std::int64_t> earlierStatus;
+    // The error of the last firmware record write (0 when it was written), and whether a record
+    // of other attributes stood in the way and was replaced or tried.
+    DWORD firmwareError = ERROR_SUCCESS;
+    bool firmwareReplaced = false;
     RegistryKey registryKey;
 
   private:

@@ -79,7 +79,7 @@ rc=$?
 setting=$(cat "$machine/sys/class/firmware-attributes/vantrel-wmi/attributes/Cellkeeper/current_value")
 if [ "$rc" = 0 ] && [ "$output" = $'Vantrel Cellkeeper Patch\nPatch successfully applied' ] &&
    [ "$setting" = "Let Vantrel manage my battery charging" ] &&
-   grep -q 'end: status code 0, exit code 0$' "$machine/var/log/cellkeeper-patch.log"; then
+   grep -Eq 'end: status code 0, exit code 0, process [0-9]+$' "$machine/var/log/cellkeeper-patch.log"; then
     ok "installed program patches the sample notebook"
 else
     fail "installed program: exit $rc, setting '$setting', output:"; sed 's/^/    /' <<<"$output"

@@ -90,7 +90,7 @@ expect_log() {
     local expected actual
     expected=$(printf '%s\n' "$@")
     actual=$(sed -E 's/^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z ?//; s/\r$//' "$run_log" 2>/dev/null |
-        sed -E 's/^(start: Vantrel Cellkeeper Patch )[0-9.]+, process [0-9]+,/\1VERSION, process PID,/')
+        sed -E 's/^(start: Vantrel Cellkeeper Patch )[0-9.]+, process [0-9]+,/\1VERSION, process PID,/; s/^(end: .*, process )[0-9]+$/\1PID/')
     [ "$actual" = "$expected" ] || fail "log differs:$(diff <(echo "$expected") <(echo "$actual") | sed 's/^/    /')"
     [ "$(grep -c $'\r$' "$run_log" 2>/dev/null)" = "$#" ] || fail "log lines do not end in CR LF"
 }
@@ -109,7 +109,9 @@ rm -f "$run_log"
 run
 expect_rc 0; expect_lines "$banner" "$applied"
 expect_log "start: Vantrel Cellkeeper Patch VERSION, process PID, arguments: none" "$banner" "$applied" \
-    "end: status code 0, exit code 0"
+    "decision: status code 0 (the setting holds the new value)" \
+    "change: Cellkeeper '$old' -> '$new'" \
+    "end: status code 0, exit code 0, process PID"
 expect_reg Status 0x0; expect_reg SystemVendor Vantrel; expect_reg SystemModel "Aerion 14 G3"
 expect_reg BIOSReleaseName R1.14.0; expect_reg BIOSReleaseDate 20210316
 expect_reg HasNoteBookChassis 0x1; expect_reg NumBatteries 0x1
