@@ -2,6 +2,8 @@
 // most 2,048 characters.
 #include "app/check_json.h"
 
+#include "support/table_case.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -32,7 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
                     EscapeCase{.name = "LoneSurrogate",
                                .text = std::wstring(1, static_cast<wchar_t>(0xD800)),
                                .json = R"("\uFFFD")"}),
-    [](const testing::TestParamInfo<EscapeCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(JsonStringLimitTest, CutsLongTextsNeverInsideAnEscape) {
     const std::string plain = JsonString(std::wstring(500, L'x'));

@@ -5,6 +5,8 @@
 #include "support/program_run.h"
 #include "support/test_env.h"
 
+#include "support/table_case.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -33,11 +35,12 @@ struct CheckCase {
     const char* name;
     const char* machine;
     const char* arguments;
-    std::optional<std::uint32_t> firmwareStatus;  // an earlier run's firmware record
-    bool settledStore;                            // an earlier run's registry record
     int exitCode;
     const char* verdict;
     const char* statusCode;  // as the JSON shows it
+    // Left out where the machine has no earlier record.
+    std::optional<std::uint32_t> firmwareStatus = {};  // an earlier run's firmware record
+    bool settledStore = false;                         // an earlier run's registry record
 };
 using ::PrintTo;
 
@@ -150,35 +153,33 @@ INSTANTIATE_TEST_SUITE_P(SampleMachines, CheckModeTest,
                                          CheckCase{.name = "SettledFirmwareRecordOldValue",
                                                    .machine = "vantrel-notebook",
                                                    .arguments = "/CHECK",
-                                                   .firmwareStatus = 0,
                                                    .exitCode = 2,
                                                    .verdict = "blocked",
-                                                   .statusCode = "2"},
+                                                   .statusCode = "2",
+                                                   .firmwareStatus = 0},
                                          CheckCase{.name = "UnsettledFirmwareRecord",
                                                    .machine = "vantrel-notebook",
                                                    .arguments = "/CHECK",
-                                                   .firmwareStatus = 36,
                                                    .exitCode = 1,
                                                    .verdict = "would-patch",
-                                                   .statusCode = "0"},
+                                                   .statusCode = "0",
+                                                   .firmwareStatus = 36},
                                          CheckCase{.name = "SettledRegistryRecordOldValue",
                                                    .machine = "vantrel-notebook-no-efi",
                                                    .arguments = "/CHECK",
-                                                   .settledStore = true,
                                                    .exitCode = 2,
                                                    .verdict = "blocked",
-                                                   .statusCode = "2"},
+                                                   .statusCode = "2",
+                                                   .settledStore = true},
                                          CheckCase{.name = "SettledRecordNewValue",
                                                    .machine = "already-patched",
                                                    .arguments = "/CHECK",
-                                                   .firmwareStatus = 0,
-                                                   .settledStore = true,
                                                    .exitCode = 0,
                                                    .verdict = "compliant",
-                                                   .statusCode = "2"}),
-                         [](const testing::TestParamInfo<CheckCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                                                   .statusCode = "2",
+                                                   .firmwareStatus = 0,
+                                                   .settledStore = true}),
+                         CaseName());
 
 class CheckOutputTest : public testing::Test {
   protected:

@@ -137,6 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
                       .arguments = "",
                       .loggedArguments = "none",
                       .console = {kBanner, "FATAL ERROR: Application terminated abnormally"},
+                      .details = {},
                       .end = "end: fatal error: Application terminated abnormally, exit code 33",
                       .exitCode = 33}),
     CaseName());
