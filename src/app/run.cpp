@@ -2,6 +2,7 @@
 
 #include "base/console.h"
 #include "base/text.h"
+#include "app/check_mode.h"
 #include "app/privilege.h"
 #include "app/run_lock.h"
 #include "app/run_log.h"
@@ -10,12 +11,15 @@
 #include "app/usage.h"
 #include "bios/bios_constants.h"
 #include "patch/charging_policy_patch.h"
+#include "record/status_meaning.h"
 
 #include <cstdint>
 #include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -31,11 +35,39 @@ void ReadChargingPolicy(ChargingPolicyPatch& patch) {
     }
 }
 
-// How a run ended: its exit code, and its status code once the run has a record.
+// How a run ended: its exit code, its status code once the run has a record, and what the log
+// explains beyond the console lines.
 struct RunEnd {
     int exitCode;
     std::optional<std::int32_t> statusCode;
+    std::vector<std::string> details;
+    bool stoppedAtRecord = false;
 };
+
+std::string Quoted(const std::wstring& text) { return "'" + ToUtf8(text) + "'"; }
+
+// The record's outcome in words: the decision, an earlier record, a firmware write error.
+std::vector<std::string> RecordDetails(const RunStatusRecord& record, bool stopped) {
+    std::vector<std::string> details;
+    if (stopped) {
+        if (record.earlierStatus) {
+            const std::int64_t earlier = *record.earlierStatus;
+            details.push_back("decision: stopped at an earlier record with status code " +
+                              std::to_string(earlier) + " (" +
+                              StatusMeaning(static_cast<std::int32_t>(earlier)) + ")");
+        }
+        return details;
+    }
+    details.push_back("decision: status code " + std::to_string(record.statusCode) + " (" +
+                      StatusMeaning(record.statusCode) + ")");
+    if (record.firmwareError != ERROR_SUCCESS) {
+        details.push_back("firmware record not written: error " +
+                          std::to_string(record.firmwareError));
+    } else if (record.firmwareReplaced) {
+        details.push_back("firmware record of other attributes replaced");
+    }
+    return details;
+}
 
 RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
     WriteLine("Vantrel Cellkeeper Patch");
@@ -44,12 +76,12 @@ RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
     const RunLock lock(lockWaitMilliseconds);
     if (lock.state() == RunLock::State::kBusy) {
         WriteLine("FATAL ERROR: Another run of the patch is in progress");
-        return {kExitFatalError, std::nullopt};
+        return {BusyExitCode(), std::nullopt, {"busy: another run holds the lock"}};
     }
     if (lock.state() == RunLock::State::kFailed) {
         WriteLine(L"FATAL ERROR: Unable to take the run lock; error code = " +
                   std::to_wstring(lock.error()));
-        return {kExitFatalError, std::nullopt};
+        return {kExitFatalError, std::nullopt, {}};
     }
 
     RunStatusRecord& record = RunStatusRecord::Instance();
@@ -61,7 +93,7 @@ RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
         record.statusCode = static_cast<std::int32_t>(code);
         WriteLine(L"FATAL ERROR: Unable to access required Windows registry; error code = " +
                   std::to_wstring(keyError));
-        return {record.statusCode, record.statusCode};
+        return {record.statusCode, record.statusCode, {}};
     }
 
     EnableSystemEnvironmentPrivilege();
@@ -69,16 +101,26 @@ RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
         record.force = true;
     }
     if (!record.CheckPreviousRun() && !record.force) {
-        return {kExitCompleted, record.statusCode};
+        return {kExitCompleted, record.statusCode, RecordDetails(record, true), true};
     }
 
+    std::vector<std::string> changes;
     {
         ChargingPolicyPatch patch;
         ReadChargingPolicy(patch);
-        patch.DecideAndPatch(record.force);
+        const bool patched = patch.DecideAndPatch(record.force);
+        if (patched && patch.valueBefore) {
+            changes.push_back("change: " + ToUtf8(kChargingPolicySetting) + " " +
+                              Quoted(*patch.valueBefore) + " -> " + Quoted(patch.currentValue));
+            if (patched && patch.ReadPendingReboot() == true) {
+                changes.push_back("pending restart: the change takes effect at the next start");
+            }
+        }
         record.Persist();
     }
-    return {kExitCompleted, record.statusCode};
+    std::vector<std::string> details = RecordDetails(record, false);
+    details.insert(details.begin() + 1, changes.begin(), changes.end());
+    return {kExitCompleted, record.statusCode, std::move(details)};
 }
 
 // An argument as a reader can tell it apart from its neighbours: quoted when it is empty or
@@ -112,12 +154,14 @@ void LogStart(RunLog& log, int argc, const wchar_t* const* argv) noexcept {
     }
 }
 
-// "end: status code 0, exit code 0", or "end: fatal error: <what the console said>, exit code 33".
+// "end: status code 0, exit code 0, process 4242", or "end: fatal error: <what the console
+// said>, exit code 33, process 4242": the process id keeps overlapping runs apart.
 void LogEnd(RunLog& log, std::string_view ending, std::string_view detail, int exitCode) noexcept {
     if (!log.IsOpen()) return;
     try {
         log.WriteLine("end: " + std::string(ending) + std::string(detail) + ", exit code " +
-                      std::to_string(exitCode));
+                      std::to_string(exitCode) + ", process " +
+                      std::to_string(GetCurrentProcessId()));
     } catch (const std::exception&) {
         // Out of memory: the end line is lost, the run's outcome is not.
     }
@@ -127,7 +171,10 @@ void LogEnd(RunLog& log, std::string_view ending, std::string_view detail, int e
 void LogRunEnd(RunLog& log, const RunEnd& end) noexcept {
     if (!log.IsOpen()) return;
     try {
-        if (end.statusCode) {
+        for (const std::string& detail : end.details) log.WriteLine(detail);
+        if (end.stoppedAtRecord) {
+            LogEnd(log, "stopped at an earlier record", "", end.exitCode);
+        } else if (end.statusCode) {
             LogEnd(log, "status code ", std::to_string(*end.statusCode), end.exitCode);
         } else {
             LogEnd(log, "no status code", "", end.exitCode);
@@ -178,6 +225,11 @@ int RunCellkeeperPatch(int argc, const wchar_t* const* argv, DWORD lockWaitMilli
             PrintUsage();
             return kExitCompleted;
         }
+        if (HasVersionOption(argc, argv)) {
+            WriteLine("Vantrel Cellkeeper Patch " CELLKEEPER_VERSION);
+            return kExitCompleted;
+        }
+        if (HasCheckOption(argc, argv)) return RunCheck();
     } catch (const std::exception& error) {
         WriteLine(std::string("FATAL ERROR: Exception occurred - ") + error.what());
         return kExitFatalError;

@@ -13,6 +13,10 @@ constexpr const char* kUsageLines[] = {
     "",
     "  /FORCE  write the new value whatever the current value is, and run again",
     "          after an earlier run settled the matter",
+    "  /CHECK  read only: print one JSON line saying what a run would do, and",
+    "          write nothing (also --check); exit code 0 compliant, 1 would patch,",
+    "          2 blocked, 3 cannot tell",
+    "  /VERSION  show the name and version and change nothing (also --version)",
     "  /?      show this text and change nothing (also -?, /h, -h, /help, --help)",
     "",
     "Each run leaves its record in the registry key",
@@ -26,6 +30,7 @@ constexpr const char* kUsageLines[] = {
     "  0   the run completed, or stopped at an earlier run's record; the outcome",
     "      is in \"Status\"",
     "  33  an unexpected error ended the run (for example, no Vantrel BIOS provider)",
+    "  75 (Linux), 1618 (Windows)  another run holds the lock: try again later",
     "  34  the registry key cannot be opened: access denied",
     "  35  the registry key cannot be opened: any other error",
 };

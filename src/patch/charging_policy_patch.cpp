@@ -36,6 +36,7 @@ bool ChargingPolicyPatch::DecideAndPatch(bool force) {
 }
 
 bool ChargingPolicyPatch::ApplyPatch() {
+    valueBefore = currentValue;
     // A COM error raised on the way to the provider's method leaves from here.
     lastError = static_cast<HRESULT>(SetBiosSetting(/*password=*/std::wstring()));
     if (lastError == S_OK) {
@@ -53,4 +54,13 @@ bool ChargingPolicyPatch::ApplyPatch() {
         WriteLine(L"Wmi Error code: " + std::to_wstring(lastError));
     }
     return false;
+}
+
+std::optional<bool> ChargingPolicyPatch::ReadPendingReboot() {
+    if (SelectFirstInstance(kSettingsInterfaceClass) != S_OK) return std::nullopt;
+    std::wstring pending;
+    if (current.GetString(L"PendingReboot", pending) != S_OK || pending.empty()) {
+        return std::nullopt;
+    }
+    return pending != L"0";
 }

@@ -6,6 +6,7 @@
 #include "bios/bios_config_client.h"
 #include "platform/platform.h"
 
+#include <optional>
 #include <string>
 
 class ChargingPolicyPatch : public BiosConfigClient {
@@ -26,4 +27,10 @@ class ChargingPolicyPatch : public BiosConfigClient {
     std::wstring currentValue;
     // 0, or the provider's return code of the write, or the HRESULT of a failed read.
     HRESULT lastError = 0;
+    // The value before a write, once the patch wrote one.
+    std::optional<std::wstring> valueBefore;
+
+    // The provider's "PendingReboot" after a write (Linux: the device's pending_reboot); none
+    // where the provider does not say.
+    std::optional<bool> ReadPendingReboot();
 };

@@ -24,6 +24,7 @@ struct FirmwareVariable {
     std::vector<std::uint8_t> data;  // empty when the firmware has no usable variable
     // Known only through the extended read call.
     std::optional<DWORD> attributes;
+    DWORD error = ERROR_SUCCESS;
 };
 
 FirmwareVariable ReadFirmwareVariable() {
@@ -44,8 +45,9 @@ FirmwareVariable ReadFirmwareVariable() {
             if (firmwareCalls.getVariableEx != nullptr) variable.attributes = attributes;
             return variable;
         }
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-            return {};
+        const DWORD error = GetLastError();
+        if (error != ERROR_INSUFFICIENT_BUFFER) {
+            return {{}, std::nullopt, error};
         }
         // The next multiple of the step above the present size.
         buffer.resize((size / kFirmwareBufferStep + 1) * kFirmwareBufferStep);
@@ -101,6 +103,17 @@ void PrintPreviousRunDate(std::int64_t time) {
 
 }  // namespace
 
+StoredFirmwareRecord ReadStoredFirmwareRecord() {
+    FirmwareVariable variable = ReadFirmwareVariable();
+    StoredFirmwareRecord stored;
+    stored.error = variable.error;
+    if (variable.data.empty() || variable.data.size() > FirmwareRunRecord::kSize) return stored;
+    stored.present = true;
+    stored.record = FirmwareRunRecord::Parse(variable.data.data(), variable.data.size());
+    stored.attributes = variable.attributes;
+    return stored;
+}
+
 RunStatusRecord& RunStatusRecord::Instance() {
     static RunStatusRecord record;
     return record;
@@ -110,6 +123,9 @@ void RunStatusRecord::RenewInstance() {
     RunStatusRecord& record = Instance();
     record.statusCode = static_cast<std::int32_t>(RunStatusCode::NoVerdict);
     record.force = false;
+    record.earlierStatus.reset();
+    record.firmwareError = ERROR_SUCCESS;
+    record.firmwareReplaced = false;
     record.registryKey.Open(kToolKeyName);
 }
 
@@ -132,13 +148,17 @@ bool RunStatusRecord::WriteFirmwareRecord() {
     record.runTime = launchTime;
     record.statusCode = static_cast<std::uint32_t>(statusCode);
     FirmwareRunRecord::Bytes bytes = record.Serialize();
+    firmwareError = ERROR_SUCCESS;
     if (WriteFirmwareVariable(bytes.data(), static_cast<DWORD>(bytes.size()),
                               kFirmwareAttributes)) {
         return true;
     }
-    // Other failures are not reported: the registry still gets the status.
-    if (GetLastError() == ERROR_INVALID_PARAMETER) {
-        return ReplaceRecordOfOtherAttributes(bytes);
+    // The registry still gets the status; the log names the firmware's error.
+    firmwareError = GetLastError();
+    if (firmwareError == ERROR_INVALID_PARAMETER) {
+        firmwareReplaced = true;
+        if (ReplaceRecordOfOtherAttributes(bytes)) return true;
+        firmwareError = GetLastError();
     }
     return false;
 }
@@ -153,11 +173,33 @@ bool RunStatusRecord::CheckPreviousRun() {
 
 bool RunStatusRecord::CheckFirmwareRecord(const FirmwareRunRecord& record) {
     statusCode = static_cast<std::int32_t>(RunStatusCode::PreviouslyRun);
+    earlierStatus = static_cast<std::int64_t>(record.statusCode);
     WriteLine(L"Previous status code (from EFI variable): " + std::to_wstring(record.statusCode));
     PrintPreviousRunDate(record.runTime);
     WriteLine(std::wstring_view{});
     // Unsigned here: a stored 4294967295 does not settle the matter.
-    return record.statusCode >= static_cast<std::uint32_t>(kFirstUnsettledStatus);
+    if (record.statusCode >= static_cast<std::uint32_t>(kFirstUnsettledStatus)) return true;
+    FollowFirmwareRecord(record);
+    return false;
+}
+
+// A reinstalled system, or a run stopped between the two writes, has a settled firmware record
+// and no "Status": the registry takes the firmware's, so that the record a deployment tool
+// reads says what the machine already knows.
+void RunStatusRecord::FollowFirmwareRecord(const FirmwareRunRecord& record) {
+    DWORD stored = 0;
+    DWORD storedSize = sizeof(stored);
+    const LONG read = RegGetValueW(registryKey.handle, /*lpSubKey=*/nullptr, kStatusValue,
+                                   RRF_RT_REG_DWORD, /*pdwType=*/nullptr, &stored, &storedSize);
+    if (read != static_cast<LONG>(ERROR_FILE_NOT_FOUND)) return;
+    const std::int64_t dateRun = record.runTime;
+    registryKey.lastError =
+        RegSetValueExW(registryKey.handle, kDateRunValue, /*Reserved=*/0, REG_QWORD,
+                       reinterpret_cast<const BYTE*>(&dateRun), sizeof(dateRun));
+    const DWORD status = record.statusCode;
+    registryKey.lastError =
+        RegSetValueExW(registryKey.handle, kStatusValue, /*Reserved=*/0, REG_DWORD,
+                       reinterpret_cast<const BYTE*>(&status), sizeof(status));
 }
 
 bool RunStatusRecord::CheckRegistryValues() {
@@ -185,6 +227,7 @@ bool RunStatusRecord::CheckRegistryValues() {
     if (registryKey.lastError != static_cast<LONG>(ERROR_SUCCESS)) {
         return true;
     }
+    earlierStatus = static_cast<std::int32_t>(status);
     WriteLine(L"Previous status code: " + std::to_wstring(status));
     WriteLine(std::wstring_view{});
     // Signed here: a stored 4294967295 counts as -1 and settles the matter.

@@ -8,6 +8,7 @@
 #include "record/run_status_code.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // The name of the tool's key below "SOFTWARE\Vantrel\".
@@ -16,6 +17,16 @@ inline constexpr const wchar_t* kToolKeyName = L"Vantrel Cellkeeper Patch";
 // The firmware variable that carries the run record across runs.
 inline constexpr const wchar_t* kFirmwareVariableName = L"cellkeeper_patch";
 inline constexpr const wchar_t* kFirmwareVariableGuid = L"{994E9A98-28EB-4244-B5C6-1D92BE5321BD}";
+
+// The firmware variable as it stands, read without writing anything: for a read-only look at
+// the machine.
+struct StoredFirmwareRecord {
+    bool present = false;  // a variable of a record's size or less was read
+    FirmwareRunRecord record;
+    std::optional<DWORD> attributes;  // known only through the extended read call
+    DWORD error = ERROR_SUCCESS;      // the read's error when there is no variable
+};
+StoredFirmwareRecord ReadStoredFirmwareRecord();
 
 class RunStatusRecord {
   public:
@@ -51,9 +62,17 @@ class RunStatusRecord {
 
     std::int32_t statusCode = static_cast<std::int32_t>(RunStatusCode::NoVerdict);
     bool force = false;
+    // The earlier run's status code that CheckPreviousRun found, as stored (the firmware's
+    // unsigned, the registry's signed); none when there was no record with a status.
+    std::optional<std::int64_t> earlierStatus;
+    // The error of the last firmware record write (0 when it was written), and whether a record
+    // of other attributes stood in the way and was replaced or tried.
+    DWORD firmwareError = ERROR_SUCCESS;
+    bool firmwareReplaced = false;
     RegistryKey registryKey;
 
   private:
     bool CheckFirmwareRecord(const FirmwareRunRecord& record);
+    void FollowFirmwareRecord(const FirmwareRunRecord& record);
     bool CheckRegistryValues();
 };

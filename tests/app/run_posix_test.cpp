@@ -229,20 +229,36 @@ TEST_F(RunTest, FirmwareRecordOfASettledRunStopsTheNextRun) {
     EXPECT_EQ(output_, std::string(kBanner) + "Previous status code (from EFI variable): 0\n" +
                            "Patch was previously run on " + ToUtf8(FormatRunDate(launchTime)) +
                            "\n\n");
-    // Nothing is written: no "DateRun" in the firmware branch, no persisting.
+    // A registry without "Status" (a reinstalled system) takes the firmware record's status and
+    // run time, so that detection sees the machine as done; the variable stays as it was.
     EXPECT_EQ(machine_.ReadFile(kVariableFile), VariableFile(0));
     ToolKey key;
-    EXPECT_EQ(key.GetQword(L"DateRun"), std::nullopt);
-    EXPECT_EQ(key.GetDword(L"Status"), std::nullopt);
+    EXPECT_EQ(key.GetQword(L"DateRun"), launchTime);
+    EXPECT_EQ(key.GetDword(L"Status"), 0u);
+}
+
+TEST_F(RunTest, SettledFirmwareRecordLeavesAnExistingStatusAlone) {
+    UseSample("vantrel-notebook");
+    machine_.WriteFile(kVariableFile, VariableFile(7));
+    {
+        ToolKey key;
+        key.SetQword(L"DateRun", 1234);
+        key.SetDword(L"Status", 36);
+    }
+    EXPECT_EQ(Run(), 0);
+    ToolKey key;
+    EXPECT_EQ(key.GetQword(L"DateRun"), 1234);
+    EXPECT_EQ(key.GetDword(L"Status"), 36u);
 }
 
 // A stopped run used to keep every later run waiting for ever.
-TEST_F(RunTest, RunLockHeldByAStoppedProcessEndsTheRunWith33HavingWrittenNothing) {
+TEST_F(RunTest, RunLockHeldByAStoppedProcessEndsTheRunAsBusyHavingWrittenNothing) {
     UseSample("vantrel-notebook");
     machine_.MakeFolder("run");
     StoppedLockHolder holder(machine_.Path("run/cellkeeper-patch.lock"));
     ASSERT_TRUE(holder.held());
-    EXPECT_EQ(Run({}, /*lockWaitMilliseconds=*/200), 33);
+    // EX_TEMPFAIL: a deployment tool tries again later.
+    EXPECT_EQ(Run({}, /*lockWaitMilliseconds=*/200), 75);
     EXPECT_EQ(output_,
               std::string(kBanner) + "FATAL ERROR: Another run of the patch is in progress\n");
     EXPECT_FALSE(machine_.ReadFile(kKeyFile));

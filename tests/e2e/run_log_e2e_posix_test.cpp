@@ -42,15 +42,34 @@ std::vector<std::string> LogEvents(const std::string& log) {
     return events;
 }
 
-// The start line's arguments, then the other events: what a reader of the log sees.
+constexpr const char* kPatchedDecision =
+    "decision: status code 0 (the setting holds the new value)";
+constexpr const char* kChange =
+    "change: Cellkeeper 'Maximize my battery duration' -> 'Let Vantrel manage my battery "
+    "charging'";
+constexpr const char* kStoppedDecision =
+    "decision: stopped at an earlier record with status code 0 (the setting holds the new value)";
+
+// An end line without its ", process <id>", which every end line carries; "" when it has none.
+std::string WithoutProcess(const std::string& event) {
+    static const std::regex ending(R"((.*), process \d+)");
+    std::smatch match;
+    return std::regex_match(event, match, ending) ? std::string(match[1]) : std::string();
+}
+
+// The start line's arguments, then the other events: what a reader of the log sees. `details`
+// are the lines that explain the outcome, between the console lines and the end.
 void ExpectRun(const std::vector<std::string>& events, const std::string& arguments,
-               const std::vector<std::string>& console, const std::string& end) {
-    ASSERT_EQ(events.size(), console.size() + 2) << testing::PrintToString(events);
+               const std::vector<std::string>& console, const std::vector<std::string>& details,
+               const std::string& end) {
+    ASSERT_EQ(events.size(), console.size() + details.size() + 2) << testing::PrintToString(events);
     std::smatch match;
     ASSERT_TRUE(std::regex_match(events.front(), match, kStart)) << events.front();
     EXPECT_EQ(match[1], arguments);
-    EXPECT_EQ(std::vector<std::string>(events.begin() + 1, events.end() - 1), console);
-    EXPECT_EQ(events.back(), end);
+    std::vector<std::string> middle = console;
+    middle.insert(middle.end(), details.begin(), details.end());
+    EXPECT_EQ(std::vector<std::string>(events.begin() + 1, events.end() - 1), middle);
+    EXPECT_EQ(WithoutProcess(events.back()), end) << events.back();
 }
 
 struct LoggedRunCase {
@@ -59,6 +78,7 @@ struct LoggedRunCase {
     const char* arguments;
     const char* loggedArguments;
     std::vector<std::string> console;  // every line as printed, the banner included
+    std::vector<std::string> details;
     const char* end;
     int exitCode;
 };
@@ -77,7 +97,7 @@ TEST_P(LoggedRunTest, LogHoldsStartConsoleLinesAndEnd) {
     for (const std::string& line : c.console) printed += line + "\n";
     EXPECT_EQ(outcome.output, printed);
     ExpectRun(LogEvents(machine.ReadFile(kLogFile).value_or("")), c.loggedArguments, c.console,
-              c.end);
+              c.details, c.end);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -88,6 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                       .arguments = "",
                       .loggedArguments = "none",
                       .console = {kBanner, "Patch successfully applied"},
+                      .details = {kPatchedDecision, kChange},
                       .end = "end: status code 0, exit code 0",
                       .exitCode = 0},
         LoggedRunCase{.name = "Refused",
@@ -95,6 +116,8 @@ INSTANTIATE_TEST_SUITE_P(
                       .arguments = "/force '' 'two words'",
                       .loggedArguments = "/force \"\" \"two words\"",
                       .console = {kBanner, "Patch not applicable"},
+                      .details = {"decision: status code 3 (the computer is not a Vantrel "
+                                  "computer)"},
                       .end = "end: status code 3, exit code 0",
                       .exitCode = 0},
         LoggedRunCase{.name = "ProviderRefuses",
@@ -105,6 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   "Error setting 'Cellkeeper' to 'Let Vantrel manage my battery "
                                   "charging'",
                                   "Wmi Error code: 2"},
+                      .details = {"decision: status code 36 (writing or reading back the "
+                                  "setting failed)"},
                       .end = "end: status code 36, exit code 0",
                       .exitCode = 0},
         LoggedRunCase{.name = "FatalError",
@@ -112,6 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
                       .arguments = "",
                       .loggedArguments = "none",
                       .console = {kBanner, "FATAL ERROR: Application terminated abnormally"},
+                      .details = {},
                       .end = "end: fatal error: Application terminated abnormally, exit code 33",
                       .exitCode = 33}),
     CaseName());
@@ -124,16 +150,18 @@ TEST(RunLogE2eTest, LaterRunsAppend) {
     const ProgramOutcome second = RunProgram("");
     ASSERT_EQ(second.exitCode, 0);
     const std::vector<std::string> events = LogEvents(machine.ReadFile(kLogFile).value_or(""));
-    ASSERT_EQ(events.size(), 10u) << testing::PrintToString(events);
-    ExpectRun(std::vector<std::string>(events.begin(), events.begin() + 4), "none",
-              {kBanner, "Patch successfully applied"}, "end: status code 0, exit code 0");
+    ASSERT_EQ(events.size(), 13u) << testing::PrintToString(events);
+    ExpectRun(std::vector<std::string>(events.begin(), events.begin() + 6), "none",
+              {kBanner, "Patch successfully applied"}, {kPatchedDecision, kChange},
+              "end: status code 0, exit code 0");
     // The previous-run lines, the empty one included, as printed.
     std::vector<std::string> printed;
     std::istringstream lines(second.output);
     for (std::string line; std::getline(lines, line);) printed.push_back(line);
     ASSERT_EQ(printed.size(), 4u) << second.output;
-    ExpectRun(std::vector<std::string>(events.begin() + 4, events.end()), "none", printed,
-              "end: status code 2, exit code 0");
+    // The earlier status it found, not the 2 of a run that stopped.
+    ExpectRun(std::vector<std::string>(events.begin() + 6, events.end()), "none", printed,
+              {kStoppedDecision}, "end: stopped at an earlier record, exit code 0");
 }
 
 // Runs as an ordinary user (root may write anything) on a machine whose tool key that user
@@ -170,7 +198,7 @@ TEST(RunLogE2eTest, KeyWithoutAccessIsLogged) {
     EXPECT_EQ(outcome.exitCode, 34);
     EXPECT_EQ(outcome.output, std::string(kBanner) + "\n" + kAccessDenied + "\n");
     ExpectRun(LogEvents(machine.ReadFile(kLogFile).value_or("")), "/FORCE",
-              {kBanner, kAccessDenied}, "end: status code 34, exit code 34");
+              {kBanner, kAccessDenied}, {}, "end: status code 34, exit code 34");
 }
 
 TEST(RunLogE2eTest, UnwritableLogFolderChangesNothing) {
@@ -235,12 +263,12 @@ TEST(RunLogE2eTest, RunsAtOnceKeepWholeLines) {
     int ends = 0;
     for (const std::string& event : events) {
         starts += std::regex_match(event, kStart) ? 1 : 0;
-        ends += event == "end: status code 2, exit code 0" ? 1 : 0;
+        ends += WithoutProcess(event) == "end: stopped at an earlier record, exit code 0" ? 1 : 0;
     }
-    // Each run: start, banner, two previous-run lines, an empty line, end.
+    // Each run: start, banner, two previous-run lines, an empty line, decision, end.
     EXPECT_EQ(starts, kRuns);
     EXPECT_EQ(ends, kRuns);
-    EXPECT_EQ(events.size(), static_cast<std::size_t>(kRuns) * 6u);
+    EXPECT_EQ(events.size(), static_cast<std::size_t>(kRuns) * 7u);
 }
 
 }  // namespace

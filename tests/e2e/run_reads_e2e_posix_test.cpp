@@ -56,6 +56,8 @@ TEST(RunReadsE2eTest, OtherSettingsOfTheSampleAreNeverOpened) {
     for (const std::string& path : opened) {
         if (!path.starts_with(kAttributes)) continue;
         const std::string rest = path.substr(std::string(kAttributes).size());
+        // pending_reboot is the device's own file beside the settings: read after a change.
+        if (rest == "pending_reboot") continue;
         const std::string setting = rest.substr(0, rest.find('/'));
         EXPECT_TRUE(setting == "Cellkeeper" || setting == "Enhanced BIOS Authentication Mode")
             << path;

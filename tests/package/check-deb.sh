@@ -79,15 +79,36 @@ rc=$?
 setting=$(cat "$machine/sys/class/firmware-attributes/vantrel-wmi/attributes/Cellkeeper/current_value")
 if [ "$rc" = 0 ] && [ "$output" = $'Vantrel Cellkeeper Patch\nPatch successfully applied' ] &&
    [ "$setting" = "Let Vantrel manage my battery charging" ] &&
-   grep -q 'end: status code 0, exit code 0$' "$machine/var/log/cellkeeper-patch.log"; then
+   grep -Eq 'end: status code 0, exit code 0, process [0-9]+$' "$machine/var/log/cellkeeper-patch.log"; then
     ok "installed program patches the sample notebook"
 else
     fail "installed program: exit $rc, setting '$setting', output:"; sed 's/^/    /' <<<"$output"
 fi
 
+# Installing never starts the unit: the firmware changes at the next start, not during apt.
+if dpkg-deb -e "$deb" "$work/control" && ! grep -qs 'deb-systemd-invoke .*start' "$work/control/postinst"; then
+    ok "the unit is not started at installation or upgrade"
+else
+    fail "postinst starts the unit"
+fi
+man_text=$(MANPATH=$root/usr/share/man MANWIDTH=200 man cellkeeper-patch 2>/dev/null)
+for needle in "STATUS CODES" "--check" "--version" "--help" "/run/cellkeeper-patch.lock" " 75 "; do
+    grep -qF -- "$needle" <<<"$man_text" || fail "the manual page lacks '$needle'"
+done
+
 if dpkg_root -r cellkeeper-patch >"$work/remove" 2>&1 && [ ! -e "$program" ] && [ ! -e "$unit" ]; then
     ok "dpkg -r"
 else
     fail "dpkg -r:"; sed 's/^/    /' "$work/remove"
+fi
+# Purge removes what the tool wrote on the machine, never the firmware record.
+mkdir -p "$root/var/log" "$root/var/lib/cellkeeper-patch/registry"
+echo "log" >"$root/var/log/cellkeeper-patch.log"
+echo "store" >"$root/var/lib/cellkeeper-patch/registry/x.reg"
+if dpkg_root -P cellkeeper-patch >"$work/purge" 2>&1 && [ ! -e "$root/var/log/cellkeeper-patch.log" ] &&
+   [ ! -e "$root/var/lib/cellkeeper-patch" ]; then
+    ok "dpkg -P removes the log and /var/lib/cellkeeper-patch"
+else
+    fail "dpkg -P:"; sed 's/^/    /' "$work/purge"
 fi
 [ "$failed" = 0 ]

@@ -90,7 +90,7 @@ expect_log() {
     local expected actual
     expected=$(printf '%s\n' "$@")
     actual=$(sed -E 's/^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z ?//; s/\r$//' "$run_log" 2>/dev/null |
-        sed -E 's/^(start: Vantrel Cellkeeper Patch )[0-9.]+, process [0-9]+,/\1VERSION, process PID,/')
+        sed -E 's/^(start: Vantrel Cellkeeper Patch )[0-9.]+, process [0-9]+,/\1VERSION, process PID,/; s/^(end: .*, process )[0-9]+$/\1PID/')
     [ "$actual" = "$expected" ] || fail "log differs:$(diff <(echo "$expected") <(echo "$actual") | sed 's/^/    /')"
     [ "$(grep -c $'\r$' "$run_log" 2>/dev/null)" = "$#" ] || fail "log lines do not end in CR LF"
 }
@@ -108,8 +108,12 @@ begin patched-then-stops vantrel-notebook
 rm -f "$run_log"
 run
 expect_rc 0; expect_lines "$banner" "$applied"
+# Wine has no firmware variables (ERROR_INVALID_FUNCTION): the log names the error.
 expect_log "start: Vantrel Cellkeeper Patch VERSION, process PID, arguments: none" "$banner" "$applied" \
-    "end: status code 0, exit code 0"
+    "decision: status code 0 (the setting holds the new value)" \
+    "change: Cellkeeper '$old' -> '$new'" \
+    "firmware record not written: error 1" \
+    "end: status code 0, exit code 0, process PID"
 expect_reg Status 0x0; expect_reg SystemVendor Vantrel; expect_reg SystemModel "Aerion 14 G3"
 expect_reg BIOSReleaseName R1.14.0; expect_reg BIOSReleaseDate 20210316
 expect_reg HasNoteBookChassis 0x1; expect_reg NumBatteries 0x1
@@ -176,6 +180,33 @@ for help in '/?' '-?' /h -H /Help --help; do
     [ "$(tree_state)" = "$before" ] || fail "the machine tree changed"
     end
 done
+# The version words, like the help words, touch nothing.
+for version in --version /VERSION; do
+    begin "version-${version//[\/-]/}" vantrel-notebook
+    before=$(tree_state)
+    run "$version"
+    expect_rc 0
+    [[ "$out" =~ ^Vantrel\ Cellkeeper\ Patch\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "not the version: $out"
+    "$wine" reg query "$tool_key" >/dev/null 2>&1 && fail "the registry key exists"
+    [ "$(tree_state)" = "$before" ] || fail "the machine tree changed"
+    end
+done
+# The check reads and reports: one JSON line, its verdict's exit code, no key, no change.
+check_case() {  # name machine exit-code verdict
+    begin "check-$1" "$2"
+    before=$(tree_state)
+    run /check
+    expect_rc "$3"
+    [ "$(printf '%s\n' "$out" | wc -l)" = 1 ] || fail "not one line: $out"
+    case "$out" in *"\"verdict\":\"$4\""*) ;; *) fail "verdict is not $4: $out" ;; esac
+    "$wine" reg query "$tool_key" >/dev/null 2>&1 && fail "the registry key exists"
+    [ "$(tree_state)" = "$before" ] || fail "the machine tree changed"
+    end
+}
+check_case no-provider no-bios-namespace 3 unknown
+check_case would-patch vantrel-notebook 1 would-patch
+check_case blocked setup-password 2 blocked
+check_case compliant already-patched 0 compliant
 # One run at a time: of eight started at once exactly one patches, the others find its record.
 begin eight-at-once vantrel-notebook
 root_path=$("$wine" winepath -w "$tree" 2>/dev/null | tr -d '\r')

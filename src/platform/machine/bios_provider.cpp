@@ -204,16 +204,25 @@ WbemObjectBuilder InterfaceClass(ComPtr<IWbemClassObject> outSignature) {
     return WbemObjectBuilder::Class(kInterfaceClass)
         .Declare(L"InstanceName", CIM_STRING)
         .Declare(L"Active", CIM_BOOLEAN)
+        .Declare(L"PendingReboot", CIM_SINT32)
         .Key(L"InstanceName")
         .Method(kSetSettingMethod, InSignature(), std::move(outSignature));
 }
 
-HRESULT ProduceInterface(const WbemObjectBuilder& description, const wbem::WbemRequest&,
+// The device's attributes/pending_reboot: 1 when a changed setting waits for the next start.
+// Windows' provider has no such property, so a reader must take its absence as "unknown".
+HRESULT ProduceInterface(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
                          WbemInstances& instances) {
-    instances.push_back(description.Instance()
-                            .Set(L"InstanceName", kInterfaceInstanceName)
-                            .Set(L"Active", true)
-                            .Build());
+    WbemObjectBuilder instance = description.Instance();
+    instance.Set(L"InstanceName", kInterfaceInstanceName).Set(L"Active", true);
+    if (request.Wants(L"PendingReboot")) {
+        if (const std::optional<std::filesystem::path> device = VantrelFirmwareDevice()) {
+            const std::optional<std::int32_t> pending =
+                ParseIsEnabled(ReadMachineText(*device / "attributes" / "pending_reboot"));
+            if (pending) instance.Set(L"PendingReboot", *pending);
+        }
+    }
+    instances.push_back(instance.Build());
     return S_OK;
 }
 
