@@ -37,11 +37,12 @@ struct RunEnd {
     std::optional<std::int32_t> statusCode;
 };
 
-RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
+RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds, RunLog& log) {
     WriteLine("Vantrel Cellkeeper Patch");
 
     // Taken before the registry key is opened and held until the record is written.
     const RunLock lock(lockWaitMilliseconds);
+    const RunLogRotation rotation(log, lock.state() == RunLock::State::kHeld);
     if (lock.state() == RunLock::State::kBusy) {
         WriteLine("FATAL ERROR: Another run of the patch is in progress");
         return {kExitFatalError, std::nullopt};
@@ -155,7 +156,7 @@ int LoggedRun(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) 
     LogStart(log, argc, argv);
     const ConsoleLogScope logged(log);
     try {
-        const RunEnd end = Run(argc, argv, lockWaitMilliseconds);
+        const RunEnd end = Run(argc, argv, lockWaitMilliseconds, log);
         LogRunEnd(log, end);
         return end.exitCode;
     } catch (const std::exception& error) {
