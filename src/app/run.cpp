@@ -69,11 +69,12 @@ std::vector<std::string> RecordDetails(const RunStatusRecord& record, bool stopp
     return details;
 }
 
-RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
+RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds, RunLog& log) {
     WriteLine("Vantrel Cellkeeper Patch");
 
     // Taken before the registry key is opened and held until the record is written.
     const RunLock lock(lockWaitMilliseconds);
+    const RunLogRotation rotation(log, lock.state() == RunLock::State::kHeld);
     if (lock.state() == RunLock::State::kBusy) {
         WriteLine("FATAL ERROR: Another run of the patch is in progress");
         return {BusyExitCode(), std::nullopt, {"busy: another run holds the lock"}};
@@ -202,7 +203,7 @@ int LoggedRun(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) 
     LogStart(log, argc, argv);
     const ConsoleLogScope logged(log);
     try {
-        const RunEnd end = Run(argc, argv, lockWaitMilliseconds);
+        const RunEnd end = Run(argc, argv, lockWaitMilliseconds, log);
         LogRunEnd(log, end);
         return end.exitCode;
     } catch (const std::exception& error) {

@@ -1,8 +1,12 @@
 #include "app/run_log.h"
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <vector>
 
 namespace {
 
@@ -10,11 +14,28 @@ constexpr std::wstring_view kRotatedSuffix = L".1";
 // FILE_SHARE_DELETE lets a second run rotate the file while this one still appends to it.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// Opens the file for appending only: with FILE_APPEND_DATA alone, every write lands at the end
-// of the file as it is then, whoever else appends.
+// Opens the file for appending: with FILE_APPEND_DATA as the only data right, every write lands
+// at the end of the file as it is then, whoever else appends. DELETE lets the run rotate the
+// file through this handle. A link or reparse point at the name is opened as itself, never
+// followed, and then refused by IsPlainFile.
 HANDLE OpenForAppend(const std::wstring& path) {
-    return CreateFileW(path.c_str(), FILE_APPEND_DATA, kShareAll, /*lpSecurityAttributes=*/nullptr,
-                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, /*hTemplateFile=*/nullptr);
+    return CreateFileW(path.c_str(), FILE_APPEND_DATA | DELETE, kShareAll,
+                       /*lpSecurityAttributes=*/nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                       /*hTemplateFile=*/nullptr);
+}
+
+// A file on a disk, neither a folder nor a link, a junction or another reparse point.
+bool IsPlainFile(HANDLE file) {
+    if (GetFileType(file) != FILE_TYPE_DISK) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileInformationByHandle(file, &info) == FALSE) return false;
+    return (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
+void SayNoLog(const std::wstring& path, DWORD error) {
+    WriteLine(L"WARNING: No run log this time; " + path +
+              L" cannot be opened as a plain file; error code = " + std::to_wstring(error));
 }
 
 std::int64_t Now() {
@@ -43,19 +64,47 @@ RunLog::RunLog(const std::wstring& path, std::string_view lineEnd) {
     if (path.empty()) return;
     try {
         lineEnd_ = lineEnd;
+        path_ = path;
         file_.reset(OpenForAppend(path));
-        if (!file_) return;
-        LARGE_INTEGER size{};
-        if (GetFileSizeEx(file_.get(), &size) != FALSE && size.QuadPart > kRunLogRotateSize) {
-            // The open handle keeps appending to the renamed file; start a new one instead.
+        if (!file_) {
+            // Something other than a file at the name is worth a word; a missing folder, or one
+            // that this caller may not write (a run without the rights it needs), is not.
+            const DWORD error = GetLastError();
+            if (error == ERROR_CANT_ACCESS_FILE) SayNoLog(path, error);
+            return;
+        }
+        if (!IsPlainFile(file_.get())) {
             file_.reset();
-            const std::wstring rotated = path + std::wstring(kRotatedSuffix);
-            MoveFileExW(path.c_str(), rotated.c_str(), MOVEFILE_REPLACE_EXISTING);
-            file_.reset(OpenForAppend(path));
+            SayNoLog(path, ERROR_CANT_ACCESS_FILE);
         }
     } catch (const std::exception&) {
         // Out of memory: the run goes on without a log.
         file_.reset();
+    }
+}
+
+void RunLog::RotateIfLarge() noexcept {
+    if (!IsOpen()) return;
+    try {
+        LARGE_INTEGER size{};
+        if (GetFileSizeEx(file_.get(), &size) == FALSE || size.QuadPart <= kRunLogRotateSize) {
+            return;
+        }
+        const std::wstring rotated = path_ + std::wstring(kRotatedSuffix);
+        const std::size_t nameBytes = rotated.size() * sizeof(WCHAR);
+        // FILE_RENAME_INFO ends in the name; words of 8 bytes keep the block aligned.
+        std::vector<std::uint64_t> block(
+            (offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(WCHAR) + 7) / 8);
+        auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(block.data());
+        rename->ReplaceIfExists = TRUE;
+        rename->RootDirectory = nullptr;
+        rename->FileNameLength = static_cast<DWORD>(nameBytes);
+        std::memcpy(rename->FileName, rotated.c_str(), nameBytes + sizeof(WCHAR));
+        // A failure keeps the file where it is: the next run tries again.
+        SetFileInformationByHandle(file_.get(), FileRenameInfo, rename,
+                                   static_cast<DWORD>(block.size() * sizeof(std::uint64_t)));
+    } catch (const std::exception&) {
+        // Out of memory: the file grows until a later run rotates it.
     }
 }
 

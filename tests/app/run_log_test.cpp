@@ -114,22 +114,35 @@ struct RotationCase {
 
 class RotationTest : public RunLogTest, public testing::WithParamInterface<RotationCase> {};
 
-TEST_P(RotationTest, MovesALargeFileAsideAtTheStart) {
+// The run rotates while holding the run lock, at its end: its own lines stay with the file they
+// began in, and the next run begins a new one.
+TEST_P(RotationTest, MovesALargeFileAsideWithTheLinesOfThisRun) {
     const std::string old(GetParam().size, 'x');
     Write(File(), old);
     Write(File("cellkeeper-patch.log.1"), "older still");
     {
         RunLog log(File().wstring(), "\n");
-        log.WriteLine("new run");
+        // The size when the run rotates decides: the lines before count as much as the file.
+        log.RotateIfLarge();
+        log.WriteLine("this run");
+        log.WriteLine("its end");
+    }
+    {
+        RunLog next(File().wstring(), "\n");
+        next.WriteLine("next run");
     }
     const std::string current = Read(File());
     if (GetParam().rotates) {
-        EXPECT_EQ(Read(File("cellkeeper-patch.log.1")), old);
-        EXPECT_TRUE(std::regex_match(current, std::regex(R"(\S+ new run\n)"))) << current.size();
+        const std::string rotated = Read(File("cellkeeper-patch.log.1"));
+        EXPECT_TRUE(rotated.starts_with(old)) << rotated.size();
+        EXPECT_TRUE(std::regex_match(rotated.substr(old.size()),
+                                     std::regex(R"(\S+ this run\n\S+ its end\n)")));
+        EXPECT_TRUE(std::regex_match(current, std::regex(R"(\S+ next run\n)"))) << current.size();
     } else {
         EXPECT_EQ(Read(File("cellkeeper-patch.log.1")), "older still");
-        EXPECT_TRUE(current.starts_with(old));
-        EXPECT_TRUE(current.ends_with(" new run\n"));
+        EXPECT_TRUE(current.starts_with(old)) << current.size();
+        EXPECT_TRUE(std::regex_match(current.substr(old.size()),
+                                     std::regex(R"(\S+ this run\n\S+ its end\n\S+ next run\n)")));
     }
 }
 

@@ -11,6 +11,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,13 +23,29 @@ namespace {
 constexpr DWORD kServedShareModes = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr mode_t kNewFileMode = 0644;
 
+constexpr DWORD kServedFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+
 class FileObject : public posix::KernelObject {
   public:
-    explicit FileObject(posix::UniqueFd fd) : fd_(std::move(fd)) {}
+    FileObject(posix::UniqueFd fd, posix::UniqueFd folder, std::filesystem::path folderPath,
+               std::string openedName, bool renamable)
+        : fd_(std::move(fd)),
+          folder_(std::move(folder)),
+          folderPath_(std::move(folderPath)),
+          name(std::move(openedName)),
+          mayRename(renamable) {}
     int fd() const { return fd_.get(); }
+    int folder() const { return folder_.get(); }
+    const std::filesystem::path& folderPath() const { return folderPath_; }
 
   private:
     posix::UniqueFd fd_;
+    posix::UniqueFd folder_;  // O_PATH: where the file was opened, whatever the path names later
+    std::filesystem::path folderPath_;
+
+  public:
+    std::string name;  // the file's name in folder(), as it was opened or last renamed
+    bool mayRename;
 };
 
 FileObject* LookupFile(HANDLE handle) {
@@ -49,9 +68,10 @@ extern "C" {
 
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/,
-                          DWORD dwCreationDisposition, DWORD /*dwFlagsAndAttributes*/,
+                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
                           HANDLE hTemplateFile) {
-    int flags = O_CLOEXEC | O_NOCTTY;
+    // Never blocks: a FIFO without a reader fails with ENXIO instead of waiting for one.
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     switch (dwCreationDisposition) {
         case OPEN_ALWAYS:
             flags |= O_CREAT;
@@ -65,21 +85,39 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
             SetLastError(ERROR_INVALID_PARAMETER);
             return INVALID_HANDLE_VALUE;
     }
-    if (dwDesiredAccess != FILE_APPEND_DATA || (dwShareMode & ~kServedShareModes) != 0 ||
+    if ((dwDesiredAccess & ~DELETE) != FILE_APPEND_DATA ||
+        (dwShareMode & ~kServedShareModes) != 0 || (dwFlagsAndAttributes & ~kServedFlags) != 0 ||
         hTemplateFile != nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
     flags |= O_WRONLY | O_APPEND;
+    if ((dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) != 0) flags |= O_NOFOLLOW;
     const std::optional<std::string> path = PathBytes(lpFileName);
     if (!path) {
         SetLastError(ERROR_INVALID_NAME);
         return INVALID_HANDLE_VALUE;
     }
-    posix::UniqueFd fd(open(path->c_str(), flags, kNewFileMode));
+    const std::filesystem::path full(*path);
+    std::filesystem::path folderPath = full.parent_path();
+    if (folderPath.empty()) folderPath = ".";
+    const std::string name = full.filename().string();
+    posix::UniqueFd folder(open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!folder) {
+        SetLastError(errno == ENOENT || errno == ENOTDIR
+                         ? ERROR_PATH_NOT_FOUND
+                         : posix::ErrorFromErrno(errno, ERROR_CANTOPEN));
+        return INVALID_HANDLE_VALUE;
+    }
+    posix::UniqueFd fd(openat(folder.get(), name.c_str(), flags, kNewFileMode));
     if (!fd) {
         const int error = errno;
-        if (error == EEXIST) {
+        if (error == ELOOP && (flags & O_NOFOLLOW) != 0) {
+            SetLastError(ERROR_CANT_ACCESS_FILE);
+        } else if (error == ENXIO) {
+            // A FIFO that nobody reads, or a device without its driver: no file for a log.
+            SetLastError(ERROR_CANT_ACCESS_FILE);
+        } else if (error == EEXIST) {
             SetLastError(ERROR_FILE_EXISTS);
         } else if (error == ENOENT && (flags & O_CREAT) != 0) {
             // Creating, only the folder can be missing.
@@ -94,10 +132,11 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
     struct stat info {};
     if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         // Devices and pipes are no files to keep a log in.
-        SetLastError(ERROR_ACCESS_DENIED);
+        SetLastError(ERROR_CANT_ACCESS_FILE);
         return INVALID_HANDLE_VALUE;
     }
-    return posix::InsertHandle(std::make_unique<FileObject>(std::move(fd)));
+    return posix::InsertHandle(std::make_unique<FileObject>(
+        std::move(fd), std::move(folder), folderPath, name, (dwDesiredAccess & DELETE) != 0));
 }
 
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
@@ -124,6 +163,78 @@ BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize) {
     struct stat info {};
     if (fstat(file->fd(), &info) != 0) return Fail(posix::ErrorFromErrno(errno, ERROR_READ_FAULT));
     lpFileSize->QuadPart = static_cast<LONGLONG>(info.st_size);
+    return TRUE;
+}
+
+DWORD WINAPI GetFileType(HANDLE hFile) {
+    if (LookupFile(hFile) == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FILE_TYPE_UNKNOWN;
+    }
+    SetLastError(ERROR_SUCCESS);
+    return FILE_TYPE_DISK;
+}
+
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile,
+                                       LPBY_HANDLE_FILE_INFORMATION lpFileInformation) {
+    const FileObject* file = LookupFile(hFile);
+    if (file == nullptr) return Fail(ERROR_INVALID_HANDLE);
+    if (lpFileInformation == nullptr) return Fail(ERROR_NOACCESS);
+    struct stat info {};
+    if (fstat(file->fd(), &info) != 0) return Fail(posix::ErrorFromErrno(errno, ERROR_READ_FAULT));
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    const auto inode = static_cast<std::uint64_t>(info.st_ino);
+    *lpFileInformation = BY_HANDLE_FILE_INFORMATION{
+        .dwFileAttributes = FILE_ATTRIBUTE_NORMAL,
+        .ftCreationTime = {},
+        .ftLastAccessTime = {},
+        .ftLastWriteTime = {},
+        .dwVolumeSerialNumber = static_cast<DWORD>(info.st_dev),
+        .nFileSizeHigh = static_cast<DWORD>(size >> 32),
+        .nFileSizeLow = static_cast<DWORD>(size),
+        .nNumberOfLinks = static_cast<DWORD>(info.st_nlink),
+        .nFileIndexHigh = static_cast<DWORD>(inode >> 32),
+        .nFileIndexLow = static_cast<DWORD>(inode),
+    };
+    return TRUE;
+}
+
+BOOL WINAPI SetFileInformationByHandle(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
+                                       LPVOID lpFileInformation, DWORD dwBufferSize) {
+    FileObject* file = LookupFile(hFile);
+    if (file == nullptr) return Fail(ERROR_INVALID_HANDLE);
+    if (FileInformationClass != FileRenameInfo) return Fail(ERROR_INVALID_PARAMETER);
+    const auto* rename = static_cast<const FILE_RENAME_INFO*>(lpFileInformation);
+    if (rename == nullptr || dwBufferSize < sizeof(FILE_RENAME_INFO) ||
+        rename->RootDirectory != nullptr || rename->FileNameLength % sizeof(WCHAR) != 0 ||
+        offsetof(FILE_RENAME_INFO, FileName) + rename->FileNameLength > dwBufferSize) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    if (!file->mayRename) return Fail(ERROR_ACCESS_DENIED);
+    const std::wstring target(rename->FileName, rename->FileNameLength / sizeof(WCHAR));
+    const std::optional<std::string> bytes = PathBytes(target.c_str());
+    if (!bytes) return Fail(ERROR_INVALID_NAME);
+    const std::filesystem::path to(*bytes);
+    if (to.parent_path() != file->folderPath() || to.filename().empty()) {
+        return Fail(ERROR_NOT_SAME_DEVICE);
+    }
+    // Only the file this handle has open moves, never whatever took its name since.
+    struct stat opened {};
+    struct stat named {};
+    if (fstat(file->fd(), &opened) != 0)
+        return Fail(posix::ErrorFromErrno(errno, ERROR_READ_FAULT));
+    if (fstatat(file->folder(), file->name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        named.st_dev != opened.st_dev || named.st_ino != opened.st_ino) {
+        return Fail(ERROR_FILE_NOT_FOUND);
+    }
+    const std::string toName = to.filename().string();
+    const unsigned int noReplace = rename->ReplaceIfExists != 0 ? 0 : RENAME_NOREPLACE;
+    if (renameat2(file->folder(), file->name.c_str(), file->folder(), toName.c_str(), noReplace) !=
+        0) {
+        return Fail(errno == EEXIST ? ERROR_ALREADY_EXISTS
+                                    : posix::ErrorFromErrno(errno, ERROR_ACCESS_DENIED));
+    }
+    file->name = toName;
     return TRUE;
 }
 
