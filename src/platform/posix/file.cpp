@@ -102,6 +102,14 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
     std::filesystem::path folderPath = full.parent_path();
     if (folderPath.empty()) folderPath = ".";
     const std::string name = full.filename().string();
+    if (name.empty()) {
+        // A path that ends in a separator names a folder, which holds no data: access denied.
+        struct stat named {};
+        SetLastError(stat(full.c_str(), &named) == 0 && S_ISDIR(named.st_mode)
+                         ? ERROR_ACCESS_DENIED
+                         : ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
     posix::UniqueFd folder(open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!folder) {
         SetLastError(errno == ENOENT || errno == ENOTDIR
