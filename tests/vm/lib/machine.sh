@@ -64,6 +64,13 @@ write_chassis_table() {
     printf '\x03\x0d\x00\x03\x01\x0a\x00\x00\x00\x03\x03\x03\x03Vantrel\x00\x00' >"$1"
 }
 
+# The maker's DMI and SMBIOS facts, as QEMU hands them to the firmware.
+SMBIOS_OPTIONS=(
+    -smbios type=0,vendor=Vantrel,version=R1.14.0,date=03/16/2021
+    -smbios type=1,manufacturer=Vantrel,product="Aerion 14 G3"
+    -smbios type=11,value="FW-PLAT 3.2",value=EDK2_1
+)
+
 # boot_vm RELEASE INITRD VARS-FILE LOG-PREFIX BOOT-NAME: one boot to power-off; the console goes
 # to LOG-PREFIX.console, the report port to LOG-PREFIX.report.
 boot_vm() {
@@ -74,10 +81,7 @@ boot_vm() {
         -nodefaults -display none -no-reboot \
         -drive if=pflash,format=raw,unit=0,readonly=on,file="$OVMF_CODE" \
         -drive if=pflash,format=raw,unit=1,file="$vars" \
-        -smbios type=0,vendor=Vantrel,version=R1.14.0,date=03/16/2021 \
-        -smbios type=1,manufacturer=Vantrel,product="Aerion 14 G3" \
-        -smbios file="$chassis" \
-        -smbios type=11,value="FW-PLAT 3.2",value=EDK2_1 \
+        "${SMBIOS_OPTIONS[@]}" -smbios file="$chassis" \
         -kernel "/boot/vmlinuz-$release" -initrd "$initrd" \
         -append "console=ttyS0 loglevel=4 panic=-1 vmtest.boot=$name" \
         -serial file:"$log.console" -serial file:"$log.report" \
