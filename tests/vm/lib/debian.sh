@@ -47,6 +47,8 @@ make_debian_disk() {
     install -D -m 0755 tests/vm/guest/debian/vmtest-report "$root/usr/local/sbin/vmtest-report"
     install -D -m 0644 tests/vm/guest/debian/vmtest-report.service \
         "$root/etc/systemd/system/vmtest-report.service"
+    install -D -m 0644 tests/vm/guest/debian/lock-probe.conf \
+        "$root/etc/systemd/system/cellkeeper-patch.service.d/vmtest-lock-probe.conf"
     ln -sf /etc/systemd/system/vmtest-report.service \
         "$root/etc/systemd/system/multi-user.target.wants/vmtest-report.service"
     echo "/dev/vda / ext4 defaults 0 1" >"$root/etc/fstab"
