@@ -10,9 +10,10 @@ debian_base() {
     local cache=$1 key tar
     key=$(echo "$DEBIAN_SUITE minbase $DEBIAN_PACKAGES" | md5sum | cut -c1-12)
     tar="$cache/debian12-$key.tar"
-    if [ ! -s "$tar" ]; then
+    if [ ! -f "$tar" ] || [ ! -s "$tar" ]; then
+        rm -rf "$tar" "$tar.part"
         mkdir -p "$cache"
-        mmdebstrap --quiet --variant=minbase --include="$DEBIAN_PACKAGES" "$DEBIAN_SUITE" \
+        mmdebstrap --quiet --format=tar --variant=minbase --include="$DEBIAN_PACKAGES" "$DEBIAN_SUITE" \
             "$tar.part" >&2 || { rm -f "$tar.part"; return 1; }
         mv "$tar.part" "$tar"
     fi

@@ -21,8 +21,8 @@ build_driver() {
     rm -rf "$out"
     mkdir -p "$out"
     cp tests/vm/driver/Kbuild tests/vm/driver/*.c "$out/"
-    make -s -C "/lib/modules/$release/build" M="$(cd "$out" && pwd)" modules >"$out/build.log" 2>&1 ||
-        { cat "$out/build.log"; return 1; }
+    make -s -C "/lib/modules/$release/build" M="$(cd "$out" && pwd)" modules \
+        >"$out/build.log" 2>&1 || { cat "$out/build.log"; return 1; }
 }
 
 # copy_with_libraries PROGRAM ROOT FOLDER: the program into ROOT/FOLDER and every shared library
