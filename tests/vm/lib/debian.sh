@@ -10,11 +10,11 @@ debian_base() {
     local cache=$1 key tar
     key=$(echo "$DEBIAN_SUITE minbase $DEBIAN_PACKAGES" | md5sum | cut -c1-12)
     tar="$cache/debian12-$key.tar"
-    if [ ! -f "$tar" ] || [ ! -s "$tar" ]; then
+    if [ ! -f "$tar" ]; then
         rm -rf "$tar" "$tar.part"
         mkdir -p "$cache"
-        mmdebstrap --quiet --format=tar --variant=minbase --include="$DEBIAN_PACKAGES" "$DEBIAN_SUITE" \
-            "$tar.part" >&2 || { rm -f "$tar.part"; return 1; }
+        mmdebstrap --quiet --format=tar --variant=minbase --include="$DEBIAN_PACKAGES" \
+            "$DEBIAN_SUITE" "$tar.part" >&2 || { rm -f "$tar.part"; return 1; }
         mv "$tar.part" "$tar"
     fi
     echo "$tar"
