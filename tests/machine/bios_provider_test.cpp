@@ -297,7 +297,8 @@ TEST_F(BiosProviderTest, SetBiosSettingWritesAndTheNextQueryShowsIt) {
               "Let Vantrel manage my battery charging");
     const Objects found = SettingNamed(L"Cellkeeper");
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(PropertyText(found[0].get(), L"CurrentValue"), L"Let Vantrel manage my battery charging");
+    EXPECT_EQ(PropertyText(found[0].get(), L"CurrentValue"),
+              L"Let Vantrel manage my battery charging");
     EXPECT_EQ(PropertyText(found[0].get(), L"Value"),
               L"Maximize my battery duration,*Let Vantrel manage my battery charging");
 }
