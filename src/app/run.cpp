@@ -61,10 +61,11 @@ std::vector<std::string> RecordDetails(const RunStatusRecord& record, bool stopp
     details.push_back("decision: status code " + std::to_string(record.statusCode) + " (" +
                       StatusMeaning(record.statusCode) + ")");
     if (record.firmwareError != ERROR_SUCCESS) {
-        details.push_back("firmware record not written: error " +
-                          std::to_string(record.firmwareError));
+        details.push_back("firmware record " + ToUtf8(kFirmwareVariableName) +
+                          " not written: error " + std::to_string(record.firmwareError));
     } else if (record.firmwareReplaced) {
-        details.push_back("firmware record of other attributes replaced");
+        details.push_back("firmware record " + ToUtf8(kFirmwareVariableName) +
+                          " of other attributes replaced");
     }
     return details;
 }

@@ -112,7 +112,7 @@ expect_rc 0; expect_lines "$banner" "$applied"
 expect_log "start: Vantrel Cellkeeper Patch VERSION, process PID, arguments: none" "$banner" "$applied" \
     "decision: status code 0 (the setting holds the new value)" \
     "change: Cellkeeper '$old' -> '$new'" \
-    "firmware record not written: error 1" \
+    "firmware record cellkeeper_patch not written: error 1" \
     "end: status code 0, exit code 0, process PID"
 expect_reg Status 0x0; expect_reg SystemVendor Vantrel; expect_reg SystemModel "Aerion 14 G3"
 expect_reg BIOSReleaseName R1.14.0; expect_reg BIOSReleaseDate 20210316
