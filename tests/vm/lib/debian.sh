@@ -63,18 +63,10 @@ make_debian_disk() {
 
 # boot_debian RELEASE IMAGE VARS-FILE LOG-PREFIX BOOT-NAME [KERNEL-ARGUMENT...]
 boot_debian() {
-    local release=$1 image=$2 vars=$3 log=$4 name=$5 chassis
+    local release=$1 image=$2 vars=$3 log=$4 name=$5
     shift 5
-    chassis=$(dirname "$log")/chassis.bin
-    write_chassis_table "$chassis"
-    timeout 300 qemu-system-x86_64 -machine q35 -accel tcg -smp 1 -m 1024 \
-        -nodefaults -display none -no-reboot \
-        -drive if=pflash,format=raw,unit=0,readonly=on,file="$OVMF_CODE" \
-        -drive if=pflash,format=raw,unit=1,file="$vars" \
-        "${SMBIOS_OPTIONS[@]}" -smbios file="$chassis" \
+    boot_qemu 1024 "$vars" "$log" \
+        "root=/dev/vda rw console=ttyS0 loglevel=4 panic=-1 vmtest.boot=$name $*" \
         -drive if=virtio,format=raw,file="$image" \
-        -kernel "/boot/vmlinuz-$release" -initrd "/boot/initrd.img-$release" \
-        -append "root=/dev/vda rw console=ttyS0 loglevel=4 panic=-1 vmtest.boot=$name $*" \
-        -serial file:"$log.console" -serial file:"$log.report" \
-        </dev/null >"$log.qemu" 2>&1
+        -kernel "/boot/vmlinuz-$release" -initrd "/boot/initrd.img-$release"
 }

@@ -71,21 +71,29 @@ SMBIOS_OPTIONS=(
     -smbios type=11,value="FW-PLAT 3.2",value=EDK2_1
 )
 
-# boot_vm RELEASE INITRD VARS-FILE LOG-PREFIX BOOT-NAME: one boot to power-off; the console goes
-# to LOG-PREFIX.console, the report port to LOG-PREFIX.report.
-boot_vm() {
-    local release=$1 initrd=$2 vars=$3 log=$4 name=$5 chassis
+# boot_qemu MEMORY VARS-FILE LOG-PREFIX KERNEL-COMMAND-LINE QEMU-ARGUMENT...: one boot to
+# power-off on OVMF with the maker's SMBIOS tables; the console goes to LOG-PREFIX.console, the
+# report port to LOG-PREFIX.report.
+boot_qemu() {
+    local memory=$1 vars=$2 log=$3 append=$4 chassis
+    shift 4
     chassis=$(dirname "$log")/chassis.bin
     write_chassis_table "$chassis"
-    timeout 300 qemu-system-x86_64 -machine q35 -accel tcg -smp 1 -m 512 \
+    timeout 300 qemu-system-x86_64 -machine q35 -accel tcg -smp 1 -m "$memory" \
         -nodefaults -display none -no-reboot \
         -drive if=pflash,format=raw,unit=0,readonly=on,file="$OVMF_CODE" \
         -drive if=pflash,format=raw,unit=1,file="$vars" \
         "${SMBIOS_OPTIONS[@]}" -smbios file="$chassis" \
-        -kernel "/boot/vmlinuz-$release" -initrd "$initrd" \
-        -append "console=ttyS0 loglevel=4 panic=-1 vmtest.boot=$name" \
+        "$@" -append "$append" \
         -serial file:"$log.console" -serial file:"$log.report" \
         </dev/null >"$log.qemu" 2>&1
+}
+
+# boot_vm RELEASE INITRD VARS-FILE LOG-PREFIX BOOT-NAME: the initramfs machine.
+boot_vm() {
+    local release=$1 initrd=$2 vars=$3 log=$4 name=$5
+    boot_qemu 512 "$vars" "$log" "console=ttyS0 loglevel=4 panic=-1 vmtest.boot=$name" \
+        -kernel "/boot/vmlinuz-$release" -initrd "$initrd"
 }
 
 # count_report NAME LOG-PREFIX: adds the boot's case results to $passed and $failed, and one
