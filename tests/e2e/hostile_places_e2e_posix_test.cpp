@@ -91,4 +91,25 @@ TEST(HostileLogE2eTest, RunsAtOnceRotateTheLogOnce) {
     EXPECT_EQ(starts(rotated) + starts(current), kRuns);
 }
 
+// ProtectSystem=strict without a writable /run: the lock file cannot be made. Such a run used to
+// pass for one without rights and went on unlocked.
+TEST(HostileLockE2eTest, ReadOnlyRunFolderEndsTheRunWith33) {
+    MachineTree machine;
+    Notebook(machine);
+    machine.MakeFolder("run");
+    const std::string run = machine.Path("run").string();
+    // A mount namespace of the run's own, in which run/ is a read-only bind mount of itself.
+    const ProgramOutcome outcome =
+        RunProgram("",
+                   "unshare -m sh -c 'mount --bind \"$0\" \"$0\" && mount -o remount,bind,ro "
+                   "\"$0\" \"$0\" && exec \"$@\"' '" +
+                       run + "' ");
+    EXPECT_EQ(outcome.exitCode, 33);
+    EXPECT_EQ(outcome.output,
+              "Vantrel Cellkeeper Patch\nFATAL ERROR: Unable to take the run lock; error code = "
+              "19\n");
+    EXPECT_FALSE(machine.ReadFile(kKeyFile).has_value());
+    EXPECT_FALSE(fs::exists(machine.Path(kLockFile)));
+}
+
 }  // namespace

@@ -34,10 +34,14 @@ class Mutex : public posix::KernelObject {
     posix::UniqueFd fd_;  // closing the descriptor releases the lock
 };
 
+// Only a caller without the rights is denied. A read-only run/ (a unit's ProtectSystem=strict,
+// a read-only mount) is the volume's state, not the caller's rights, as Windows tells a
+// write-protected volume apart: the lock cannot be taken, and the run must not go on as if it
+// had no rights.
 DWORD FromErrno(int error) {
-    return error == EACCES || error == EPERM || error == EROFS
-               ? ERROR_ACCESS_DENIED
-               : posix::ErrorFromErrno(error, ERROR_INVALID_FUNCTION);
+    if (error == EACCES || error == EPERM) return ERROR_ACCESS_DENIED;
+    if (error == EROFS) return ERROR_WRITE_PROTECT;
+    return posix::ErrorFromErrno(error, ERROR_INVALID_FUNCTION);
 }
 
 HANDLE Fail(DWORD error) {
