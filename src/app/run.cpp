@@ -37,8 +37,9 @@ struct RunEnd {
     std::optional<std::int32_t> statusCode;
 };
 
-RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
+RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds, RunLog& log) {
     WriteLine("Vantrel Cellkeeper Patch");
+    if (!log.refusal().empty()) WriteLine(log.refusal());
 
     // Taken before the registry key is opened and held until the record is written.
     const RunLock lock(lockWaitMilliseconds);
@@ -47,10 +48,11 @@ RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
         return {kExitFatalError, std::nullopt};
     }
     if (lock.state() == RunLock::State::kFailed) {
-        WriteLine(L"FATAL ERROR: Unable to take the run lock; error code = " +
-                  std::to_wstring(lock.error()));
+        WriteLine(L"FATAL ERROR: Unable to take the run lock" + lock.FailureReason() +
+                  L"; error code = " + std::to_wstring(lock.error()));
         return {kExitFatalError, std::nullopt};
     }
+    if (lock.state() == RunLock::State::kHeld) log.RotateUnderLock();
 
     RunStatusRecord& record = RunStatusRecord::Instance();
     const LONG keyError = record.registryKey.lastError;
@@ -151,11 +153,13 @@ class ConsoleLogScope {
 
 // The run with its log: every console line is copied to it, with a start and an end line.
 int LoggedRun(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
-    RunLog log(RunLogFile(), RunLogLineEnd());
+    std::string refusal;
+    const std::wstring logFile = RunLogFile(refusal);
+    RunLog log(logFile, RunLogLineEnd(), std::move(refusal));
     LogStart(log, argc, argv);
     const ConsoleLogScope logged(log);
     try {
-        const RunEnd end = Run(argc, argv, lockWaitMilliseconds);
+        const RunEnd end = Run(argc, argv, lockWaitMilliseconds, log);
         LogRunEnd(log, end);
         return end.exitCode;
     } catch (const std::exception& error) {

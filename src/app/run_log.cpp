@@ -6,17 +6,6 @@
 
 namespace {
 
-constexpr std::wstring_view kRotatedSuffix = L".1";
-// FILE_SHARE_DELETE lets a second run rotate the file while this one still appends to it.
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// Opens the file for appending only: with FILE_APPEND_DATA alone, every write lands at the end
-// of the file as it is then, whoever else appends.
-HANDLE OpenForAppend(const std::wstring& path) {
-    return CreateFileW(path.c_str(), FILE_APPEND_DATA, kShareAll, /*lpSecurityAttributes=*/nullptr,
-                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, /*hTemplateFile=*/nullptr);
-}
-
 std::int64_t Now() {
     using namespace std::chrono;
     return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
@@ -39,24 +28,41 @@ std::string FormatLogTime(std::int64_t secondsSince1970) {
     return text;
 }
 
-RunLog::RunLog(const std::wstring& path, std::string_view lineEnd) {
-    if (path.empty()) return;
+RunLog::RunLog(const std::wstring& path, std::string_view lineEnd, std::string refusal) {
     try {
+        refusal_ = std::move(refusal);
+        path_ = path;
         lineEnd_ = lineEnd;
-        file_.reset(OpenForAppend(path));
-        if (!file_) return;
-        LARGE_INTEGER size{};
-        if (GetFileSizeEx(file_.get(), &size) != FALSE && size.QuadPart > kRunLogRotateSize) {
-            // The open handle keeps appending to the renamed file; start a new one instead.
-            file_.reset();
-            const std::wstring rotated = path + std::wstring(kRotatedSuffix);
-            MoveFileExW(path.c_str(), rotated.c_str(), MOVEFILE_REPLACE_EXISTING);
-            file_.reset(OpenForAppend(path));
-        }
+        file_ = LogFile::Open(path, refusal_);
+        rotationDue_ = file_ && file_->Size() > kRunLogRotateSize;
     } catch (const std::exception&) {
         // Out of memory: the run goes on without a log.
         file_.reset();
     }
+}
+
+RunLog::~RunLog() { Flush(); }
+
+void RunLog::Flush() noexcept {
+    rotationDue_ = false;
+    if (held_.empty() || !file_) return;
+    file_->Append(held_);
+    held_.clear();
+}
+
+void RunLog::RotateUnderLock() noexcept {
+    if (!rotationDue_) return;
+    try {
+        file_->MoveAsideIfStillNamed();
+        // Moved by this run or by another one before: either way `path` names the new file.
+        std::string ignored;
+        if (std::unique_ptr<LogFile> fresh = LogFile::Open(path_, ignored)) {
+            file_ = std::move(fresh);
+        }
+    } catch (const std::exception&) {
+        // Out of memory: the lines go to the file already open.
+    }
+    Flush();
 }
 
 void RunLog::WriteLine(std::string_view text) noexcept {
@@ -71,9 +77,11 @@ void RunLog::WriteLine(std::string_view text) noexcept {
             }
         }
         line += lineEnd_;
-        DWORD written = 0;
-        WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written,
-                  /*lpOverlapped=*/nullptr);
+        if (rotationDue_) {
+            held_ += line;
+        } else {
+            file_->Append(line);
+        }
     } catch (const std::exception&) {
         // Out of memory: this line is lost, the run is not.
     }

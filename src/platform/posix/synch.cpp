@@ -34,10 +34,12 @@ class Mutex : public posix::KernelObject {
     posix::UniqueFd fd_;  // closing the descriptor releases the lock
 };
 
+// Only a refusal of the caller's rights is Windows' access denied. A read-only run/ (a unit
+// under ProtectSystem=strict) is no question of rights: the lock cannot exist there at all.
 DWORD FromErrno(int error) {
-    return error == EACCES || error == EPERM || error == EROFS
-               ? ERROR_ACCESS_DENIED
-               : posix::ErrorFromErrno(error, ERROR_INVALID_FUNCTION);
+    if (error == EACCES || error == EPERM) return ERROR_ACCESS_DENIED;
+    if (error == EROFS) return ERROR_WRITE_PROTECT;
+    return posix::ErrorFromErrno(error, ERROR_INVALID_FUNCTION);
 }
 
 HANDLE Fail(DWORD error) {
