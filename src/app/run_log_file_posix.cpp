@@ -80,7 +80,11 @@ std::unique_ptr<LogFile> LogFile::Open(const std::wstring& path, std::string& re
     struct stat status {};
     if (fstatat(folder.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
         !S_ISREG(status.st_mode)) {
-        refusal = Refuse(*bytes, S_ISLNK(status.st_mode) ? "is a link" : "is not a regular file");
+        // A folder cannot be written by mistake: it is merely no place for a log.
+        if (!S_ISDIR(status.st_mode)) {
+            refusal =
+                Refuse(*bytes, S_ISLNK(status.st_mode) ? "is a link" : "is not a regular file");
+        }
         return nullptr;
     }
     UniqueFd fd(
@@ -89,7 +93,7 @@ std::unique_ptr<LogFile> LogFile::Open(const std::wstring& path, std::string& re
                kLogFileMode));
     if (!fd) {
         // Whatever replaced the file in between.
-        if (errno == ELOOP || errno == ENXIO || errno == EISDIR) {
+        if (errno == ELOOP || errno == ENXIO) {
             refusal = Refuse(*bytes, "is not a regular file");
         }
         return nullptr;
