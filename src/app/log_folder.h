@@ -9,9 +9,10 @@
 
 // Empty when `folder` may hold the log, else one console line saying why not: the folder could
 // not be looked at (`opened` false), is a reparse point (a junction or link: it could lead
-// anywhere), is no folder, or has an owner other than SYSTEM or Administrators (someone else
-// made it, and can put links into it).
-std::string LogFolderRefusal(const std::wstring& folder, DWORD attributes, PSID owner, bool opened);
+// anywhere), is no folder, or has an owner other than SYSTEM, Administrators or the run's own
+// account `runAccount` (someone else made it, and can put links into it).
+std::string LogFolderRefusal(const std::wstring& folder, DWORD attributes, PSID owner,
+                             PSID runAccount, bool opened);
 
 // Empty when the opened log file may be written, else the console line: a reparse point, a
 // folder, or a file with more than one name (a hard link to a file that lives elsewhere).

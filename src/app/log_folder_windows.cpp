@@ -12,12 +12,12 @@ std::string Refuse(const std::wstring& path, const char* why) {
 }  // namespace
 
 std::string LogFolderRefusal(const std::wstring& folder, DWORD attributes, PSID owner,
-                             bool opened) {
+                             PSID runAccount, bool opened) {
     if (!opened) return Refuse(folder, "cannot be checked");
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return Refuse(folder, "is a link");
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return Refuse(folder, "is not a folder");
-    if (!IsTrustedOwner(owner)) {
-        return Refuse(folder, "is not owned by SYSTEM or Administrators");
+    if (!IsTrustedOwner(owner, runAccount)) {
+        return Refuse(folder, "is not owned by SYSTEM, Administrators or this account");
     }
     return {};
 }

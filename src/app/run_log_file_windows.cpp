@@ -46,7 +46,8 @@ std::string CheckFolder(const std::wstring& folder) {
     UniqueFileHandle handle(OpenForAttributes(folder, FILE_READ_ATTRIBUTES | READ_CONTROL));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!handle || GetFileInformationByHandle(handle.get(), &info) == FALSE) {
-        return LogFolderRefusal(folder, /*attributes=*/0, /*owner=*/nullptr, /*opened=*/false);
+        return LogFolderRefusal(folder, /*attributes=*/0, /*owner=*/nullptr,
+                                /*runAccount=*/nullptr, /*opened=*/false);
     }
     PSID owner = nullptr;
     SecurityDescriptor descriptor;
@@ -55,7 +56,8 @@ std::string CheckFolder(const std::wstring& folder) {
                         descriptor.put()) != ERROR_SUCCESS) {
         owner = nullptr;
     }
-    return LogFolderRefusal(folder, info.dwFileAttributes, owner, /*opened=*/true);
+    const RunAccount account;
+    return LogFolderRefusal(folder, info.dwFileAttributes, owner, account.get(), /*opened=*/true);
 }
 
 // Creates the folder with the log's rights, or takes an existing one that passes the check.
@@ -89,14 +91,17 @@ class WindowsLogFile final : public LogFile {
 
     void MoveAsideIfStillNamed() noexcept override {
         try {
-            if (!StillNamed()) return;
+            // The rename goes through a handle of what the name holds now, once that is known
+            // to be this file: no path is looked up twice.
+            UniqueFileHandle named(OpenForAttributes(path_, DELETE | FILE_READ_ATTRIBUTES));
+            if (!named || !SameFile(file_.get(), named.get())) return;
             const std::wstring rotated = path_ + L".1";
             std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + rotated.size() * sizeof(wchar_t));
             auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
             rename->ReplaceIfExists = TRUE;
             rename->FileNameLength = static_cast<DWORD>(rotated.size() * sizeof(wchar_t));
             std::memcpy(rename->FileName, rotated.data(), rotated.size() * sizeof(wchar_t));
-            SetFileInformationByHandle(file_.get(), FileRenameInfo, rename,
+            SetFileInformationByHandle(named.get(), FileRenameInfo, rename,
                                        static_cast<DWORD>(buffer.size()));
         } catch (const std::exception&) {
             // Out of memory: the log grows on, nothing is lost.
@@ -104,15 +109,14 @@ class WindowsLogFile final : public LogFile {
     }
 
   private:
-    bool StillNamed() const {
-        UniqueFileHandle named(OpenForAttributes(path_, FILE_READ_ATTRIBUTES));
-        BY_HANDLE_FILE_INFORMATION opened{};
-        BY_HANDLE_FILE_INFORMATION current{};
-        return named && GetFileInformationByHandle(file_.get(), &opened) != FALSE &&
-               GetFileInformationByHandle(named.get(), &current) != FALSE &&
-               opened.dwVolumeSerialNumber == current.dwVolumeSerialNumber &&
-               opened.nFileIndexHigh == current.nFileIndexHigh &&
-               opened.nFileIndexLow == current.nFileIndexLow;
+    static bool SameFile(HANDLE one, HANDLE other) {
+        BY_HANDLE_FILE_INFORMATION first{};
+        BY_HANDLE_FILE_INFORMATION second{};
+        return GetFileInformationByHandle(one, &first) != FALSE &&
+               GetFileInformationByHandle(other, &second) != FALSE &&
+               first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+               first.nFileIndexHigh == second.nFileIndexHigh &&
+               first.nFileIndexLow == second.nFileIndexLow;
     }
 
     std::wstring path_;
@@ -124,9 +128,9 @@ class WindowsLogFile final : public LogFile {
 std::unique_ptr<LogFile> LogFile::Open(const std::wstring& path, std::string& refusal) {
     if (path.empty()) return nullptr;
     // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end of the file as it
-    // is then, whoever else appends. DELETE is for the rename through the handle.
+    // is then, whoever else appends. FILE_SHARE_DELETE lets another run rotate it meanwhile.
     UniqueFileHandle file(CreateFileW(
-        path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | DELETE | SYNCHRONIZE, kShareAll,
+        path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
         /*lpSecurityAttributes=*/nullptr, OPEN_ALWAYS,
         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, /*hTemplateFile=*/nullptr));
     if (!file) return nullptr;

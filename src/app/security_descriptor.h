@@ -5,6 +5,8 @@
 #include "platform/owners.h"
 #include "platform/platform.h"
 
+#include <vector>
+
 // Memory that LocalFree releases (what ConvertStringSecurityDescriptorToSecurityDescriptorW and
 // GetSecurityInfo hand out).
 struct LocalMemoryTraits {
@@ -48,8 +50,20 @@ SecurityDescriptor AdministratorsOnlyDescriptor();
 // create and own what is there).
 SecurityDescriptor LogFolderDescriptor();
 
-// An owner that only SYSTEM or an administrator can have set: SYSTEM or Administrators.
-bool IsTrustedOwner(PSID owner);
+// An owner that only SYSTEM or an administrator can have set: SYSTEM, Administrators, or the
+// account of this run (`runAccount`, when given), which is one of them whenever the run may
+// create the log at all (an administrator's folders may be owned by the account itself).
+bool IsTrustedOwner(PSID owner, PSID runAccount = nullptr);
+
+// The user SID of the process token, in a buffer of its own; empty when it cannot be read.
+class RunAccount {
+  public:
+    RunAccount();
+    PSID get() const;
+
+  private:
+    std::vector<BYTE> bytes_;
+};
 
 // The token of the process is SYSTEM's or holds the Administrators group enabled.
 bool TokenIsAdministrator() noexcept;

@@ -37,10 +37,29 @@ SecurityDescriptor AdministratorsOnlyDescriptor() { return FromSddl(kAdministrat
 
 SecurityDescriptor LogFolderDescriptor() { return FromSddl(kLogFolder); }
 
-bool IsTrustedOwner(PSID owner) {
-    return owner != nullptr && IsValidSid(owner) != FALSE &&
-           (IsWellKnownSid(owner, WinLocalSystemSid) != FALSE ||
-            IsWellKnownSid(owner, WinBuiltinAdministratorsSid) != FALSE);
+bool IsTrustedOwner(PSID owner, PSID runAccount) {
+    if (owner == nullptr || IsValidSid(owner) == FALSE) return false;
+    return IsWellKnownSid(owner, WinLocalSystemSid) != FALSE ||
+           IsWellKnownSid(owner, WinBuiltinAdministratorsSid) != FALSE ||
+           (runAccount != nullptr && IsValidSid(runAccount) != FALSE &&
+            EqualSid(owner, runAccount) != FALSE);
+}
+
+RunAccount::RunAccount() {
+    UniqueHandle token;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) == FALSE) return;
+    DWORD size = 0;
+    GetTokenInformation(token.get(), ::TokenUser, nullptr, 0, &size);
+    if (size < sizeof(TOKEN_USER)) return;
+    bytes_.resize(size);
+    if (GetTokenInformation(token.get(), ::TokenUser, bytes_.data(), size, &size) == FALSE) {
+        bytes_.clear();
+    }
+}
+
+PSID RunAccount::get() const {
+    if (bytes_.empty()) return nullptr;
+    return reinterpret_cast<const TOKEN_USER*>(bytes_.data())->User.Sid;
 }
 
 bool TokenIsAdministrator() noexcept {
