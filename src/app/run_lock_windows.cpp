@@ -46,9 +46,13 @@ HANDLE OpenRunLockMutex(UniqueRunLockNamespace& scope) {
     if (!rights) return nullptr;
     SECURITY_ATTRIBUTES attributes{sizeof attributes, rights.get(), /*bInheritHandle=*/FALSE};
 
+    SetLastError(ERROR_SUCCESS);
     UniqueBoundary boundary(CreateBoundaryDescriptorW(kBoundaryName, /*Flags=*/0));
     if (!boundary) {
-        // Windows always has it; only an emulation without private namespaces lands here.
+        // Windows always has it (out of memory is a failure); only an emulation without
+        // private namespaces answers nothing at all.
+        const DWORD error = GetLastError();
+        if (error != ERROR_SUCCESS && error != ERROR_CALL_NOT_IMPLEMENTED) return nullptr;
         return CreateMutexW(&attributes, /*bInitialOwner=*/FALSE, kGlobalMutexName);
     }
     Sid administrators = WellKnownSid(WinBuiltinAdministratorsSid);
