@@ -33,8 +33,8 @@ std::wstring ToWide(const char* argument) {
 int main(int argc, char** argv) {
     // Only the character set matters here; dates and numbers keep their fixed layout.
     std::setlocale(LC_CTYPE, "");
-    // Under a file-size limit, a write past it then fails with EFBIG (the log line is lost,
-    // the store write reports its error) instead of killing the run before it records anything.
+    // Under a file-size limit a write past it must fail (EFBIG) and leave the run going; the
+    // signal's default would end the run before it records anything.
     std::signal(SIGXFSZ, SIG_IGN);
     // The machine's own providers answer WMI here, as Windows's WMI service does there.
     posix::SetBuiltInWbemLocator(

@@ -72,19 +72,26 @@ std::vector<std::string> RecordDetails(const RunStatusRecord& record, bool stopp
 
 RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds, RunLog& log) {
     WriteLine("Vantrel Cellkeeper Patch");
+    if (!log.refusal().empty()) WriteLine(log.refusal());
 
     // Taken before the registry key is opened and held until the record is written.
     const RunLock lock(lockWaitMilliseconds);
-    const RunLogRotation rotation(log, lock.state() == RunLock::State::kHeld);
     if (lock.state() == RunLock::State::kBusy) {
         WriteLine("FATAL ERROR: Another run of the patch is in progress");
         return {BusyExitCode(), std::nullopt, {"busy: another run holds the lock"}};
     }
     if (lock.state() == RunLock::State::kFailed) {
-        WriteLine(L"FATAL ERROR: Unable to take the run lock; error code = " +
-                  std::to_wstring(lock.error()));
+        WriteLine(L"FATAL ERROR: Unable to take the run lock" + lock.FailureReason() +
+                  L"; error code = " + std::to_wstring(lock.error()));
+        // Only a run with administrator rights gets here denied: an object of the lock's name
+        // that it may not use is held by another run (or an older version's), so it is worth
+        // retrying, as a busy lock is.
+        if (lock.error() == ERROR_ACCESS_DENIED) {
+            return {BusyExitCode(), std::nullopt, {"busy: the run lock is denied to this run"}};
+        }
         return {kExitFatalError, std::nullopt, {}};
     }
+    if (lock.state() == RunLock::State::kHeld) log.RotateUnderLock();
 
     RunStatusRecord& record = RunStatusRecord::Instance();
     const LONG keyError = record.registryKey.lastError;
@@ -200,7 +207,9 @@ class ConsoleLogScope {
 
 // The run with its log: every console line is copied to it, with a start and an end line.
 int LoggedRun(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
-    RunLog log(RunLogFile(), RunLogLineEnd());
+    std::string refusal;
+    const std::wstring logFile = RunLogFile(refusal);
+    RunLog log(logFile, RunLogLineEnd(), std::move(refusal));
     LogStart(log, argc, argv);
     const ConsoleLogScope logged(log);
     try {

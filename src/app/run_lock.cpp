@@ -1,15 +1,17 @@
 #include "app/run_lock.h"
 
 RunLock::RunLock(DWORD waitMilliseconds) {
-    mutex_ = CreateMutexW(/*lpMutexAttributes=*/nullptr, /*bInitialOwner=*/FALSE, kRunLockName);
-    if (mutex_ == nullptr) {
+    mutex_.reset(OpenRunLockMutex(namespace_));
+    if (!mutex_) {
         error_ = GetLastError();
-        // Without the rights of an administrator the run cannot change the machine anyway;
-        // the registry gate tells the caller so, exactly as without the lock.
-        state_ = error_ == ERROR_ACCESS_DENIED ? State::kWithoutLock : State::kFailed;
+        // Without the rights of an administrator the run cannot change the machine anyway; the
+        // registry gate tells the caller so, exactly as without the lock. With them, a lock
+        // that cannot be taken is never a reason to run unlocked.
+        state_ = error_ == ERROR_ACCESS_DENIED && !RunHasAdministratorRights() ? State::kWithoutLock
+                                                                               : State::kFailed;
         return;
     }
-    switch (WaitForSingleObject(mutex_, waitMilliseconds)) {
+    switch (WaitForSingleObject(mutex_.get(), waitMilliseconds)) {
         case WAIT_OBJECT_0:
         case WAIT_ABANDONED:
             // A run that died holding the lock left nothing half done that the next run cannot
@@ -27,7 +29,18 @@ RunLock::RunLock(DWORD waitMilliseconds) {
 }
 
 RunLock::~RunLock() {
-    if (mutex_ == nullptr) return;
-    if (state_ == State::kHeld) ReleaseMutex(mutex_);
-    CloseHandle(mutex_);
+    if (mutex_ && state_ == State::kHeld) ReleaseMutex(mutex_.get());
+}
+
+std::wstring RunLock::FailureReason() const {
+    switch (error_) {
+        case ERROR_ACCESS_DENIED:
+            return L", access denied to a run with administrator rights";
+        case ERROR_INVALID_HANDLE:
+            return L", another kind of object holds its name";
+        case ERROR_WRITE_PROTECT:
+            return L", its folder is read-only";
+        default:
+            return {};
+    }
 }

@@ -114,35 +114,24 @@ struct RotationCase {
 
 class RotationTest : public RunLogTest, public testing::WithParamInterface<RotationCase> {};
 
-// The run rotates while holding the run lock, at its end: its own lines stay with the file they
-// began in, and the next run begins a new one.
-TEST_P(RotationTest, MovesALargeFileAsideWithTheLinesOfThisRun) {
+TEST_P(RotationTest, MovesALargeFileAsideUnderTheLock) {
     const std::string old(GetParam().size, 'x');
     Write(File(), old);
     Write(File("cellkeeper-patch.log.1"), "older still");
     {
         RunLog log(File().wstring(), "\n");
-        // The size when the run rotates decides: the lines before count as much as the file.
-        log.RotateIfLarge();
-        log.WriteLine("this run");
-        log.WriteLine("its end");
-    }
-    {
-        RunLog next(File().wstring(), "\n");
-        next.WriteLine("next run");
+        // Lines before the lock wait for the new file.
+        log.WriteLine("new run");
+        log.RotateUnderLock();
     }
     const std::string current = Read(File());
     if (GetParam().rotates) {
-        const std::string rotated = Read(File("cellkeeper-patch.log.1"));
-        EXPECT_TRUE(rotated.starts_with(old)) << rotated.size();
-        EXPECT_TRUE(std::regex_match(rotated.substr(old.size()),
-                                     std::regex(R"(\S+ this run\n\S+ its end\n)")));
-        EXPECT_TRUE(std::regex_match(current, std::regex(R"(\S+ next run\n)"))) << current.size();
+        EXPECT_EQ(Read(File("cellkeeper-patch.log.1")), old);
+        EXPECT_TRUE(std::regex_match(current, std::regex(R"(\S+ new run\n)"))) << current.size();
     } else {
         EXPECT_EQ(Read(File("cellkeeper-patch.log.1")), "older still");
-        EXPECT_TRUE(current.starts_with(old)) << current.size();
-        EXPECT_TRUE(std::regex_match(current.substr(old.size()),
-                                     std::regex(R"(\S+ this run\n\S+ its end\n\S+ next run\n)")));
+        EXPECT_TRUE(current.starts_with(old));
+        EXPECT_TRUE(current.ends_with(" new run\n"));
     }
 }
 
@@ -152,6 +141,34 @@ INSTANTIATE_TEST_SUITE_P(
                     RotationCase{.name = "ExactlyOneMebibyte", .size = 1048576, .rotates = false},
                     RotationCase{.name = "PastOneMebibyte", .size = 1048577, .rotates = true}),
     CaseName());
+
+TEST_F(RunLogTest, WithoutTheLockALargeFileOnlyGrows) {
+    const std::string old(kRunLogRotateSize + 1, 'x');
+    Write(File(), old);
+    {
+        RunLog log(File().wstring(), "\n");
+        log.WriteLine("busy run");
+    }
+    EXPECT_FALSE(fs::exists(File("cellkeeper-patch.log.1")));
+    const std::string current = Read(File());
+    EXPECT_TRUE(current.starts_with(old));
+    EXPECT_TRUE(current.ends_with(" busy run\n"));
+}
+
+TEST_F(RunLogTest, TwoRunsThatFindALargeFileRotateItOnce) {
+    const std::string old(kRunLogRotateSize + 1, 'x');
+    Write(File(), old);
+    RunLog first(File().wstring(), "\n");
+    RunLog second(File().wstring(), "\n");
+    first.WriteLine("first");
+    first.RotateUnderLock();
+    // The second run gets the lock after the first: its file is no longer at the name.
+    second.WriteLine("second");
+    second.RotateUnderLock();
+    EXPECT_EQ(Read(File("cellkeeper-patch.log.1")), old);
+    EXPECT_TRUE(std::regex_match(Read(File()), std::regex(R"(\S+ first\n\S+ second\n)")))
+        << Read(File()).size();
+}
 
 TEST_F(RunLogTest, NoPlaceMeansNoLog) {
     for (const std::wstring& path :

@@ -278,6 +278,38 @@ TEST_F(BiosProviderTest, PasswordsAreNamedByTheirRole) {
     EXPECT_EQ(Texts(setup[0].get(), L"SupportedEncoding"), (std::vector<std::wstring>{L"utf-16"}));
 }
 
+struct SetupFoldersCase {
+    const char* name;
+    const char* first;   // is_enabled of "Admin"
+    const char* second;  // is_enabled of "Supervisor"
+    std::int32_t isSet;
+};
+
+class SetupPasswordFoldersTest : public BiosProviderTest,
+                                 public testing::WithParamInterface<SetupFoldersCase> {};
+
+// Drivers may give the role to several folders: one instance, set when any of them is enabled.
+TEST_P(SetupPasswordFoldersTest, AnyEnabledFolderSetsTheOneInstance) {
+    Password("Admin", GetParam().first, nullptr, "bios-admin");
+    Password("Supervisor", GetParam().second, nullptr, "bios-admin");
+    const Objects passwords = Query(L"SELECT * FROM VantrelBIOS_BIOSPassword");
+    ASSERT_EQ(passwords.size(), 1u);
+    EXPECT_EQ(PropertyText(passwords[0].get(), L"Name"), L"Setup Password");
+    const Variant isSet = GetProperty(passwords[0].get(), L"IsSet");
+    ASSERT_EQ(isSet.Type(), VT_I4);
+    EXPECT_EQ(V_I4(&isSet.get()), GetParam().isSet);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, SetupPasswordFoldersTest,
+    testing::Values(
+        SetupFoldersCase{.name = "NoneOn", .first = "0", .second = "0", .isSet = 0},
+        SetupFoldersCase{.name = "FirstOn", .first = "1", .second = "0", .isSet = 1},
+        SetupFoldersCase{.name = "SecondOn", .first = "0", .second = "1", .isSet = 1},
+        SetupFoldersCase{.name = "FirstUnreadable", .first = "x", .second = "1", .isSet = 1},
+        SetupFoldersCase{.name = "SecondUnreadable", .first = "0", .second = "x", .isSet = 0}),
+    CaseName());
+
 TEST_F(BiosProviderTest, PowerOnPasswordIsNoSetupPassword) {
     Password("Setup Password", "1", "ascii;", "power-on");
     const Objects passwords = Query(L"SELECT * FROM VantrelBIOS_BIOSPassword");

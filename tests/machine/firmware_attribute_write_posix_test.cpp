@@ -104,6 +104,26 @@ TEST(OrdinaryValueFileTest, IsReplacedByANewFileWithTheSameMode) {
     EXPECT_EQ(left, (std::vector<std::string>{"current_value", "type"}));
 }
 
+// A kill between writing the new value file and renaming it leaves that file behind; the next
+// writer of the setting removes it, and only what belongs to that setting.
+TEST(OrdinaryValueFileTest, NextWriterRemovesLeftoversOfItsSetting) {
+    MachineTree tree;
+    tree.WriteAttribute(std::string(kSetting) + "type", "string");
+    tree.WriteAttribute(kValue, "old");
+    tree.WriteFile(std::string(kValue) + ".tmp-AbCdEf", "ne");
+    tree.WriteFile(std::string(kSetting) + "current_value.tmp-AbCdEfG", "other");
+    tree.WriteFile(std::string(kSetting) + "type.tmp-AbCdEf", "other");
+
+    EXPECT_EQ(machine::WriteBiosSetting(L"Asset", L"new", L""), SetSettingResult::kSuccess);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(tree.Path(kSetting))) {
+        left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"current_value", "current_value.tmp-AbCdEfG", "type",
+                                              "type.tmp-AbCdEf"}));
+}
+
 // The setting query matches names without regard to the letter case of a to z; the write finds
 // the same folder, whatever case the caller used.
 TEST(SettingFolderTest, WriteFindsTheFolderThatTheQueryFinds) {

@@ -51,6 +51,18 @@ TEST(MachineFilesTest, MissingFolderOrOversizedFileHasNoValue) {
     EXPECT_FALSE(ReadMachineBytes(tree.Path("over-cap")));
 }
 
+// Sysfs gives a text in one page: a longer one is no attribute the kernel made, and a record of
+// it could outgrow the store.
+TEST(MachineFilesTest, TextLongerThanAPageHasNoValue) {
+    MachineTree tree;
+    tree.WriteFile("page", std::string(machine::kMaxMachineTextBytes - 1, 'x') + "\n");
+    tree.WriteFile("over-page", std::string(machine::kMaxMachineTextBytes, 'x') + "\n");
+    ASSERT_TRUE(ReadMachineText(tree.Path("page")));
+    EXPECT_EQ(ReadMachineText(tree.Path("page"))->size(), machine::kMaxMachineTextBytes - 1);
+    EXPECT_FALSE(ReadMachineText(tree.Path("over-page")));
+    EXPECT_TRUE(ReadMachineBytes(tree.Path("over-page")));
+}
+
 TEST(MachineFilesTest, ListingsAreSortedAndSubfoldersLeaveFilesOut) {
     MachineTree tree;
     tree.MakeFolder("list/b");

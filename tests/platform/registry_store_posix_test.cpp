@@ -430,6 +430,23 @@ TEST_F(RegistryStoreTest, WriteToAKeyWhoseFileWasDamagedMeanwhileChangesNothing)
     EXPECT_EQ(KeyFileText(), damaged);
 }
 
+// The reader refuses a key file over 1 MiB; a write that would make one fails and keeps the old
+// file, so that no later run stops at it.
+TEST_F(RegistryStoreTest, WriteThatWouldOutgrowTheReaderFailsAndKeepsTheFile) {
+    UniqueKey key;
+    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(SetDword(key.get(), L"Status", 3), Code(ERROR_SUCCESS));
+    const std::string before = KeyFileText();
+    // Every character is written as six ("hh,hh,") once the text cannot be written quoted.
+    const std::wstring huge(300 * 1024, L'\n');
+    EXPECT_EQ(
+        RegSetValueExW(key.get(), L"SystemModel", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(huge.c_str()), Utf16BytesWithTerminator(huge)),
+        Code(ERROR_FILE_TOO_LARGE));
+    EXPECT_EQ(KeyFileText(), before);
+    EXPECT_EQ(SetDword(key.get(), L"Status", 0), Code(ERROR_SUCCESS));
+}
+
 // A kill between writing the temporary file and renaming it leaves that file behind; the next
 // writer of the key, holding its lock, removes it, and only it.
 TEST_F(RegistryStoreTest, LeftoverTemporaryFileLeavesTheKeyIntactAndTheNextWriterRemovesIt) {

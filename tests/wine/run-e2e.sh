@@ -15,7 +15,8 @@ machines="$repo/examples/machines"
 exe=${CELLKEEPER_EXE:-$build/src/cellkeeper-patch.exe}
 standin="$build/tests/wine/machine_standin.dll"
 deny_key="$build/tests/wine/deny_key.exe"
-for f in "$exe" "$standin" "$deny_key"; do
+squat_lock="$build/tests/wine/squat_lock.exe"
+for f in "$exe" "$standin" "$deny_key" "$squat_lock"; do
     [ -f "$f" ] || { echo "missing $f: build the windows preset first" >&2; exit 2; }
 done
 
@@ -207,6 +208,15 @@ check_case no-provider no-bios-namespace 3 unknown
 check_case would-patch vantrel-notebook 1 would-patch
 check_case blocked setup-password 2 blocked
 check_case compliant already-patched 0 compliant
+# An event under the lock's old name, as any user could create it, does not stop the run.
+begin squatted-lock-name vantrel-notebook
+CELLKEEPER_ROOT="$("$wine" winepath -w "$tree" 2>/dev/null | tr -d '\r')" \
+    "$wine" "$squat_lock" "$("$wine" winepath -w "$exe" 2>/dev/null | tr -d '\r')" >"$work/stdout" 2>/dev/null
+rc=$?
+out=$(tr -d '\r' <"$work/stdout")
+expect_rc 0; expect_lines "$banner" "$applied"; expect_cellkeeper "$new"
+end
+
 # One run at a time: of eight started at once exactly one patches, the others find its record.
 begin eight-at-once vantrel-notebook
 root_path=$("$wine" winepath -w "$tree" 2>/dev/null | tr -d '\r')

@@ -11,6 +11,7 @@
 #include "platform/wbem/wbem_object_builder.h"
 #include "base/text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <new>
 #include <optional>
@@ -165,25 +166,46 @@ std::optional<std::int32_t> ParseIsEnabled(const std::optional<std::string>& tex
     return value;
 }
 
+// A password instance before it is built: drivers may give several folders the role of the
+// setup password, and any one of them that is enabled sets it.
+struct PasswordInstance {
+    std::wstring name;
+    std::optional<std::int32_t> isSet;
+};
+
+void MergeIsSet(std::optional<std::int32_t>& merged, std::optional<std::int32_t> folder) {
+    if (folder && (!merged || *merged == 0)) merged = folder;
+}
+
 HRESULT ProducePasswords(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
                          WbemInstances& instances) {
-    if (const std::optional<std::filesystem::path> device = VantrelFirmwareDevice()) {
-        // A password's name comes from its role file, so every role is read; is_enabled only
-        // where the request shows it.
-        for (const BiosPasswordFacts& password : ReadBiosPasswords(*device, false, false)) {
-            const std::wstring name = DecodeMachineText(password.InstanceName());
-            if (!request.MayMatch(name)) continue;
-            WbemObjectBuilder instance = description.Instance();
-            instance.Set(L"Name", name);
-            std::optional<std::string> isEnabled;
-            if (request.Wants(L"IsSet")) {
-                isEnabled = ReadDeviceFile(PasswordFolder(*device, password.name) / "is_enabled");
-            }
-            if (const std::optional<std::int32_t> isSet = ParseIsEnabled(isEnabled)) {
-                instance.Set(L"IsSet", *isSet);
-            }
-            instances.push_back(instance.Build());
+    const std::optional<std::filesystem::path> device = VantrelFirmwareDevice();
+    if (!device) return S_OK;
+    // A password's name comes from its role file, so every role is read; is_enabled only where
+    // the request shows it.
+    std::vector<PasswordInstance> passwords;
+    for (const BiosPasswordFacts& password : ReadBiosPasswords(*device, false, false)) {
+        const std::wstring name = DecodeMachineText(password.InstanceName());
+        if (!request.MayMatch(name)) continue;
+        std::optional<std::int32_t> isSet;
+        if (request.Wants(L"IsSet")) {
+            isSet = ParseIsEnabled(
+                ReadDeviceFile(PasswordFolder(*device, password.name) / "is_enabled"));
         }
+        const bool setup = password.InstanceName() == kSetupPasswordName;
+        auto same = std::find_if(passwords.begin(), passwords.end(),
+                                 [&name](const PasswordInstance& p) { return p.name == name; });
+        if (setup && same != passwords.end()) {
+            MergeIsSet(same->isSet, isSet);
+        } else {
+            passwords.push_back({name, isSet});
+        }
+    }
+    for (const PasswordInstance& password : passwords) {
+        WbemObjectBuilder instance = description.Instance();
+        instance.Set(L"Name", password.name);
+        if (password.isSet) instance.Set(L"IsSet", *password.isSet);
+        instances.push_back(instance.Build());
     }
     return S_OK;
 }

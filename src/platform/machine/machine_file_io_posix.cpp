@@ -10,6 +10,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 namespace machine {
 namespace {
@@ -18,9 +20,28 @@ using posix::UniqueFd;
 
 constexpr mode_t kPermissionBits = S_IRWXU | S_IRWXG | S_IRWXO;
 
+constexpr std::string_view kTempSuffix = ".tmp-XXXXXX";
+
+// Temporary files of `file` that a killed writer left behind. Writers of a setting run one at
+// a time (under the run lock), so every one of them is stale.
+void RemoveLeftovers(const std::filesystem::path& file) {
+    const std::string name = file.filename().string();
+    const std::string prefix = name + std::string(kTempSuffix.substr(0, kTempSuffix.find('X')));
+    const std::size_t length = name.size() + kTempSuffix.size();
+    const UniqueFd folder(
+        open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder) return;
+    posix::VisitFolderEntries(folder.get(), [&](std::string_view entry) {
+        if (entry.size() == length && entry.starts_with(prefix)) {
+            unlinkat(folder.get(), std::string(entry).c_str(), 0);
+        }
+    });
+}
+
 int ReplaceByRename(const std::filesystem::path& file, const struct stat& old,
                     std::string_view bytes) {
-    posix::TemporaryFile temp(file.string() + ".tmp-XXXXXX");
+    RemoveLeftovers(file);
+    posix::TemporaryFile temp(file.string() + std::string(kTempSuffix));
     UniqueFd fd = temp.Create();
     if (!fd) return errno;
     if (fchmod(fd.get(), old.st_mode & kPermissionBits) != 0) return errno;

@@ -14,8 +14,8 @@ std::optional<std::string> ReadMachineBytes(const std::filesystem::path& file) {
 }
 
 std::optional<std::string> ReadMachineText(const std::filesystem::path& file) {
-    std::optional<std::string> text = ReadMachineBytes(file);
-    if (!text) return text;
+    std::optional<std::string> text = ReadRegularFile(file, kMaxMachineTextBytes);
+    if (!text || text->size() > kMaxMachineTextBytes) return std::nullopt;
     while (!text->empty() && (text->back() == '\n' || text->back() == '\r')) text->pop_back();
     // Sysfs text never holds a NUL; a text that does is not the machine's, and a prefix of it
     // must not pass for the whole.

@@ -12,13 +12,16 @@ namespace machine {
 
 // Sysfs attributes are at most a page; anything this big is not one of ours.
 inline constexpr std::size_t kMaxMachineFileBytes = 64 * 1024;
+// Sysfs hands out a text attribute in one page, line end included: a longer text is no
+// attribute the kernel made, and the record could not hold it.
+inline constexpr std::size_t kMaxMachineTextBytes = 4096;
 
 // The bytes of a file, unchanged. No value when the file is missing, unreadable, not a regular
 // file (after symlinks) or larger than kMaxMachineFileBytes.
 std::optional<std::string> ReadMachineBytes(const std::filesystem::path& file);
 
 // A text attribute: ReadMachineBytes without its trailing line ends ("\n", "\r\n"). No value
-// for a text with a NUL byte in it.
+// for a text with a NUL byte in it or for a file over kMaxMachineTextBytes.
 std::optional<std::string> ReadMachineText(const std::filesystem::path& file);
 
 // Names of the entries of a folder as UTF-8 bytes (on Linux: the bytes of the name as they

@@ -116,6 +116,8 @@ void RemoveLeftovers(int folderFd, const fs::path& file) {
 // Replaces `file` by `text`: temporary file in the same folder, flushed, renamed. The caller
 // holds the folder's lock and has the folder flushed later.
 DWORD ReplaceFile(int folderFd, const fs::path& file, std::string_view text) {
+    // The reader refuses a larger file, and every later run would stop at it.
+    if (text.size() > kMaxKeyFileSize) return ERROR_FILE_TOO_LARGE;
     RemoveLeftovers(folderFd, file);
     struct stat old {};
     const bool hadFile = stat(file.c_str(), &old) == 0;

@@ -87,7 +87,8 @@ class RegistryStore {
 
     // Applies `change` to the key under the lock and writes the result, unless `change` returns
     // an error or the result's text is the file's text already. ERROR_KEY_DELETED when the
-    // key's file has gone.
+    // key's file has gone; ERROR_FILE_TOO_LARGE, with the old file kept, when the result would
+    // be larger than Read accepts.
     DWORD Update(const std::function<DWORD(RegistryKeyFile&)>& change,
                  KeyFileCache* cache = nullptr) const;
 

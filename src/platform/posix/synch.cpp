@@ -34,10 +34,8 @@ class Mutex : public posix::KernelObject {
     posix::UniqueFd fd_;  // closing the descriptor releases the lock
 };
 
-// Only a caller without the rights is denied. A read-only run/ (a unit's ProtectSystem=strict,
-// a read-only mount) is the volume's state, not the caller's rights, as Windows tells a
-// write-protected volume apart: the lock cannot be taken, and the run must not go on as if it
-// had no rights.
+// Only a refusal of the caller's rights is Windows' access denied. A read-only run/ (a unit
+// under ProtectSystem=strict) is no question of rights: the lock cannot exist there at all.
 DWORD FromErrno(int error) {
     if (error == EACCES || error == EPERM) return ERROR_ACCESS_DENIED;
     if (error == EROFS) return ERROR_WRITE_PROTECT;

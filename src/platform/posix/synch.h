@@ -18,9 +18,9 @@ extern "C" {
 
 // A handle (close it with CloseHandle), GetLastError() ERROR_ALREADY_EXISTS when the mutex
 // existed before. NULL with ERROR_ACCESS_DENIED when the caller may not create or open the lock
-// file, ERROR_WRITE_PROTECT when run/ is on a read-only file system, ERROR_INVALID_NAME for a
-// name outside "Global\", ERROR_INVALID_HANDLE when something
-// other than a lock file holds the name. Only bInitialOwner FALSE is supported.
+// file (EACCES, EPERM), ERROR_WRITE_PROTECT when run/ is read-only, ERROR_INVALID_NAME for a name
+// outside "Global\", ERROR_INVALID_HANDLE when something other than a lock file holds the name.
+// Only bInitialOwner FALSE is supported.
 HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
                            LPCWSTR lpName);
 

@@ -1,0 +1,30 @@
+#include "app/log_folder.h"
+
+#include "app/security_descriptor.h"
+#include "base/text.h"
+
+namespace {
+
+std::string Refuse(const std::wstring& path, const char* why) {
+    return "No run log: " + ToUtf8(path) + " " + why;
+}
+
+}  // namespace
+
+std::string LogFolderRefusal(const std::wstring& folder, DWORD attributes, PSID owner,
+                             PSID runAccount, bool opened) {
+    if (!opened) return Refuse(folder, "cannot be checked");
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return Refuse(folder, "is a link");
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return Refuse(folder, "is not a folder");
+    if (!IsTrustedOwner(owner, runAccount)) {
+        return Refuse(folder, "is not owned by SYSTEM, Administrators or this account");
+    }
+    return {};
+}
+
+std::string LogFileRefusal(const std::wstring& file, DWORD attributes, DWORD links) {
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return Refuse(file, "is a link");
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Refuse(file, "is not a regular file");
+    if (links > 1) return Refuse(file, "has more than one name (a hard link)");
+    return {};
+}
