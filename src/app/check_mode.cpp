@@ -9,6 +9,7 @@
 #include "bios/bios_constants.h"
 #include "qualification/bios_security_info.h"
 #include "qualification/profile_record.h"
+#include "record/run_date.h"
 #include "qualification/system_profile.h"
 #include "record/run_status_code.h"
 #include "record/run_status_record.h"
@@ -225,13 +226,13 @@ JsonObject RecordJson(const Facts& facts) {
         registry.emplace();
         const std::optional<std::int64_t>& dateRun = facts.registry->dateRun;
         registry->OptionalText(
-            "DateRun", dateRun ? std::optional(Ascii(FormatLogTime(*dateRun))) : std::nullopt);
+            "DateRun", dateRun ? std::optional(Ascii(FormatUtcTime(*dateRun))) : std::nullopt);
         registry->OptionalNumber("Status", Widen(facts.registry->status));
     }
     std::optional<JsonObject> firmware;
     if (facts.firmware.present) {
         firmware.emplace();
-        firmware->Text("runTime", Ascii(FormatLogTime(facts.firmware.record.runTime)))
+        firmware->Text("runTime", Ascii(FormatUtcTime(facts.firmware.record.runTime)))
             .Number("status", facts.firmware.record.statusCode)
             .OptionalNumber("attributes", Widen(facts.firmware.attributes));
     }

@@ -6,6 +6,7 @@
 #include "app/privilege.h"
 #include "app/run_lock.h"
 #include "app/run_log.h"
+#include "platform/machine_identity.h"
 #include "app/run_options.h"
 #include "record/run_status_record.h"
 #include "app/usage.h"
@@ -147,12 +148,22 @@ std::string LogArgument(const wchar_t* argument) {
     return quoted + "\"";
 }
 
-// "start: Vantrel Cellkeeper Patch 1.0.0, process 4242, arguments: /FORCE"
+// A machine text for the start line: quoted, as it may hold blanks and commas; "unknown" when
+// the system has none.
+std::string MachineText(const std::wstring& text) {
+    return text.empty() ? std::string("unknown") : Quoted(text);
+}
+
+// "start: Vantrel Cellkeeper Patch 1.0.0, process 4242, host 'NB-0042', model 'Aerion 14 G3',
+// BIOS 'R1.14.0', arguments: /FORCE"
 void LogStart(RunLog& log, int argc, const wchar_t* const* argv) noexcept {
     if (!log.IsOpen()) return;
     try {
+        const MachineIdentity machine = ReadMachineIdentity();
         std::string line = "start: Vantrel Cellkeeper Patch " CELLKEEPER_VERSION ", process " +
-                           std::to_string(GetCurrentProcessId()) + ", arguments:";
+                           std::to_string(GetCurrentProcessId()) + ", host " +
+                           MachineText(machine.host) + ", model " + MachineText(machine.model) +
+                           ", BIOS " + MachineText(machine.biosVersion) + ", arguments:";
         if (argc <= 1) line += " none";
         for (int i = 1; i < argc; ++i) {
             line += ' ' + LogArgument(argv[i]);

@@ -1,5 +1,7 @@
 #include "app/run_log.h"
 
+#include "record/run_date.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -16,21 +18,6 @@ std::int64_t Now() {
 }
 
 }  // namespace
-
-std::string FormatLogTime(std::int64_t secondsSince1970) {
-    using namespace std::chrono;
-    const sys_seconds time{seconds{secondsSince1970}};
-    const sys_days day = floor<days>(time);
-    const year_month_day date{day};
-    const hh_mm_ss clock{time - day};
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
-                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
-                  static_cast<int>(clock.minutes().count()),
-                  static_cast<int>(clock.seconds().count()));
-    return text;
-}
 
 RunLog::RunLog(const std::wstring& path, std::string_view lineEnd, std::string refusal) {
     try {
@@ -72,7 +59,7 @@ void RunLog::RotateUnderLock() noexcept {
 void RunLog::WriteLine(std::string_view text) noexcept {
     if (!IsOpen()) return;
     try {
-        std::string line = FormatLogTime(Now());
+        std::string line = FormatUtcTime(Now());
         if (!text.empty()) {
             line += ' ';
             for (const char c : text) {

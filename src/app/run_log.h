@@ -52,9 +52,6 @@ class RunLog final : public ConsoleCopy {
     std::string held_;
 };
 
-// "2026-12-10T09:14:03Z": the time, in whole seconds, as ISO 8601 in UTC.
-std::string FormatLogTime(std::int64_t secondsSince1970);
-
 // Where this platform keeps the run log (the full file name), creating the folders that belong
 // to the tool; empty when there is no usable place, with `refusal` set when the place exists but
 // is not safe to write into. Each platform has its own source file.

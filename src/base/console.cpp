@@ -10,8 +10,8 @@ namespace {
 std::string* consoleSink = nullptr;
 ConsoleCopy* consoleCopy = nullptr;
 
-void WriteBytes(std::string_view bytes) {
-    if (consoleCopy != nullptr) consoleCopy->WriteLine(bytes);
+void WriteBytes(std::string_view bytes, std::string_view copy) {
+    if (consoleCopy != nullptr) consoleCopy->WriteLine(copy);
     if (consoleSink != nullptr) {
         consoleSink->append(bytes);
         consoleSink->push_back('\n');
@@ -25,9 +25,16 @@ void WriteBytes(std::string_view bytes) {
 
 }  // namespace
 
-void WriteLine(std::string_view line) { WriteBytes(line); }
+void WriteLine(std::string_view line) { WriteBytes(line, line); }
 
-void WriteLine(std::wstring_view line) { WriteBytes(ToUtf8(line)); }
+void WriteLine(std::wstring_view line) {
+    const std::string bytes = ToUtf8(line);
+    WriteBytes(bytes, bytes);
+}
+
+void WriteLine(std::wstring_view line, std::string_view copyLine) {
+    WriteBytes(ToUtf8(line), copyLine);
+}
 
 ConsoleCopy* SetConsoleCopy(ConsoleCopy* copy) {
     ConsoleCopy* previous = consoleCopy;

@@ -12,6 +12,10 @@ void WriteLine(std::string_view line);
 // Writes one wide line, encoded as UTF-8.
 void WriteLine(std::wstring_view line);
 
+// Writes one wide line, and gives the copy (the run log) `copyLine` in its place: for a line
+// whose console text shows local time while the log keeps every time in UTC.
+void WriteLine(std::wstring_view line, std::string_view copyLine);
+
 // Sends every later line to `sink` instead of standard output (nullptr restores standard
 // output); returns the sink that was in place. Lets tests read what a run printed.
 std::string* SetConsoleSink(std::string* sink);

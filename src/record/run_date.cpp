@@ -1,6 +1,7 @@
 #include "record/run_date.h"
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 
@@ -48,4 +49,23 @@ std::wstring FormatRunDate(std::int64_t time) {
     // The layout is plain ASCII.
     const std::string narrow(text.data(), static_cast<std::size_t>(length));
     return std::wstring(narrow.begin(), narrow.end());
+}
+
+std::string FormatUtcTime(std::int64_t secondsSince1970) {
+    // A stored time can be any number; the calendar arithmetic is only defined for sane ones.
+    if (secondsSince1970 < 0 || secondsSince1970 > kLastShowableTime) {
+        return "unknown time " + std::to_string(secondsSince1970);
+    }
+    using namespace std::chrono;
+    const sys_seconds time{seconds{secondsSince1970}};
+    const sys_days day = floor<days>(time);
+    const year_month_day date{day};
+    const hh_mm_ss clock{time - day};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
+                  static_cast<int>(clock.minutes().count()),
+                  static_cast<int>(clock.seconds().count()));
+    return text;
 }

@@ -17,3 +17,8 @@ inline constexpr std::int64_t kLastShowableTime = 32535215999;
 // convert, gives "an unknown date (stored time <n>)", so the previous-run line still reads
 // as a sentence.
 std::wstring FormatRunDate(std::int64_t time);
+
+// "2026-12-10T09:14:03Z": the time, in whole seconds, as ISO 8601 in UTC: the run log's and the
+// check's time stamps, the same on every machine whatever its time zone. A time outside what
+// FormatRunDate shows gives "unknown time <n>".
+std::string FormatUtcTime(std::int64_t secondsSince1970);

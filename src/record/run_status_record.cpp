@@ -98,7 +98,8 @@ bool ReplaceRecordOfOtherAttributes(FirmwareRunRecord::Bytes& bytes) {
 }
 
 void PrintPreviousRunDate(std::int64_t time) {
-    WriteLine(L"Patch was previously run on " + FormatRunDate(time));
+    WriteLine(L"Patch was previously run on " + FormatRunDate(time),
+              "Patch was previously run on " + FormatUtcTime(time));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The run log file itself, on both platforms: line layout, appending, rotation and a place that
 // cannot hold a log.
 #include "app/run_log.h"
+#include "record/run_date.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +27,7 @@ using ::PrintTo;
 class LogTimeTest : public testing::TestWithParam<LogTimeCase> {};
 
 TEST_P(LogTimeTest, IsIso8601InUtc) {
-    EXPECT_EQ(FormatLogTime(GetParam().seconds), GetParam().text);
+    EXPECT_EQ(FormatUtcTime(GetParam().seconds), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -23,7 +23,8 @@ namespace fs = std::filesystem;
 
 constexpr const char* kBanner = "Vantrel Cellkeeper Patch";
 const std::regex kStart(
-    R"(start: Vantrel Cellkeeper Patch \d+\.\d+\.\d+, process \d+, arguments: (.*))");
+    R"(start: Vantrel Cellkeeper Patch \d+\.\d+\.\d+, process \d+, host (unknown|'.*'), )"
+    R"(model (unknown|'.*'), BIOS (unknown|'.*'), arguments: (.*))");
 
 // The log's lines without their time stamps; a line without a proper stamp fails the test.
 std::vector<std::string> LogEvents(const std::string& log) {
@@ -65,7 +66,7 @@ void ExpectRun(const std::vector<std::string>& events, const std::string& argume
     ASSERT_EQ(events.size(), console.size() + details.size() + 2) << testing::PrintToString(events);
     std::smatch match;
     ASSERT_TRUE(std::regex_match(events.front(), match, kStart)) << events.front();
-    EXPECT_EQ(match[1], arguments);
+    EXPECT_EQ(match[4], arguments);
     std::vector<std::string> middle = console;
     middle.insert(middle.end(), details.begin(), details.end());
     EXPECT_EQ(std::vector<std::string>(events.begin() + 1, events.end() - 1), middle);
@@ -142,12 +143,48 @@ INSTANTIATE_TEST_SUITE_P(
                       .exitCode = 33}),
     CaseName());
 
+// The start line names the machine from what the system shows everyone, before the run asks
+// its providers anything: a reader of a collected log knows which notebook wrote it.
+TEST(RunLogE2eTest, StartLineNamesHostModelAndBiosVersion) {
+    struct Case {
+        const char* host;  // nullptr: no hostname file
+        const char* model;
+        const char* bios;
+        const char* expected;
+    };
+    for (const Case& c : {
+             Case{"nb-0042\n", "Aerion 14 G3\n", "R1.14.0\n",
+                  "host 'nb-0042', model 'Aerion 14 G3', BIOS 'R1.14.0'"},
+             Case{nullptr, "", "R1.14.0\n", "host unknown, model unknown, BIOS 'R1.14.0'"},
+             Case{"nb-0042\n", "Aerion, 14 'G3'\x01\n", nullptr,
+                  "host 'nb-0042', model 'Aerion, 14 'G3'?', BIOS unknown"},
+         }) {
+        MachineTree machine;
+        machine.CopyTree(SampleMachine("already-patched"), "");
+        machine.MakeFolder("var/log");
+        if (c.host) machine.WriteFile("proc/sys/kernel/hostname", c.host);
+        machine.WriteFile("sys/class/dmi/id/product_name", c.model);
+        if (c.bios) {
+            machine.WriteFile("sys/class/dmi/id/bios_version", c.bios);
+        } else {
+            fs::remove(machine.Path("sys/class/dmi/id/bios_version"));
+        }
+        RunProgram("");
+        const std::vector<std::string> events = LogEvents(machine.ReadFile(kLogFile).value_or(""));
+        ASSERT_FALSE(events.empty());
+        EXPECT_NE(events.front().find(", " + std::string(c.expected) + ", arguments: none"),
+                  std::string::npos)
+            << events.front();
+    }
+}
+
 TEST(RunLogE2eTest, LaterRunsAppend) {
     MachineTree machine;
     machine.CopyTree(SampleMachine("vantrel-notebook"), "");
     machine.MakeFolder("var/log");
     ASSERT_EQ(RunProgram("").exitCode, 0);
-    const ProgramOutcome second = RunProgram("");
+    // Nine hours east of UTC: the console shows the earlier run in local time, the log in UTC.
+    const ProgramOutcome second = RunProgram("", "TZ=JST-9 ");
     ASSERT_EQ(second.exitCode, 0);
     const std::vector<std::string> events = LogEvents(machine.ReadFile(kLogFile).value_or(""));
     ASSERT_EQ(events.size(), 13u) << testing::PrintToString(events);
@@ -159,6 +196,18 @@ TEST(RunLogE2eTest, LaterRunsAppend) {
     std::istringstream lines(second.output);
     for (std::string line; std::getline(lines, line);) printed.push_back(line);
     ASSERT_EQ(printed.size(), 4u) << second.output;
+    const std::string logged = events[6 + 3];
+    std::smatch utc;
+    ASSERT_TRUE(std::regex_match(
+        logged, utc,
+        std::regex(R"(Patch was previously run on \d{4}-\d\d-\d\dT(\d\d):\d\d:\d\dZ)")))
+        << logged;
+    std::smatch local;
+    ASSERT_TRUE(std::regex_match(
+        printed[2], local, std::regex(R"(Patch was previously run on .* (\d\d):\d\d:\d\d \d{4})")))
+        << printed[2];
+    EXPECT_EQ((std::stoi(utc[1]) + 9) % 24, std::stoi(local[1]));
+    printed[2] = logged;
     // The earlier status it found, not the 2 of a run that stopped.
     ExpectRun(std::vector<std::string>(events.begin() + 6, events.end()), "none", printed,
               {kStoppedDecision}, "end: stopped at an earlier record, exit code 0");

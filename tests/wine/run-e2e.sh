@@ -91,7 +91,7 @@ expect_log() {
     local expected actual
     expected=$(printf '%s\n' "$@")
     actual=$(sed -E 's/^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z ?//; s/\r$//' "$run_log" 2>/dev/null |
-        sed -E 's/^(start: Vantrel Cellkeeper Patch )[0-9.]+, process [0-9]+,/\1VERSION, process PID,/; s/^(end: .*, process )[0-9]+$/\1PID/')
+        sed -E "s/^(start: Vantrel Cellkeeper Patch )[0-9.]+, process [0-9]+, host '[^']+', model (unknown|'.*'), BIOS (unknown|'.*'),/\\1VERSION, process PID, host HOST, model MODEL, BIOS VERSION,/; s/^(end: .*, process )[0-9]+\$/\\1PID/")
     [ "$actual" = "$expected" ] || fail "log differs:$(diff <(echo "$expected") <(echo "$actual") | sed 's/^/    /')"
     [ "$(grep -c $'\r$' "$run_log" 2>/dev/null)" = "$#" ] || fail "log lines do not end in CR LF"
 }
@@ -110,7 +110,7 @@ rm -f "$run_log"
 run
 expect_rc 0; expect_lines "$banner" "$applied"
 # Wine has no firmware variables (ERROR_INVALID_FUNCTION): the log names the error.
-expect_log "start: Vantrel Cellkeeper Patch VERSION, process PID, arguments: none" "$banner" "$applied" \
+expect_log "start: Vantrel Cellkeeper Patch VERSION, process PID, host HOST, model MODEL, BIOS VERSION, arguments: none" "$banner" "$applied" \
     "decision: status code 0 (the setting holds the new value)" \
     "change: Cellkeeper '$old' -> '$new'" \
     "firmware record cellkeeper_patch not written: error 1" \
@@ -215,6 +215,20 @@ CELLKEEPER_ROOT="$("$wine" winepath -w "$tree" 2>/dev/null | tr -d '\r')" \
 rc=$?
 out=$(tr -d '\r' <"$work/stdout")
 expect_rc 0; expect_lines "$banner" "$applied"; expect_cellkeeper "$new"
+end
+
+# Another run holding the lock for the whole minute: exit code 1618, which deployment tools retry,
+# and nothing written.
+begin busy-1618 vantrel-notebook
+before=$(tree_state)
+CELLKEEPER_ROOT="$("$wine" winepath -w "$tree" 2>/dev/null | tr -d '\r')" \
+    "$wine" "$squat_lock" --hold "$("$wine" winepath -w "$exe" 2>/dev/null | tr -d '\r')" >"$work/stdout" 2>"$work/stderr"
+# Wine gives Linux the exit code's low 8 bits only; the helper prints it whole.
+rc=$(grep -a -o -E '^exit code [0-9]+' "$work/stderr" | tail -n 1 | cut -d' ' -f3)
+out=$(tr -d '\r' <"$work/stdout")
+expect_rc 1618; expect_lines "$banner" "FATAL ERROR: Another run of the patch is in progress"
+[ "$(tree_state)" = "$before" ] || fail "the machine tree changed"
+"$wine" reg query "$tool_key" >/dev/null 2>&1 && fail "the registry key exists"
 end
 
 # One run at a time: of eight started at once exactly one patches, the others find its record.
