@@ -232,16 +232,24 @@ WbemObjectBuilder InterfaceClass(ComPtr<IWbemClassObject> outSignature) {
 }
 
 // The device's attributes/pending_reboot: 1 when a changed setting waits for the next start.
-// Windows' provider has no such property, so a reader must take its absence as "unknown".
+// Windows' provider has no such property, so a reader must take its absence as "unknown". Read
+// on the first Get: the instance that a method call is found through never needs it.
 HRESULT ProduceInterface(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
                          WbemInstances& instances) {
     WbemObjectBuilder instance = description.Instance();
     instance.Set(L"InstanceName", kInterfaceInstanceName).Set(L"Active", true);
     if (request.Wants(L"PendingReboot")) {
         if (const std::optional<std::filesystem::path> device = VantrelFirmwareDevice()) {
-            const std::optional<std::int32_t> pending =
-                ParseIsEnabled(ReadMachineText(*device / "attributes" / "pending_reboot"));
-            if (pending) instance.Set(L"PendingReboot", *pending);
+            instance.SetDeferred(
+                L"PendingReboot", CIM_SINT32,
+                [file = *device / "attributes" / "pending_reboot", state = DeviceState()] {
+                    // After a write the file tells of another state than the instance's: the
+                    // value it had is no longer known.
+                    if (DeviceState() != state) return Variant::Null();
+                    const std::optional<std::int32_t> pending =
+                        ParseIsEnabled(ReadDeviceFile(file));
+                    return pending ? Variant::Int32(*pending) : Variant::Null();
+                });
         }
     }
     instances.push_back(instance.Build());
