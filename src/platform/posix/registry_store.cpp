@@ -319,7 +319,8 @@ RegistryStore::RegistryStore(std::vector<std::u16string> names, PendingChanges& 
         fullName_ += names_[i];
     }
     // Keyed by the store's folder as well: a test may move the machine root.
-    lowerName_ = RegistryStoreRoot().string() + '\n' + ToPathText(AsciiLower(fullName_));
+    const fs::path root = RegistryStoreRoot();
+    lowerName_ = root.string() + '\n' + ToPathText(AsciiLower(fullName_));
     {
         // A key created in this process and not yet on disk keeps the spelling it was created
         // with, and needs no folder listed to find it.
@@ -333,7 +334,7 @@ RegistryStore::RegistryStore(std::vector<std::u16string> names, PendingChanges& 
             return;
         }
     }
-    folder_ = RegistryStoreRoot();
+    folder_ = root;
     std::string spelled;
     bool folderExists = true;
     for (std::size_t i = 0; i < names_.size(); ++i) {
@@ -445,12 +446,11 @@ DWORD RegistryStore::Update(KeyChange change) const {
     RegistryKeyFile key;
     DWORD result = Read(key);
     if (result != ERROR_SUCCESS) return result == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : result;
-    const std::string before = FormatKeyFile(key);
+    const RegistryKeyFile before = key;
     if (result = change(key); result != ERROR_SUCCESS) return result;
-    const std::string after = FormatKeyFile(key);
-    if (after == before) return ERROR_SUCCESS;
+    if (key == before) return ERROR_SUCCESS;
     // The reader refuses a larger file, and every later run would stop at it.
-    if (after.size() > kMaxKeyFileSize) return ERROR_FILE_TOO_LARGE;
+    if (FormatKeyFile(key).size() > kMaxKeyFileSize) return ERROR_FILE_TOO_LARGE;
     std::lock_guard lock(pending_.mutex_);
     PendingChanges::Key& pending = pending_.keys_[lowerName_];
     if (pending.changes.empty() && !pending.create) {
