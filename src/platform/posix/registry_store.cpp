@@ -145,16 +145,16 @@ DWORD WriteTemporary(int folderFd, const fs::path& file, std::string_view text,
     return fd.reset() != 0 ? LastErrno(ERROR_REGISTRY_IO_FAILED) : ERROR_SUCCESS;
 }
 
-// Flushes the file systems that hold `folders`, each once: syncfs() writes the data of every
-// file and every folder entry of its file system. A folder that has gone since (a deleted key's)
-// has nothing left to flush.
-DWORD FlushFileSystems(const std::set<fs::path>& folders) {
+// Flushes the file systems that hold `paths` (files or folders), each once: syncfs() writes the
+// data of every file and every folder entry of its file system. A path that has gone since (a
+// deleted key's folder) has nothing left to flush.
+DWORD FlushFileSystems(const std::set<fs::path>& paths) {
     std::set<dev_t> flushed;
     DWORD result = ERROR_SUCCESS;
-    for (const fs::path& folder : folders) {
+    for (const fs::path& path : paths) {
         struct stat status {};
-        if (stat(folder.c_str(), &status) != 0 || flushed.contains(status.st_dev)) continue;
-        const UniqueFd fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (stat(path.c_str(), &status) != 0 || flushed.contains(status.st_dev)) continue;
+        const UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
         DWORD error = ERROR_SUCCESS;
         if (!fd) {
             if (errno != ENOENT) error = LastErrno(ERROR_REGISTRY_IO_FAILED);
@@ -166,6 +166,16 @@ DWORD FlushFileSystems(const std::set<fs::path>& folders) {
         if (result == ERROR_SUCCESS) result = error;
     }
     return result;
+}
+
+// Makes `paths` (files or folders) outlive a power loss: one of them alone by its own fsync(),
+// more at once by a flush of their file systems, which costs one call each however many they
+// are, but waits for everything else written there too.
+DWORD FlushPaths(const std::set<fs::path>& paths) {
+    if (paths.size() != 1) return FlushFileSystems(paths);
+    const UniqueFd fd(open(paths.begin()->c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return errno == ENOENT ? ERROR_SUCCESS : LastErrno(ERROR_REGISTRY_IO_FAILED);
+    return fsync(fd.get()) == 0 ? ERROR_SUCCESS : LastErrno(ERROR_REGISTRY_IO_FAILED);
 }
 
 std::u16string AsciiLower(std::u16string text) {
@@ -288,7 +298,9 @@ DWORD PendingChanges::Flush() {
         if (result == ERROR_SUCCESS) result = written;
     }
     // The new texts reach the disk before any name points to them...
-    DWORD flushed = replacements.empty() ? ERROR_SUCCESS : FlushFileSystems(folders);
+    std::set<fs::path> texts;
+    for (const Replacement& replacement : replacements) texts.insert(replacement.temp->path());
+    DWORD flushed = texts.empty() ? ERROR_SUCCESS : FlushPaths(texts);
     if (flushed == ERROR_SUCCESS) {
         for (Replacement& replacement : replacements) {
             if (rename(replacement.temp->path(), replacement.file.c_str()) == 0) {
@@ -298,7 +310,7 @@ DWORD PendingChanges::Flush() {
             }
         }
         // ...and the renames and new folders after them.
-        flushed = FlushFileSystems(folders);
+        flushed = FlushPaths(folders);
     }
     if (result == ERROR_SUCCESS) result = flushed;
     if (flushed == ERROR_SUCCESS) {

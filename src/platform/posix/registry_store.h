@@ -34,10 +34,11 @@ using KeyChange = std::function<DWORD(RegistryKeyFile&)>;
 
 // What this process has changed in the store and not yet made durable. A durable point (Flush)
 // writes every changed key file and makes the files, their renames and the folders made since
-// the last point outlive a power loss: the temporary files are written, their file system is
-// flushed, they are renamed, and it is flushed once more. A new name therefore never points to
-// data that a power loss could take back, and a flush costs two calls however many keys and
-// folders changed (one pair more for each further file system). A process that is killed
+// the last point outlive a power loss: the temporary files are written and flushed, they are
+// renamed, and the folders are flushed. A new name therefore never points to data that a power
+// loss could take back. Each of the two steps is one fsync() when it has one file or folder to
+// flush, else one syncfs() of their file system (one more for each further file system): a
+// point costs two calls however many keys and folders changed. A process that is killed
 // before a durable point loses the changes made since the last one, and only those: the files
 // on disk are the ones of that point.
 class PendingChanges {
