@@ -419,10 +419,10 @@ DWORD RegistryStore::MakeFolders() const {
         if (mkdir(it->c_str(), kNewFolderMode) != 0 && errno != EEXIST) {
             return LastErrno(ERROR_REGISTRY_IO_FAILED);
         }
-        // Until the durable point, a new folder can vanish in a power loss, with every key that
-        // was written into it.
+        // Until its parent is flushed at the durable point, a new folder can vanish in a power
+        // loss, with every key that was written into it.
         std::lock_guard lock(pending_.mutex_);
-        pending_.changedFolders_.insert(*it);
+        pending_.changedFolders_.insert(it->parent_path());
     }
     return ERROR_SUCCESS;
 }
