@@ -46,7 +46,13 @@ class PendingChanges {
     PendingChanges() = default;
     PendingChanges(const PendingChanges&) = delete;
     PendingChanges& operator=(const PendingChanges&) = delete;
-    ~PendingChanges() { Flush(); }
+    // The normal end of the process is a durable point too; nothing may escape a destructor.
+    ~PendingChanges() {
+        try {
+            Flush();
+        } catch (...) {
+        }
+    }
 
     // The durable point: ERROR_SUCCESS, or the first failure. A key whose folder lock could not
     // be had stays pending for the next point; one whose file has gone or no longer parses
