@@ -248,6 +248,45 @@ TEST_F(DeviceStateReadsTest, AWriteStartsANewStateOfTheValuesOnly) {
               std::vector<std::string>{Device("attributes/Cellkeeper/current_value")});
 }
 
+// The interface instance that a method call is found through never shows PendingReboot, so the
+// file is read on the first Get, once for each state; an instance made before a write no longer
+// knows its value and shows none, as Windows' provider, which has no such property.
+TEST_F(DeviceStateReadsTest, PendingRebootIsReadOnItsFirstGetInTheInstancesState) {
+    tree.WriteAttribute(Device("attributes/pending_reboot"), "0");
+    auto queryInterface = [this] {
+        ComPtr<IEnumWbemClassObject> enumerator;
+        EXPECT_EQ(services->ExecQuery(CopyBstr(L"WQL").get(),
+                                      CopyBstr(L"SELECT * FROM Vantrel_BIOSSettingInterface").get(),
+                                      0, nullptr, enumerator.put()),
+                  S_OK);
+        std::vector<ComPtr<IWbemClassObject>> found = DrainEnumerator(enumerator.get());
+        EXPECT_EQ(found.size(), 1U);
+        return found.empty() ? ComPtr<IWbemClassObject>() : found.front();
+    };
+    auto pendingReboot = [](IWbemClassObject* object) {
+        const wbem::Variant value = GetProperty(object, L"PendingReboot");
+        return value.Type() == VT_I4 ? std::to_wstring(V_I4(&value.get())) : L"<none>";
+    };
+    OpenWatch watch(tree.Root());
+    const ComPtr<IWbemClassObject> before = queryInterface();
+    const ComPtr<IWbemClassObject> sameState = queryInterface();
+    ASSERT_TRUE(before && sameState);
+    EXPECT_EQ(watch.Opened(), std::vector<std::string>{});
+    EXPECT_EQ(pendingReboot(sameState.get()), L"0");
+    EXPECT_EQ(pendingReboot(before.get()), L"0");
+    EXPECT_EQ(watch.Opened(), std::vector<std::string>{Device("attributes/pending_reboot")});
+
+    const ComPtr<IWbemClassObject> stale = queryInterface();
+    ASSERT_TRUE(stale);
+    ASSERT_EQ(machine::WriteBiosSetting(L"Asset", L"On", L""), machine::SetSettingResult::kSuccess);
+    tree.WriteAttribute(Device("attributes/pending_reboot"), "1");
+    EXPECT_EQ(pendingReboot(stale.get()), L"<none>");
+    EXPECT_EQ(pendingReboot(before.get()), L"0") << "read before the write";
+    const ComPtr<IWbemClassObject> after = queryInterface();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(pendingReboot(after.get()), L"1");
+}
+
 TEST_F(DeviceStateReadsTest, AFileRewrittenByOthersIsReadAgain) {
     ASSERT_TRUE(QueryCellkeeper());
     tree.WriteAttribute(Device("attributes/Cellkeeper/current_value"), "On, changed");

@@ -130,6 +130,7 @@ TEST_P(RegistryFormTest, ValueIsWrittenInItsExportForm) {
         c.type == REG_SZ ? reinterpret_cast<const BYTE*>(c.text.c_str()) : c.bytes.data();
     ASSERT_EQ(RegSetValueExW(key.get(), c.valueName.c_str(), 0, c.type, data, c.size),
               Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) + c.line + "\n");
 }
 
@@ -192,6 +193,7 @@ TEST_F(RegistryStoreTest, ValuesOfEveryFormReadBackAndSurviveAnotherWrite) {
     EXPECT_EQ(binary[2], 0xff);
 
     ASSERT_EQ(SetDword(key.get(), L"Status", 0), Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Text\"=\"x\\\\y\"\n" + unknownLines +
                                  "\"Wrapped\"=hex(b):2a,00,00,00,00,00,00,00\n"
                                  "\"Status\"=dword:00000000\n");
@@ -202,12 +204,18 @@ TEST_F(RegistryStoreTest, AValueKeepsTheNameItWasFirstWrittenWith) {
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
     ASSERT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_SUCCESS));
     ASSERT_EQ(SetDword(key.get(), L"STATUS", 2), Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Status\"=dword:00000002\n");
+    // And once the value is in the file.
+    ASSERT_EQ(SetDword(key.get(), L"STATUS", 3), Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Status\"=dword:00000003\n");
 }
 
 TEST_F(RegistryStoreTest, CreatingAKeyGivesEveryKeyAboveItAFile) {
     UniqueKey key;
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
     EXPECT_EQ(KeyFileText(), kFileStart);
     EXPECT_EQ(machine_.ReadFile(std::string(kStoreFolder) + "/SOFTWARE/Vantrel.reg"),
               "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel]\n");
@@ -225,6 +233,7 @@ ino_t FileInode(const std::filesystem::path& file) {
 TEST_F(RegistryStoreTest, CreatingAKeyThatExistsWritesNoFile) {
     UniqueKey key;
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
     const std::vector<std::string> files = {kKeyFile, std::string(kStoreFolder) + "/SOFTWARE.reg",
                                             std::string(kStoreFolder) + "/SOFTWARE/Vantrel.reg"};
     std::vector<ino_t> before;
@@ -235,9 +244,86 @@ TEST_F(RegistryStoreTest, CreatingAKeyThatExistsWritesNoFile) {
                               kAllAccess64, nullptr, again.put(), &disposition),
               Code(ERROR_SUCCESS));
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    ASSERT_EQ(RegFlushKey(again.get()), Code(ERROR_SUCCESS));
     for (std::size_t i = 0; i < files.size(); ++i) {
         EXPECT_EQ(FileInode(machine_.Path(files[i])), before[i]) << files[i];
     }
+}
+
+// The ways a process reaches a durable point.
+enum class DurablePoint { kFlushKey, kCloseLastHandle, kBeforeFirmwareChange };
+
+struct DurablePointCase {
+    const char* name;
+    DurablePoint point;
+};
+
+class RegistryDurablePointTest : public RegistryStoreTest,
+                                 public testing::WithParamInterface<DurablePointCase> {};
+
+// A change is seen at once by every handle of the process, but reaches the key file only at a
+// durable point; closing a handle while another one of the key is open is none.
+TEST_P(RegistryDurablePointTest, ChangeReachesTheFileAtTheDurablePointOnly) {
+    UniqueKey key;
+    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    UniqueKey other;
+    ASSERT_EQ(Open(other), Code(ERROR_SUCCESS));
+    ASSERT_EQ(SetDword(key.get(), L"Status", 7), Code(ERROR_SUCCESS));
+
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    ASSERT_EQ(
+        RegGetValueW(other.get(), nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &value, &size),
+        Code(ERROR_SUCCESS));
+    EXPECT_EQ(value, 7u);
+    EXPECT_EQ(KeyFileText(), kFileStart);
+
+    switch (GetParam().point) {
+        case DurablePoint::kFlushKey:
+            ASSERT_EQ(RegFlushKey(other.get()), Code(ERROR_SUCCESS));
+            break;
+        case DurablePoint::kCloseLastHandle:
+            ASSERT_EQ(RegCloseKey(key.release()), Code(ERROR_SUCCESS));
+            EXPECT_EQ(KeyFileText(), kFileStart) << "another handle of the key is open";
+            ASSERT_EQ(RegCloseKey(other.release()), Code(ERROR_SUCCESS));
+            break;
+        case DurablePoint::kBeforeFirmwareChange:
+            ASSERT_EQ(posix::FlushRegistry(), ERROR_SUCCESS);
+            break;
+    }
+    EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Status\"=dword:00000007\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Points, RegistryDurablePointTest,
+    testing::Values(DurablePointCase{.name = "FlushKey", .point = DurablePoint::kFlushKey},
+                    DurablePointCase{.name = "CloseLastHandle",
+                                     .point = DurablePoint::kCloseLastHandle},
+                    DurablePointCase{.name = "BeforeFirmwareChange",
+                                     .point = DurablePoint::kBeforeFirmwareChange}),
+    CaseName());
+
+// A process that ends without a durable point (killed, or gone through _exit) leaves the key
+// files of the last one: a new key is not there, a changed one holds its old text.
+TEST_F(RegistryStoreTest, ProcessEndingWithoutADurablePointLeavesTheLastOne) {
+    const std::string text = std::string(kFileStart) + "\"Status\"=dword:00000003\n";
+    machine_.WriteFile(kKeyFile, text);
+    const int exitCode = InChild([] {
+        UniqueKey key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, kAllAccess64, key.put()) != 0) return 1;
+        if (SetDword(key.get(), L"Status", 4) != 0) return 2;
+        UniqueKey created;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Vantrel\\New", 0, nullptr,
+                            REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, created.put(),
+                            nullptr) != 0) {
+            return 3;
+        }
+        _exit(0);
+    });
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(KeyFileText(), text);
+    EXPECT_FALSE(machine_.ReadFile(std::string(kStoreFolder) + "/SOFTWARE/Vantrel/New.reg"));
 }
 
 struct RewriteCase {
@@ -262,6 +348,7 @@ TEST_P(RegistryRewriteTest, OnlyAChangedTextReplacesTheKeyFile) {
     ASSERT_EQ(RegSetValueExW(key.get(), c.valueName, 0, c.type, c.data.data(),
                              static_cast<DWORD>(c.data.size())),
               Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
     EXPECT_EQ(FileInode(machine_.Path(kKeyFile)) != before, c.replaced);
     EXPECT_EQ(KeyFileText() != text, c.replaced);
 }
@@ -469,6 +556,7 @@ TEST_F(RegistryStoreTest, LeftoverTemporaryFileLeavesTheKeyIntactAndTheNextWrite
     EXPECT_EQ(value, 3u);
     EXPECT_TRUE(machine_.ReadFile(leftover)) << "a reader removes nothing";
     ASSERT_EQ(SetDword(key.get(), L"NumBatteries", 1), Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
 
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) +
                                  "\"Status\"=dword:00000003\n\"NumBatteries\"=dword:00000001\n");
@@ -483,22 +571,27 @@ TEST_F(RegistryStoreTest, LeftoverTemporaryFileLeavesTheKeyIntactAndTheNextWrite
                                         "Vantrel Cellkeeper Patch.reg.tmp-AbCdEfG"}));
 }
 
-// A writer that is stopped while it holds the key's lock used to block every later writer.
+// A writer that is stopped while it holds the key's lock used to block every later writer. The
+// change waits in the process for the next durable point.
 TEST_F(RegistryStoreTest, WriterWaitsForAStoppedLockHolderOnlySoLong) {
     UniqueKey key;
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
     const std::string before = KeyFileText();
     StoppedLockHolder holder(machine_.Path(kKeyFile).parent_path());
     ASSERT_TRUE(holder.held());
-    EXPECT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_TIMEOUT));
+    EXPECT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_SUCCESS));
+    EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_TIMEOUT));
     EXPECT_EQ(KeyFileText(), before);
     holder.Kill();
-    EXPECT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_SUCCESS));
+    EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Status\"=dword:00000001\n");
 }
 
 TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
     UniqueKey key;
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
     constexpr DWORD kWrites = 60;
     auto writer = [](wchar_t prefix) {
         return [prefix]() {
@@ -509,6 +602,8 @@ TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
             for (DWORD i = 0; i < kWrites; ++i) {
                 const std::wstring name = prefix + std::to_wstring(i);
                 if (SetDword(own.get(), name.c_str(), i) != 0) return 2;
+                // Every write a durable point of its own, so that the two meet at the lock.
+                if (RegFlushKey(own.get()) != 0) return 3;
             }
             return 0;
         };

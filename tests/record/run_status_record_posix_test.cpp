@@ -22,6 +22,8 @@ TEST(RunStatusRecordPosixTest, InstanceIsCreatedOnceOnTheToolKey) {
     EXPECT_EQ(first.registryKey.lastError, 0);
     EXPECT_NE(first.registryKey.handle, nullptr);
     EXPECT_EQ(first.registryKey.subkeyName, L"Vantrel Cellkeeper Patch");
+    // The new key's file is made at the next durable point.
+    ASSERT_EQ(RegFlushKey(first.registryKey.handle), 0);
     EXPECT_TRUE(std::filesystem::exists(machine.Path(kKeyFile)));
 }
 

@@ -69,10 +69,10 @@ Variant Encodings(const BiosPasswordFacts& password) {
 
 // The files of a setting folder that are read with the instance: those of the current state.
 // A setting's descriptions are fixed while the machine is up, so they wait for a Get.
-unsigned SettingFilesFor(const wbem::WbemRequest& request) {
-    unsigned files = 0;
-    if (request.Wants(L"Value")) files |= kTypeFile | kCurrentValueFile | kPossibleValuesFile;
-    if (request.Wants(L"CurrentValue")) files |= kCurrentValueFile;
+FileRequest SettingFilesFor(const wbem::WbemRequest& request) {
+    FileRequest files;
+    if (request.Wants(L"Value")) files.Add({"type", "current_value", "possible_values"});
+    if (request.Wants(L"CurrentValue")) files.Add({"current_value"});
     return files;
 }
 
@@ -115,9 +115,11 @@ HRESULT ProduceSettings(const WbemObjectBuilder& description, const wbem::WbemRe
     const std::wstring setupPasswordName = DecodeMachineText(kSetupPasswordName);
     std::optional<BiosPasswordFacts> setupPassword;
     if (request.MayMatch(setupPasswordName)) {
-        setupPassword = FindSetupPassword(*device, request.Wants(L"SupportedEncoding"));
+        setupPassword = FindSetupPassword(*device, request.Wants(L"SupportedEncoding")
+                                                       ? FileRequest{"encodings"}
+                                                       : FileRequest());
     }
-    const unsigned files = SettingFilesFor(request);
+    const FileRequest files = SettingFilesFor(request);
     bool setupPasswordServed = false;
     for (const std::string& name : SettingFolderNames(*device, request.key)) {
         const std::optional<BiosSettingFacts> setting = ReadBiosSetting(*device, name, files);
@@ -184,7 +186,7 @@ HRESULT ProducePasswords(const WbemObjectBuilder& description, const wbem::WbemR
     // A password's name comes from its role file, so every role is read; is_enabled only where
     // the request shows it.
     std::vector<PasswordInstance> passwords;
-    for (const BiosPasswordFacts& password : ReadBiosPasswords(*device, false, false)) {
+    for (const BiosPasswordFacts& password : ReadBiosPasswords(*device, FileRequest())) {
         const std::wstring name = DecodeMachineText(password.InstanceName());
         if (!request.MayMatch(name)) continue;
         std::optional<std::int32_t> isSet;
@@ -232,16 +234,24 @@ WbemObjectBuilder InterfaceClass(ComPtr<IWbemClassObject> outSignature) {
 }
 
 // The device's attributes/pending_reboot: 1 when a changed setting waits for the next start.
-// Windows' provider has no such property, so a reader must take its absence as "unknown".
+// Windows' provider has no such property, so a reader must take its absence as "unknown". Read
+// on the first Get: the instance that a method call is found through never needs it.
 HRESULT ProduceInterface(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
                          WbemInstances& instances) {
     WbemObjectBuilder instance = description.Instance();
     instance.Set(L"InstanceName", kInterfaceInstanceName).Set(L"Active", true);
     if (request.Wants(L"PendingReboot")) {
         if (const std::optional<std::filesystem::path> device = VantrelFirmwareDevice()) {
-            const std::optional<std::int32_t> pending =
-                ParseIsEnabled(ReadMachineText(*device / "attributes" / "pending_reboot"));
-            if (pending) instance.Set(L"PendingReboot", *pending);
+            instance.SetDeferred(
+                L"PendingReboot", CIM_SINT32,
+                [file = *device / "attributes" / "pending_reboot", state = DeviceState()] {
+                    // After a write the file tells of another state than the instance's: the
+                    // value it had is no longer known.
+                    if (DeviceState() != state) return Variant::Null();
+                    const std::optional<std::int32_t> pending =
+                        ParseIsEnabled(ReadDeviceFile(file));
+                    return pending ? Variant::Int32(*pending) : Variant::Null();
+                });
         }
     }
     instances.push_back(instance.Build());

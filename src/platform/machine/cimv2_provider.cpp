@@ -119,7 +119,8 @@ WbemObjectBuilder BatteryClass() {
 HRESULT ProduceBatteries(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
                          WbemInstances& instances) {
     const bool wantsName = request.Wants(L"Name");
-    for (const BatteryFacts& battery : ListBatteries(wantsName)) {
+    for (const BatteryFacts& battery :
+         ListBatteries(wantsName ? FileRequest{"model_name"} : FileRequest())) {
         WbemObjectBuilder instance = description.Instance();
         instance.Set(L"DeviceID", battery.folder);
         if (wantsName) instance.Set(L"Name", battery.name);

@@ -75,7 +75,7 @@ std::optional<std::wstring> ReadHostName() {
 
 bool HasDmiFolder() { return IsFolder(platform::PathUnderMachineRoot(kDmiFolder)); }
 
-std::vector<BatteryFacts> ListBatteries(bool readNames) {
+std::vector<BatteryFacts> ListBatteries(const FileRequest& files) {
     std::vector<BatteryFacts> batteries;
     const std::filesystem::path folder = platform::PathUnderMachineRoot(kPowerSupplyFolder);
     for (const std::string& entry : ListSubfolders(folder)) {
@@ -89,7 +89,7 @@ std::vector<BatteryFacts> ListBatteries(bool readNames) {
             continue;
         }
         const std::optional<std::string> model =
-            readNames ? ReadMachineText(supply / "model_name") : std::nullopt;
+            files.Wants("model_name") ? ReadMachineText(supply / "model_name") : std::nullopt;
         std::wstring folderName = DecodeMachineText(entry);
         std::wstring name = model && !model->empty() ? DecodeMachineText(*model) : folderName;
         batteries.push_back({std::move(folderName), std::move(name)});

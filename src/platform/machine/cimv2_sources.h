@@ -2,6 +2,8 @@
 // any COM: each function gives no value where the machine has none to give.
 #pragma once
 
+#include "platform/machine/file_request.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -41,8 +43,8 @@ struct BatteryFacts {
 
 // The batteries in sys/class/power_supply, in folder-name order: every entry whose type is
 // "Battery", whose scope is not "Device" (a mouse or headset battery) and whose present file,
-// where it exists, says "1". Without `readNames`, model_name is left unread and every name is
-// the folder's.
-std::vector<BatteryFacts> ListBatteries(bool readNames = true);
+// where it exists, says "1". Unless `files` asks for model_name, it is left unread and every
+// name is the folder's.
+std::vector<BatteryFacts> ListBatteries(const FileRequest& files = FileRequest::All());
 
 }  // namespace machine

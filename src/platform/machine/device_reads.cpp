@@ -43,6 +43,11 @@ std::optional<FileIdentity> Identity(const std::filesystem::path& file) {
     return FileIdentity{size, modified};
 }
 
+unsigned& StateNumber() {
+    static unsigned state = 0;
+    return state;
+}
+
 bool IsFixed(const std::filesystem::path& file) {
     const std::string name = file.filename().string();
     for (const std::string_view fixed : kFixedFiles) {
@@ -69,6 +74,9 @@ std::optional<std::string> ReadDeviceFile(const std::filesystem::path& file) {
 
 void ForgetDeviceState() {
     std::erase_if(Reads(), [](const auto& read) { return !IsFixed(read.first); });
+    ++StateNumber();
 }
+
+unsigned DeviceState() { return StateNumber(); }
 
 }  // namespace machine

@@ -19,4 +19,8 @@ std::optional<std::string> ReadDeviceFile(const std::filesystem::path& file);
 // Called after every write to the device: the write starts a new state.
 void ForgetDeviceState();
 
+// The number of the device's current state, changed by ForgetDeviceState: a value read later
+// for an instance made earlier is the instance's only while the number is the same.
+unsigned DeviceState();
+
 }  // namespace machine

@@ -35,7 +35,7 @@ std::optional<BiosSettingFacts> FindBiosSetting(const std::filesystem::path& dev
                                                 std::wstring_view name) {
     const std::vector<std::string> folders = SettingFolderNames(device, std::wstring(name));
     if (folders.empty()) return std::nullopt;
-    return ReadBiosSetting(device, folders.front(), kTypeFile | kPossibleValuesFile);
+    return ReadBiosSetting(device, folders.front(), {"type", "possible_values"});
 }
 
 bool Exists(const std::filesystem::path& path) {
@@ -123,7 +123,7 @@ SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view valu
     std::optional<std::filesystem::path> passwordFile;
     if (!password.empty()) {
         if (const std::optional<BiosPasswordFacts> setupPassword =
-                FindSetupPassword(*device, /*readEncodings=*/false)) {
+                FindSetupPassword(*device, FileRequest())) {
             passwordFile = PasswordFolder(*device, setupPassword->name) / "current_password";
         }
     }

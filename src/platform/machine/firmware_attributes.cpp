@@ -73,20 +73,20 @@ std::vector<std::string> SettingFolderNames(const std::filesystem::path& device,
 }
 
 std::optional<BiosSettingFacts> ReadBiosSetting(const std::filesystem::path& device,
-                                                const std::string& name, unsigned files) {
+                                                const std::string& name, const FileRequest& files) {
     const std::filesystem::path setting = device / "attributes" / PathFromUtf8(name);
     if (!IsFolder(setting)) return std::nullopt;
-    const auto read = [&](unsigned file, const char* fileName) -> std::optional<std::string> {
-        if ((files & file) == 0) return std::nullopt;
-        return ReadDeviceFile(setting / fileName);
+    const auto read = [&](const char* file) -> std::optional<std::string> {
+        if (!files.Wants(file)) return std::nullopt;
+        return ReadDeviceFile(setting / file);
     };
     BiosSettingFacts facts;
     facts.name = name;
-    facts.type = read(kTypeFile, "type");
-    facts.currentValue = read(kCurrentValueFile, "current_value");
-    facts.possibleValues = read(kPossibleValuesFile, "possible_values");
-    facts.displayName = read(kDisplayNameFile, "display_name");
-    facts.defaultValue = read(kDefaultValueFile, "default_value");
+    facts.type = read("type");
+    facts.currentValue = read("current_value");
+    facts.possibleValues = read("possible_values");
+    facts.displayName = read("display_name");
+    facts.defaultValue = read("default_value");
     return facts;
 }
 
@@ -104,14 +104,23 @@ std::filesystem::path PasswordFolder(const std::filesystem::path& device, const 
     return device / "authentication" / PathFromUtf8(name);
 }
 
+namespace {
+
+void ReadPasswordFiles(const std::filesystem::path& folder, const FileRequest& files,
+                       BiosPasswordFacts& password) {
+    if (files.Wants("is_enabled")) password.isEnabled = ReadDeviceFile(folder / "is_enabled");
+    if (files.Wants("encodings")) password.encodings = ReadDeviceFile(folder / "encodings");
+}
+
+}  // namespace
+
 std::vector<BiosPasswordFacts> ReadBiosPasswords(const std::filesystem::path& device,
-                                                 bool readIsEnabled, bool readEncodings) {
+                                                 const FileRequest& files) {
     std::vector<BiosPasswordFacts> passwords;
     for (const std::string& name : ListSubfolders(device / "authentication")) {
         const std::filesystem::path password = PasswordFolder(device, name);
         BiosPasswordFacts facts{name, ReadDeviceFile(password / "role"), {}, {}};
-        if (readIsEnabled) facts.isEnabled = ReadDeviceFile(password / "is_enabled");
-        if (readEncodings) facts.encodings = ReadDeviceFile(password / "encodings");
+        ReadPasswordFiles(password, files, facts);
         passwords.push_back(std::move(facts));
     }
     return passwords;
@@ -124,13 +133,13 @@ std::string BiosPasswordFacts::InstanceName() const {
 }
 
 std::optional<BiosPasswordFacts> FindSetupPassword(const std::filesystem::path& device,
-                                                   bool readEncodings) {
+                                                   const FileRequest& files) {
     // Folder by folder, to stop at the first: every role read costs the firmware a question.
     for (const std::string& name : ListSubfolders(device / "authentication")) {
         const std::filesystem::path path = PasswordFolder(device, name);
         BiosPasswordFacts password{name, ReadDeviceFile(path / "role"), {}, {}};
         if (password.InstanceName() != kSetupPasswordName) continue;
-        if (readEncodings) password.encodings = ReadDeviceFile(path / "encodings");
+        ReadPasswordFiles(path, files, password);
         return password;
     }
     return std::nullopt;

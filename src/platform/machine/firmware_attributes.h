@@ -5,6 +5,8 @@
 // Plain data, no COM.
 #pragma once
 
+#include "platform/machine/file_request.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -42,16 +44,6 @@ struct BiosSettingFacts {
     std::vector<std::string> Choices() const;
 };
 
-// The files of a setting folder, as a mask: a read leaves those it is not asked for without
-// value. Reading a firmware-attributes file makes the driver ask the firmware, so a caller asks
-// only for what it shows.
-inline constexpr unsigned kTypeFile = 1;
-inline constexpr unsigned kCurrentValueFile = 2;
-inline constexpr unsigned kPossibleValuesFile = 4;
-inline constexpr unsigned kDisplayNameFile = 8;
-inline constexpr unsigned kDefaultValueFile = 16;
-inline constexpr unsigned kAllSettingFiles = 31;
-
 // The names (UTF-8) of the setting folders of a device, in name order; plain files beside them
 // (pending_reboot) are not settings. With `key`, only the folders whose name equals it without
 // regard to letter case: the folder of exactly that name when there is one, since WMI keys are
@@ -59,10 +51,12 @@ inline constexpr unsigned kAllSettingFiles = 31;
 std::vector<std::string> SettingFolderNames(const std::filesystem::path& device,
                                             const std::optional<std::wstring>& key = {});
 
-// The setting folder attributes/<name>/ of a device (name in UTF-8), or no value.
+// The setting folder attributes/<name>/ of a device (name in UTF-8), or no value. Of its files
+// (type, current_value, possible_values, display_name, default_value) only those in `files` are
+// read.
 std::optional<BiosSettingFacts> ReadBiosSetting(const std::filesystem::path& device,
                                                 const std::string& name,
-                                                unsigned files = kAllSettingFiles);
+                                                const FileRequest& files = FileRequest::All());
 
 // Every setting of a device with all its files, in name order.
 std::vector<BiosSettingFacts> ReadBiosSettings(const std::filesystem::path& device);
@@ -84,16 +78,15 @@ struct BiosPasswordFacts {
 // The folder authentication/<name>/ of a device (name in UTF-8).
 std::filesystem::path PasswordFolder(const std::filesystem::path& device, const std::string& name);
 
-// Every password folder of a device, in name order, with its role; is_enabled and encodings
-// only when asked for.
+// Every password folder of a device, in name order, with its role (which names it); is_enabled
+// and encodings only when in `files`.
 std::vector<BiosPasswordFacts> ReadBiosPasswords(const std::filesystem::path& device,
-                                                 bool readIsEnabled = true,
-                                                 bool readEncodings = true);
+                                                 const FileRequest& files = FileRequest::All());
 
 // The first password (in folder name order) whose instance name is kSetupPasswordName, with its
-// encodings when asked for.
+// is_enabled and encodings when in `files`.
 std::optional<BiosPasswordFacts> FindSetupPassword(const std::filesystem::path& device,
-                                                   bool readEncodings = true);
+                                                   const FileRequest& files = FileRequest::All());
 
 // possible_values split into choices. Drivers separate them with ";" (some with a trailing ";")
 // or, on older kernels, with ","; the separator is ";" when the text holds one, else ",".

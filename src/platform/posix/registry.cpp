@@ -20,15 +20,14 @@ constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 struct OpenKey {
     std::vector<std::u16string> names;  // hive first
     REGSAM access = 0;
-    // Shared by the copies that calls take, so a handle parses its unchanged file only once.
-    std::shared_ptr<KeyFileCache> cache;
 };
 
 struct KeyTable {
     std::mutex mutex;
     std::map<HKEY, std::unique_ptr<OpenKey>> keys;
-    // Lives as long as the handles: the folders are flushed at the latest when the process ends.
-    FolderFlushes flushes;
+    // Lives as long as the handles: the changes are made durable at the latest when the process
+    // ends normally.
+    PendingChanges pending;
 };
 
 KeyTable& Keys() {
@@ -47,12 +46,18 @@ std::optional<std::u16string> HiveName(HKEY key) {
 // A copy of what the handle stands for; nullopt for a closed or made-up handle.
 std::optional<OpenKey> Lookup(HKEY key) {
     // A hive has no file of its own to keep.
-    if (auto hive = HiveName(key)) return OpenKey{{std::move(*hive)}, KEY_ALL_ACCESS, nullptr};
+    if (auto hive = HiveName(key)) return OpenKey{{std::move(*hive)}, KEY_ALL_ACCESS};
     KeyTable& table = Keys();
     std::lock_guard lock(table.mutex);
     const auto found = table.keys.find(key);
     if (found == table.keys.end()) return std::nullopt;
     return *found->second;
+}
+
+bool SameKey(const std::vector<std::u16string>& left, const std::vector<std::u16string>& right) {
+    return std::equal(
+        left.begin(), left.end(), right.begin(), right.end(),
+        [](const std::u16string& a, const std::u16string& b) { return EqualsIgnoreCase(a, b); });
 }
 
 HKEY Insert(OpenKey key) {
@@ -199,20 +204,18 @@ LSTATUS OpenOrCreate(HKEY base, LPCWSTR subKey, REGSAM access, bool create, PHKE
     *result = nullptr;
     auto parent = Lookup(base);
     if (!parent) return ERROR_INVALID_HANDLE;
-    OpenKey key{parent->names, access & ~static_cast<REGSAM>(KEY_WOW64_64KEY | KEY_WOW64_32KEY),
-                std::make_shared<KeyFileCache>()};
+    OpenKey key{parent->names, access & ~static_cast<REGSAM>(KEY_WOW64_64KEY | KEY_WOW64_32KEY)};
     if (const DWORD named = AppendSubkeyNames(subKey, key.names); named != ERROR_SUCCESS) {
         return static_cast<LSTATUS>(named);
     }
-    const RegistryStore store(key.names, Keys().flushes);
+    const RegistryStore store(key.names, Keys().pending);
     bool created = false;
     if (create) {
         if (const DWORD made = store.Create(created); made != ERROR_SUCCESS) {
             return static_cast<LSTATUS>(made);
         }
     }
-    if (const DWORD checked =
-            store.Check((key.access & kWriteRights) != 0, /*key=*/nullptr, key.cache.get());
+    if (const DWORD checked = store.Check((key.access & kWriteRights) != 0);
         checked != ERROR_SUCCESS) {
         return static_cast<LSTATUS>(checked);
     }
@@ -225,7 +228,6 @@ LSTATUS OpenOrCreate(HKEY base, LPCWSTR subKey, REGSAM access, bool create, PHKE
 }  // namespace
 }  // namespace posix
 
-using posix::KeyFileCache;
 using posix::OpenKey;
 using posix::RegistryKeyFile;
 using posix::RegistryStore;
@@ -270,11 +272,9 @@ LSTATUS WINAPI RegGetValueW(HKEY hkey, LPCWSTR lpSubKey, LPCWSTR lpValue, DWORD 
     const auto name = posix::ValueName(lpValue);
     if (!name) return zeroOnFailure(ERROR_FILE_NOT_FOUND);
 
-    const RegistryStore store(key->names, posix::Keys().flushes);
+    const RegistryStore store(key->names, posix::Keys().pending);
     RegistryKeyFile file;
-    // The handle's own values may come from its cache; a subkey's file is read afresh.
-    KeyFileCache* cache = key->names.size() == depth ? key->cache.get() : nullptr;
-    DWORD result = store.Check(/*write=*/false, &file, cache);
+    DWORD result = store.Check(/*write=*/false, &file);
     // The open key itself has gone (a subkey that is missing is simply not found).
     if (result == ERROR_FILE_NOT_FOUND && key->names.size() == depth) result = ERROR_KEY_DELETED;
     if (result != ERROR_SUCCESS) return zeroOnFailure(static_cast<LSTATUS>(result));
@@ -309,13 +309,12 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD /*Reserved*/
     } else if (cbData != 0) {
         value.data.assign(lpData, lpData + cbData);
     }
-    const RegistryStore store(key->names, posix::Keys().flushes);
-    return static_cast<LSTATUS>(store.Update(
-        [&value](RegistryKeyFile& file) {
-            file.Set(std::move(value));
-            return ERROR_SUCCESS;
-        },
-        key->cache.get()));
+    const RegistryStore store(key->names, posix::Keys().pending);
+    // Kept until the durable point, where it is applied once more to the file as it is then.
+    return static_cast<LSTATUS>(store.Update([value = std::move(value)](RegistryKeyFile& file) {
+        file.Set(value);
+        return static_cast<DWORD>(ERROR_SUCCESS);
+    }));
 }
 
 LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
@@ -326,7 +325,7 @@ LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
         named != ERROR_SUCCESS) {
         return static_cast<LSTATUS>(named);
     }
-    const RegistryStore store(key->names, posix::Keys().flushes);
+    const RegistryStore store(key->names, posix::Keys().pending);
     if (key->names.size() == depth) {
         // Without a subkey the key itself stays, emptied of its values and subkeys.
         return static_cast<LSTATUS>(store.Clear());
@@ -334,9 +333,15 @@ LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
     return static_cast<LSTATUS>(store.DeleteTree());
 }
 
+LSTATUS WINAPI RegFlushKey(HKEY hKey) {
+    if (!posix::Lookup(hKey)) return ERROR_INVALID_HANDLE;
+    return static_cast<LSTATUS>(posix::Keys().pending.Flush());
+}
+
 LSTATUS WINAPI RegCloseKey(HKEY hKey) {
     if (posix::HiveName(hKey)) return ERROR_SUCCESS;
     posix::KeyTable& table = posix::Keys();
+    bool last = true;
     {
         std::unique_ptr<OpenKey> closed;
         std::lock_guard lock(table.mutex);
@@ -344,9 +349,19 @@ LSTATUS WINAPI RegCloseKey(HKEY hKey) {
         if (found == table.keys.end()) return ERROR_INVALID_HANDLE;
         closed = std::move(found->second);
         table.keys.erase(found);
+        last = std::none_of(table.keys.begin(), table.keys.end(), [&closed](const auto& open) {
+            return posix::SameKey(open.second->names, closed->names);
+        });
     }
-    // Windows may take seconds more; a closed key's changes are on disk here.
-    return static_cast<LSTATUS>(table.flushes.FlushAll());
+    // Closing the last handle of a key is a durable point: what a process leaves behind when it
+    // closes its keys outlives a power loss. Nothing pending, nothing flushed.
+    return static_cast<LSTATUS>(last ? table.pending.Flush() : ERROR_SUCCESS);
 }
 
 }  // extern "C"
+
+namespace posix {
+
+DWORD FlushRegistry() { return Keys().pending.Flush(); }
+
+}  // namespace posix

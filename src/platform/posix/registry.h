@@ -67,8 +67,21 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DW
                               const BYTE* lpData, DWORD cbData);
 // Deletes the subkey with everything below it (tests clean up their own keys with it).
 LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey);
-// Writes are whole and seen at once by every process, but reach the disk for certain only when
-// a key is closed (or the process ends normally): that flushes every change made so far.
+// Changes are seen at once by every handle of the process; other processes see them, each key
+// file whole, from the next durable point on, which also makes them outlive a power loss. The
+// durable points: RegFlushKey, the close of a key's last handle, the first change of the
+// firmware in a run (FlushRegistry), and the normal end of the process. A process that is
+// killed loses what it changed since the last one.
+LSTATUS WINAPI RegFlushKey(HKEY hKey);
 LSTATUS WINAPI RegCloseKey(HKEY hKey);
 
 }  // extern "C"
+
+namespace posix {
+
+// The durable point that the Linux layer takes before it changes a firmware setting or
+// variable: a later run must find what this one recorded before the firmware changed.
+// ERROR_SUCCESS, or the store's first failure.
+DWORD FlushRegistry();
+
+}  // namespace posix

@@ -25,6 +25,8 @@ struct RegistryValue {
     std::u16string name;  // empty for the key's default value ("@" in the file)
     DWORD type = 0;
     std::vector<BYTE> data;
+
+    bool operator==(const RegistryValue&) const = default;
 };
 
 struct RegistryKeyFile {
@@ -36,6 +38,9 @@ struct RegistryKeyFile {
     // Replaces the data and type of a value of that name (keeping the name as first written),
     // or appends a new value.
     void Set(RegistryValue value);
+
+    // Equal keys have the same file text.
+    bool operator==(const RegistryKeyFile&) const = default;
 };
 
 // nullopt for anything that is not exactly one key in the form above.

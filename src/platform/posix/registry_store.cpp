@@ -13,6 +13,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <map>
+#include <memory>
+#include <set>
 #include <system_error>
 
 namespace posix {
@@ -113,17 +116,19 @@ void RemoveLeftovers(int folderFd, const fs::path& file) {
     });
 }
 
-// Replaces `file` by `text`: temporary file in the same folder, flushed, renamed. The caller
-// holds the folder's lock and has the folder flushed later.
-DWORD ReplaceFile(int folderFd, const fs::path& file, std::string_view text) {
+// Writes `text` into a new temporary file beside `file`, with the key file's rights and owner.
+// Not flushed: the durable point flushes every temporary file at once, before any rename. The
+// caller holds the folder's lock.
+DWORD WriteTemporary(int folderFd, const fs::path& file, std::string_view text,
+                     std::unique_ptr<TemporaryFile>& temp) {
     // The reader refuses a larger file, and every later run would stop at it.
     if (text.size() > kMaxKeyFileSize) return ERROR_FILE_TOO_LARGE;
     RemoveLeftovers(folderFd, file);
     struct stat old {};
     const bool hadFile = stat(file.c_str(), &old) == 0;
 
-    TemporaryFile temp(file.string() + std::string(kTempSuffix));
-    UniqueFd fd = temp.Create();
+    temp = std::make_unique<TemporaryFile>(file.string() + std::string(kTempSuffix));
+    UniqueFd fd = temp->Create();
     if (!fd) return LastErrno(ERROR_REGISTRY_IO_FAILED);
     if (fchmod(fd.get(), hadFile ? (old.st_mode & kPermissionBits) : kNewFileMode) != 0) {
         return LastErrno(ERROR_REGISTRY_IO_FAILED);
@@ -137,35 +142,180 @@ DWORD ReplaceFile(int folderFd, const fs::path& file, std::string_view text) {
     if (const int error = WriteAll(fd.get(), text); error != 0) {
         return ErrorFromErrno(error, ERROR_REGISTRY_IO_FAILED);
     }
-    if (fsync(fd.get()) != 0 || fd.reset() != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
-    if (rename(temp.path(), file.c_str()) != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
-    temp.Keep();
+    return fd.reset() != 0 ? LastErrno(ERROR_REGISTRY_IO_FAILED) : ERROR_SUCCESS;
+}
+
+// Flushes the file systems that hold `paths` (files or folders), each once: syncfs() writes the
+// data of every file and every folder entry of its file system. A path that has gone since (a
+// deleted key's folder) has nothing left to flush.
+DWORD FlushFileSystems(const std::set<fs::path>& paths) {
+    std::set<dev_t> flushed;
+    DWORD result = ERROR_SUCCESS;
+    for (const fs::path& path : paths) {
+        struct stat status {};
+        if (stat(path.c_str(), &status) != 0 || flushed.contains(status.st_dev)) continue;
+        const UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        DWORD error = ERROR_SUCCESS;
+        if (!fd) {
+            if (errno != ENOENT) error = LastErrno(ERROR_REGISTRY_IO_FAILED);
+        } else if (syncfs(fd.get()) != 0) {
+            error = LastErrno(ERROR_REGISTRY_IO_FAILED);
+        } else {
+            flushed.insert(status.st_dev);
+        }
+        if (result == ERROR_SUCCESS) result = error;
+    }
+    return result;
+}
+
+// Makes `paths` (files or folders) outlive a power loss: one of them alone by its own fsync(),
+// more at once by a flush of their file systems, which costs one call each however many they
+// are, but waits for everything else written there too.
+DWORD FlushPaths(const std::set<fs::path>& paths) {
+    if (paths.size() != 1) return FlushFileSystems(paths);
+    const UniqueFd fd(open(paths.begin()->c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return errno == ENOENT ? ERROR_SUCCESS : LastErrno(ERROR_REGISTRY_IO_FAILED);
+    return fsync(fd.get()) == 0 ? ERROR_SUCCESS : LastErrno(ERROR_REGISTRY_IO_FAILED);
+}
+
+std::u16string AsciiLower(std::u16string text) {
+    for (char16_t& c : text) {
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    }
+    return text;
+}
+
+// Applies the pending changes in their order. One that refuses now is left out, as it would have
+// been on its own.
+void ApplyChanges(const std::vector<KeyChange>& changes, RegistryKeyFile& key) {
+    // The store's changes refuse, if at all, before they touch the values.
+    for (const KeyChange& change : changes) change(key);
+}
+
+// Reads and parses a key file; `exists` false when there is none.
+DWORD ReadKeyFile(const fs::path& file, const std::u16string& fullName, RegistryKeyFile& key,
+                  bool& exists) {
+    std::string text;
+    const DWORD result = ReadWholeFile(file, text);
+    exists = result != ERROR_FILE_NOT_FOUND;
+    if (!exists) {
+        key = RegistryKeyFile{fullName, {}};
+        return ERROR_SUCCESS;
+    }
+    if (result != ERROR_SUCCESS) return result;
+    auto parsed = ParseKeyFile(text);
+    // A file that names another key is as unusable as one that cannot be read at all.
+    if (!parsed || !EqualsIgnoreCase(parsed->keyName, fullName)) return ERROR_REGISTRY_CORRUPT;
+    key = std::move(*parsed);
     return ERROR_SUCCESS;
 }
 
 }  // namespace
 
-void FolderFlushes::Add(const fs::path& folder) {
+// A key file's new text, written and waiting for its rename.
+struct PendingChanges::Replacement {
+    std::unique_ptr<TemporaryFile> temp;
+    fs::path file;
+};
+
+bool PendingChanges::Empty() {
     std::lock_guard lock(mutex_);
-    folders_.insert(folder.empty() ? fs::path(".") : folder);
+    return keys_.empty() && changedFolders_.empty();
 }
 
-DWORD FolderFlushes::FlushAll() {
-    std::set<fs::path> folders;
-    {
-        std::lock_guard lock(mutex_);
-        folders.swap(folders_);
-    }
+PendingChanges::Key* PendingChanges::Find(const std::string& lowerName) {
+    const auto found = keys_.find(lowerName);
+    return found == keys_.end() ? nullptr : &found->second;
+}
+
+void PendingChanges::ForgetBelow(const std::string& lowerName, bool andKey) {
+    const std::string below = lowerName + '\\';
+    std::erase_if(keys_, [&](const auto& entry) {
+        return (andKey && entry.first == lowerName) || entry.first.starts_with(below);
+    });
+}
+
+DWORD PendingChanges::WriteFolder(const fs::path& folder, std::vector<Key*>& keys,
+                                  std::vector<Replacement>& replacements,
+                                  std::vector<std::string>& done) {
     DWORD result = ERROR_SUCCESS;
-    for (const fs::path& folder : folders) {
-        const UniqueFd fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        DWORD error = ERROR_SUCCESS;
-        if (!fd) {
-            if (errno != ENOENT) error = LastErrno(ERROR_REGISTRY_IO_FAILED);
-        } else if (fsync(fd.get()) != 0) {
-            error = LastErrno(ERROR_REGISTRY_IO_FAILED);
+    for (Key* key : keys) {
+        RegistryKeyFile values;
+        bool exists = false;
+        DWORD read = ReadKeyFile(key->file, key->fullName, values, exists);
+        if (read == ERROR_SUCCESS && !exists && !key->create) read = ERROR_KEY_DELETED;
+        // A key file that has gone or no longer parses takes no changes.
+        done.push_back(key->name);
+        if (read != ERROR_SUCCESS) {
+            if (result == ERROR_SUCCESS) result = read;
+            continue;
         }
-        if (result == ERROR_SUCCESS) result = error;
+        const std::string before = exists ? FormatKeyFile(values) : std::string();
+        ApplyChanges(key->changes, values);
+        const std::string text = FormatKeyFile(values);
+        if (exists && text == before) continue;
+        Replacement replacement{nullptr, key->file};
+        const UniqueFd folderFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const DWORD written =
+            !folderFd ? LastErrno(ERROR_REGISTRY_IO_FAILED)
+                      : WriteTemporary(folderFd.get(), key->file, text, replacement.temp);
+        if (written != ERROR_SUCCESS) {
+            if (result == ERROR_SUCCESS) result = written;
+            continue;
+        }
+        replacements.push_back(std::move(replacement));
+    }
+    return result;
+}
+
+DWORD PendingChanges::Flush() {
+    std::lock_guard lock(mutex_);
+    if (keys_.empty() && changedFolders_.empty()) return ERROR_SUCCESS;
+    // One lock per folder, taken in name order, so that two processes flushing at once cannot
+    // wait for each other.
+    std::map<fs::path, std::vector<Key*>> byFolder;
+    for (auto& [name, key] : keys_) byFolder[key.folder].push_back(&key);
+
+    DWORD result = ERROR_SUCCESS;
+    std::vector<FolderLock> locks;
+    std::vector<Replacement> replacements;
+    std::vector<std::string> done;
+    std::set<fs::path> folders = changedFolders_;
+    for (auto& [folder, keys] : byFolder) {
+        FolderLock& folderLock = locks.emplace_back();
+        DWORD locked = folderLock.Acquire(folder);
+        if (locked == ERROR_FILE_NOT_FOUND) {
+            // The folder has gone, with every key in it.
+            for (Key* key : keys) done.push_back(key->name);
+            locked = ERROR_KEY_DELETED;
+        }
+        if (locked != ERROR_SUCCESS) {
+            if (result == ERROR_SUCCESS) result = locked;
+            continue;
+        }
+        folders.insert(folder);
+        const DWORD written = WriteFolder(folder, keys, replacements, done);
+        if (result == ERROR_SUCCESS) result = written;
+    }
+    // The new texts reach the disk before any name points to them...
+    std::set<fs::path> texts;
+    for (const Replacement& replacement : replacements) texts.insert(replacement.temp->path());
+    DWORD flushed = texts.empty() ? ERROR_SUCCESS : FlushPaths(texts);
+    if (flushed == ERROR_SUCCESS) {
+        for (Replacement& replacement : replacements) {
+            if (rename(replacement.temp->path(), replacement.file.c_str()) == 0) {
+                replacement.temp->Keep();
+            } else if (result == ERROR_SUCCESS) {
+                result = LastErrno(ERROR_REGISTRY_IO_FAILED);
+            }
+        }
+        // ...and the renames and new folders after them.
+        flushed = FlushPaths(folders);
+    }
+    if (result == ERROR_SUCCESS) result = flushed;
+    if (flushed == ERROR_SUCCESS) {
+        for (const std::string& name : done) keys_.erase(name);
+        changedFolders_.clear();
     }
     return result;
 }
@@ -174,74 +324,80 @@ fs::path RegistryStoreRoot() {
     return platform::PathUnderMachineRoot("var/lib/cellkeeper-patch/registry");
 }
 
-RegistryStore::RegistryStore(std::vector<std::u16string> names, FolderFlushes& flushes)
-    : names_(std::move(names)), flushes_(flushes) {
-    folder_ = RegistryStoreRoot();
+RegistryStore::RegistryStore(std::vector<std::u16string> names, PendingChanges& pending)
+    : names_(std::move(names)), pending_(pending) {
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+        if (i > 0) fullName_ += u'\\';
+        fullName_ += names_[i];
+    }
+    // Keyed by the store's folder as well: a test may move the machine root.
+    const fs::path root = RegistryStoreRoot();
+    lowerName_ = root.string() + '\n' + ToPathText(AsciiLower(fullName_));
+    {
+        // A key created in this process and not yet on disk keeps the spelling it was created
+        // with, and needs no folder listed to find it.
+        std::lock_guard lock(pending_.mutex_);
+        if (const PendingChanges::Key* key = pending_.Find(lowerName_);
+            key != nullptr && key->create && !IsHive()) {
+            fullName_ = key->fullName;
+            folder_ = key->folder;
+            file_ = key->file;
+            subkeys_ = folder_ / file_.stem();
+            return;
+        }
+    }
+    folder_ = root;
     std::string spelled;
     bool folderExists = true;
     for (std::size_t i = 0; i < names_.size(); ++i) {
-        if (i > 0) {
-            folder_ /= spelled;
-            fullName_ += u'\\';
-        }
-        fullName_ += names_[i];
+        if (i > 0) folder_ /= spelled;
         spelled = ExistingSpelling(folder_, names_[i], folderExists);
     }
     file_ = folder_ / (spelled + std::string(kKeyFileSuffix));
     subkeys_ = folder_ / spelled;
 }
 
-DWORD RegistryStore::Check(bool write, RegistryKeyFile* key, KeyFileCache* cache) const {
+DWORD RegistryStore::Check(bool write, RegistryKeyFile* key) const {
     struct stat status {};
     if (stat(file_.c_str(), &status) != 0) {
-        if (errno == ENOENT && IsHive()) {
-            if (key != nullptr) *key = RegistryKeyFile{fullName_, {}};
-            return ERROR_SUCCESS;
+        const int error = errno;
+        bool pendingCreate = IsHive();
+        if (!pendingCreate && error == ENOENT) {
+            std::lock_guard lock(pending_.mutex_);
+            const PendingChanges::Key* pending = pending_.Find(lowerName_);
+            pendingCreate = pending != nullptr && pending->create;
         }
-        return errno == ENOENT || errno == ENOTDIR ? ERROR_FILE_NOT_FOUND
-                                                   : LastErrno(ERROR_REGISTRY_IO_FAILED);
-    }
-    if (!S_ISREG(status.st_mode)) return ERROR_BADKEY;
-    if (!CanAccess(file_, R_OK)) return ERROR_ACCESS_DENIED;
-    // A change replaces the file, so it needs the folder as well as the file.
-    if (write && (!CanAccess(file_, W_OK) || !CanAccess(folder_, W_OK))) {
-        return ERROR_ACCESS_DENIED;
+        if (error != ENOENT && error != ENOTDIR) {
+            return ErrorFromErrno(error, ERROR_REGISTRY_IO_FAILED);
+        }
+        if (!pendingCreate) return ERROR_FILE_NOT_FOUND;
+        // Its file is made at the next durable point, in this folder.
+        if (write && !IsHive() && !CanAccess(folder_, W_OK)) return ERROR_ACCESS_DENIED;
+    } else {
+        if (!S_ISREG(status.st_mode)) return ERROR_BADKEY;
+        if (!CanAccess(file_, R_OK)) return ERROR_ACCESS_DENIED;
+        // A change replaces the file, so it needs the folder as well as the file.
+        if (write && (!CanAccess(file_, W_OK) || !CanAccess(folder_, W_OK))) {
+            return ERROR_ACCESS_DENIED;
+        }
     }
     RegistryKeyFile values;
-    return Read(key != nullptr ? *key : values, cache);
+    return Read(key != nullptr ? *key : values);
 }
 
-DWORD RegistryStore::Read(RegistryKeyFile& key, KeyFileCache* cache) const {
-    std::string text;
-    return Read(key, cache, text);
+DWORD RegistryStore::ReadFile(RegistryKeyFile& key, bool& exists) const {
+    return ReadKeyFile(file_, fullName_, key, exists);
 }
 
-DWORD RegistryStore::Read(RegistryKeyFile& key, KeyFileCache* cache, std::string& text) const {
-    const DWORD result = ReadWholeFile(file_, text);
-    if (result == ERROR_FILE_NOT_FOUND && IsHive()) {
-        text.clear();
-        key = RegistryKeyFile{fullName_, {}};
-        return ERROR_SUCCESS;
+DWORD RegistryStore::Read(RegistryKeyFile& key) const {
+    bool exists = false;
+    if (const DWORD result = ReadFile(key, exists); result != ERROR_SUCCESS) return result;
+    std::lock_guard lock(pending_.mutex_);
+    const PendingChanges::Key* pending = pending_.Find(lowerName_);
+    if (!exists && !IsHive() && (pending == nullptr || !pending->create)) {
+        return ERROR_FILE_NOT_FOUND;
     }
-    if (result != ERROR_SUCCESS) return result;
-    // Parsed again only when the text differs from what the cache holds.
-    std::unique_lock<std::mutex> cacheLock;
-    if (cache != nullptr) {
-        cacheLock = std::unique_lock(cache->mutex);
-        if (cache->text == text) {
-            key = cache->key;
-            return ERROR_SUCCESS;
-        }
-        cache->text.reset();
-    }
-    auto parsed = ParseKeyFile(text);
-    // A file that names another key is as unusable as one that cannot be read at all.
-    if (!parsed || !EqualsIgnoreCase(parsed->keyName, fullName_)) return ERROR_REGISTRY_CORRUPT;
-    if (cache != nullptr) {
-        cache->key = *parsed;
-        cache->text = text;
-    }
-    key = std::move(*parsed);
+    if (pending != nullptr) ApplyChanges(pending->changes, key);
     return ERROR_SUCCESS;
 }
 
@@ -263,9 +419,10 @@ DWORD RegistryStore::MakeFolders() const {
         if (mkdir(it->c_str(), kNewFolderMode) != 0 && errno != EEXIST) {
             return LastErrno(ERROR_REGISTRY_IO_FAILED);
         }
-        // Until its parent is flushed, a new folder can vanish in a power loss, with every key
-        // that was written into it.
-        flushes_.Add(it->parent_path());
+        // Until its parent is flushed at the durable point, a new folder can vanish in a power
+        // loss, with every key that was written into it.
+        std::lock_guard lock(pending_.mutex_);
+        pending_.changedFolders_.insert(it->parent_path());
     }
     return ERROR_SUCCESS;
 }
@@ -277,55 +434,53 @@ DWORD RegistryStore::Create(bool& created) const {
     if (names_.size() > 2) {
         std::vector<std::u16string> parent(names_.begin(), names_.end() - 1);
         bool parentCreated = false;
-        if (const DWORD result = RegistryStore(std::move(parent), flushes_).Create(parentCreated);
+        if (const DWORD result = RegistryStore(std::move(parent), pending_).Create(parentCreated);
             result != ERROR_SUCCESS) {
             return result;
         }
     }
     if (IsHive()) return Check(/*write=*/false);
-
-    FolderLock lock;
-    if (const DWORD result = lock.Acquire(folder_); result != ERROR_SUCCESS) return result;
-    // A key that is there already may be the rename of a writer killed before its flush.
-    flushes_.Add(folder_);
     if (access(file_.c_str(), F_OK) == 0) return ERROR_SUCCESS;
     if (errno != ENOENT) return LastErrno(ERROR_REGISTRY_IO_FAILED);
-    const DWORD result = ReplaceFile(lock.fd(), file_, FormatKeyFile({fullName_, {}}));
-    created = result == ERROR_SUCCESS;
-    return result;
+    std::lock_guard lock(pending_.mutex_);
+    PendingChanges::Key& key = pending_.keys_[lowerName_];
+    if (key.create) return ERROR_SUCCESS;
+    // A key with pending changes whose file has gone since is made anew, without them.
+    key = PendingChanges::Key{lowerName_, fullName_, folder_, file_, /*create=*/true, {}};
+    created = true;
+    return ERROR_SUCCESS;
 }
 
-DWORD RegistryStore::Update(const std::function<DWORD(RegistryKeyFile&)>& change,
-                            KeyFileCache* cache) const {
+DWORD RegistryStore::Update(KeyChange change) const {
     if (IsHive()) {
         if (const DWORD result = MakeFolders(); result != ERROR_SUCCESS) return result;
     }
-    FolderLock lock;
-    if (const DWORD result = lock.Acquire(folder_); result != ERROR_SUCCESS) {
-        return result == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : result;
-    }
-    std::string text;
     RegistryKeyFile key;
-    DWORD result = Read(key, cache, text);
+    DWORD result = Read(key);
     if (result != ERROR_SUCCESS) return result == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : result;
+    const RegistryKeyFile before = key;
     if (result = change(key); result != ERROR_SUCCESS) return result;
-    std::string updated = FormatKeyFile(key);
-    // The folder is flushed even when nothing is written: the file's present text may come from
-    // a writer that was killed before its own flush.
-    flushes_.Add(folder_);
-    if (updated == text) return ERROR_SUCCESS;
-    if (result = ReplaceFile(lock.fd(), file_, updated); result != ERROR_SUCCESS) return result;
-    if (cache != nullptr) {
-        // The next change of this handle finds its own text and parses nothing.
-        std::lock_guard cacheLock(cache->mutex);
-        cache->key = std::move(key);
-        cache->text = std::move(updated);
+    if (key == before) return ERROR_SUCCESS;
+    // The reader refuses a larger file, and every later run would stop at it.
+    if (FormatKeyFile(key).size() > kMaxKeyFileSize) return ERROR_FILE_TOO_LARGE;
+    std::lock_guard lock(pending_.mutex_);
+    PendingChanges::Key& pending = pending_.keys_[lowerName_];
+    if (pending.changes.empty() && !pending.create) {
+        pending = PendingChanges::Key{lowerName_, fullName_, folder_, file_, IsHive(), {}};
     }
+    pending.changes.push_back(std::move(change));
     return ERROR_SUCCESS;
 }
 
 DWORD RegistryStore::DeleteTree() const {
     if (IsHive()) return ERROR_ACCESS_DENIED;
+    bool pendingCreate = false;
+    {
+        std::lock_guard lock(pending_.mutex_);
+        const PendingChanges::Key* key = pending_.Find(lowerName_);
+        pendingCreate = key != nullptr && key->create;
+        pending_.ForgetBelow(lowerName_, /*andKey=*/true);
+    }
     FolderLock lock;
     if (const DWORD result = lock.Acquire(folder_); result != ERROR_SUCCESS) return result;
     std::error_code error;
@@ -333,13 +488,18 @@ DWORD RegistryStore::DeleteTree() const {
     if (error) return ErrorFromErrno(error.value(), ERROR_REGISTRY_IO_FAILED);
     if (unlink(file_.c_str()) != 0) {
         if (errno != ENOENT) return LastErrno(ERROR_REGISTRY_IO_FAILED);
-        if (!hadSubkeys) return ERROR_FILE_NOT_FOUND;
+        if (!hadSubkeys && !pendingCreate) return ERROR_FILE_NOT_FOUND;
     }
-    flushes_.Add(folder_);
+    std::lock_guard pendingLock(pending_.mutex_);
+    pending_.changedFolders_.insert(folder_);
     return ERROR_SUCCESS;
 }
 
 DWORD RegistryStore::Clear() const {
+    {
+        std::lock_guard lock(pending_.mutex_);
+        pending_.ForgetBelow(lowerName_, /*andKey=*/false);
+    }
     std::error_code error;
     fs::remove_all(subkeys_, error);
     if (error) return ErrorFromErrno(error.value(), ERROR_REGISTRY_IO_FAILED);

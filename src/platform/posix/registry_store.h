@@ -3,14 +3,17 @@
 // is var/lib/cellkeeper-patch/registry under the machine root. Names are found without regard
 // to ASCII letter case and keep the case they were created with.
 //
-// Every change is a read-modify-write under an exclusive flock() on the key's folder, written
-// to a temporary file in the same folder, flushed and renamed over the key file: a crash leaves
-// the old file or the new one, never a mix, and two writers at the same moment cannot lose each
-// other's values. A change that leaves the file's text as it is writes nothing. The folders
-// whose entries changed (a rename, a new folder, a removal) are flushed later, all at once (see
-// FolderFlushes). The lock is waited for at most ten seconds (ERROR_TIMEOUT), and its holder
-// removes the temporary files of its key that a killed writer left. A file that cannot be
-// parsed is reported as ERROR_REGISTRY_CORRUPT and never written.
+// Like Windows, which keeps its registry in memory and writes it lazily (RegFlushKey forces it),
+// the store keeps a key's changes in the process (PendingChanges) until a durable point, so that
+// a run flushes the disk at two points instead of at every value. Every handle of the process
+// sees them at once. At a durable point each changed key file is rewritten as a whole under an
+// exclusive flock() on its folder: read, the process's changes applied in their order, written to
+// a temporary file in the same folder and renamed over the key file, so that a crash leaves the
+// old file or the new one, never a mix, and two writers at the same moment cannot lose each
+// other's values. A change that leaves the file's text as it is writes nothing. The lock is
+// waited for at most ten seconds (ERROR_TIMEOUT), and its holder removes the temporary files of
+// its key that a killed writer left. A file that cannot be parsed is reported as
+// ERROR_REGISTRY_CORRUPT and never written.
 #pragma once
 
 #include "platform/posix/registry_format.h"
@@ -18,53 +21,76 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <mutex>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace posix {
 
-// The values an open key handle last read, with the text they were parsed from: reading the
-// same file again costs a read of at most a few KiB instead of a parse. The text, not the
-// file's times, decides: timestamps are too coarse to tell two quick writes apart.
-struct KeyFileCache {
-    std::mutex mutex;
-    std::optional<std::string> text;
-    RegistryKeyFile key;
-};
+// A change of a key's values; it may refuse with an error code, and then before it touches them.
+using KeyChange = std::function<DWORD(RegistryKeyFile&)>;
 
-// The folders whose entries have changed since they were last flushed. A key file's new text is
-// flushed before its rename, so the file is whole whenever it is there; the rename itself, and
-// a new folder in its parent, last through a power loss once their folder is flushed. Like
-// Windows, which writes its registry lazily (RegFlushKey forces it), the store flushes those
-// folders together: when a key is closed, and when the process ends normally. A
-// process that is killed loses nothing: the kernel holds its renames. Only a power loss before
-// the flush can take back the latest changes, and only as a whole file each.
-class FolderFlushes {
+// What this process has changed in the store and not yet made durable. A durable point (Flush)
+// writes every changed key file and makes the files, their renames and the folders made since
+// the last point outlive a power loss: the temporary files are written and flushed, they are
+// renamed, and the folders are flushed. A new name therefore never points to data that a power
+// loss could take back. Each of the two steps is one fsync() when it has one file or folder to
+// flush, else one syncfs() of their file system (one more for each further file system): a
+// point costs two calls however many keys and folders changed. A process that is killed
+// before a durable point loses the changes made since the last one, and only those: the files
+// on disk are the ones of that point.
+class PendingChanges {
   public:
-    FolderFlushes() = default;
-    FolderFlushes(const FolderFlushes&) = delete;
-    FolderFlushes& operator=(const FolderFlushes&) = delete;
-    ~FolderFlushes() { FlushAll(); }
+    PendingChanges() = default;
+    PendingChanges(const PendingChanges&) = delete;
+    PendingChanges& operator=(const PendingChanges&) = delete;
+    // The normal end of the process is a durable point too; nothing may escape a destructor.
+    ~PendingChanges() {
+        try {
+            Flush();
+        } catch (...) {
+        }
+    }
 
-    void Add(const std::filesystem::path& folder);
+    // The durable point: ERROR_SUCCESS, or the first failure. A key whose folder lock could not
+    // be had stays pending for the next point; one whose file has gone or no longer parses
+    // loses its changes, as a write to it would have failed.
+    DWORD Flush();
 
-    // fsync()s every pending folder, once; ERROR_SUCCESS or the first failure. A folder that
-    // has gone since (a deleted key's) has nothing left to flush.
-    DWORD FlushAll();
+    bool Empty();
 
   private:
-    std::mutex mutex_;
-    std::set<std::filesystem::path> folders_;
+    friend class RegistryStore;
+
+    struct Key {
+        std::string name;  // its entry in keys_
+        std::u16string fullName;
+        std::filesystem::path folder;
+        std::filesystem::path file;
+        bool create = false;  // the key has no file yet, or it is a hive's
+        std::vector<KeyChange> changes;
+    };
+    struct Replacement;
+
+    // Locked by the caller.
+    Key* Find(const std::string& name);
+    void ForgetBelow(const std::string& name, bool andKey);
+    DWORD WriteFolder(const std::filesystem::path& folder, std::vector<Key*>& keys,
+                      std::vector<Replacement>& replacements, std::vector<std::string>& done);
+
+    std::recursive_mutex mutex_;
+    // By the store's folder and the key's full name in lower case.
+    std::map<std::string, Key> keys_;
+    // Folders made or emptied since the last durable point: their entries must last too.
+    std::set<std::filesystem::path> changedFolders_;
 };
 
 class RegistryStore {
   public:
-    // `names`: the hive's name ("HKEY_LOCAL_MACHINE"), then each subkey name. Changed folders go
-    // to `flushes`.
-    RegistryStore(std::vector<std::u16string> names, FolderFlushes& flushes);
+    // `names`: the hive's name ("HKEY_LOCAL_MACHINE"), then each subkey name.
+    RegistryStore(std::vector<std::u16string> names, PendingChanges& pending);
 
     // The full key name as it appears in brackets.
     const std::u16string& fullName() const { return fullName_; }
@@ -76,37 +102,38 @@ class RegistryStore {
     // ERROR_SUCCESS when the key exists, can be parsed and allows the access asked for
     // (`write`: changing its values), else ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED,
     // ERROR_REGISTRY_CORRUPT... The values read on the way go to `key` when it is given.
-    DWORD Check(bool write, RegistryKeyFile* key = nullptr, KeyFileCache* cache = nullptr) const;
+    DWORD Check(bool write, RegistryKeyFile* key = nullptr) const;
 
-    // Creates the key and every missing key above it; `created` tells whether it was new.
+    // Creates the key and every missing key above it; `created` tells whether it was new. Their
+    // folders are made at once, their files at the next durable point.
     DWORD Create(bool& created) const;
 
-    // Reads the key's values, parsed again only when the file's text differs from what `cache`
-    // holds. A file larger than 1 MiB is ERROR_REGISTRY_CORRUPT.
-    DWORD Read(RegistryKeyFile& key, KeyFileCache* cache = nullptr) const;
+    // Reads the key's values: its file with the process's pending changes applied. A file larger
+    // than 1 MiB is ERROR_REGISTRY_CORRUPT.
+    DWORD Read(RegistryKeyFile& key) const;
 
-    // Applies `change` to the key under the lock and writes the result, unless `change` returns
-    // an error or the result's text is the file's text already. ERROR_KEY_DELETED when the
-    // key's file has gone; ERROR_FILE_TOO_LARGE, with the old file kept, when the result would
-    // be larger than Read accepts.
-    DWORD Update(const std::function<DWORD(RegistryKeyFile&)>& change,
-                 KeyFileCache* cache = nullptr) const;
+    // Applies `change` to the key's values and keeps it for the next durable point, unless
+    // `change` returns an error or leaves the values as they are. ERROR_KEY_DELETED when the
+    // key's file has gone; ERROR_FILE_TOO_LARGE when the result would be larger than Read
+    // accepts.
+    DWORD Update(KeyChange change) const;
 
-    // Removes the key's file and everything below it.
+    // Removes the key's file and everything below it, with their pending changes.
     DWORD DeleteTree() const;
 
     // Removes the key's values and every key below it; the key itself stays.
     DWORD Clear() const;
 
   private:
-    // Read, with the file's text as it is in `text` (empty for a hive that has no file yet).
-    DWORD Read(RegistryKeyFile& key, KeyFileCache* cache, std::string& text) const;
+    // The key's file as it is on disk; `exists` false for a key that has no file yet.
+    DWORD ReadFile(RegistryKeyFile& key, bool& exists) const;
     // Makes the key's folder and every missing folder above it.
     DWORD MakeFolders() const;
 
     std::vector<std::u16string> names_;
-    FolderFlushes& flushes_;
+    PendingChanges& pending_;
     std::u16string fullName_;
+    std::string lowerName_;          // the key's entry in the pending changes
     std::filesystem::path folder_;   // the folder that holds the key file
     std::filesystem::path file_;     // <folder>/<name>.reg
     std::filesystem::path subkeys_;  // <folder>/<name>/

@@ -1,0 +1,97 @@
+// What a run costs the machine, counted by strace: the files of the firmware-attributes device it
+// opens (on a real machine each open asks the firmware) and the flushes of the disk. A first run
+// asks for each file once for each state of the device and makes its record durable at two
+// points; a settled run asks and flushes nothing.
+#include "support/machine_tree.h"
+#include "support/program_run.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <regex>
+#include <string>
+
+namespace {
+
+constexpr const char* kDevice = "/sys/class/firmware-attributes/vantrel-wmi/";
+
+struct RunCosts {
+    std::map<std::string, int> deviceOpens;  // by path under the device folder
+    int flushes = 0;
+};
+
+// One run of the program on `machine` under strace. Folders (listed, not read) and the
+// temporary files of a plain-folder stand-in for the device are no questions to a firmware.
+RunCosts TracedRun(const MachineTree& machine) {
+    const std::string trace = machine.Path("strace.out").string();
+    const ProgramOutcome outcome =
+        RunProgram("",
+                   "strace -f -qq -e trace=open,openat,openat2,fsync,fdatasync,syncfs,sync,"
+                   "sync_file_range,msync -o '" +
+                       trace + "' ");
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
+    RunCosts costs;
+    std::ifstream lines(trace);
+    EXPECT_TRUE(lines) << "no trace: is strace installed?";
+    const std::regex open(R"(^\d+\s+open(at2?)?\((AT_FDCWD, )?"([^"]*)\", ([^)]*))");
+    const std::regex flush(R"(^\d+\s+(fsync|fdatasync|syncfs|sync|sync_file_range|msync)\()");
+    const std::regex temporary(R"(\.tmp-[A-Za-z0-9]{6}$)");
+    std::smatch match;
+    for (std::string line; std::getline(lines, line);) {
+        if (std::regex_search(line, flush)) {
+            ++costs.flushes;
+        } else if (std::regex_search(line, match, open)) {
+            const std::string path = match[3];
+            const std::size_t device = path.find(kDevice);
+            if (device == std::string::npos ||
+                match[4].str().find("O_DIRECTORY") != std::string::npos ||
+                std::regex_search(path, temporary)) {
+                continue;
+            }
+            ++costs.deviceOpens[path.substr(device + std::string(kDevice).size())];
+        }
+    }
+    return costs;
+}
+
+class RunCostsE2eTest : public testing::Test {
+  protected:
+    void SetUp() override { machine_.CopyTree(SampleMachine("vantrel-notebook"), ""); }
+    MachineTree machine_;
+};
+
+// The decision reads each file it needs once; the setting's current value is read, written and
+// read back; pending_reboot is read once, after the write.
+TEST_F(RunCostsE2eTest, FirstRunAsksTheFirmwareForEachFileOncePerState) {
+    const std::map<std::string, int> expected = {
+        {"attributes/Cellkeeper/current_value", 3},
+        {"attributes/Cellkeeper/possible_values", 1},
+        {"attributes/Cellkeeper/type", 1},
+        {"attributes/Enhanced BIOS Authentication Mode/current_value", 1},
+        {"attributes/Enhanced BIOS Authentication Mode/possible_values", 1},
+        {"attributes/Enhanced BIOS Authentication Mode/type", 1},
+        {"attributes/pending_reboot", 1},
+        {"authentication/Setup Password/encodings", 1},
+        {"authentication/Setup Password/is_enabled", 1},
+        {"authentication/Setup Password/role", 1},
+    };
+    EXPECT_EQ(TracedRun(machine_).deviceOpens, expected);
+}
+
+// Two durable points of the registry record, each flushing its file system twice: before the
+// firmware changes and at the end.
+TEST_F(RunCostsE2eTest, FirstRunFlushesTheDiskAtTheTwoDurablePointsOnly) {
+    const int flushes = TracedRun(machine_).flushes;
+    EXPECT_GT(flushes, 0) << "the record never reached the disk for certain";
+    EXPECT_LE(flushes, 4);
+}
+
+TEST_F(RunCostsE2eTest, SettledRunAsksAndFlushesNothing) {
+    TracedRun(machine_);
+    const RunCosts settled = TracedRun(machine_);
+    EXPECT_EQ(settled.deviceOpens, (std::map<std::string, int>{}));
+    EXPECT_EQ(settled.flushes, 0);
+}
+
+}  // namespace
