@@ -1,5 +1,6 @@
 #include "base/console.h"
 #include "record/firmware_calls.h"
+#include "record/registry_value.h"
 #include "record/run_date.h"
 #include "record/run_status_record.h"
 #include "base/text.h"
@@ -150,34 +151,24 @@ class RunStatusRecordTest : public testing::Test {
     HKEY Key() { return Record().registryKey.handle; }
 
     void SetQword(const wchar_t* name, std::int64_t value) {
-        ASSERT_EQ(RegSetValueExW(Key(), name, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&value),
-                                 sizeof(value)),
-                  0);
+        ASSERT_EQ(::SetQword(Key(), name, value), 0);
     }
     void SetDword(const wchar_t* name, DWORD value) {
-        ASSERT_EQ(RegSetValueExW(Key(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                                 sizeof(value)),
-                  0);
+        ASSERT_EQ(::SetDword(Key(), name, value), 0);
     }
     void SetString(const wchar_t* name, const std::wstring& text) {
-        // REG_SZ sizes count UTF-16 code units on both platforms.
-        const auto size = static_cast<DWORD>((Utf16Length(text) + 1) * sizeof(char16_t));
-        ASSERT_EQ(RegSetValueExW(Key(), name, 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(text.c_str()), size),
-                  0);
+        ASSERT_EQ(::SetString(Key(), name, text), 0);
     }
     std::optional<std::int64_t> GetQword(const wchar_t* name) {
         std::int64_t value = 0;
-        DWORD size = sizeof(value);
-        if (RegGetValueW(Key(), nullptr, name, RRF_RT_REG_QWORD, nullptr, &value, &size) != 0) {
+        if (::GetQword(Key(), name, value) != 0) {
             return std::nullopt;
         }
         return value;
     }
     std::optional<DWORD> GetDword(const wchar_t* name) {
         DWORD value = 0;
-        DWORD size = sizeof(value);
-        if (RegGetValueW(Key(), nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != 0) {
+        if (::GetDword(Key(), name, value) != 0) {
             return std::nullopt;
         }
         return value;
