@@ -189,18 +189,12 @@ bool RunStatusRecord::CheckFirmwareRecord(const FirmwareRunRecord& record) {
 // reads says what the machine already knows.
 void RunStatusRecord::FollowFirmwareRecord(const FirmwareRunRecord& record) {
     DWORD stored = 0;
-    DWORD storedSize = sizeof(stored);
-    const LONG read = RegGetValueW(registryKey.handle, /*lpSubKey=*/nullptr, kStatusValue,
-                                   RRF_RT_REG_DWORD, /*pdwType=*/nullptr, &stored, &storedSize);
-    if (read != static_cast<LONG>(ERROR_FILE_NOT_FOUND)) return;
-    const std::int64_t dateRun = record.runTime;
-    registryKey.lastError =
-        RegSetValueExW(registryKey.handle, kDateRunValue, /*Reserved=*/0, REG_QWORD,
-                       reinterpret_cast<const BYTE*>(&dateRun), sizeof(dateRun));
-    const DWORD status = record.statusCode;
-    registryKey.lastError =
-        RegSetValueExW(registryKey.handle, kStatusValue, /*Reserved=*/0, REG_DWORD,
-                       reinterpret_cast<const BYTE*>(&status), sizeof(status));
+    if (GetDword(registryKey.handle, kStatusValue, stored) !=
+        static_cast<LONG>(ERROR_FILE_NOT_FOUND)) {
+        return;
+    }
+    registryKey.lastError = SetQword(registryKey.handle, kDateRunValue, record.runTime);
+    registryKey.lastError = SetDword(registryKey.handle, kStatusValue, record.statusCode);
 }
 
 bool RunStatusRecord::CheckRegistryValues() {
