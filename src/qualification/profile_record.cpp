@@ -31,12 +31,13 @@ void RecordSystemProfile(const ChassisInfo& chassis, const SystemProductInfo& pr
                          const BatteryInfo& batteries, const BiosInfo& bios) {
     RegistryKey& key = RunStatusRecord::Instance().registryKey;
     // A failed write does not stop the others; only the last result stays in lastError.
-    key.lastError = SetString(key.handle, L"SystemVendor", product.vendor);
-    key.lastError = SetString(key.handle, L"SystemModel", product.modelName);
-    key.lastError = SetString(key.handle, L"BIOSReleaseName", bios.biosName);
-    key.lastError = SetString(key.handle, L"BIOSReleaseDate", BiosReleaseDate(bios.releaseDate));
-    key.lastError = SetDword(key.handle, L"HasNoteBookChassis",
+    key.lastError = SetString(key.handle.get(), L"SystemVendor", product.vendor);
+    key.lastError = SetString(key.handle.get(), L"SystemModel", product.modelName);
+    key.lastError = SetString(key.handle.get(), L"BIOSReleaseName", bios.biosName);
+    key.lastError =
+        SetString(key.handle.get(), L"BIOSReleaseDate", BiosReleaseDate(bios.releaseDate));
+    key.lastError = SetDword(key.handle.get(), L"HasNoteBookChassis",
                              HasNotebookChassis(chassis.chassisTypes) ? 1 : 0);
     key.lastError =
-        SetDword(key.handle, L"NumBatteries", static_cast<DWORD>(batteries.batteryCount));
+        SetDword(key.handle.get(), L"NumBatteries", static_cast<DWORD>(batteries.batteryCount));
 }

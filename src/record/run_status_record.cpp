@@ -189,27 +189,27 @@ bool RunStatusRecord::CheckFirmwareRecord(const FirmwareRunRecord& record) {
 // reads says what the machine already knows.
 void RunStatusRecord::FollowFirmwareRecord(const FirmwareRunRecord& record) {
     DWORD stored = 0;
-    if (GetDword(registryKey.handle, kStatusValue, stored) !=
+    if (GetDword(registryKey.handle.get(), kStatusValue, stored) !=
         static_cast<LONG>(ERROR_FILE_NOT_FOUND)) {
         return;
     }
-    registryKey.lastError = SetQword(registryKey.handle, kDateRunValue, record.runTime);
-    registryKey.lastError = SetDword(registryKey.handle, kStatusValue, record.statusCode);
+    registryKey.lastError = SetQword(registryKey.handle.get(), kDateRunValue, record.runTime);
+    registryKey.lastError = SetDword(registryKey.handle.get(), kStatusValue, record.statusCode);
 }
 
 bool RunStatusRecord::CheckRegistryValues() {
     std::int64_t dateRun = 0;
-    registryKey.lastError = GetQword(registryKey.handle, kDateRunValue, dateRun);
+    registryKey.lastError = GetQword(registryKey.handle.get(), kDateRunValue, dateRun);
     if (registryKey.lastError != static_cast<LONG>(ERROR_SUCCESS)) {
         // First run (or a "DateRun" of another type): remember when it started and go on.
-        registryKey.lastError = SetQword(registryKey.handle, kDateRunValue, launchTime);
+        registryKey.lastError = SetQword(registryKey.handle.get(), kDateRunValue, launchTime);
         return true;
     }
     statusCode = static_cast<std::int32_t>(RunStatusCode::PreviouslyRun);
     PrintPreviousRunDate(dateRun);
 
     DWORD status = 0;
-    registryKey.lastError = GetDword(registryKey.handle, kStatusValue, status);
+    registryKey.lastError = GetDword(registryKey.handle.get(), kStatusValue, status);
     if (registryKey.lastError != static_cast<LONG>(ERROR_SUCCESS)) {
         return true;
     }
@@ -223,6 +223,6 @@ bool RunStatusRecord::CheckRegistryValues() {
 bool RunStatusRecord::Persist() {
     const bool firmwareWritten = WriteFirmwareRecord();
     registryKey.lastError =
-        SetDword(registryKey.handle, kStatusValue, static_cast<DWORD>(statusCode));
+        SetDword(registryKey.handle.get(), kStatusValue, static_cast<DWORD>(statusCode));
     return firmwareWritten && registryKey.lastError == static_cast<LONG>(ERROR_SUCCESS);
 }

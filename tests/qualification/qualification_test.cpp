@@ -31,7 +31,7 @@ class QualificationTest : public ::testing::Test {
         RunStatusRecord& record = RunStatusRecord::Instance();
         ASSERT_EQ(record.registryKey.lastError, ERROR_SUCCESS);
         record.statusCode = kStatusBefore;
-        SeedStaleProfile(record.registryKey.handle);
+        SeedStaleProfile(record.registryKey.handle.get());
     }
 
     std::int32_t Status() const { return RunStatusRecord::Instance().statusCode; }
@@ -302,20 +302,17 @@ TEST_F(QualificationTest, SecurityProbesStartUnknown) {
 // lastError, and the tests still decide.
 TEST_F(QualificationTest, RejectedProfileWritesDoNotStopTheTests) {
     RegistryKey& key = RunStatusRecord::Instance().registryKey;
-    HKEY readOnly = nullptr;
-    ASSERT_EQ(
-        RegOpenKeyExW(HKEY_LOCAL_MACHINE, kToolKeyPath, 0, KEY_READ | KEY_WOW64_64KEY, &readOnly),
-        ERROR_SUCCESS);
-    // Lends the read-only handle to the record for the call, and takes it back after.
-    struct LentHandle {
-        RegistryKey& key;
-        HKEY own;
-        HKEY lent;
-        ~LentHandle() {
-            key.handle = own;
-            RegCloseKey(lent);
-        }
-    } lend{key, std::exchange(key.handle, readOnly), readOnly};
+    UniqueKey readOnly;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kToolKeyPath, 0, KEY_READ | KEY_WOW64_64KEY,
+                            readOnly.put()),
+              ERROR_SUCCESS);
+    // Lends the read-only key to the record for the call, and takes the record's own back after.
+    struct LentKey {
+        UniqueKey& held;
+        UniqueKey& lent;
+        ~LentKey() { std::swap(held, lent); }
+    } lend{key.handle, readOnly};
+    std::swap(key.handle, readOnly);
 
     machine.vendor = L"Othermaker";
     machine.LoadInto(wmi);

@@ -20,7 +20,7 @@ TEST(RunStatusRecordPosixTest, InstanceIsCreatedOnceOnTheToolKey) {
     EXPECT_EQ(first.statusCode, 1);
     EXPECT_FALSE(first.force);
     EXPECT_EQ(first.registryKey.lastError, 0);
-    EXPECT_NE(first.registryKey.handle, nullptr);
+    EXPECT_TRUE(first.registryKey.handle);
     EXPECT_EQ(first.registryKey.subkeyName, L"Vantrel Cellkeeper Patch");
     EXPECT_TRUE(std::filesystem::exists(machine.Path(kKeyFile)));
 }
@@ -30,7 +30,7 @@ TEST(RunStatusRecordPosixTest, BrokenStoreIsReportedNotReplaced) {
     machine.WriteFile(kKeyFile, "garbage");
     RunStatusRecord record;
     EXPECT_EQ(record.registryKey.lastError, static_cast<LONG>(ERROR_REGISTRY_CORRUPT));
-    EXPECT_EQ(record.registryKey.handle, nullptr);
+    EXPECT_FALSE(record.registryKey.handle);
     EXPECT_EQ(machine.ReadFile(kKeyFile), "garbage");
 }
 

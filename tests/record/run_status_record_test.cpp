@@ -143,12 +143,12 @@ class RunStatusRecordTest : public testing::Test {
         if (!record_) {
             record_.emplace(keyName_);
             EXPECT_EQ(record_->registryKey.lastError, 0);
-            EXPECT_NE(record_->registryKey.handle, nullptr);
+            EXPECT_TRUE(record_->registryKey.handle);
         }
         return *record_;
     }
 
-    HKEY Key() { return Record().registryKey.handle; }
+    HKEY Key() { return Record().registryKey.handle.get(); }
 
     void SetQword(const wchar_t* name, std::int64_t value) {
         ASSERT_EQ(::SetQword(Key(), name, value), 0);
