@@ -378,16 +378,7 @@ class RecordingEnumerator final : public wbem::ComObject<IEnumWbemClassObject> {
     HRESULT STDMETHODCALLTYPE Clone(IEnumWbemClassObject** copy) override {
         if (copy) *copy = nullptr;
         if (const auto code = live_.state().Record("Clone enumerator")) return *code;
-        ComPtr<IEnumWbemClassObject> raw;
-        const HRESULT hr = inner_->Clone(copy ? raw.put() : nullptr);
-        if (SUCCEEDED(hr) && copy && raw) {
-            try {
-                *copy = MakeComObject<RecordingEnumerator>(live_.shared(), std::move(raw)).detach();
-            } catch (const std::bad_alloc&) {
-                return E_OUTOFMEMORY;
-            }
-        }
-        return hr;
+        return inner_->Clone(copy);
     }
     HRESULT STDMETHODCALLTYPE Skip(LONG timeout, ULONG count) override {
         const std::string line =

@@ -317,26 +317,6 @@ TEST(WbemObjectTest, CloneIsIndependentOfTheOriginal) {
     EXPECT_EQ(Text(Read(copy.get(), L"Manufacturer")), L"Other");
 }
 
-TEST(WbemObjectTest, GetNamesListsOwnOrSystemProperties) {
-    SAFEARRAY* raw = nullptr;
-    ASSERT_EQ(Bios()->GetNames(nullptr, WBEM_FLAG_NONSYSTEM_ONLY, nullptr, &raw),
-              Hr(WBEM_S_NO_ERROR));
-    Variant names;
-    V_VT(names.get()) = VT_ARRAY | VT_BSTR;
-    V_ARRAY(names.get()) = raw;
-    std::vector<std::wstring> listed;
-    LONG upper = -1;
-    ASSERT_EQ(SafeArrayGetUBound(raw, 1, &upper), S_OK);
-    for (LONG i = 0; i <= upper; ++i) {
-        UniqueBstr name;
-        ASSERT_EQ(SafeArrayGetElement(raw, &i, name.put()), S_OK);
-        listed.push_back(wbem::BstrText(name.get()));
-    }
-    EXPECT_EQ(listed, (std::vector<std::wstring>{L"Name", L"Manufacturer", L"ReleaseDate",
-                                                 L"BiosCharacteristics"}));
-    EXPECT_EQ(Bios()->GetNames(nullptr, 0x7, nullptr, &raw), Hr(WBEM_E_INVALID_PARAMETER));
-}
-
 TEST(WbemObjectTest, AnswersOnlyItsOwnInterfaces) {
     auto bios = Bios();
     ComPtr<IUnknown> unknown;
