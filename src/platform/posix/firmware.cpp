@@ -201,7 +201,9 @@ DWORD WriteVariable(const fs::path& path, const BYTE* data, DWORD size, DWORD at
     // The checks of a conforming firmware's SetVariable (UEFI's rules, as EDK2 applies them)
     // that Windows reports as ERROR_INVALID_PARAMETER: runtime access needs boot-service
     // access, and an existing variable keeps its attributes; only a write without access
-    // attributes (a deletion) may name other ones.
+    // attributes (a deletion) may name other ones. Made here on every folder, efivarfs too:
+    // a plain folder (a test machine, the stand-in) would take any attribute word, and the
+    // layer must not be kinder than the firmware it stands for.
     if ((attributes & (kBootServiceAccess | kRuntimeAccess)) == kRuntimeAccess) {
         return ERROR_INVALID_PARAMETER;
     }
