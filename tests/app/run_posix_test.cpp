@@ -132,10 +132,7 @@ TEST_P(BrokenStoreTest, EndsWith35AndIsLeftAlone) {
 
 // A key file past 1 MiB, otherwise well-formed: no key of this tool comes near that size.
 std::string OversizedStore() {
-    std::string text =
-        "Windows Registry Editor Version 5.00\n\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch]\n"
-        "\"Padding\"=hex:00";
+    std::string text = std::string(kStoreStart) + "\"Padding\"=hex:00";
     while (text.size() <= (std::size_t{1} << 20)) text += ",00";
     return text + "\n";
 }

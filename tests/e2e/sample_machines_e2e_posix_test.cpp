@@ -1,5 +1,6 @@
 // The built program on copies of the sample machines, as an administrator meets it: every line
 // it prints, its exit code, the registry store file and the firmware variable's bytes.
+#include "base/text.h"
 #include "record/run_date.h"
 #include "support/machine_paths.h"
 #include "support/machine_tree.h"
@@ -96,11 +97,7 @@ class SampleMachineTest : public testing::Test {
 
     std::string PreviousFromFirmware(std::uint32_t status, std::int64_t runTime) const {
         return Lines({"Previous status code (from EFI variable): " + std::to_string(status),
-                      "Patch was previously run on " + Narrow(FormatRunDate(runTime)), ""});
-    }
-
-    static std::string Narrow(const std::wstring& text) {
-        return std::string(text.begin(), text.end());
+                      "Patch was previously run on " + ToUtf8(FormatRunDate(runTime)), ""});
     }
 
     MachineTree machine_;
@@ -303,7 +300,7 @@ TEST_F(SampleMachineTest, WithoutFirmwareVariablesTheRegistryDecides) {
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_EQ(second.output,
               Lines({"Vantrel Cellkeeper Patch",
-                     "Patch was previously run on " + Narrow(FormatRunDate(firstRun)),
+                     "Patch was previously run on " + ToUtf8(FormatRunDate(firstRun)),
                      "Previous status code: 0", ""}));
 }
 

@@ -7,6 +7,7 @@
 #include "platform/wbem/variant.h"
 #include "support/machine_tree.h"
 #include "support/wbem_reading.h"
+#include "support/hresult.h"
 
 #include <gtest/gtest.h>
 
@@ -211,7 +212,7 @@ TEST_P(SettingKeyTest, FindsTheSettingWhateverTheLetterCase) {
     const HRESULT pathResult = services->GetObject(path.get(), 0, nullptr, byPath.put(), nullptr);
     if (!c.found) {
         EXPECT_TRUE(found.empty());
-        EXPECT_EQ(pathResult, static_cast<HRESULT>(WBEM_E_NOT_FOUND));
+        EXPECT_EQ(pathResult, Hr(WBEM_E_NOT_FOUND));
         return;
     }
     ASSERT_EQ(found.size(), 1u);
@@ -405,22 +406,21 @@ TEST_F(BiosProviderTest, BadCallsFailWithoutWriting) {
     Put(in.get(), L"Value", L"new");
     std::optional<std::int32_t> returned;
     EXPECT_EQ(Call(InterfacePath(), L"GetBIOSSetting", in.get(), returned),
-              static_cast<HRESULT>(WBEM_E_INVALID_METHOD));
+              Hr(WBEM_E_INVALID_METHOD));
     EXPECT_EQ(Call(InterfacePath(), L"SetBIOSSetting", nullptr, returned),
-              static_cast<HRESULT>(WBEM_E_INVALID_METHOD_PARAMETERS));
+              Hr(WBEM_E_INVALID_METHOD_PARAMETERS));
     EXPECT_EQ(Call(L"Vantrel_BIOSSetting", L"SetBIOSSetting", in.get(), returned),
-              static_cast<HRESULT>(WBEM_E_INVALID_METHOD));
+              Hr(WBEM_E_INVALID_METHOD));
     EXPECT_EQ(Call(L"Vantrel_BIOSSettingInterface.InstanceName=\"other\"", L"SetBIOSSetting",
                    in.get(), returned),
-              static_cast<HRESULT>(WBEM_E_NOT_FOUND));
+              Hr(WBEM_E_NOT_FOUND));
     EXPECT_EQ(tree.ReadFile(std::string(kDevice) + "attributes/Asset/current_value"), "old\n");
 }
 
 TEST(VendorBiosNamespaceTest, OnlyVantrelsDeviceMakesTheNamespace) {
     MachineTree tree;
     ComPtr<IWbemServices> services;
-    EXPECT_EQ(machine::CreateVendorBiosServices(services.put()),
-              static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE));
+    EXPECT_EQ(machine::CreateVendorBiosServices(services.put()), Hr(WBEM_E_INVALID_NAMESPACE));
     EXPECT_FALSE(services);
     // Other makers' devices are their firmware, not Vantrel's provider.
     const std::filesystem::path fixtures = SharedFixturesFolder() / "firmware-attributes";
@@ -428,8 +428,7 @@ TEST(VendorBiosNamespaceTest, OnlyVantrelsDeviceMakesTheNamespace) {
                   "sys/class/firmware-attributes/dell-wmi-sysman");
     tree.CopyTree(fixtures / "lenovo-p620-6.3" / "thinklmi",
                   "sys/class/firmware-attributes/thinklmi");
-    EXPECT_EQ(machine::CreateVendorBiosServices(services.put()),
-              static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE));
+    EXPECT_EQ(machine::CreateVendorBiosServices(services.put()), Hr(WBEM_E_INVALID_NAMESPACE));
     EXPECT_FALSE(services);
     tree.MakeFolder("sys/class/firmware-attributes/vantrel-wmi");
     EXPECT_EQ(machine::CreateVendorBiosServices(services.put()), S_OK);

@@ -3,8 +3,9 @@
 #include "base/console.h"
 #include "record/run_status_record.h"
 #include "patch/charging_policy_patch.h"
-#include "qualification/fake_machine.h"
+#include "support/fake_machine.h"
 #include "support/machine_tree.h"
+#include "support/hresult.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -108,8 +109,7 @@ TEST_P(OutcomeTest, ReportsAndSetsTheStatus) {
     const OutcomeCase& c = GetParam();
     c.change(machine);
     Load(c.firmware);
-    if (c.failingCall != nullptr)
-        wmi.Fail(c.failingCall, static_cast<HRESULT>(WBEM_E_INVALID_CLASS));
+    if (c.failingCall != nullptr) wmi.Fail(c.failingCall, Hr(WBEM_E_INVALID_CLASS));
     {
         ChargingPolicyPatch patch;
         patch.currentValue = c.currentValue;
@@ -329,7 +329,7 @@ INSTANTIATE_TEST_SUITE_P(
                     .lines = std::string(kErrorSettingLine) + "Wmi Error code: -2147217392\n",
                     .qualified = true,
                     .written = true,
-                    .lastError = static_cast<HRESULT>(WBEM_E_INVALID_CLASS)},
+                    .lastError = Hr(WBEM_E_INVALID_CLASS)},
         OutcomeCase{.name = "current_value_read_fails",
                     .currentValue = kOldValue,
                     .force = false,
@@ -341,7 +341,7 @@ INSTANTIATE_TEST_SUITE_P(
                     .lines = std::string(kErrorSettingLine) + "Wmi Error code: -2147217392\n",
                     .qualified = true,
                     .written = true,
-                    .lastError = static_cast<HRESULT>(WBEM_E_INVALID_CLASS)}),
+                    .lastError = Hr(WBEM_E_INVALID_CLASS)}),
     CaseName());
 
 // The write goes through the provider's method with the patch's texts and an empty password,
@@ -378,7 +378,7 @@ TEST_F(ChargingPolicyPatchTest, WritesThenReadsTheSettingBack) {
 // A COM error on the way to the method leaves DecideAndPatch unchanged: no line, no status.
 TEST_F(ChargingPolicyPatchTest, ComErrorOfTheWritePassesThrough) {
     Load({});
-    wmi.Fail("GetObject Vantrel_BIOSSettingInterface", static_cast<HRESULT>(WBEM_E_ACCESS_DENIED));
+    wmi.Fail("GetObject Vantrel_BIOSSettingInterface", Hr(WBEM_E_ACCESS_DENIED));
     {
         ChargingPolicyPatch patch;
         patch.currentValue = kOldValue;
@@ -386,7 +386,7 @@ TEST_F(ChargingPolicyPatchTest, ComErrorOfTheWritePassesThrough) {
             patch.DecideAndPatch(true);
             ADD_FAILURE() << "DecideAndPatch returned";
         } catch (const _com_error& error) {
-            EXPECT_EQ(error.Error(), static_cast<HRESULT>(WBEM_E_ACCESS_DENIED));
+            EXPECT_EQ(error.Error(), Hr(WBEM_E_ACCESS_DENIED));
         }
     }
     EXPECT_EQ(console, "");

@@ -2,10 +2,11 @@
 // open, the profile recorded before any verdict, and the five connections it holds.
 #include "record/run_status_record.h"
 #include "qualification/bios_security_info.h"
-#include "qualification/fake_machine.h"
+#include "support/fake_machine.h"
 #include "qualification/qualification.h"
-#include "qualification/tool_key_values.h"
+#include "support/tool_key_values.h"
 #include "support/machine_tree.h"
+#include "support/hresult.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -56,8 +57,7 @@ class QualifyTest : public QualificationTest, public ::testing::WithParamInterfa
 TEST_P(QualifyTest, AppliesTheTestsInOrder) {
     GetParam().change(machine);
     machine.LoadInto(wmi);
-    if (GetParam().failingCall != nullptr)
-        wmi.Fail(GetParam().failingCall, static_cast<HRESULT>(WBEM_E_FAILED));
+    if (GetParam().failingCall != nullptr) wmi.Fail(GetParam().failingCall, Hr(WBEM_E_FAILED));
 
     const bool qualifies = QualifyPlatform();
 
@@ -336,12 +336,12 @@ TEST_F(QualificationTest, LastErrorHoldsTheLastWrite) {
 // given; the run's top level deals with it.
 TEST_F(QualificationTest, MissingVendorNamespaceRaisesBeforeTheProfile) {
     machine.LoadInto(wmi);
-    wmi.Fail("ConnectServer \\\\.\\root\\Vantrel", static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE));
+    wmi.Fail("ConnectServer \\\\.\\root\\Vantrel", Hr(WBEM_E_INVALID_NAMESPACE));
     try {
         QualifyPlatform();
         ADD_FAILURE() << "QualifyPlatform returned";
     } catch (const _com_error& error) {
-        EXPECT_EQ(error.Error(), static_cast<HRESULT>(WBEM_E_CONNECTION_FAILED));
+        EXPECT_EQ(error.Error(), Hr(WBEM_E_CONNECTION_FAILED));
     }
     EXPECT_EQ(Status(), kStatusBefore);
     const auto vendor = ReadToolString(L"SystemVendor");

@@ -1,13 +1,13 @@
 #include "platform/wbem/com_object.h"
 #include "platform/wbem/wbem_enumerator.h"
 #include "platform/wbem/wbem_object_builder.h"
+#include "support/hresult.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <vector>
 
-using wbem::Hr;
 using wbem::WbemObjectBuilder;
 
 namespace {

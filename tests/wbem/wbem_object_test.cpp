@@ -3,6 +3,7 @@
 #include "platform/wbem/variant.h"
 #include "platform/wbem/wbem_object_builder.h"
 #include "support/table_case.h"
+#include "support/hresult.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,6 @@
 #include <string>
 #include <vector>
 
-using wbem::Hr;
 using wbem::Variant;
 using wbem::WbemObjectBuilder;
 

@@ -4,6 +4,7 @@
 
 #include "support/wbem_reading.h"
 #include "support/table_case.h"
+#include "support/hresult.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,6 @@
 #include <vector>
 
 using wbem::CopyBstr;
-using wbem::Hr;
 using wbem::Variant;
 using wbem::WbemObjectBuilder;
 
@@ -42,7 +42,7 @@ class BatteryServices : public wbem::WbemServices {
                                    .Set(L"Availability", Variant::Int32(2), CIM_UINT16)
                                    .Build());
                  out.push_back(battery.Instance().Set(L"DeviceID", L"BAT1").Build());
-                 return static_cast<HRESULT>(WBEM_S_NO_ERROR);
+                 return Hr(WBEM_S_NO_ERROR);
              }});
         AddClass({WbemObjectBuilder::Class(L"Broken"),
                   [](const wbem::WbemRequest&, wbem::WbemInstances&) { return E_ACCESSDENIED; }});
