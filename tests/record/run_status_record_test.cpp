@@ -421,13 +421,13 @@ TEST_F(RunStatusRecordTest, FailedFirmwareWriteStillWritesStatus) {
 // A record that an earlier version stored with attributes 5, on firmware that took them.
 struct ReplaceCase {
     const char* name;
-    bool runtimeWithoutBootService;
-    int refusedDataWrites;
-    bool failWrites;
+    bool runtimeWithoutBootService = false;
+    int refusedDataWrites = 0;
+    bool failWrites = false;
     // The writes, as (attributes, size) pairs, in the order the firmware received them.
     std::vector<std::pair<DWORD, DWORD>> writes;
-    bool persisted;
-    bool newRecordStored;             // else the earlier record, when one is left
+    bool persisted = false;
+    bool newRecordStored = false;     // else the earlier record, when one is left
     std::optional<DWORD> attributes;  // of what is left; none: no variable at all
 };
 using ::PrintTo;
@@ -465,17 +465,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // Refused for its attributes, removed (no data, no attributes), written afresh.
         ReplaceCase{.name = "Replaced",
-                    .runtimeWithoutBootService = false,
-                    .refusedDataWrites = 0,
-                    .failWrites = false,
                     .writes = {{7, 24}, {0, 0}, {7, 24}},
                     .persisted = true,
                     .newRecordStored = true,
                     .attributes = 7},
         ReplaceCase{.name = "ReplacedOnTheFirmwareThatTookFive",
                     .runtimeWithoutBootService = true,
-                    .refusedDataWrites = 0,
-                    .failWrites = false,
                     .writes = {{7, 24}, {0, 0}, {7, 24}},
                     .persisted = true,
                     .newRecordStored = true,
@@ -484,37 +479,22 @@ INSTANTIATE_TEST_SUITE_P(
         ReplaceCase{.name = "RewriteFailsEarlierRecordBackWithItsAttributes",
                     .runtimeWithoutBootService = true,
                     .refusedDataWrites = 1,
-                    .failWrites = false,
                     .writes = {{7, 24}, {0, 0}, {7, 24}, {5, 24}},
-                    .persisted = false,
-                    .newRecordStored = false,
                     .attributes = 5},
         // Conforming firmware takes the earlier bytes back only with attributes 7.
         ReplaceCase{.name = "RewriteFailsEarlierRecordBackWithOurAttributes",
-                    .runtimeWithoutBootService = false,
                     .refusedDataWrites = 1,
-                    .failWrites = false,
                     .writes = {{7, 24}, {0, 0}, {7, 24}, {5, 24}, {7, 24}},
-                    .persisted = false,
-                    .newRecordStored = false,
                     .attributes = 7},
         // What remains at risk: a store that takes no write at all after the removal.
         ReplaceCase{.name = "FullStoreLosesTheRecord",
-                    .runtimeWithoutBootService = false,
                     .refusedDataWrites = 2,
-                    .failWrites = false,
                     .writes = {{7, 24}, {0, 0}, {7, 24}, {5, 24}, {7, 24}},
-                    .persisted = false,
-                    .newRecordStored = false,
                     .attributes = std::nullopt},
         // Any other refusal is not about the attributes: nothing is removed.
         ReplaceCase{.name = "OtherRefusalKeepsTheRecord",
-                    .runtimeWithoutBootService = false,
-                    .refusedDataWrites = 0,
                     .failWrites = true,
                     .writes = {{7, 24}},
-                    .persisted = false,
-                    .newRecordStored = false,
                     .attributes = 5}),
     CaseName());
 

@@ -204,10 +204,10 @@ TEST(WbemObjectTest, GetMethodHandsOutEitherSignatureAndNullForNone) {
 
 struct PutCase {
     const char* name;
-    CIMTYPE declared;
+    CIMTYPE declared = CIM_STRING;
     Variant value;
-    CIMTYPE typeArgument;
-    HRESULT result;
+    CIMTYPE typeArgument = 0;
+    HRESULT result = Hr(WBEM_S_NO_ERROR);
     VARTYPE stored;  // VT_EMPTY: not looked at
 };
 
@@ -232,68 +232,44 @@ TEST_P(WbemObjectPutTest, StoresAsTheDeclaredTypeOrRefuses) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, WbemObjectPutTest,
-                         testing::Values(PutCase{.name = "TextKeepsDeclaredType",
-                                                 .declared = CIM_STRING,
-                                                 .value = Variant::String(L"x"),
-                                                 .typeArgument = 0,
-                                                 .result = Hr(WBEM_S_NO_ERROR),
-                                                 .stored = VT_BSTR},
-                                         PutCase{.name = "MatchingTypeArgument",
-                                                 .declared = CIM_STRING,
-                                                 .value = Variant::String(L"x"),
-                                                 .typeArgument = CIM_STRING,
-                                                 .result = Hr(WBEM_S_NO_ERROR),
-                                                 .stored = VT_BSTR},
-                                         PutCase{.name = "OtherTypeArgument",
-                                                 .declared = CIM_STRING,
-                                                 .value = Variant::String(L"x"),
-                                                 .typeArgument = CIM_UINT32,
-                                                 .result = Hr(WBEM_E_TYPE_MISMATCH),
-                                                 .stored = VT_EMPTY},
-                                         PutCase{.name = "UnsignedBecomesInt32",
-                                                 .declared = CIM_UINT32,
-                                                 .value = Variant::UInt32(5),
-                                                 .typeArgument = 0,
-                                                 .result = Hr(WBEM_S_NO_ERROR),
-                                                 .stored = VT_I4},
-                                         PutCase{.name = "DigitsBecomeInteger",
-                                                 .declared = CIM_UINT16,
-                                                 .value = Variant::String(L"12"),
-                                                 .typeArgument = 0,
-                                                 .result = Hr(WBEM_S_NO_ERROR),
-                                                 .stored = VT_I4},
-                                         PutCase{.name = "IntegerBecomesText",
-                                                 .declared = CIM_STRING,
-                                                 .value = Variant::Int32(12),
-                                                 .typeArgument = 0,
-                                                 .result = Hr(WBEM_S_NO_ERROR),
-                                                 .stored = VT_BSTR},
-                                         PutCase{.name = "WordsAreNoInteger",
-                                                 .declared = CIM_UINT32,
-                                                 .value = Variant::String(L"many"),
-                                                 .typeArgument = 0,
-                                                 .result = Hr(WBEM_E_TYPE_MISMATCH),
-                                                 .stored = VT_EMPTY},
-                                         PutCase{.name = "ArrayOfOtherType",
-                                                 .declared = CIM_STRING | CIM_FLAG_ARRAY,
-                                                 .value = Variant::Int32s({1}),
-                                                 .typeArgument = 0,
-                                                 .result = Hr(WBEM_E_TYPE_MISMATCH),
-                                                 .stored = VT_EMPTY},
-                                         PutCase{.name = "ArrayOfDeliveredType",
-                                                 .declared = CIM_UINT16 | CIM_FLAG_ARRAY,
-                                                 .value = Variant::Int32s({3, 10}),
-                                                 .typeArgument = 0,
-                                                 .result = Hr(WBEM_S_NO_ERROR),
-                                                 .stored = VT_ARRAY | VT_I4},
-                                         PutCase{.name = "NullClearsValue",
-                                                 .declared = CIM_STRING,
-                                                 .value = Variant::Null(),
-                                                 .typeArgument = 0,
-                                                 .result = Hr(WBEM_S_NO_ERROR),
-                                                 .stored = VT_NULL}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WbemObjectPutTest,
+    testing::Values(
+        PutCase{.name = "TextKeepsDeclaredType", .value = Variant::String(L"x"), .stored = VT_BSTR},
+        PutCase{.name = "MatchingTypeArgument",
+                .value = Variant::String(L"x"),
+                .typeArgument = CIM_STRING,
+                .stored = VT_BSTR},
+        PutCase{.name = "OtherTypeArgument",
+                .value = Variant::String(L"x"),
+                .typeArgument = CIM_UINT32,
+                .result = Hr(WBEM_E_TYPE_MISMATCH),
+                .stored = VT_EMPTY},
+        PutCase{.name = "UnsignedBecomesInt32",
+                .declared = CIM_UINT32,
+                .value = Variant::UInt32(5),
+                .stored = VT_I4},
+        PutCase{.name = "DigitsBecomeInteger",
+                .declared = CIM_UINT16,
+                .value = Variant::String(L"12"),
+                .stored = VT_I4},
+        PutCase{.name = "IntegerBecomesText", .value = Variant::Int32(12), .stored = VT_BSTR},
+        PutCase{.name = "WordsAreNoInteger",
+                .declared = CIM_UINT32,
+                .value = Variant::String(L"many"),
+                .result = Hr(WBEM_E_TYPE_MISMATCH),
+                .stored = VT_EMPTY},
+        PutCase{.name = "ArrayOfOtherType",
+                .declared = CIM_STRING | CIM_FLAG_ARRAY,
+                .value = Variant::Int32s({1}),
+                .result = Hr(WBEM_E_TYPE_MISMATCH),
+                .stored = VT_EMPTY},
+        PutCase{.name = "ArrayOfDeliveredType",
+                .declared = CIM_UINT16 | CIM_FLAG_ARRAY,
+                .value = Variant::Int32s({3, 10}),
+                .stored = VT_ARRAY | VT_I4},
+        PutCase{.name = "NullClearsValue", .value = Variant::Null(), .stored = VT_NULL}),
+    CaseName());
 
 TEST(WbemObjectTest, PutOfUnknownNameFailsOnInstanceAndAddsToClass) {
     Variant value = Variant::String(L"x");
