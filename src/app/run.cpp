@@ -121,7 +121,7 @@ RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds, Run
         if (patched && patch.valueBefore) {
             changes.push_back("change: " + ToUtf8(kChargingPolicySetting) + " " +
                               Quoted(*patch.valueBefore) + " -> " + Quoted(patch.currentValue));
-            if (patched && patch.ReadPendingReboot() == true) {
+            if (patch.ReadPendingReboot() == true) {
                 changes.push_back("pending restart: the change takes effect at the next start");
             }
         }

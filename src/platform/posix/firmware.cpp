@@ -50,9 +50,7 @@ std::optional<std::string> GuidForFileName(LPCWSTR guid) {
         if (dash) {
             if (c != L'-') return std::nullopt;
             out += '-';
-        } else if (c >= L'0' && c <= L'9') {
-            out += static_cast<char>(c);
-        } else if (c >= L'a' && c <= L'f') {
+        } else if ((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f')) {
             out += static_cast<char>(c);
         } else if (c >= L'A' && c <= L'F') {
             out += static_cast<char>(c - L'A' + L'a');
