@@ -150,8 +150,9 @@ class UniqueVariant {
         reset();
         return &value_;
     }
+    // The VARIANT itself, read-only through a const owner.
     VARIANT* get() noexcept { return &value_; }
-    const VARIANT& get() const noexcept { return value_; }
+    const VARIANT* get() const noexcept { return &value_; }
     VARTYPE Type() const noexcept { return V_VT(&value_); }
 
     void swap(UniqueVariant& other) noexcept {

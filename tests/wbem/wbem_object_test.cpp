@@ -2,8 +2,8 @@
 #include "platform/wbem/com_object.h"
 #include "platform/wbem/variant.h"
 #include "platform/wbem/wbem_object_builder.h"
-#include "support/table_case.h"
 #include "support/hresult.h"
+#include "support/table_case.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ using ::PrintTo;
 
 std::wstring Text(const Variant& value) {
     EXPECT_EQ(value.Type(), VT_BSTR);
-    return value.Type() == VT_BSTR ? wbem::BstrText(V_BSTR(&value.get())) : std::wstring();
+    return value.Type() == VT_BSTR ? wbem::BstrText(V_BSTR(value.get())) : std::wstring();
 }
 
 Variant Read(IWbemClassObject* object, const wchar_t* name,

@@ -1,7 +1,7 @@
 #include "platform/wbem/wbem_object.h"
 
-#include "platform/wbem/bstr.h"
 #include "base/text.h"
+#include "platform/wbem/bstr.h"
 
 #include <new>
 #include <utility>
@@ -62,14 +62,14 @@ HRESULT ConvertForCimType(const VARIANT* value, CIMTYPE type, Variant& stored) {
 std::optional<std::wstring> KeyText(const Variant& value) {
     if (value.Type() == VT_BSTR) {
         std::wstring quoted = L"\"";
-        for (wchar_t c : BstrText(V_BSTR(&value.get()))) {
+        for (wchar_t c : BstrText(V_BSTR(value.get()))) {
             if (c == L'\\' || c == L'"') quoted += L'\\';
             quoted += c;
         }
         return quoted + L"\"";
     }
     Variant text;
-    if (FAILED(VariantChangeType(text.get(), const_cast<VARIANT*>(&value.get()), 0, VT_BSTR))) {
+    if (FAILED(VariantChangeType(text.get(), const_cast<VARIANT*>(value.get()), 0, VT_BSTR))) {
         return std::nullopt;
     }
     return BstrText(V_BSTR(text.get()));
