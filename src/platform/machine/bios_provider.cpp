@@ -4,7 +4,7 @@
 #include "platform/machine/firmware_attribute_write.h"
 #include "platform/machine/firmware_attributes.h"
 #include "platform/machine/machine_files.h"
-#include "platform/machine/machine_text.h"
+#include "platform/machine/firmware_text.h"
 #include "platform/machine/providers.h"
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/variant.h"

@@ -2,7 +2,7 @@
 
 #include "platform/machine/machine_files.h"
 #include "platform/machine_root.h"
-#include "platform/machine/machine_text.h"
+#include "platform/machine/firmware_text.h"
 
 #include <array>
 #include <charconv>
