@@ -6,7 +6,7 @@
 #include "app/run.h"
 #include "record/run_status_record.h"
 #include "fuzz_machine.h"
-#include "platform/machine/machine_locator.h"
+#include "platform/machine/provider_locator.h"
 #include "platform/platform.h"
 #include "platform/posix/registry_format.h"
 

@@ -6,7 +6,7 @@
 #include "platform/owners.h"
 #include "platform/platform.h"
 #include "platform/wbem/com_object.h"
-#include "platform/machine/machine_locator.h"
+#include "platform/machine/provider_locator.h"
 
 namespace {
 

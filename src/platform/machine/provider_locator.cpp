@@ -1,4 +1,4 @@
-#include "platform/machine/machine_locator.h"
+#include "platform/machine/provider_locator.h"
 
 #include "platform/owners.h"
 #include "platform/machine/providers.h"
