@@ -3,7 +3,7 @@
 #include "platform/machine/device_reads.h"
 #include "platform/machine/firmware_attribute_write.h"
 #include "platform/machine/firmware_attributes.h"
-#include "platform/machine/machine_files.h"
+#include "platform/machine/capped_reads.h"
 #include "platform/machine/firmware_text.h"
 #include "platform/machine/providers.h"
 #include "platform/wbem/bstr.h"

@@ -1,6 +1,6 @@
 #include "platform/machine/cimv2_sources.h"
 
-#include "platform/machine/machine_files.h"
+#include "platform/machine/capped_reads.h"
 #include "platform/machine_root.h"
 #include "platform/machine/firmware_text.h"
 

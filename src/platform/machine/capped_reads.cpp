@@ -1,4 +1,4 @@
-#include "platform/machine/machine_files.h"
+#include "platform/machine/capped_reads.h"
 
 #include "platform/machine/machine_file_io.h"
 
