@@ -36,7 +36,7 @@ expect platform/posix/com.cpp platform/machine/provider_locator.h refuse
 expect platform/posix/com.cpp platform/wbem/wbem_locator.h refuse
 expect platform/wbem/wbem_locator.cpp platform/machine/providers.h refuse
 expect app/run.cpp platform/machine/provider_locator.h refuse
-expect platform/machine/machine_file_io_posix.cpp platform/posix/kernel.h accept
+expect platform/machine/platform_file_io_posix.cpp platform/posix/kernel.h accept
 expect platform/machine/capped_reads.cpp platform/posix/kernel.h refuse
 expect bios/bios_config_client.cpp platform/posix/oleauto.h refuse
 expect platform/posix/registry.cpp base/text.h accept

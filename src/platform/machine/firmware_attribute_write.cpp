@@ -2,7 +2,7 @@
 
 #include "platform/machine/device_reads.h"
 #include "platform/machine/firmware_attributes.h"
-#include "platform/machine/machine_file_io.h"
+#include "platform/machine/platform_file_io.h"
 #include "platform/machine/capped_reads.h"
 #include "base/text.h"
 
