@@ -3,8 +3,8 @@
 #include "platform/machine/provider_locator.h"
 #include "platform/platform.h"
 
-#include <csignal>
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <cwchar>
 #include <string>

@@ -1,16 +1,16 @@
 #include "app/run.h"
 
-#include "base/console.h"
-#include "base/text.h"
 #include "app/check_mode.h"
 #include "app/privilege.h"
 #include "app/run_lock.h"
 #include "app/run_log.h"
 #include "app/run_options.h"
-#include "record/run_status_record.h"
 #include "app/usage.h"
+#include "base/console.h"
+#include "base/text.h"
 #include "bios/bios_constants.h"
 #include "patch/charging_policy_patch.h"
+#include "record/run_status_record.h"
 #include "record/status_meaning.h"
 
 #include <cstdint>

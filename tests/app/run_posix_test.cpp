@@ -1,10 +1,10 @@
 // The whole run on machine trees of the Linux layer. Each test runs in a process of its own,
 // so the process-wide run status record is created afresh on the test's machine.
+#include "app/run.h"
 #include "base/console.h"
 #include "base/text.h"
-#include "record/firmware_calls.h"
-#include "app/run.h"
 #include "platform/owners.h"
+#include "record/firmware_calls.h"
 #include "record/registry_value.h"
 #include "record/run_date.h"
 #include "record/run_status_record.h"

@@ -1,8 +1,8 @@
 #include "bios/bios_config_client.h"
 
 #include "bios/bios_constants.h"
-#include "vendor_bios.h"
 #include "support/table_case.h"
+#include "vendor_bios.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "base/text.h"
 #include "platform/machine/capped_reads.h"
+#include "base/text.h"
 #include "platform/machine/firmware_text.h"
 #include "support/machine_tree.h"
 

@@ -1,11 +1,11 @@
 // The charging-policy patch on fake machines: every outcome with its console lines, status code
 // and whether the firmware was written.
+#include "patch/charging_policy_patch.h"
 #include "base/console.h"
 #include "record/run_status_record.h"
-#include "patch/charging_policy_patch.h"
 #include "support/fake_machine.h"
-#include "support/machine_tree.h"
 #include "support/hresult.h"
+#include "support/machine_tree.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,14 +1,14 @@
 // The four profile records read from a fake root\cimv2, and the six values they leave under the
 // tool's registry key.
-#include "base/text.h"
+#include "qualification/system_profile.h"
 #include "base/console.h"
+#include "base/text.h"
+#include "qualification/profile_record.h"
 #include "record/run_status_record.h"
 #include "support/fake_machine.h"
-#include "qualification/profile_record.h"
-#include "qualification/system_profile.h"
-#include "support/tool_key_values.h"
-#include "support/machine_tree.h"
 #include "support/hresult.h"
+#include "support/machine_tree.h"
+#include "support/tool_key_values.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The run status record on the Linux layer's own registry store and efivarfs. Each test runs in
 // a process of its own, so the process-wide record and the firmware call cache start empty.
-#include "record/firmware_calls.h"
 #include "app/privilege.h"
+#include "record/firmware_calls.h"
 #include "record/run_date.h"
 #include "record/run_status_record.h"
 #include "support/machine_paths.h"

@@ -1,9 +1,9 @@
+#include "record/run_status_record.h"
 #include "base/console.h"
+#include "base/text.h"
 #include "record/firmware_calls.h"
 #include "record/registry_value.h"
 #include "record/run_date.h"
-#include "record/run_status_record.h"
-#include "base/text.h"
 #include "support/machine_tree.h"
 #include "support/test_env.h"
 

@@ -1,11 +1,11 @@
 #include "support/fake_wmi.h"
 
+#include "base/text.h"
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/com_object.h"
 #include "platform/wbem/wbem_enumerator.h"
 #include "platform/wbem/wbem_locator.h"
 #include "platform/wbem/wbem_services.h"
-#include "base/text.h"
 #include "support/hresult.h"
 
 #include <gtest/gtest.h>

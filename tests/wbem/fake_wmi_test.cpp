@@ -1,6 +1,6 @@
+#include "support/fake_wmi.h"
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/com_object.h"
-#include "support/fake_wmi.h"
 #include "support/hresult.h"
 
 #include <gmock/gmock.h>

@@ -1,5 +1,5 @@
-#include "platform/wbem/com_object.h"
 #include "platform/wbem/wbem_enumerator.h"
+#include "platform/wbem/com_object.h"
 #include "platform/wbem/wbem_object_builder.h"
 #include "support/hresult.h"
 

@@ -1,9 +1,9 @@
+#include "platform/wbem/wbem_locator.h"
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/com_object.h"
-#include "platform/wbem/wbem_locator.h"
 #include "platform/wbem/wbem_services.h"
-#include "support/table_case.h"
 #include "support/hresult.h"
+#include "support/table_case.h"
 
 #include <gtest/gtest.h>
 

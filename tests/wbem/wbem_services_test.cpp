@@ -1,17 +1,17 @@
+#include "platform/wbem/wbem_services.h"
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/com_object.h"
-#include "platform/wbem/wbem_services.h"
 
-#include "support/wbem_reading.h"
-#include "support/table_case.h"
 #include "support/hresult.h"
+#include "support/table_case.h"
+#include "support/wbem_reading.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <ostream>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using wbem::CopyBstr;

@@ -1,7 +1,7 @@
-#include "platform/wbem/com_object.h"
 #include "platform/wbem/wql.h"
-#include "support/table_case.h"
+#include "platform/wbem/com_object.h"
 #include "support/hresult.h"
+#include "support/table_case.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // account lacks the right to change it ("deny_key"), and gives everyone full access again
 // ("deny_key restore"), so that a shared test prefix is left as it was found. Wine keeps a
 // restriction until its server stops.
-#include <windows.h>
 #include <sddl.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cwchar>

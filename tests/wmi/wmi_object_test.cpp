@@ -1,8 +1,8 @@
 #include "wmi/wmi_object.h"
 
 #include "support/fake_wmi.h"
-#include "support/table_case.h"
 #include "support/hresult.h"
+#include "support/table_case.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 
 #include "platform/posix/file_io.h"
 
-#include "platform/posix/kernel.h"
 #include "base/text.h"
+#include "platform/posix/kernel.h"
 
 #include <fcntl.h>
 #include <stdio.h>

@@ -1,9 +1,9 @@
 #include "platform/posix/firmware.h"
 
+#include "base/text.h"
 #include "platform/machine_root.h"
 #include "platform/posix/file_io.h"
 #include "platform/posix/kernel.h"
-#include "base/text.h"
 #include "platform/posix/token.h"
 
 #include <fcntl.h>
