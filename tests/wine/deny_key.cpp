@@ -2,8 +2,10 @@
 // account lacks the right to change it ("deny_key"), and gives everyone full access again
 // ("deny_key restore"), so that a shared test prefix is left as it was found. Wine keeps a
 // restriction until its server stops.
-#include <sddl.h>
+// windows.h first: sddl.h needs its declarations.
 #include <windows.h>
+
+#include <sddl.h>
 
 #include <cstdio>
 #include <cwchar>
