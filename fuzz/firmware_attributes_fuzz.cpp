@@ -4,8 +4,8 @@
 #include "base/text.h"
 #include "fuzz_machine.h"
 #include "platform/machine/firmware_attributes.h"
+#include "platform/machine/firmware_text.h"
 #include "platform/machine_root.h"
-#include "platform/machine/machine_text.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

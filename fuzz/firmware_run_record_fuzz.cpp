@@ -1,11 +1,11 @@
 // The firmware run record: the variable's bytes as efivarfs holds them, read and judged by the
 // run status record (which prints the stored date), and the record's own parse and layout.
-#include "base/console.h"
-#include "record/firmware_run_record.h"
 #include "app/privilege.h"
+#include "base/console.h"
+#include "fuzz_machine.h"
+#include "record/firmware_run_record.h"
 #include "record/run_date.h"
 #include "record/run_status_record.h"
-#include "fuzz_machine.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -2,13 +2,13 @@
 // the first byte, then files of the places the tool reads replaced or removed, then the run
 // with or without /FORCE. The run must end with one of its exit codes, and a store it leaves
 // behind must parse.
-#include "base/console.h"
 #include "app/run.h"
-#include "record/run_status_record.h"
+#include "base/console.h"
 #include "fuzz_machine.h"
-#include "platform/machine/machine_locator.h"
+#include "platform/machine/provider_locator.h"
 #include "platform/platform.h"
 #include "platform/posix/registry_format.h"
+#include "record/run_status_record.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

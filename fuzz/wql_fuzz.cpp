@@ -1,8 +1,8 @@
 // WQL text, parsed alone and answered by both machine providers on a sample notebook.
 #include "fuzz_machine.h"
-#include "platform/owners.h"
-#include "platform/machine/machine_text.h"
+#include "platform/machine/firmware_text.h"
 #include "platform/machine/providers.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/variant.h"

@@ -11,6 +11,7 @@
 #include "qualification/profile_record.h"
 #include "record/run_date.h"
 #include "qualification/system_profile.h"
+#include "record/registry_value.h"
 #include "record/run_status_code.h"
 #include "record/run_status_record.h"
 #include "record/status_meaning.h"
@@ -77,15 +78,11 @@ std::optional<RegistryRecord> ReadRegistryRecord(std::vector<std::wstring>& unre
     }
     RegistryRecord record;
     std::int64_t dateRun = 0;
-    DWORD size = sizeof(dateRun);
-    if (RegGetValueW(key.get(), nullptr, L"DateRun", RRF_RT_REG_QWORD, nullptr, &dateRun, &size) ==
-        static_cast<LONG>(ERROR_SUCCESS)) {
+    if (GetQword(key.get(), L"DateRun", dateRun) == static_cast<LONG>(ERROR_SUCCESS)) {
         record.dateRun = dateRun;
     }
     DWORD status = 0;
-    size = sizeof(status);
-    if (RegGetValueW(key.get(), nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &status, &size) ==
-        static_cast<LONG>(ERROR_SUCCESS)) {
+    if (GetDword(key.get(), L"Status", status) == static_cast<LONG>(ERROR_SUCCESS)) {
         record.status = status;
     }
     return record;

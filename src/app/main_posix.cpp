@@ -1,10 +1,10 @@
 // Linux entry point: converts the arguments to wide text with the locale's character set.
 #include "app/run.h"
-#include "platform/machine/machine_locator.h"
+#include "platform/machine/provider_locator.h"
 #include "platform/platform.h"
 
-#include <csignal>
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <cwchar>
 #include <string>

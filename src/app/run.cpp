@@ -1,17 +1,17 @@
 #include "app/run.h"
 
-#include "base/console.h"
-#include "base/text.h"
 #include "app/check_mode.h"
 #include "app/privilege.h"
 #include "app/run_lock.h"
 #include "app/run_log.h"
-#include "platform/machine_identity.h"
 #include "app/run_options.h"
-#include "record/run_status_record.h"
 #include "app/usage.h"
+#include "base/console.h"
+#include "base/text.h"
 #include "bios/bios_constants.h"
 #include "patch/charging_policy_patch.h"
+#include "platform/machine_identity.h"
+#include "record/run_status_record.h"
 #include "record/status_meaning.h"
 
 #include <cstdint>
@@ -122,7 +122,7 @@ RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds, Run
         if (patched && patch.valueBefore) {
             changes.push_back("change: " + ToUtf8(kChargingPolicySetting) + " " +
                               Quoted(*patch.valueBefore) + " -> " + Quoted(patch.currentValue));
-            if (patched && patch.ReadPendingReboot() == true) {
+            if (patch.ReadPendingReboot() == true) {
                 changes.push_back("pending restart: the change takes effect at the next start");
             }
         }

@@ -24,17 +24,20 @@ struct BoundaryTraits {
 };
 using UniqueBoundary = UniqueResource<BoundaryTraits>;
 
+struct PrivateNamespaceTraits {
+    using Type = HANDLE;
+    static Type Empty() { return nullptr; }
+    static void Close(Type scope) { ClosePrivateNamespace(scope, /*Flags=*/0); }
+};
+
 }  // namespace
 
 class RunLockNamespace {
   public:
     explicit RunLockNamespace(HANDLE handle) : handle_(handle) {}
-    ~RunLockNamespace() { ClosePrivateNamespace(handle_, /*Flags=*/0); }
-    RunLockNamespace(const RunLockNamespace&) = delete;
-    RunLockNamespace& operator=(const RunLockNamespace&) = delete;
 
   private:
-    HANDLE handle_;
+    UniqueResource<PrivateNamespaceTraits> handle_;
 };
 
 void RunLockNamespaceCloser::operator()(RunLockNamespace* scope) const noexcept {

@@ -4,8 +4,8 @@
 // stands where the log belongs.
 #pragma once
 
-#include "base/console.h"
 #include "app/run_log_file.h"
+#include "base/console.h"
 #include "platform/platform.h"
 
 #include <cstdint>

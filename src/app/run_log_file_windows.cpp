@@ -7,6 +7,7 @@
 #include "app/run_log.h"
 #include "app/run_log_file.h"
 #include "app/security_descriptor.h"
+#include "platform/owners.h"
 
 #include <aclapi.h>
 #include <shlobj.h>
@@ -17,20 +18,13 @@
 
 namespace {
 
-// Owner of the text that SHGetKnownFolderPath allocates.
-class KnownFolderPath {
-  public:
-    KnownFolderPath() = default;
-    ~KnownFolderPath() { CoTaskMemFree(path_); }
-    KnownFolderPath(const KnownFolderPath&) = delete;
-    KnownFolderPath& operator=(const KnownFolderPath&) = delete;
-
-    PWSTR* put() { return &path_; }
-    PCWSTR get() const { return path_; }
-
-  private:
-    PWSTR path_ = nullptr;
+// The text that SHGetKnownFolderPath allocates.
+struct CoTaskTextTraits {
+    using Type = PWSTR;
+    static Type Empty() { return nullptr; }
+    static void Close(Type text) { CoTaskMemFree(text); }
 };
+using KnownFolderPath = UniqueResource<CoTaskTextTraits>;
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 

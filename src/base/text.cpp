@@ -101,10 +101,6 @@ bool EqualsIgnoringAsciiCase(std::basic_string_view<Char> left,
     return true;
 }
 
-bool IsTrimmedBlank(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f';
-}
-
 }  // namespace
 
 bool EqualsIgnoreCase(std::wstring_view left, std::wstring_view right) {
@@ -117,15 +113,6 @@ bool EqualsIgnoreCase(std::u16string_view left, std::u16string_view right) {
 
 bool EqualsIgnoreCase(std::string_view left, std::string_view right) {
     return EqualsIgnoringAsciiCase(left, right);
-}
-
-void TrimWhitespace(std::wstring& text) {
-    std::size_t last = text.size();
-    while (last > 0 && IsTrimmedBlank(text[last - 1])) --last;
-    std::size_t first = 0;
-    while (first < last && IsTrimmedBlank(text[first])) ++first;
-    text.erase(last);
-    text.erase(0, first);
 }
 
 std::u16string ToUtf16(std::wstring_view text) {

@@ -17,10 +17,6 @@ bool EqualsIgnoreCase(std::wstring_view left, std::wstring_view right);
 bool EqualsIgnoreCase(std::u16string_view left, std::u16string_view right);
 bool EqualsIgnoreCase(std::string_view left, std::string_view right);
 
-// Removes, in place, leading and trailing tabs, line feeds, vertical tabs, form feeds,
-// carriage returns and blanks; other Unicode spaces stay.
-void TrimWhitespace(std::wstring& text);
-
 // Lenient conversions.
 
 // UTF-16 form of a wide text: a copy on Windows (wchar_t is UTF-16), surrogate pairs for code

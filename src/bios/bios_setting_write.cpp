@@ -20,6 +20,9 @@ void RaiseIfNoArguments(const WmiObject& inParams) {
 std::uint32_t BiosConfigClient::SetBiosSetting(const std::wstring& password) {
     if (!services) _com_issue_error(static_cast<HRESULT>(WBEM_E_CONNECTION_FAILED));
     RaiseIfNotZero(PrepareMethodCall());
+    // The same check before every argument, though nothing in between can empty inParams: each
+    // is a step of the fixed sequence the callers rely on, and a method without input arguments
+    // must raise S_FALSE where PutArgument alone would answer WBEM_E_INVALID_OBJECT.
     RaiseIfNoArguments(inParams);
     RaiseIfNotZero(PutArgument(kNameArgument, kChargingPolicySetting));
     RaiseIfNoArguments(inParams);

@@ -1,10 +1,10 @@
 #include "patch/charging_policy_patch.h"
 
 #include "base/console.h"
-#include "record/run_status_record.h"
 #include "base/text.h"
 #include "bios/bios_constants.h"
 #include "qualification/qualification.h"
+#include "record/run_status_record.h"
 
 #include <string>
 

@@ -1,7 +1,13 @@
 // The owners of what the system borrows from Windows, one per kind, in one place: a COM
-// reference, a VARIANT, a BSTR, a kernel or file handle, a registry key. Each releases what it
-// holds on reset and destruction, so that early returns and exceptions cannot leak; put() releases
-// first and then hands out the address for an out-parameter.
+// reference, a VARIANT, a BSTR, a kernel or file handle, a registry key, a SAFEARRAY's data lock.
+// Each releases what it holds on reset and destruction, so that early returns and exceptions
+// cannot leak; put() releases first and then hands out the address for an out-parameter.
+//
+// Kinds that only one caller borrows keep their owner beside that caller, built on
+// UniqueResource with traits of their own where the kind is a value that one call closes:
+// ComInitGuard (wmi/com_init_guard.h) undoes its own CoInitializeEx; LocalFree's memory
+// (app/security_descriptor.h); SHGetKnownFolderPath's text (app/run_log_file_windows.cpp); the
+// run lock's boundary descriptor and private namespace (app/run_lock_windows.cpp).
 #pragma once
 
 #include "platform/platform.h"
@@ -144,8 +150,9 @@ class UniqueVariant {
         reset();
         return &value_;
     }
+    // The VARIANT itself, read-only through a const owner.
     VARIANT* get() noexcept { return &value_; }
-    const VARIANT& get() const noexcept { return value_; }
+    const VARIANT* get() const noexcept { return &value_; }
     VARTYPE Type() const noexcept { return V_VT(&value_); }
 
     void swap(UniqueVariant& other) noexcept {
@@ -157,4 +164,31 @@ class UniqueVariant {
 
   private:
     VARIANT value_;
+};
+
+// One SafeArrayAccessData lock: unlocks the array when it goes out of scope.
+class SafeArrayData {
+  public:
+    explicit SafeArrayData(SAFEARRAY* array) : array_(array) {}
+    ~SafeArrayData() {
+        // The unlock result is of no use to the readers.
+        if (data) static_cast<void>(SafeArrayUnaccessData(array_));
+    }
+    SafeArrayData(const SafeArrayData&) = delete;
+    SafeArrayData& operator=(const SafeArrayData&) = delete;
+
+    // Locks the array and points data at its elements.
+    HRESULT Access() {
+        void* elements = nullptr;
+        const HRESULT hr = SafeArrayAccessData(array_, &elements);
+        if (SUCCEEDED(hr)) data = elements;
+        return hr;
+    }
+    // Element count of the first dimension.
+    ULONG Count() const { return array_->rgsabound[0].cElements; }
+
+    void* data = nullptr;
+
+  private:
+    SAFEARRAY* array_;
 };

@@ -3,11 +3,11 @@
 #pragma once
 
 #if defined(_WIN32)
-#include <windows.h>
+#include <comdef.h>
 #include <objbase.h>
 #include <oleauto.h>
 #include <wbemidl.h>
-#include <comdef.h>
+#include <windows.h>
 #else
 #include "platform/posix/win32.h"
 #endif

@@ -1,11 +1,11 @@
 #include "qualification/qualification.h"
 
-#include "record/run_status_record.h"
 #include "base/text.h"
 #include "bios/bios_constants.h"
 #include "qualification/bios_security_info.h"
 #include "qualification/profile_record.h"
 #include "qualification/system_profile.h"
+#include "record/run_status_record.h"
 
 #include <algorithm>
 

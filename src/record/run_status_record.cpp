@@ -2,6 +2,7 @@
 
 #include "base/console.h"
 #include "record/firmware_calls.h"
+#include "record/registry_value.h"
 #include "record/run_date.h"
 
 #include <optional>
@@ -189,42 +190,27 @@ bool RunStatusRecord::CheckFirmwareRecord(const FirmwareRunRecord& record) {
 // reads says what the machine already knows.
 void RunStatusRecord::FollowFirmwareRecord(const FirmwareRunRecord& record) {
     DWORD stored = 0;
-    DWORD storedSize = sizeof(stored);
-    const LONG read = RegGetValueW(registryKey.handle, /*lpSubKey=*/nullptr, kStatusValue,
-                                   RRF_RT_REG_DWORD, /*pdwType=*/nullptr, &stored, &storedSize);
-    if (read != static_cast<LONG>(ERROR_FILE_NOT_FOUND)) return;
-    const std::int64_t dateRun = record.runTime;
-    registryKey.lastError =
-        RegSetValueExW(registryKey.handle, kDateRunValue, /*Reserved=*/0, REG_QWORD,
-                       reinterpret_cast<const BYTE*>(&dateRun), sizeof(dateRun));
-    const DWORD status = record.statusCode;
-    registryKey.lastError =
-        RegSetValueExW(registryKey.handle, kStatusValue, /*Reserved=*/0, REG_DWORD,
-                       reinterpret_cast<const BYTE*>(&status), sizeof(status));
+    if (GetDword(registryKey.handle.get(), kStatusValue, stored) !=
+        static_cast<LONG>(ERROR_FILE_NOT_FOUND)) {
+        return;
+    }
+    registryKey.lastError = SetQword(registryKey.handle.get(), kDateRunValue, record.runTime);
+    registryKey.lastError = SetDword(registryKey.handle.get(), kStatusValue, record.statusCode);
 }
 
 bool RunStatusRecord::CheckRegistryValues() {
     std::int64_t dateRun = 0;
-    DWORD dateRunSize = sizeof(dateRun);
-    registryKey.lastError =
-        RegGetValueW(registryKey.handle, /*lpSubKey=*/nullptr, kDateRunValue, RRF_RT_REG_QWORD,
-                     /*pdwType=*/nullptr, &dateRun, &dateRunSize);
+    registryKey.lastError = GetQword(registryKey.handle.get(), kDateRunValue, dateRun);
     if (registryKey.lastError != static_cast<LONG>(ERROR_SUCCESS)) {
         // First run (or a "DateRun" of another type): remember when it started and go on.
-        const std::int64_t now = launchTime;
-        registryKey.lastError =
-            RegSetValueExW(registryKey.handle, kDateRunValue, /*Reserved=*/0, REG_QWORD,
-                           reinterpret_cast<const BYTE*>(&now), sizeof(now));
+        registryKey.lastError = SetQword(registryKey.handle.get(), kDateRunValue, launchTime);
         return true;
     }
     statusCode = static_cast<std::int32_t>(RunStatusCode::PreviouslyRun);
     PrintPreviousRunDate(dateRun);
 
     DWORD status = 0;
-    DWORD statusSize = sizeof(status);
-    registryKey.lastError =
-        RegGetValueW(registryKey.handle, /*lpSubKey=*/nullptr, kStatusValue, RRF_RT_REG_DWORD,
-                     /*pdwType=*/nullptr, &status, &statusSize);
+    registryKey.lastError = GetDword(registryKey.handle.get(), kStatusValue, status);
     if (registryKey.lastError != static_cast<LONG>(ERROR_SUCCESS)) {
         return true;
     }
@@ -237,9 +223,7 @@ bool RunStatusRecord::CheckRegistryValues() {
 
 bool RunStatusRecord::Persist() {
     const bool firmwareWritten = WriteFirmwareRecord();
-    const auto status = static_cast<DWORD>(statusCode);
     registryKey.lastError =
-        RegSetValueExW(registryKey.handle, kStatusValue, /*Reserved=*/0, REG_DWORD,
-                       reinterpret_cast<const BYTE*>(&status), sizeof(status));
+        SetDword(registryKey.handle.get(), kStatusValue, static_cast<DWORD>(statusCode));
     return firmwareWritten && registryKey.lastError == static_cast<LONG>(ERROR_SUCCESS);
 }

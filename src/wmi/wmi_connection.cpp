@@ -61,6 +61,8 @@ HRESULT WmiConnection::RunQuery(const std::wstring& query) {
     enumerator.reset();
     const _bstr_t& language = QueryLanguage();
     const _bstr_t text(query.c_str());
+    // A reference of the call's own, though `services` holds one: the services object must
+    // outlive the call even if the connection's pointer is replaced or released while it runs.
     const ComPtr<IWbemServices> held = services;
     const HRESULT hr =
         held->ExecQuery(language, text, kQueryFlags, /*pCtx=*/nullptr, enumerator.put());
@@ -73,6 +75,7 @@ HRESULT WmiConnection::SelectFirstInstance(const std::wstring& className) {
     if (!services) return static_cast<HRESULT>(WBEM_E_INITIALIZATION_FAILURE);
     enumerator.reset();
     const _bstr_t name(className.c_str());
+    // A reference of the call's own, as in RunQuery.
     const ComPtr<IWbemServices> held = services;
     const HRESULT hr =
         held->CreateInstanceEnum(name, kQueryFlags, /*pCtx=*/nullptr, enumerator.put());

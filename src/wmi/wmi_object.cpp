@@ -1,6 +1,5 @@
 #include "wmi/wmi_object.h"
 
-#include "wmi/safe_array_data.h"
 #include "platform/owners.h"
 
 #include <new>

@@ -1,10 +1,11 @@
 // The whole run on machine trees of the Linux layer. Each test runs in a process of its own,
 // so the process-wide run status record is created afresh on the test's machine.
+#include "app/run.h"
 #include "base/console.h"
 #include "base/text.h"
-#include "record/firmware_calls.h"
-#include "app/run.h"
 #include "platform/owners.h"
+#include "record/firmware_calls.h"
+#include "record/registry_value.h"
 #include "record/run_date.h"
 #include "record/run_status_record.h"
 #include "support/built_in_locator_posix.h"
@@ -40,29 +41,21 @@ class ToolKey {
 
     LONG result() const { return result_; }
     void SetQword(const wchar_t* name, std::int64_t value) {
-        ASSERT_EQ(RegSetValueExW(key_.get(), name, 0, REG_QWORD,
-                                 reinterpret_cast<const BYTE*>(&value), sizeof(value)),
-                  0);
+        ASSERT_EQ(::SetQword(key_.get(), name, value), 0);
     }
     void SetDword(const wchar_t* name, DWORD value) {
-        ASSERT_EQ(RegSetValueExW(key_.get(), name, 0, REG_DWORD,
-                                 reinterpret_cast<const BYTE*>(&value), sizeof(value)),
-                  0);
+        ASSERT_EQ(::SetDword(key_.get(), name, value), 0);
     }
     std::optional<std::int64_t> GetQword(const wchar_t* name) {
         std::int64_t value = 0;
-        DWORD size = sizeof(value);
-        if (RegGetValueW(key_.get(), nullptr, name, RRF_RT_REG_QWORD, nullptr, &value, &size) !=
-            0) {
+        if (::GetQword(key_.get(), name, value) != 0) {
             return std::nullopt;
         }
         return value;
     }
     std::optional<DWORD> GetDword(const wchar_t* name) {
         DWORD value = 0;
-        DWORD size = sizeof(value);
-        if (RegGetValueW(key_.get(), nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-            0) {
+        if (::GetDword(key_.get(), name, value) != 0) {
             return std::nullopt;
         }
         return value;
@@ -139,10 +132,7 @@ TEST_P(BrokenStoreTest, EndsWith35AndIsLeftAlone) {
 
 // A key file past 1 MiB, otherwise well-formed: no key of this tool comes near that size.
 std::string OversizedStore() {
-    std::string text =
-        "Windows Registry Editor Version 5.00\n\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch]\n"
-        "\"Padding\"=hex:00";
+    std::string text = std::string(kStoreStart) + "\"Padding\"=hex:00";
     while (text.size() <= (std::size_t{1} << 20)) text += ",00";
     return text + "\n";
 }

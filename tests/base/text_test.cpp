@@ -43,37 +43,6 @@ INSTANTIATE_TEST_SUITE_P(
         CompareCase{.name = "NoTrimming", .left = L" EDK2_1", .right = L"EDK2_1", .equal = false}),
     CaseName());
 
-struct TrimCase {
-    const char* name;
-    std::wstring text;
-    std::wstring trimmed;
-};
-
-class TrimWhitespaceTest : public testing::TestWithParam<TrimCase> {};
-
-TEST_P(TrimWhitespaceTest, TrimsInPlace) {
-    std::wstring text = GetParam().text;
-    TrimWhitespace(text);
-    EXPECT_EQ(text, GetParam().trimmed);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TrimWhitespaceTest,
-    testing::Values(
-        TrimCase{.name = "TrailingNewline",
-                 .text = L"Tue Mar 16 08:05:09 2021\n",
-                 .trimmed = L"Tue Mar 16 08:05:09 2021"},
-        TrimCase{.name = "AllSixBlanks", .text = L"\t\n\v\f\r x \t\n\v\f\r", .trimmed = L"x"},
-        TrimCase{.name = "InnerBlanksStay", .text = L"  a  b  ", .trimmed = L"a  b"},
-        TrimCase{.name = "OnlyBlanks", .text = L" \t\r\n", .trimmed = L""},
-        TrimCase{.name = "Empty", .text = L"", .trimmed = L""},
-        TrimCase{
-            .name = "NoBreakSpaceStays", .text = L"\u00a0x\u00a0", .trimmed = L"\u00a0x\u00a0"},
-        TrimCase{.name = "NulStays",
-                 .text = std::wstring(L"x\0", 2),
-                 .trimmed = std::wstring(L"x\0", 2)}),
-    CaseName());
-
 TEST(Utf16Test, CountsAndConvertsCodeUnits) {
     EXPECT_EQ(ToUtf16(L"Abc"), u"Abc");
     EXPECT_EQ(Utf16Length(L"Abc"), 3u);

@@ -1,6 +1,7 @@
 #include "bios/bios_config_client.h"
 
 #include "bios/bios_constants.h"
+#include "support/hresult.h"
 #include "vendor_bios.h"
 
 #include <gmock/gmock.h>
@@ -29,7 +30,7 @@ TEST_F(BiosConfigClientTest, FreshClientIsConnectedButNotPrepared) {
     EXPECT_TRUE(client.outParams.Empty());
     EXPECT_EQ(client.methodStatus, S_FALSE);
     // Without a preparation the method call is refused before WMI hears of it.
-    EXPECT_EQ(client.ExecuteMethod(L""), Code(WBEM_E_FAILED));
+    EXPECT_EQ(client.ExecuteMethod(L""), Hr(WBEM_E_FAILED));
     EXPECT_THAT(wmi.CallsStartingWith("ExecMethod"), IsEmpty());
 }
 
@@ -69,8 +70,7 @@ TEST_F(BiosConfigClientTest, MissingSettingLeavesValueAndNothingCurrent) {
     EXPECT_EQ(client.ReadSettingValue(kChargingPolicySetting, value), WBEM_S_FALSE);
     EXPECT_EQ(value, L"as passed");
     std::wstring current = L"left over";
-    EXPECT_EQ(client.current.GetString(kCurrentValueProperty, current),
-              Code(WBEM_E_INVALID_OBJECT));
+    EXPECT_EQ(client.current.GetString(kCurrentValueProperty, current), Hr(WBEM_E_INVALID_OBJECT));
     EXPECT_THAT(current, IsEmpty());
 }
 
@@ -84,7 +84,7 @@ TEST_F(BiosConfigClientTest, QueryFailuresArePassedOnUnchanged) {
     EXPECT_THAT(wmi.CallsStartingWith("ExecQuery"),
                 ElementsAre("ExecQuery WQL SELECT * FROM Vantrel_BIOSSetting where "
                             "Name='Cell'keeper' flags=0x30"));
-    wmi.Fail("Next", Code(WBEM_S_TIMEDOUT));
+    wmi.Fail("Next", Hr(WBEM_S_TIMEDOUT));
     EXPECT_EQ(client.ReadSettingValue(kChargingPolicySetting, value), WBEM_S_TIMEDOUT);
     EXPECT_EQ(value, L"as passed");
 }
@@ -105,8 +105,8 @@ TEST(BiosConfigClientWithoutNamespaceTest, ReadIsRaisedAsConnectionFailure) {
     EXPECT_FALSE(client.services);
     std::wstring value = L"as passed";
     EXPECT_EQ(RaisedCode([&] { client.ReadSettingValue(kChargingPolicySetting, value); }),
-              Code(WBEM_E_CONNECTION_FAILED));
-    EXPECT_EQ(RaisedCode([&] { client.SetBiosSetting(L""); }), Code(WBEM_E_CONNECTION_FAILED));
+              Hr(WBEM_E_CONNECTION_FAILED));
+    EXPECT_EQ(RaisedCode([&] { client.SetBiosSetting(L""); }), Hr(WBEM_E_CONNECTION_FAILED));
     EXPECT_EQ(value, L"as passed");
     EXPECT_THAT(wmi.CallsStartingWith("ExecQuery"), IsEmpty());
 }

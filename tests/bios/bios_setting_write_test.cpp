@@ -1,8 +1,9 @@
 #include "bios/bios_config_client.h"
 
 #include "bios/bios_constants.h"
-#include "vendor_bios.h"
+#include "support/hresult.h"
 #include "support/table_case.h"
+#include "vendor_bios.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -126,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
                    .code = 4000000000u},
         ReturnCase{
             .name = "DigitsText", .value = [] { return Variant::String(L"2"); }, .code = 2u}),
-    CaseName<ReturnCase>);
+    CaseName());
 
 // Every failure on the way to the method's answer is raised with its code.
 struct RaiseCase {
@@ -153,60 +154,57 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RaiseCase{.name = "ClassMissing",
                   .arrange = [](FakeWmi& wmi,
-                                FakeNamespace&) { wmi.Fail("GetObject", Code(WBEM_E_NOT_FOUND)); },
-                  .raised = Code(WBEM_E_NOT_FOUND),
+                                FakeNamespace&) { wmi.Fail("GetObject", Hr(WBEM_E_NOT_FOUND)); },
+                  .raised = Hr(WBEM_E_NOT_FOUND),
                   .methodCalled = false},
         RaiseCase{.name = "MethodMissing",
                   .arrange = [](FakeWmi& wmi,
-                                FakeNamespace&) { wmi.Fail("GetMethod", Code(WBEM_E_NOT_FOUND)); },
-                  .raised = Code(WBEM_E_NOT_FOUND),
-                  .methodCalled = false},
-        RaiseCase{.name = "SpawnFails",
-                  .arrange =
-                      [](FakeWmi& wmi, FakeNamespace&) {
-                          wmi.Fail("SpawnInstance", Code(WBEM_E_OUT_OF_MEMORY));
-                      },
-                  .raised = Code(WBEM_E_OUT_OF_MEMORY),
+                                FakeNamespace&) { wmi.Fail("GetMethod", Hr(WBEM_E_NOT_FOUND)); },
+                  .raised = Hr(WBEM_E_NOT_FOUND),
                   .methodCalled = false},
         RaiseCase{
-            .name = "NameRefused",
+            .name = "SpawnFails",
             .arrange = [](FakeWmi& wmi,
-                          FakeNamespace&) { wmi.Fail("Put Name", Code(WBEM_E_TYPE_MISMATCH)); },
-            .raised = Code(WBEM_E_TYPE_MISMATCH),
+                          FakeNamespace&) { wmi.Fail("SpawnInstance", Hr(WBEM_E_OUT_OF_MEMORY)); },
+            .raised = Hr(WBEM_E_OUT_OF_MEMORY),
             .methodCalled = false},
+        RaiseCase{.name = "NameRefused",
+                  .arrange = [](FakeWmi& wmi,
+                                FakeNamespace&) { wmi.Fail("Put Name", Hr(WBEM_E_TYPE_MISMATCH)); },
+                  .raised = Hr(WBEM_E_TYPE_MISMATCH),
+                  .methodCalled = false},
         RaiseCase{.name = "ValueRefused",
                   .arrange = [](FakeWmi& wmi,
-                                FakeNamespace&) { wmi.Fail("Put Value", Code(WBEM_E_NOT_FOUND)); },
-                  .raised = Code(WBEM_E_NOT_FOUND),
+                                FakeNamespace&) { wmi.Fail("Put Value", Hr(WBEM_E_NOT_FOUND)); },
+                  .raised = Hr(WBEM_E_NOT_FOUND),
                   .methodCalled = false},
         RaiseCase{.name = "PasswordRefused",
                   .arrange =
                       [](FakeWmi& wmi, FakeNamespace&) {
-                          wmi.Fail("Put Password", Code(WBEM_E_INVALID_PARAMETER));
+                          wmi.Fail("Put Password", Hr(WBEM_E_INVALID_PARAMETER));
                       },
-                  .raised = Code(WBEM_E_INVALID_PARAMETER),
+                  .raised = Hr(WBEM_E_INVALID_PARAMETER),
                   .methodCalled = false},
         RaiseCase{.name = "InterfaceEnumerationFails",
                   .arrange =
                       [](FakeWmi& wmi, FakeNamespace&) {
                           wmi.Fail("CreateInstanceEnum Vantrel_BIOSSettingInterface",
-                                   Code(WBEM_E_ACCESS_DENIED));
+                                   Hr(WBEM_E_ACCESS_DENIED));
                       },
-                  .raised = Code(WBEM_E_ACCESS_DENIED),
+                  .raised = Hr(WBEM_E_ACCESS_DENIED),
                   .methodCalled = false},
         RaiseCase{
             .name = "PathUnreadable",
             .arrange = [](FakeWmi& wmi,
-                          FakeNamespace&) { wmi.Fail("Get __PATH", Code(WBEM_E_ACCESS_DENIED)); },
-            .raised = Code(WBEM_E_ACCESS_DENIED),
+                          FakeNamespace&) { wmi.Fail("Get __PATH", Hr(WBEM_E_ACCESS_DENIED)); },
+            .raised = Hr(WBEM_E_ACCESS_DENIED),
             .methodCalled = false},
-        RaiseCase{.name = "MethodCallFails",
-                  .arrange =
-                      [](FakeWmi& wmi, FakeNamespace&) {
-                          wmi.Fail("ExecMethod", Code(WBEM_E_PROVIDER_FAILURE));
-                      },
-                  .raised = Code(WBEM_E_PROVIDER_FAILURE),
-                  .methodCalled = true},
+        RaiseCase{
+            .name = "MethodCallFails",
+            .arrange = [](FakeWmi& wmi,
+                          FakeNamespace&) { wmi.Fail("ExecMethod", Hr(WBEM_E_PROVIDER_FAILURE)); },
+            .raised = Hr(WBEM_E_PROVIDER_FAILURE),
+            .methodCalled = true},
         RaiseCase{
             .name = "NoOutputObject",
             .arrange = [](FakeWmi&,
@@ -215,8 +213,8 @@ INSTANTIATE_TEST_SUITE_P(
             .methodCalled = true},
         RaiseCase{.name = "ReturnUnreadable",
                   .arrange = [](FakeWmi& wmi,
-                                FakeNamespace&) { wmi.Fail("Get Return", Code(WBEM_E_NOT_FOUND)); },
-                  .raised = Code(WBEM_E_NOT_FOUND),
+                                FakeNamespace&) { wmi.Fail("Get Return", Hr(WBEM_E_NOT_FOUND)); },
+                  .raised = Hr(WBEM_E_NOT_FOUND),
                   .methodCalled = true},
         RaiseCase{.name = "ReturnNull",
                   .arrange =
@@ -225,7 +223,7 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                   .raised = DISP_E_TYPEMISMATCH,
                   .methodCalled = true}),
-    CaseName<RaiseCase>);
+    CaseName());
 
 TEST_F(BiosSettingWriteTest, MethodWithoutInputsIsRaisedAsFalse) {
     AddChargingPolicySetting();
@@ -242,9 +240,9 @@ TEST_F(BiosSettingWriteTest, MethodWithoutInputsIsRaisedAsFalse) {
 TEST_F(BiosSettingWriteTest, RaisedErrorLeavesClientUsable) {
     AddWritableMachine();
     BiosConfigClient client;
-    wmi.Fail("GetMethod", Code(WBEM_E_NOT_FOUND), 1);
+    wmi.Fail("GetMethod", Hr(WBEM_E_NOT_FOUND), 1);
     EXPECT_EQ(RaisedCode([&] { client.SetBiosSetting(L""); }),
-              std::optional<HRESULT>(Code(WBEM_E_NOT_FOUND)));
+              std::optional<HRESULT>(Hr(WBEM_E_NOT_FOUND)));
     EXPECT_NE(client.methodStatus, S_OK);
     EXPECT_EQ(client.SetBiosSetting(L""), 0u);
 }

@@ -1,8 +1,8 @@
 #include "bios/bios_config_client.h"
 
 #include "bios/bios_constants.h"
-#include "vendor_bios.h"
 #include "support/table_case.h"
+#include "vendor_bios.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -71,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
                     EncodingsCase{.name = "NotAList",
                                   .encodings = [] { return Variant::String(L"utf-16"); },
                                   .emptyPassword = L"<kbd/>"}),
-    CaseName<EncodingsCase>);
+    CaseName());
 
 TEST_F(PasswordEncodingTest, NoPasswordInstanceMeansNoWithoutAskingForEncodings) {
     vendor.Add(WbemObjectBuilder(L"Vantrel_BIOSSetting")
@@ -157,6 +157,6 @@ INSTANTIATE_TEST_SUITE_P(
         KeyboardCase{.name = "FourDigits", .password = L"\u20ac", .encoded = L"<kbd/>20ac"},
         KeyboardCase{
             .name = "SurrogatePair", .password = L"\U0001F600", .encoded = L"<kbd/>d83dde00"}),
-    CaseName<KeyboardCase>);
+    CaseName());
 
 }  // namespace

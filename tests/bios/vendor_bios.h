@@ -22,14 +22,6 @@ std::optional<HRESULT> RaisedCode(Call&& call) {
     return std::nullopt;
 }
 
-constexpr HRESULT Code(WBEMSTATUS status) { return static_cast<HRESULT>(status); }
-
-// Test names for tables whose cases carry a `name`.
-template <typename Case>
-std::string CaseName(const testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
-
 inline constexpr wchar_t kInterfacePath[] =
     L"\\\\.\\root\\Vantrel\\InstrumentedBIOS:Vantrel_BIOSSettingInterface."
     L"InstanceName=\"ACPI\\\\PNP0C14\\\\0_0\"";

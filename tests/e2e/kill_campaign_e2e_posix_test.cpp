@@ -19,16 +19,8 @@ namespace {
 using ::PrintTo;
 
 constexpr const char* kNew = "Let Vantrel manage my battery charging";
-// An earlier run that settled the machine (Tue Mar 16 08:05:09 2021 UTC, status 0), and a
-// profile value it recorded.
-constexpr const char* kEarlierDateRun = "\"DateRun\"=hex(b):b5,66,50,60,00,00,00,00\n";
-constexpr const char* kEarlierStore =
-    "Windows Registry Editor Version 5.00\n"
-    "\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch]\n"
-    "\"DateRun\"=hex(b):b5,66,50,60,00,00,00,00\n"
-    "\"Status\"=dword:00000000\n"
-    "\"SystemVendor\"=\"Vantrel\"\n";
+// An earlier run that settled the machine, and a profile value it recorded.
+const std::string kEarlierStore = kSettledStore + "\"SystemVendor\"=\"Vantrel\"\n";
 // No call of a run comes near this many; a campaign that does has lost its way.
 constexpr long kMaxKillPoints = 2000;
 

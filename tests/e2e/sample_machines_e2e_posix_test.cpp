@@ -1,5 +1,6 @@
 // The built program on copies of the sample machines, as an administrator meets it: every line
 // it prints, its exit code, the registry store file and the firmware variable's bytes.
+#include "base/text.h"
 #include "record/run_date.h"
 #include "support/machine_paths.h"
 #include "support/machine_tree.h"
@@ -96,11 +97,7 @@ class SampleMachineTest : public testing::Test {
 
     std::string PreviousFromFirmware(std::uint32_t status, std::int64_t runTime) const {
         return Lines({"Previous status code (from EFI variable): " + std::to_string(status),
-                      "Patch was previously run on " + Narrow(FormatRunDate(runTime)), ""});
-    }
-
-    static std::string Narrow(const std::wstring& text) {
-        return std::string(text.begin(), text.end());
+                      "Patch was previously run on " + ToUtf8(FormatRunDate(runTime)), ""});
     }
 
     MachineTree machine_;
@@ -110,9 +107,9 @@ class SampleMachineTest : public testing::Test {
 struct FirstRunCase {
     const char* name;
     const char* machine;
-    const char* arguments;
+    const char* arguments = "";
     std::vector<std::string> lines;  // after the banner
-    int exitCode;
+    int exitCode = 0;
     std::optional<std::uint32_t> status;  // none: the run ended before persisting
     const char* cellkeeperAfter;          // nullptr: the machine has no such setting
 };
@@ -153,65 +150,49 @@ INSTANTIATE_TEST_SUITE_P(
     Outcomes, FirstRunTest,
     testing::Values(FirstRunCase{.name = "Patched",
                                  .machine = "vantrel-notebook",
-                                 .arguments = "",
                                  .lines = {kApplied},
-                                 .exitCode = 0,
                                  .status = 0u,
                                  .cellkeeperAfter = kNew},
                     FirstRunCase{.name = "NotRequired",
                                  .machine = "already-patched",
-                                 .arguments = "",
                                  .lines = {"Patch not required"},
-                                 .exitCode = 0,
                                  .status = 0u,
                                  .cellkeeperAfter = kNew},
                     FirstRunCase{.name = "ForcedOnPatched",
                                  .machine = "already-patched",
                                  .arguments = "/FORCE",
                                  .lines = {kApplied},
-                                 .exitCode = 0,
                                  .status = 0u,
                                  .cellkeeperAfter = kNew},
                     FirstRunCase{.name = "OtherVendor",
                                  .machine = "other-vendor",
-                                 .arguments = "",
                                  .lines = {kNotApplicable},
-                                 .exitCode = 0,
                                  .status = 3u,
                                  .cellkeeperAfter = kOld},
                     FirstRunCase{.name = "NoBattery",
                                  .machine = "no-battery",
-                                 .arguments = "",
                                  .lines = {kNotApplicable},
-                                 .exitCode = 0,
                                  .status = 4u,
                                  .cellkeeperAfter = kOld},
                     FirstRunCase{.name = "ForeignBios",
                                  .machine = "foreign-bios",
-                                 .arguments = "",
                                  .lines = {kNotApplicable},
-                                 .exitCode = 0,
                                  .status = 5u,
                                  .cellkeeperAfter = kOld},
                     FirstRunCase{.name = "NoOemMarker",
                                  .machine = "no-oem-marker",
-                                 .arguments = "",
                                  .lines = {kNotApplicable},
-                                 .exitCode = 0,
                                  .status = 5u,
                                  .cellkeeperAfter = kOld},
                     FirstRunCase{.name = "SetupPassword",
                                  .machine = "setup-password",
-                                 .arguments = "",
                                  .lines = {kNotApplicable},
-                                 .exitCode = 0,
                                  .status = 7u,
                                  .cellkeeperAfter = kOld},
                     FirstRunCase{.name = "EnhancedAuthentication",
                                  .machine = "enhanced-authentication",
                                  .arguments = "/FORCE",
                                  .lines = {kNotApplicable},
-                                 .exitCode = 0,
                                  .status = 8u,
                                  .cellkeeperAfter = kOld},
                     FirstRunCase{
@@ -219,19 +200,15 @@ INSTANTIATE_TEST_SUITE_P(
                         .machine = "no-cellkeeper",
                         .arguments = "/FORCE",
                         .lines = {"BIOS setting 'Cellkeeper' not found; patch not applicable"},
-                        .exitCode = 0,
                         .status = 9u,
                         .cellkeeperAfter = nullptr},
                     FirstRunCase{.name = "ProviderRefuses",
                                  .machine = "write-refused",
-                                 .arguments = "",
                                  .lines = {kErrorSetting, "Wmi Error code: 2"},
-                                 .exitCode = 0,
                                  .status = 36u,
                                  .cellkeeperAfter = kOld},
                     FirstRunCase{.name = "NoVendorNamespace",
                                  .machine = "no-bios-namespace",
-                                 .arguments = "",
                                  .lines = {"FATAL ERROR: Application terminated abnormally"},
                                  .exitCode = 33,
                                  .status = std::nullopt,
@@ -303,7 +280,7 @@ TEST_F(SampleMachineTest, WithoutFirmwareVariablesTheRegistryDecides) {
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_EQ(second.output,
               Lines({"Vantrel Cellkeeper Patch",
-                     "Patch was previously run on " + Narrow(FormatRunDate(firstRun)),
+                     "Patch was previously run on " + ToUtf8(FormatRunDate(firstRun)),
                      "Previous status code: 0", ""}));
 }
 

@@ -1,10 +1,11 @@
 // The vendor BIOS provider through IWbemServices, in the order the tool's BIOS client calls it.
-#include "platform/owners.h"
 #include "platform/machine/firmware_attribute_write.h"
 #include "platform/machine/providers.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/variant.h"
+#include "support/hresult.h"
 #include "support/machine_tree.h"
 #include "support/wbem_reading.h"
 
@@ -31,7 +32,7 @@ std::optional<std::vector<std::wstring>> Texts(IWbemClassObject* object, const w
     const Variant value = GetProperty(object, name);
     if (value.Type() != (VT_ARRAY | VT_BSTR)) return std::nullopt;
     std::vector<std::wstring> texts;
-    SAFEARRAY* array = V_ARRAY(&value.get());
+    SAFEARRAY* array = V_ARRAY(value.get());
     LONG upper = -1;
     SafeArrayGetUBound(array, 1, &upper);
     for (LONG i = 0; i <= upper; ++i) {
@@ -124,7 +125,7 @@ class BiosProviderTest : public testing::Test {
             const Variant value = GetProperty(out.get(), L"Return");
             // uint32 travels as VT_I4, as WMI delivers it.
             EXPECT_EQ(value.Type(), VT_I4);
-            if (value.Type() == VT_I4) returned = V_I4(&value.get());
+            if (value.Type() == VT_I4) returned = V_I4(value.get());
         }
         return hr;
     }
@@ -211,7 +212,7 @@ TEST_P(SettingKeyTest, FindsTheSettingWhateverTheLetterCase) {
     const HRESULT pathResult = services->GetObject(path.get(), 0, nullptr, byPath.put(), nullptr);
     if (!c.found) {
         EXPECT_TRUE(found.empty());
-        EXPECT_EQ(pathResult, static_cast<HRESULT>(WBEM_E_NOT_FOUND));
+        EXPECT_EQ(pathResult, Hr(WBEM_E_NOT_FOUND));
         return;
     }
     ASSERT_EQ(found.size(), 1u);
@@ -248,10 +249,10 @@ TEST_F(BiosProviderTest, PasswordClassesListEveryPassword) {
         EXPECT_EQ(PropertyText(passwords[1].get(), L"Name"), L"Setup Password");
         const Variant isSet = GetProperty(passwords[1].get(), L"IsSet");
         ASSERT_EQ(isSet.Type(), VT_I4);
-        EXPECT_EQ(V_I4(&isSet.get()), 1);
+        EXPECT_EQ(V_I4(isSet.get()), 1);
         const Variant notSet = GetProperty(passwords[0].get(), L"IsSet");
         ASSERT_EQ(notSet.Type(), VT_I4);
-        EXPECT_EQ(V_I4(&notSet.get()), 0);
+        EXPECT_EQ(V_I4(notSet.get()), 0);
         EXPECT_EQ(GetProperty(passwords[2].get(), L"IsSet").Type(), VT_NULL);
         EXPECT_EQ(Instances(className).size(), 3u);
     }
@@ -270,7 +271,7 @@ TEST_F(BiosProviderTest, PasswordsAreNamedByTheirRole) {
     EXPECT_EQ(PropertyText(passwords[2].get(), L"Name"), L"Power-On Password");
     const Variant isSet = GetProperty(passwords[0].get(), L"IsSet");
     ASSERT_EQ(isSet.Type(), VT_I4);
-    EXPECT_EQ(V_I4(&isSet.get()), 1);
+    EXPECT_EQ(V_I4(isSet.get()), 1);
 
     // The setup password's encodings come from the bios-admin folder.
     const Objects setup = SettingNamed(L"Setup Password");
@@ -297,7 +298,7 @@ TEST_P(SetupPasswordFoldersTest, AnyEnabledFolderSetsTheOneInstance) {
     EXPECT_EQ(PropertyText(passwords[0].get(), L"Name"), L"Setup Password");
     const Variant isSet = GetProperty(passwords[0].get(), L"IsSet");
     ASSERT_EQ(isSet.Type(), VT_I4);
-    EXPECT_EQ(V_I4(&isSet.get()), GetParam().isSet);
+    EXPECT_EQ(V_I4(isSet.get()), GetParam().isSet);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -405,22 +406,21 @@ TEST_F(BiosProviderTest, BadCallsFailWithoutWriting) {
     Put(in.get(), L"Value", L"new");
     std::optional<std::int32_t> returned;
     EXPECT_EQ(Call(InterfacePath(), L"GetBIOSSetting", in.get(), returned),
-              static_cast<HRESULT>(WBEM_E_INVALID_METHOD));
+              Hr(WBEM_E_INVALID_METHOD));
     EXPECT_EQ(Call(InterfacePath(), L"SetBIOSSetting", nullptr, returned),
-              static_cast<HRESULT>(WBEM_E_INVALID_METHOD_PARAMETERS));
+              Hr(WBEM_E_INVALID_METHOD_PARAMETERS));
     EXPECT_EQ(Call(L"Vantrel_BIOSSetting", L"SetBIOSSetting", in.get(), returned),
-              static_cast<HRESULT>(WBEM_E_INVALID_METHOD));
+              Hr(WBEM_E_INVALID_METHOD));
     EXPECT_EQ(Call(L"Vantrel_BIOSSettingInterface.InstanceName=\"other\"", L"SetBIOSSetting",
                    in.get(), returned),
-              static_cast<HRESULT>(WBEM_E_NOT_FOUND));
+              Hr(WBEM_E_NOT_FOUND));
     EXPECT_EQ(tree.ReadFile(std::string(kDevice) + "attributes/Asset/current_value"), "old\n");
 }
 
 TEST(VendorBiosNamespaceTest, OnlyVantrelsDeviceMakesTheNamespace) {
     MachineTree tree;
     ComPtr<IWbemServices> services;
-    EXPECT_EQ(machine::CreateVendorBiosServices(services.put()),
-              static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE));
+    EXPECT_EQ(machine::CreateVendorBiosServices(services.put()), Hr(WBEM_E_INVALID_NAMESPACE));
     EXPECT_FALSE(services);
     // Other makers' devices are their firmware, not Vantrel's provider.
     const std::filesystem::path fixtures = SharedFixturesFolder() / "firmware-attributes";
@@ -428,8 +428,7 @@ TEST(VendorBiosNamespaceTest, OnlyVantrelsDeviceMakesTheNamespace) {
                   "sys/class/firmware-attributes/dell-wmi-sysman");
     tree.CopyTree(fixtures / "lenovo-p620-6.3" / "thinklmi",
                   "sys/class/firmware-attributes/thinklmi");
-    EXPECT_EQ(machine::CreateVendorBiosServices(services.put()),
-              static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE));
+    EXPECT_EQ(machine::CreateVendorBiosServices(services.put()), Hr(WBEM_E_INVALID_NAMESPACE));
     EXPECT_FALSE(services);
     tree.MakeFolder("sys/class/firmware-attributes/vantrel-wmi");
     EXPECT_EQ(machine::CreateVendorBiosServices(services.put()), S_OK);

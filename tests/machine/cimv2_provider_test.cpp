@@ -1,6 +1,6 @@
 // The cimv2 provider through IWbemServices, as the tool's queries reach it.
-#include "platform/owners.h"
 #include "platform/machine/providers.h"
+#include "platform/owners.h"
 #include "platform/platform.h"
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/variant.h"
@@ -47,7 +47,7 @@ class Cimv2ProviderTest : public testing::Test {
     static std::wstring Text(const ComPtr<IWbemClassObject>& object, const wchar_t* name) {
         const Variant value = Get(object, name);
         EXPECT_EQ(value.Type(), VT_BSTR) << name;
-        return value.Type() == VT_BSTR ? wbem::BstrText(V_BSTR(&value.get())) : L"<not text>";
+        return value.Type() == VT_BSTR ? wbem::BstrText(V_BSTR(value.get())) : L"<not text>";
     }
     static std::vector<std::wstring> Texts(const ComPtr<IWbemClassObject>& object,
                                            const wchar_t* name) {
@@ -55,7 +55,7 @@ class Cimv2ProviderTest : public testing::Test {
         EXPECT_EQ(value.Type(), VT_ARRAY | VT_BSTR) << name;
         std::vector<std::wstring> texts;
         if (value.Type() != (VT_ARRAY | VT_BSTR)) return texts;
-        SAFEARRAY* array = V_ARRAY(&value.get());
+        SAFEARRAY* array = V_ARRAY(value.get());
         LONG lower = 0;
         LONG upper = -1;
         SafeArrayGetLBound(array, 1, &lower);
@@ -89,7 +89,7 @@ TEST_F(Cimv2ProviderTest, NotebookAnswersTheFiveQueries) {
     ASSERT_EQ(enclosures.size(), 1u);
     const Variant chassis = Get(enclosures[0], L"ChassisTypes");
     ASSERT_EQ(chassis.Type(), VT_ARRAY | VT_I4);
-    SAFEARRAY* array = V_ARRAY(&chassis.get());
+    SAFEARRAY* array = V_ARRAY(chassis.get());
     LONG upper = -1;
     SafeArrayGetUBound(array, 1, &upper);
     EXPECT_EQ(upper, 0);

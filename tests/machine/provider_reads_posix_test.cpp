@@ -265,7 +265,7 @@ TEST_F(DeviceStateReadsTest, PendingRebootIsReadOnItsFirstGetInTheInstancesState
     };
     auto pendingReboot = [](IWbemClassObject* object) {
         const wbem::Variant value = GetProperty(object, L"PendingReboot");
-        return value.Type() == VT_I4 ? std::to_wstring(V_I4(&value.get())) : L"<none>";
+        return value.Type() == VT_I4 ? std::to_wstring(V_I4(value.get())) : L"<none>";
     };
     OpenWatch watch(tree.Root());
     const ComPtr<IWbemClassObject> before = queryInterface();

@@ -1,9 +1,10 @@
 // The charging-policy patch on fake machines: every outcome with its console lines, status code
 // and whether the firmware was written.
+#include "patch/charging_policy_patch.h"
 #include "base/console.h"
 #include "record/run_status_record.h"
-#include "patch/charging_policy_patch.h"
-#include "qualification/fake_machine.h"
+#include "support/fake_machine.h"
+#include "support/hresult.h"
 #include "support/machine_tree.h"
 
 #include <gmock/gmock.h>
@@ -80,26 +81,36 @@ class ChargingPolicyPatchTest : public ::testing::Test {
     std::string console;
 };
 
-struct OutcomeCase {
-    const char* name;
-    const wchar_t* currentValue;
-    bool force;
-    std::function<void(FakeMachine&)> change;
-    Firmware firmware;
-    const char* failingCall;
-    // Expected:
-    bool result;
-    std::int32_t status;
-    std::string lines;
-    bool qualified;  // the qualification ran
-    bool written;    // SetBIOSSetting was called
-    HRESULT lastError;
-};
-
 void AsIs(FakeMachine&) {}
 void NoBattery(FakeMachine& m) { m.batteries = 0; }
 
 constexpr std::int32_t Code(RunStatusCode code) { return static_cast<std::int32_t>(code); }
+
+constexpr char kApplied[] = "Patch successfully applied\n";
+constexpr char kNotRequired[] = "Patch not required\n";
+constexpr char kNotApplicable[] = "Patch not applicable\n";
+constexpr char kRereadFailedQuery[] =
+    "ExecQuery WQL SELECT * FROM Vantrel_BIOSSetting where Name='Cellkeeper'";
+constexpr std::int32_t kSuccess = Code(RunStatusCode::Success);
+constexpr std::int32_t kWmiError = Code(RunStatusCode::WmiError);
+
+// The defaults are a qualifying machine with the old value that the patch writes; each row
+// names what differs from that.
+struct OutcomeCase {
+    const char* name;
+    const wchar_t* currentValue = kOldValue;
+    bool force = false;
+    std::function<void(FakeMachine&)> change = AsIs;
+    Firmware firmware = {};
+    const char* failingCall = nullptr;
+    // Expected:
+    bool result = true;
+    std::int32_t status = kSuccess;
+    std::string lines = kApplied;
+    bool qualified = true;  // the qualification ran
+    bool written = true;    // SetBIOSSetting was called
+    HRESULT lastError = S_OK;
+};
 
 class OutcomeTest : public ChargingPolicyPatchTest,
                     public ::testing::WithParamInterface<OutcomeCase> {};
@@ -108,8 +119,7 @@ TEST_P(OutcomeTest, ReportsAndSetsTheStatus) {
     const OutcomeCase& c = GetParam();
     c.change(machine);
     Load(c.firmware);
-    if (c.failingCall != nullptr)
-        wmi.Fail(c.failingCall, static_cast<HRESULT>(WBEM_E_INVALID_CLASS));
+    if (c.failingCall != nullptr) wmi.Fail(c.failingCall, Hr(WBEM_E_INVALID_CLASS));
     {
         ChargingPolicyPatch patch;
         patch.currentValue = c.currentValue;
@@ -123,225 +133,89 @@ TEST_P(OutcomeTest, ReportsAndSetsTheStatus) {
     EXPECT_EQ(wmi.LiveObjects(), 0);
 }
 
-constexpr char kApplied[] = "Patch successfully applied\n";
-constexpr char kNotRequired[] = "Patch not required\n";
-constexpr char kNotApplicable[] = "Patch not applicable\n";
-constexpr char kRereadFailedQuery[] =
-    "ExecQuery WQL SELECT * FROM Vantrel_BIOSSetting where Name='Cellkeeper'";
-const std::int32_t kSuccess = Code(RunStatusCode::Success);
-const std::int32_t kWmiError = Code(RunStatusCode::WmiError);
-
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, OutcomeTest,
     ::testing::Values(
         OutcomeCase{.name = "setting_missing",
                     .currentValue = L"",
-                    .force = false,
-                    .change = AsIs,
-                    .firmware = {},
-                    .failingCall = nullptr,
                     .result = false,
                     .status = Code(RunStatusCode::SettingNotFound),
                     .lines = kNotFoundLine,
                     .qualified = false,
-                    .written = false,
-                    .lastError = S_OK},
+                    .written = false},
         OutcomeCase{.name = "setting_missing_forced",
                     .currentValue = L"",
                     .force = true,
-                    .change = AsIs,
-                    .firmware = {},
-                    .failingCall = nullptr,
                     .result = false,
                     .status = Code(RunStatusCode::SettingNotFound),
                     .lines = kNotFoundLine,
                     .qualified = false,
-                    .written = false,
-                    .lastError = S_OK},
+                    .written = false},
         OutcomeCase{.name = "machine_does_not_qualify",
-                    .currentValue = kOldValue,
-                    .force = false,
                     .change = NoBattery,
-                    .firmware = {},
-                    .failingCall = nullptr,
                     .result = false,
                     .status = Code(RunStatusCode::NoBattery),
                     .lines = kNotApplicable,
-                    .qualified = true,
-                    .written = false,
-                    .lastError = S_OK},
+                    .written = false},
         OutcomeCase{.name = "machine_does_not_qualify_forced",
-                    .currentValue = kOldValue,
                     .force = true,
                     .change = NoBattery,
-                    .firmware = {},
-                    .failingCall = nullptr,
                     .result = false,
                     .status = Code(RunStatusCode::NoBattery),
                     .lines = kNotApplicable,
-                    .qualified = true,
-                    .written = false,
-                    .lastError = S_OK},
+                    .written = false},
         OutcomeCase{.name = "already_patched",
                     .currentValue = kNewValue,
-                    .force = false,
-                    .change = AsIs,
-                    .firmware = {},
-                    .failingCall = nullptr,
-                    .result = true,
-                    .status = kSuccess,
                     .lines = kNotRequired,
-                    .qualified = true,
-                    .written = false,
-                    .lastError = S_OK},
+                    .written = false},
         OutcomeCase{.name = "some_other_value",
                     .currentValue = L"Charge to 80%",
-                    .force = false,
-                    .change = AsIs,
-                    .firmware = {},
-                    .failingCall = nullptr,
-                    .result = true,
-                    .status = kSuccess,
                     .lines = kNotRequired,
-                    .qualified = true,
-                    .written = false,
-                    .lastError = S_OK},
+                    .written = false},
         // Close to the old value is not the old value: nothing is trimmed.
         OutcomeCase{.name = "old_value_with_trailing_blank",
                     .currentValue = L"Maximize my battery duration ",
-                    .force = false,
-                    .change = AsIs,
-                    .firmware = {},
-                    .failingCall = nullptr,
-                    .result = true,
-                    .status = kSuccess,
                     .lines = kNotRequired,
-                    .qualified = true,
-                    .written = false,
-                    .lastError = S_OK},
-        OutcomeCase{.name = "old_value",
-                    .currentValue = kOldValue,
-                    .force = false,
-                    .change = AsIs,
-                    .firmware = {},
-                    .failingCall = nullptr,
-                    .result = true,
-                    .status = kSuccess,
-                    .lines = kApplied,
-                    .qualified = true,
-                    .written = true,
-                    .lastError = S_OK},
+                    .written = false},
+        OutcomeCase{.name = "old_value"},
         OutcomeCase{.name = "old_value_in_small_letters",
-                    .currentValue = L"maximize my battery duration",
-                    .force = false,
-                    .change = AsIs,
-                    .firmware = {},
-                    .failingCall = nullptr,
-                    .result = true,
-                    .status = kSuccess,
-                    .lines = kApplied,
-                    .qualified = true,
-                    .written = true,
-                    .lastError = S_OK},
-        OutcomeCase{.name = "already_patched_forced",
-                    .currentValue = kNewValue,
-                    .force = true,
-                    .change = AsIs,
-                    .firmware = {},
-                    .failingCall = nullptr,
-                    .result = true,
-                    .status = kSuccess,
-                    .lines = kApplied,
-                    .qualified = true,
-                    .written = true,
-                    .lastError = S_OK},
-        OutcomeCase{.name = "some_other_value_forced",
-                    .currentValue = L"Charge to 80%",
-                    .force = true,
-                    .change = AsIs,
-                    .firmware = {},
-                    .failingCall = nullptr,
-                    .result = true,
-                    .status = kSuccess,
-                    .lines = kApplied,
-                    .qualified = true,
-                    .written = true,
-                    .lastError = S_OK},
+                    .currentValue = L"maximize my battery duration"},
+        OutcomeCase{.name = "already_patched_forced", .currentValue = kNewValue, .force = true},
         OutcomeCase{
-            .name = "read_back_in_capitals",
-            .currentValue = kOldValue,
-            .force = false,
-            .change = AsIs,
-            .firmware = {.returnCode = 0, .readBack = L"LET VANTREL MANAGE MY BATTERY CHARGING"},
-            .failingCall = nullptr,
-            .result = true,
-            .status = kSuccess,
-            .lines = kApplied,
-            .qualified = true,
-            .written = true,
-            .lastError = S_OK},
+            .name = "some_other_value_forced", .currentValue = L"Charge to 80%", .force = true},
+        OutcomeCase{.name = "read_back_in_capitals",
+                    .firmware = {.readBack = L"LET VANTREL MANAGE MY BATTERY CHARGING"}},
         // The firmware accepted the call but kept its value: reported, status left alone.
         OutcomeCase{.name = "read_back_differs",
-                    .currentValue = kOldValue,
-                    .force = false,
-                    .change = AsIs,
-                    .firmware = {.returnCode = 0, .readBack = kOldValue},
-                    .failingCall = nullptr,
+                    .firmware = {.readBack = kOldValue},
                     .result = false,
                     .status = kStatusBefore,
-                    .lines = kErrorSettingLine,
-                    .qualified = true,
-                    .written = true,
-                    .lastError = S_OK},
+                    .lines = kErrorSettingLine},
         OutcomeCase{.name = "provider_returns_6",
-                    .currentValue = kOldValue,
-                    .force = false,
-                    .change = AsIs,
-                    .firmware = {.returnCode = 6, .readBack = nullptr},
-                    .failingCall = nullptr,
+                    .firmware = {.returnCode = 6},
                     .result = false,
                     .status = kWmiError,
                     .lines = std::string(kErrorSettingLine) + "Wmi Error code: 6\n",
-                    .qualified = true,
-                    .written = true,
                     .lastError = 6},
         // An unsigned return code above INT_MAX prints as the signed number it is kept as.
         OutcomeCase{.name = "provider_returns_high_code",
-                    .currentValue = kOldValue,
-                    .force = false,
-                    .change = AsIs,
-                    .firmware = {.returnCode = 0x80000001u, .readBack = nullptr},
-                    .failingCall = nullptr,
+                    .firmware = {.returnCode = 0x80000001u},
                     .result = false,
                     .status = kWmiError,
                     .lines = std::string(kErrorSettingLine) + "Wmi Error code: -2147483647\n",
-                    .qualified = true,
-                    .written = true,
                     .lastError = static_cast<HRESULT>(0x80000001u)},
         OutcomeCase{.name = "re_read_fails",
-                    .currentValue = kOldValue,
-                    .force = false,
-                    .change = AsIs,
-                    .firmware = {},
                     .failingCall = kRereadFailedQuery,
                     .result = false,
                     .status = kWmiError,
                     .lines = std::string(kErrorSettingLine) + "Wmi Error code: -2147217392\n",
-                    .qualified = true,
-                    .written = true,
-                    .lastError = static_cast<HRESULT>(WBEM_E_INVALID_CLASS)},
+                    .lastError = Hr(WBEM_E_INVALID_CLASS)},
         OutcomeCase{.name = "current_value_read_fails",
-                    .currentValue = kOldValue,
-                    .force = false,
-                    .change = AsIs,
-                    .firmware = {},
                     .failingCall = "Get CurrentValue",
                     .result = false,
                     .status = kWmiError,
                     .lines = std::string(kErrorSettingLine) + "Wmi Error code: -2147217392\n",
-                    .qualified = true,
-                    .written = true,
-                    .lastError = static_cast<HRESULT>(WBEM_E_INVALID_CLASS)}),
+                    .lastError = Hr(WBEM_E_INVALID_CLASS)}),
     CaseName());
 
 // The write goes through the provider's method with the patch's texts and an empty password,
@@ -378,7 +252,7 @@ TEST_F(ChargingPolicyPatchTest, WritesThenReadsTheSettingBack) {
 // A COM error on the way to the method leaves DecideAndPatch unchanged: no line, no status.
 TEST_F(ChargingPolicyPatchTest, ComErrorOfTheWritePassesThrough) {
     Load({});
-    wmi.Fail("GetObject Vantrel_BIOSSettingInterface", static_cast<HRESULT>(WBEM_E_ACCESS_DENIED));
+    wmi.Fail("GetObject Vantrel_BIOSSettingInterface", Hr(WBEM_E_ACCESS_DENIED));
     {
         ChargingPolicyPatch patch;
         patch.currentValue = kOldValue;
@@ -386,7 +260,7 @@ TEST_F(ChargingPolicyPatchTest, ComErrorOfTheWritePassesThrough) {
             patch.DecideAndPatch(true);
             ADD_FAILURE() << "DecideAndPatch returned";
         } catch (const _com_error& error) {
-            EXPECT_EQ(error.Error(), static_cast<HRESULT>(WBEM_E_ACCESS_DENIED));
+            EXPECT_EQ(error.Error(), Hr(WBEM_E_ACCESS_DENIED));
         }
     }
     EXPECT_EQ(console, "");

@@ -1,8 +1,8 @@
 // Firmware variables over efivarfs under the machine root: the file layout (4-byte attributes,
 // then the data), the Windows error codes, and the immutable flag that efivarfs puts on
 // variables.
-#include "platform/platform.h"
 #include "platform/owners.h"
+#include "platform/platform.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The Linux registry store itself: its files, their text, and what happens to them when they are
 // damaged, shared between processes or protected.
-#include "platform/platform.h"
 #include "platform/owners.h"
+#include "platform/platform.h"
 #include "support/lock_holder.h"
 #include "support/machine_paths.h"
 #include "support/machine_tree.h"

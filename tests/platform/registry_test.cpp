@@ -1,7 +1,7 @@
 // The registry functions as the system uses them. Runs unchanged against the Linux store and
 // against Wine's registry; each test works in a key of its own below SOFTWARE\Vantrel.
-#include "platform/platform.h"
 #include "platform/owners.h"
+#include "platform/platform.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Named mutexes of the Linux layer: flock() on a lock file under the machine's run/ folder.
-#include "platform/platform.h"
 #include "platform/owners.h"
+#include "platform/platform.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // When the Linux layer counts SeSystemEnvironmentPrivilege as held: the process may write
 // firmware variables (root, or an efivars folder it can write).
-#include "platform/platform.h"
 #include "platform/owners.h"
+#include "platform/platform.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Token, privilege and module calls as the run makes them; runs in both builds.
-#include "platform/platform.h"
 #include "platform/owners.h"
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 

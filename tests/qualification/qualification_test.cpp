@@ -1,11 +1,12 @@
 // QualifyPlatform on fake machines: the six tests in their order, the security probes failing
 // open, the profile recorded before any verdict, and the five connections it holds.
-#include "record/run_status_record.h"
-#include "qualification/bios_security_info.h"
-#include "qualification/fake_machine.h"
 #include "qualification/qualification.h"
-#include "qualification/tool_key_values.h"
+#include "qualification/bios_security_info.h"
+#include "record/run_status_record.h"
+#include "support/fake_machine.h"
+#include "support/hresult.h"
 #include "support/machine_tree.h"
+#include "support/tool_key_values.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -31,7 +32,7 @@ class QualificationTest : public ::testing::Test {
         RunStatusRecord& record = RunStatusRecord::Instance();
         ASSERT_EQ(record.registryKey.lastError, ERROR_SUCCESS);
         record.statusCode = kStatusBefore;
-        SeedStaleProfile(record.registryKey.handle);
+        SeedStaleProfile(record.registryKey.handle.get());
     }
 
     std::int32_t Status() const { return RunStatusRecord::Instance().statusCode; }
@@ -56,8 +57,7 @@ class QualifyTest : public QualificationTest, public ::testing::WithParamInterfa
 TEST_P(QualifyTest, AppliesTheTestsInOrder) {
     GetParam().change(machine);
     machine.LoadInto(wmi);
-    if (GetParam().failingCall != nullptr)
-        wmi.Fail(GetParam().failingCall, static_cast<HRESULT>(WBEM_E_FAILED));
+    if (GetParam().failingCall != nullptr) wmi.Fail(GetParam().failingCall, Hr(WBEM_E_FAILED));
 
     const bool qualifies = QualifyPlatform();
 
@@ -302,20 +302,17 @@ TEST_F(QualificationTest, SecurityProbesStartUnknown) {
 // lastError, and the tests still decide.
 TEST_F(QualificationTest, RejectedProfileWritesDoNotStopTheTests) {
     RegistryKey& key = RunStatusRecord::Instance().registryKey;
-    HKEY readOnly = nullptr;
-    ASSERT_EQ(
-        RegOpenKeyExW(HKEY_LOCAL_MACHINE, kToolKeyPath, 0, KEY_READ | KEY_WOW64_64KEY, &readOnly),
-        ERROR_SUCCESS);
-    // Lends the read-only handle to the record for the call, and takes it back after.
-    struct LentHandle {
-        RegistryKey& key;
-        HKEY own;
-        HKEY lent;
-        ~LentHandle() {
-            key.handle = own;
-            RegCloseKey(lent);
-        }
-    } lend{key, std::exchange(key.handle, readOnly), readOnly};
+    UniqueKey readOnly;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kToolKeyPath, 0, KEY_READ | KEY_WOW64_64KEY,
+                            readOnly.put()),
+              ERROR_SUCCESS);
+    // Lends the read-only key to the record for the call, and takes the record's own back after.
+    struct LentKey {
+        UniqueKey& held;
+        UniqueKey& lent;
+        ~LentKey() { std::swap(held, lent); }
+    } lend{key.handle, readOnly};
+    std::swap(key.handle, readOnly);
 
     machine.vendor = L"Othermaker";
     machine.LoadInto(wmi);
@@ -339,12 +336,12 @@ TEST_F(QualificationTest, LastErrorHoldsTheLastWrite) {
 // given; the run's top level deals with it.
 TEST_F(QualificationTest, MissingVendorNamespaceRaisesBeforeTheProfile) {
     machine.LoadInto(wmi);
-    wmi.Fail("ConnectServer \\\\.\\root\\Vantrel", static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE));
+    wmi.Fail("ConnectServer \\\\.\\root\\Vantrel", Hr(WBEM_E_INVALID_NAMESPACE));
     try {
         QualifyPlatform();
         ADD_FAILURE() << "QualifyPlatform returned";
     } catch (const _com_error& error) {
-        EXPECT_EQ(error.Error(), static_cast<HRESULT>(WBEM_E_CONNECTION_FAILED));
+        EXPECT_EQ(error.Error(), Hr(WBEM_E_CONNECTION_FAILED));
     }
     EXPECT_EQ(Status(), kStatusBefore);
     const auto vendor = ReadToolString(L"SystemVendor");

@@ -1,13 +1,14 @@
 // The four profile records read from a fake root\cimv2, and the six values they leave under the
 // tool's registry key.
-#include "base/text.h"
-#include "base/console.h"
-#include "record/run_status_record.h"
-#include "qualification/fake_machine.h"
-#include "qualification/profile_record.h"
 #include "qualification/system_profile.h"
-#include "qualification/tool_key_values.h"
+#include "base/console.h"
+#include "base/text.h"
+#include "qualification/profile_record.h"
+#include "record/run_status_record.h"
+#include "support/fake_machine.h"
+#include "support/hresult.h"
 #include "support/machine_tree.h"
+#include "support/tool_key_values.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -79,7 +80,7 @@ TEST_F(SystemProfileTest, TextSizesCountUtf16CodeUnits) {
 
 // Without any answer from root\cimv2 the values are still written, empty and zero.
 TEST_F(SystemProfileTest, UnreachableNamespaceWritesEmptyValues) {
-    wmi.Fail("ConnectServer", static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE));
+    wmi.Fail("ConnectServer", Hr(WBEM_E_INVALID_NAMESPACE));
     RecordProfile();
 
     for (const wchar_t* name :
@@ -203,7 +204,7 @@ TEST_F(SystemProfileTest, BlankOemStringEndsTheList) {
 TEST_F(SystemProfileTest, FailedOemQueryStillReadsVendorAndModel) {
     machine.LoadInto(wmi);
     wmi.Fail("ExecQuery WQL SELECT OEMStringArray FROM Win32_ComputerSystem",
-             static_cast<HRESULT>(WBEM_E_ACCESS_DENIED));
+             Hr(WBEM_E_ACCESS_DENIED));
     const SystemProductInfo product;
     EXPECT_THAT(product.oemStrings, IsEmpty());
     EXPECT_EQ(product.vendor, L"Vantrel");

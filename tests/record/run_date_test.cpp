@@ -1,7 +1,7 @@
 #include "record/run_date.h"
 
-#include "support/test_env.h"
 #include "support/table_case.h"
+#include "support/test_env.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The run status record on the Linux layer's own registry store and efivarfs. Each test runs in
 // a process of its own, so the process-wide record and the firmware call cache start empty.
-#include "record/firmware_calls.h"
 #include "app/privilege.h"
+#include "record/firmware_calls.h"
 #include "record/run_date.h"
 #include "record/run_status_record.h"
 #include "support/machine_paths.h"
@@ -20,10 +20,10 @@ TEST(RunStatusRecordPosixTest, InstanceIsCreatedOnceOnTheToolKey) {
     EXPECT_EQ(first.statusCode, 1);
     EXPECT_FALSE(first.force);
     EXPECT_EQ(first.registryKey.lastError, 0);
-    EXPECT_NE(first.registryKey.handle, nullptr);
+    EXPECT_TRUE(first.registryKey.handle);
     EXPECT_EQ(first.registryKey.subkeyName, L"Vantrel Cellkeeper Patch");
     // The new key's file is made at the next durable point.
-    ASSERT_EQ(RegFlushKey(first.registryKey.handle), 0);
+    ASSERT_EQ(RegFlushKey(first.registryKey.handle.get()), 0);
     EXPECT_TRUE(std::filesystem::exists(machine.Path(kKeyFile)));
 }
 
@@ -32,7 +32,7 @@ TEST(RunStatusRecordPosixTest, BrokenStoreIsReportedNotReplaced) {
     machine.WriteFile(kKeyFile, "garbage");
     RunStatusRecord record;
     EXPECT_EQ(record.registryKey.lastError, static_cast<LONG>(ERROR_REGISTRY_CORRUPT));
-    EXPECT_EQ(record.registryKey.handle, nullptr);
+    EXPECT_FALSE(record.registryKey.handle);
     EXPECT_EQ(machine.ReadFile(kKeyFile), "garbage");
 }
 

@@ -1,8 +1,9 @@
-#include "base/console.h"
-#include "record/firmware_calls.h"
-#include "record/run_date.h"
 #include "record/run_status_record.h"
+#include "base/console.h"
 #include "base/text.h"
+#include "record/firmware_calls.h"
+#include "record/registry_value.h"
+#include "record/run_date.h"
 #include "support/machine_tree.h"
 #include "support/test_env.h"
 
@@ -142,42 +143,32 @@ class RunStatusRecordTest : public testing::Test {
         if (!record_) {
             record_.emplace(keyName_);
             EXPECT_EQ(record_->registryKey.lastError, 0);
-            EXPECT_NE(record_->registryKey.handle, nullptr);
+            EXPECT_TRUE(record_->registryKey.handle);
         }
         return *record_;
     }
 
-    HKEY Key() { return Record().registryKey.handle; }
+    HKEY Key() { return Record().registryKey.handle.get(); }
 
     void SetQword(const wchar_t* name, std::int64_t value) {
-        ASSERT_EQ(RegSetValueExW(Key(), name, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&value),
-                                 sizeof(value)),
-                  0);
+        ASSERT_EQ(::SetQword(Key(), name, value), 0);
     }
     void SetDword(const wchar_t* name, DWORD value) {
-        ASSERT_EQ(RegSetValueExW(Key(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                                 sizeof(value)),
-                  0);
+        ASSERT_EQ(::SetDword(Key(), name, value), 0);
     }
     void SetString(const wchar_t* name, const std::wstring& text) {
-        // REG_SZ sizes count UTF-16 code units on both platforms.
-        const auto size = static_cast<DWORD>((Utf16Length(text) + 1) * sizeof(char16_t));
-        ASSERT_EQ(RegSetValueExW(Key(), name, 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(text.c_str()), size),
-                  0);
+        ASSERT_EQ(::SetString(Key(), name, text), 0);
     }
     std::optional<std::int64_t> GetQword(const wchar_t* name) {
         std::int64_t value = 0;
-        DWORD size = sizeof(value);
-        if (RegGetValueW(Key(), nullptr, name, RRF_RT_REG_QWORD, nullptr, &value, &size) != 0) {
+        if (::GetQword(Key(), name, value) != 0) {
             return std::nullopt;
         }
         return value;
     }
     std::optional<DWORD> GetDword(const wchar_t* name) {
         DWORD value = 0;
-        DWORD size = sizeof(value);
-        if (RegGetValueW(Key(), nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != 0) {
+        if (::GetDword(Key(), name, value) != 0) {
             return std::nullopt;
         }
         return value;
@@ -430,13 +421,13 @@ TEST_F(RunStatusRecordTest, FailedFirmwareWriteStillWritesStatus) {
 // A record that an earlier version stored with attributes 5, on firmware that took them.
 struct ReplaceCase {
     const char* name;
-    bool runtimeWithoutBootService;
-    int refusedDataWrites;
-    bool failWrites;
+    bool runtimeWithoutBootService = false;
+    int refusedDataWrites = 0;
+    bool failWrites = false;
     // The writes, as (attributes, size) pairs, in the order the firmware received them.
     std::vector<std::pair<DWORD, DWORD>> writes;
-    bool persisted;
-    bool newRecordStored;             // else the earlier record, when one is left
+    bool persisted = false;
+    bool newRecordStored = false;     // else the earlier record, when one is left
     std::optional<DWORD> attributes;  // of what is left; none: no variable at all
 };
 using ::PrintTo;
@@ -474,17 +465,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // Refused for its attributes, removed (no data, no attributes), written afresh.
         ReplaceCase{.name = "Replaced",
-                    .runtimeWithoutBootService = false,
-                    .refusedDataWrites = 0,
-                    .failWrites = false,
                     .writes = {{7, 24}, {0, 0}, {7, 24}},
                     .persisted = true,
                     .newRecordStored = true,
                     .attributes = 7},
         ReplaceCase{.name = "ReplacedOnTheFirmwareThatTookFive",
                     .runtimeWithoutBootService = true,
-                    .refusedDataWrites = 0,
-                    .failWrites = false,
                     .writes = {{7, 24}, {0, 0}, {7, 24}},
                     .persisted = true,
                     .newRecordStored = true,
@@ -493,37 +479,22 @@ INSTANTIATE_TEST_SUITE_P(
         ReplaceCase{.name = "RewriteFailsEarlierRecordBackWithItsAttributes",
                     .runtimeWithoutBootService = true,
                     .refusedDataWrites = 1,
-                    .failWrites = false,
                     .writes = {{7, 24}, {0, 0}, {7, 24}, {5, 24}},
-                    .persisted = false,
-                    .newRecordStored = false,
                     .attributes = 5},
         // Conforming firmware takes the earlier bytes back only with attributes 7.
         ReplaceCase{.name = "RewriteFailsEarlierRecordBackWithOurAttributes",
-                    .runtimeWithoutBootService = false,
                     .refusedDataWrites = 1,
-                    .failWrites = false,
                     .writes = {{7, 24}, {0, 0}, {7, 24}, {5, 24}, {7, 24}},
-                    .persisted = false,
-                    .newRecordStored = false,
                     .attributes = 7},
         // What remains at risk: a store that takes no write at all after the removal.
         ReplaceCase{.name = "FullStoreLosesTheRecord",
-                    .runtimeWithoutBootService = false,
                     .refusedDataWrites = 2,
-                    .failWrites = false,
                     .writes = {{7, 24}, {0, 0}, {7, 24}, {5, 24}, {7, 24}},
-                    .persisted = false,
-                    .newRecordStored = false,
                     .attributes = std::nullopt},
         // Any other refusal is not about the attributes: nothing is removed.
         ReplaceCase{.name = "OtherRefusalKeepsTheRecord",
-                    .runtimeWithoutBootService = false,
-                    .refusedDataWrites = 0,
                     .failWrites = true,
                     .writes = {{7, 24}},
-                    .persisted = false,
-                    .newRecordStored = false,
                     .attributes = 5}),
     CaseName());
 

@@ -1,6 +1,6 @@
 #include "support/built_in_locator_posix.h"
 
-#include "platform/machine/machine_locator.h"
+#include "platform/machine/provider_locator.h"
 #include "platform/platform.h"
 
 BuiltInMachineLocator::BuiltInMachineLocator() {

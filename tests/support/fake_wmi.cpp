@@ -1,11 +1,12 @@
 #include "support/fake_wmi.h"
 
+#include "base/text.h"
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/com_object.h"
 #include "platform/wbem/wbem_enumerator.h"
 #include "platform/wbem/wbem_locator.h"
 #include "platform/wbem/wbem_services.h"
-#include "base/text.h"
+#include "support/hresult.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@
 #include <new>
 #include <utility>
 
-using wbem::Hr;
 using wbem::MakeComObject;
 
 namespace fake_wmi_detail {
@@ -80,38 +80,8 @@ using fake_wmi_detail::NamespaceState;
 using fake_wmi_detail::State;
 using StatePtr = std::shared_ptr<State>;
 
-// UTF-8 form of a wide text (UTF-16 on Windows, UTF-32 on Linux).
-std::string Narrow(std::wstring_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        auto code = static_cast<std::uint32_t>(text[i]);
-        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size()) {
-            const auto low = static_cast<std::uint32_t>(text[i + 1]);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::string Narrow(const wchar_t* text) { return text ? Narrow(std::wstring_view(text)) : "null"; }
+// A recorded text argument: its UTF-8, or "null" for none.
+std::string Utf8OrNull(const wchar_t* text) { return text ? ToUtf8(text) : "null"; }
 
 std::string Hex(unsigned long value) {
     char buffer[32];
@@ -128,7 +98,7 @@ std::string ScalarText(const VARIANT& value) {
         case VT_NULL:
             return "NULL";
         case VT_BSTR:
-            return Narrow(wbem::BstrText(V_BSTR(&value)));
+            return ToUtf8(wbem::BstrText(V_BSTR(&value)));
         case VT_BOOL:
             return V_BOOL(&value) ? "true" : "false";
         case VT_I1:
@@ -217,7 +187,7 @@ class RecordingObject final : public wbem::ComObject<IWbemClassObject> {
     }
     HRESULT STDMETHODCALLTYPE Get(LPCWSTR name, LONG flags, VARIANT* value, CIMTYPE* type,
                                   LONG* flavor) override {
-        std::string line = "Get " + Narrow(name);
+        std::string line = "Get " + Utf8OrNull(name);
         if (flags != 0) line += " " + Flags(flags);
         if (type) line += " type";
         if (flavor) line += " flavor";
@@ -228,7 +198,7 @@ class RecordingObject final : public wbem::ComObject<IWbemClassObject> {
         return inner_->Get(name, flags, value, type, flavor);
     }
     HRESULT STDMETHODCALLTYPE Put(LPCWSTR name, LONG flags, VARIANT* value, CIMTYPE type) override {
-        std::string line = "Put " + Narrow(name) + "=" + ValueText(value);
+        std::string line = "Put " + Utf8OrNull(name) + "=" + ValueText(value);
         if (type != 0) line += " type=" + std::to_string(type);
         if (flags != 0) line += " " + Flags(flags);
         if (const auto code = live_.state().Record(line)) return *code;
@@ -279,7 +249,7 @@ class RecordingObject final : public wbem::ComObject<IWbemClassObject> {
     }
     HRESULT STDMETHODCALLTYPE GetMethod(LPCWSTR name, LONG flags, IWbemClassObject** in,
                                         IWbemClassObject** out) override {
-        std::string line = "GetMethod " + Narrow(name);
+        std::string line = "GetMethod " + Utf8OrNull(name);
         if (in) line += " in";
         if (out) line += " out";
         if (flags != 0) line += " " + Flags(flags);
@@ -378,16 +348,7 @@ class RecordingEnumerator final : public wbem::ComObject<IEnumWbemClassObject> {
     HRESULT STDMETHODCALLTYPE Clone(IEnumWbemClassObject** copy) override {
         if (copy) *copy = nullptr;
         if (const auto code = live_.state().Record("Clone enumerator")) return *code;
-        ComPtr<IEnumWbemClassObject> raw;
-        const HRESULT hr = inner_->Clone(copy ? raw.put() : nullptr);
-        if (SUCCEEDED(hr) && copy && raw) {
-            try {
-                *copy = MakeComObject<RecordingEnumerator>(live_.shared(), std::move(raw)).detach();
-            } catch (const std::bad_alloc&) {
-                return E_OUTOFMEMORY;
-            }
-        }
-        return hr;
+        return inner_->Clone(copy);
     }
     HRESULT STDMETHODCALLTYPE Skip(LONG timeout, ULONG count) override {
         const std::string line =
@@ -418,7 +379,8 @@ class RecordingServices final : public wbem::WbemServices {
     HRESULT STDMETHODCALLTYPE GetObject(const BSTR path, LONG flags, IWbemContext* context,
                                         IWbemClassObject** object,
                                         IWbemCallResult** result) override {
-        if (const auto code = Record("GetObject " + Narrow(path) + " " + Flags(flags), context)) {
+        if (const auto code =
+                Record("GetObject " + Utf8OrNull(path) + " " + Flags(flags), context)) {
             if (object) *object = nullptr;
             if (result) *result = nullptr;
             return *code;
@@ -428,7 +390,7 @@ class RecordingServices final : public wbem::WbemServices {
     HRESULT STDMETHODCALLTYPE CreateInstanceEnum(const BSTR className, LONG flags,
                                                  IWbemContext* context,
                                                  IEnumWbemClassObject** enumerator) override {
-        const std::string line = "CreateInstanceEnum " + Narrow(className) + " " + Flags(flags);
+        const std::string line = "CreateInstanceEnum " + Utf8OrNull(className) + " " + Flags(flags);
         if (const auto code = Record(line, context)) {
             if (enumerator) *enumerator = nullptr;
             return *code;
@@ -441,7 +403,7 @@ class RecordingServices final : public wbem::WbemServices {
                                         IWbemContext* context,
                                         IEnumWbemClassObject** enumerator) override {
         const std::string line =
-            "ExecQuery " + Narrow(language) + " " + Narrow(query) + " " + Flags(flags);
+            "ExecQuery " + Utf8OrNull(language) + " " + Utf8OrNull(query) + " " + Flags(flags);
         if (const auto code = Record(line, context)) {
             if (enumerator) *enumerator = nullptr;
             return *code;
@@ -456,7 +418,7 @@ class RecordingServices final : public wbem::WbemServices {
         if (outParams) *outParams = nullptr;
         if (result) *result = nullptr;
         const std::string line =
-            "ExecMethod " + Narrow(path) + " " + Narrow(method) + " " + Flags(flags);
+            "ExecMethod " + Utf8OrNull(path) + " " + Utf8OrNull(method) + " " + Flags(flags);
         if (const auto code = Record(line, context)) return *code;
         // The handler and the test read the arguments from a copy the code under test does
         // not see, so those reads are not traffic.
@@ -485,7 +447,7 @@ class RecordingServices final : public wbem::WbemServices {
             "SetBlanket authn=" + std::to_string(authnService) +
             " authz=" + std::to_string(authzService) + " level=" + std::to_string(authnLevel) +
             " imp=" + std::to_string(impLevel) + " caps=" + std::to_string(capabilities);
-        if (principal) line += " principal=" + Narrow(principal);
+        if (principal) line += " principal=" + Utf8OrNull(principal);
         if (authInfo) line += " identity";
         if (const auto code = live_.state().Record(line)) return *code;
         return WbemServices::SetBlanket(proxy, authnService, authzService, principal, authnLevel,
@@ -515,7 +477,7 @@ class RecordingServices final : public wbem::WbemServices {
 
   private:
     ~RecordingServices() override {
-        live_.state().calls.push_back("Release services " + Narrow(connectedAs_));
+        live_.state().calls.push_back("Release services " + ToUtf8(connectedAs_));
     }
 
     std::optional<HRESULT> Record(std::string line, IWbemContext* context) {
@@ -563,11 +525,11 @@ class FakeLocator final : public wbem::ComObject<IWbemLocator> {
                                             const BSTR authority, IWbemContext* context,
                                             IWbemServices** services) override {
         if (services) *services = nullptr;
-        std::string line = "ConnectServer " + Narrow(nameSpace) + " " + Flags(flags);
-        if (user) line += " user=" + Narrow(user);
-        if (password) line += " password=" + Narrow(password);
-        if (locale) line += " locale=" + Narrow(locale);
-        if (authority) line += " authority=" + Narrow(authority);
+        std::string line = "ConnectServer " + Utf8OrNull(nameSpace) + " " + Flags(flags);
+        if (user) line += " user=" + Utf8OrNull(user);
+        if (password) line += " password=" + Utf8OrNull(password);
+        if (locale) line += " locale=" + Utf8OrNull(locale);
+        if (authority) line += " authority=" + Utf8OrNull(authority);
         if (context) line += " context";
         if (const auto code = live_.state().Record(line)) return *code;
         if (!nameSpace || !services) return Hr(WBEM_E_INVALID_PARAMETER);
@@ -641,14 +603,14 @@ FakeNamespace& FakeNamespace::SetProperty(std::wstring_view className, std::wstr
 FakeNamespace& FakeNamespace::MethodReturns(std::wstring_view method, Variant value) {
     return OnMethod(method, [value](IWbemClassObject*, ComPtr<IWbemClassObject>& out) {
         out = WbemObjectBuilder::Parameters().Set(L"Return", value, CIM_UINT32).Instance().Build();
-        return static_cast<HRESULT>(WBEM_S_NO_ERROR);
+        return Hr(WBEM_S_NO_ERROR);
     });
 }
 
 FakeNamespace& FakeNamespace::MethodWithoutOutput(std::wstring_view method) {
     return OnMethod(method, [](IWbemClassObject*, ComPtr<IWbemClassObject>& out) {
         out.reset();
-        return static_cast<HRESULT>(WBEM_S_NO_ERROR);
+        return Hr(WBEM_S_NO_ERROR);
     });
 }
 

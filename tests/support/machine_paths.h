@@ -2,6 +2,8 @@
 // Linux tests look at, named once.
 #pragma once
 
+#include <string>
+
 inline constexpr const char* kKeyFolder =
     "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel";
 inline constexpr const char* kKeyFile =
@@ -14,11 +16,13 @@ inline constexpr const char* kCellkeeperFile =
 inline constexpr const char* kLockFile = "run/cellkeeper-patch.lock";
 inline constexpr const char* kLogFile = "var/log/cellkeeper-patch.log";
 
-// The tool's key file after an earlier run settled the matter: "DateRun" of Tue Mar 16 08:05:09
-// 2021 UTC and "Status" 0.
-inline constexpr const char* kSettledStore =
+// The first lines of the tool's key file, up to its values.
+inline constexpr const char* kStoreStart =
     "Windows Registry Editor Version 5.00\n"
     "\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch]\n"
-    "\"DateRun\"=hex(b):b5,66,50,60,00,00,00,00\n"
-    "\"Status\"=dword:00000000\n";
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch]\n";
+// The "DateRun" of an earlier run: Tue Mar 16 08:05:09 2021 UTC.
+inline constexpr const char* kEarlierDateRun = "\"DateRun\"=hex(b):b5,66,50,60,00,00,00,00\n";
+// The tool's key file after that earlier run settled the matter with "Status" 0.
+inline const std::string kSettledStore =
+    std::string(kStoreStart) + kEarlierDateRun + "\"Status\"=dword:00000000\n";

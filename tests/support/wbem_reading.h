@@ -35,5 +35,5 @@ inline std::wstring PropertyText(IWbemClassObject* object, const wchar_t* name) 
     const wbem::Variant value = GetProperty(object, name);
     if (value.Type() == VT_NULL) return L"<NULL>";
     if (value.Type() != VT_BSTR) return L"<type " + std::to_wstring(value.Type()) + L">";
-    return wbem::BstrText(V_BSTR(&value.get()));
+    return wbem::BstrText(V_BSTR(value.get()));
 }

@@ -1,13 +1,13 @@
+#include "support/fake_wmi.h"
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/com_object.h"
-#include "support/fake_wmi.h"
+#include "support/hresult.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 using testing::ElementsAre;
 using wbem::CopyBstr;
-using wbem::Hr;
 
 namespace {
 
@@ -177,7 +177,7 @@ TEST_F(FakeWmiTest, MethodHandlerCanChangeWhatTheNextQuerySees) {
                     [vendor](IWbemClassObject*, ComPtr<IWbemClassObject>& out) mutable {
                         vendor.SetProperty(L"Vantrel_BIOSSetting", L"CurrentValue", L"New");
                         out.reset();
-                        return static_cast<HRESULT>(WBEM_S_NO_ERROR);
+                        return Hr(WBEM_S_NO_ERROR);
                     });
     ASSERT_EQ(Connect(kVendor), S_OK);
     ComPtr<IWbemClassObject> out;

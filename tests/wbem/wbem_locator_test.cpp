@@ -1,7 +1,8 @@
+#include "platform/wbem/wbem_locator.h"
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/com_object.h"
-#include "platform/wbem/wbem_locator.h"
 #include "platform/wbem/wbem_services.h"
+#include "support/hresult.h"
 #include "support/table_case.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,6 @@
 #include <vector>
 
 using wbem::CopyBstr;
-using wbem::Hr;
 
 namespace {
 
@@ -27,7 +27,7 @@ wbem::WbemNamespaceRoute Route(const wchar_t* nameSpace, int* connections) {
     return {nameSpace, [nameSpace, connections](IWbemServices** services) {
                 ++*connections;
                 *services = wbem::MakeComObject<NamedServices>(nameSpace).detach();
-                return static_cast<HRESULT>(WBEM_S_NO_ERROR);
+                return Hr(WBEM_S_NO_ERROR);
             }};
 }
 

@@ -1,20 +1,20 @@
+#include "platform/wbem/wbem_services.h"
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/com_object.h"
-#include "platform/wbem/wbem_services.h"
 
-#include "support/wbem_reading.h"
+#include "support/hresult.h"
 #include "support/table_case.h"
+#include "support/wbem_reading.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <ostream>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using wbem::CopyBstr;
-using wbem::Hr;
 using wbem::Variant;
 using wbem::WbemObjectBuilder;
 
@@ -42,7 +42,7 @@ class BatteryServices : public wbem::WbemServices {
                                    .Set(L"Availability", Variant::Int32(2), CIM_UINT16)
                                    .Build());
                  out.push_back(battery.Instance().Set(L"DeviceID", L"BAT1").Build());
-                 return static_cast<HRESULT>(WBEM_S_NO_ERROR);
+                 return Hr(WBEM_S_NO_ERROR);
              }});
         AddClass({WbemObjectBuilder::Class(L"Broken"),
                   [](const wbem::WbemRequest&, wbem::WbemInstances&) { return E_ACCESSDENIED; }});

@@ -1,5 +1,6 @@
-#include "platform/wbem/com_object.h"
 #include "platform/wbem/wql.h"
+#include "platform/wbem/com_object.h"
+#include "support/hresult.h"
 #include "support/table_case.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <string>
 #include <vector>
 
-using wbem::Hr;
 using wbem::ParseWql;
 using wbem::WqlQuery;
 

@@ -2,7 +2,9 @@
 // account lacks the right to change it ("deny_key"), and gives everyone full access again
 // ("deny_key restore"), so that a shared test prefix is left as it was found. Wine keeps a
 // restriction until its server stops.
+// windows.h first: sddl.h needs its declarations.
 #include <windows.h>
+
 #include <sddl.h>
 
 #include <cstdio>

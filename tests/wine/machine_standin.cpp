@@ -3,10 +3,10 @@
 // CoCreateInstance reach our machine providers: root\cimv2 and root\Vantrel\InstrumentedBIOS
 // come from the machine tree named by CELLKEEPER_ROOT; every other namespace goes to Wine's own
 // locator in wbemprox.dll.
+#include "platform/machine/provider_locator.h"
 #include "platform/owners.h"
 #include "platform/platform.h"
 #include "platform/wbem/com_object.h"
-#include "platform/machine/machine_locator.h"
 
 namespace {
 

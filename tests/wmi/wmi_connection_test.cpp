@@ -1,6 +1,7 @@
 #include "wmi/wmi_connection.h"
 
 #include "support/fake_wmi.h"
+#include "support/hresult.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,8 +12,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-constexpr HRESULT Code(WBEMSTATUS status) { return static_cast<HRESULT>(status); }
 
 constexpr wchar_t kNamespace[] = L"\\\\.\\root\\test";
 constexpr char kConnectLine[] = "ConnectServer \\\\.\\root\\test flags=0x80";
@@ -78,8 +77,7 @@ TEST_F(WmiConnectionTest, QueryWithoutResultLeavesNothingCurrent) {
     EXPECT_EQ(connection.RunQuery(L"SELECT * FROM Test_Empty"), WBEM_S_FALSE);
     EXPECT_FALSE(connection.current.get());
     std::wstring text = L"left over";
-    EXPECT_EQ(connection.current.GetString(L"Name", text),
-              static_cast<HRESULT>(WBEM_E_INVALID_OBJECT));
+    EXPECT_EQ(connection.current.GetString(L"Name", text), Hr(WBEM_E_INVALID_OBJECT));
     EXPECT_THAT(text, IsEmpty());
     EXPECT_EQ(connection.SelectFirstInstance(L"Test_Empty"), WBEM_S_FALSE);
     EXPECT_FALSE(connection.current.get());
@@ -88,9 +86,8 @@ TEST_F(WmiConnectionTest, QueryWithoutResultLeavesNothingCurrent) {
 TEST_F(WmiConnectionTest, FailedQueryKeepsPreviousCurrentObject) {
     WmiConnection connection(kNamespace);
     ASSERT_EQ(connection.RunQuery(L"SELECT * FROM Test_Thing"), S_OK);
-    wmi.Fail("ExecQuery", Code(WBEM_E_INVALID_QUERY));
-    EXPECT_EQ(connection.RunQuery(L"SELECT * FROM Test_Thing"),
-              static_cast<HRESULT>(WBEM_E_INVALID_QUERY));
+    wmi.Fail("ExecQuery", Hr(WBEM_E_INVALID_QUERY));
+    EXPECT_EQ(connection.RunQuery(L"SELECT * FROM Test_Thing"), Hr(WBEM_E_INVALID_QUERY));
     EXPECT_FALSE(connection.enumerator);
     EXPECT_EQ(NameOf(connection.current), L"first");
     EXPECT_FALSE(connection.NextResult());
@@ -101,7 +98,7 @@ TEST_F(WmiConnectionTest, QueryWithoutEnumeratorIsInvalidClass) {
     ASSERT_EQ(connection.RunQuery(L"SELECT * FROM Test_Thing"), S_OK);
     wmi.Fail("ExecQuery", S_OK);
     wmi.Fail("CreateInstanceEnum", S_OK);
-    const auto invalidClass = static_cast<HRESULT>(WBEM_E_INVALID_CLASS);
+    const auto invalidClass = Hr(WBEM_E_INVALID_CLASS);
     EXPECT_EQ(connection.RunQuery(L"SELECT * FROM Test_Thing"), invalidClass);
     EXPECT_EQ(connection.SelectFirstInstance(L"Test_Thing"), invalidClass);
     // The old current object is only thrown away once a new enumerator exists.
@@ -111,20 +108,19 @@ TEST_F(WmiConnectionTest, QueryWithoutEnumeratorIsInvalidClass) {
 TEST_F(WmiConnectionTest, FetchCodesArePassedOnWithNothingCurrent) {
     WmiConnection connection(kNamespace);
     ASSERT_EQ(connection.RunQuery(L"SELECT * FROM Test_Thing"), S_OK);
-    wmi.Fail("Next", Code(WBEM_S_TIMEDOUT));
+    wmi.Fail("Next", Hr(WBEM_S_TIMEDOUT));
     EXPECT_EQ(connection.RunQuery(L"SELECT * FROM Test_Thing"), WBEM_S_TIMEDOUT);
     EXPECT_FALSE(connection.current.get());
-    wmi.Fail("CreateInstanceEnum", Code(WBEM_E_ACCESS_DENIED));
-    EXPECT_EQ(connection.SelectFirstInstance(L"Test_Thing"),
-              static_cast<HRESULT>(WBEM_E_ACCESS_DENIED));
+    wmi.Fail("CreateInstanceEnum", Hr(WBEM_E_ACCESS_DENIED));
+    EXPECT_EQ(connection.SelectFirstInstance(L"Test_Thing"), Hr(WBEM_E_ACCESS_DENIED));
 }
 
 TEST_F(WmiConnectionTest, FailedConnectionLeavesNoServices) {
-    wmi.Fail("ConnectServer", Code(WBEM_E_ACCESS_DENIED));
+    wmi.Fail("ConnectServer", Hr(WBEM_E_ACCESS_DENIED));
     WmiConnection connection(kNamespace);
     EXPECT_FALSE(connection.services);
     EXPECT_THAT(connection.namespacePath, IsEmpty());
-    EXPECT_EQ(connection.Connect(kNamespace), static_cast<HRESULT>(WBEM_E_ACCESS_DENIED));
+    EXPECT_EQ(connection.Connect(kNamespace), Hr(WBEM_E_ACCESS_DENIED));
 }
 
 TEST_F(WmiConnectionTest, RefusedBlanketDropsServicesButKeepsPath) {
@@ -134,7 +130,7 @@ TEST_F(WmiConnectionTest, RefusedBlanketDropsServicesButKeepsPath) {
         EXPECT_FALSE(connection.services);
         EXPECT_EQ(connection.namespacePath, kNamespace);
         EXPECT_EQ(connection.RunQuery(L"SELECT * FROM Test_Thing"),
-                  static_cast<HRESULT>(WBEM_E_INITIALIZATION_FAILURE));
+                  Hr(WBEM_E_INITIALIZATION_FAILURE));
     }
     EXPECT_EQ(wmi.LiveObjects(), 0);
 }
@@ -173,9 +169,9 @@ TEST(WmiConnectionComTest, MissingNamespaceCompletesAndUninitialisesOnce) {
             EXPECT_EQ(connection.guard.initResult, S_FALSE);
             EXPECT_FALSE(connection.services);
             EXPECT_EQ(connection.RunQuery(L"SELECT * FROM Test_Thing"),
-                      static_cast<HRESULT>(WBEM_E_INITIALIZATION_FAILURE));
+                      Hr(WBEM_E_INITIALIZATION_FAILURE));
             EXPECT_EQ(connection.SelectFirstInstance(L"Test_Thing"),
-                      static_cast<HRESULT>(WBEM_E_INITIALIZATION_FAILURE));
+                      Hr(WBEM_E_INITIALIZATION_FAILURE));
             EXPECT_FALSE(connection.NextResult());
         }
         // The fake's own initialisation is untouched by the connection's.

@@ -1,6 +1,7 @@
 #include "wmi/wmi_object.h"
 
 #include "support/fake_wmi.h"
+#include "support/hresult.h"
 #include "support/table_case.h"
 
 #include <gmock/gmock.h>
@@ -59,11 +60,6 @@ struct ReaderCase {
     Expected output;
 };
 
-template <typename Case>
-std::string CaseName(const testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
-
 // --- GetString ---
 
 using StringCase = ReaderCase<std::wstring>;
@@ -90,9 +86,9 @@ INSTANTIATE_TEST_SUITE_P(
         StringCase{"UnsignedInteger", [] { return Variant::UInt32(4000000000u); }, CIM_UINT32, S_OK,
                    L"4000000000"},
         StringCase{"ArrayIsNoText", [] { return Variant::Strings({L"A"}); },
-                   static_cast<CIMTYPE>(CIM_STRING | CIM_FLAG_ARRAY),
-                   static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH), L""}),
-    CaseName<StringCase>);
+                   static_cast<CIMTYPE>(CIM_STRING | CIM_FLAG_ARRAY), Hr(WBEM_E_TYPE_MISMATCH),
+                   L""}),
+    CaseName());
 
 // --- GetStringArray ---
 
@@ -146,16 +142,16 @@ INSTANTIATE_TEST_SUITE_P(
                     StringArrayCase{"SingleTextIsNoList",
                                     [] { return Variant::String(L"A"); },
                                     CIM_STRING,
-                                    static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH),
+                                    Hr(WBEM_E_TYPE_MISMATCH),
                                     {}},
                     StringArrayCase{"IntegerArrayIsNoTextList",
                                     [] {
                                         return Variant::Int32s({1, 2});
                                     },
                                     kInt32Array,
-                                    static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH),
+                                    Hr(WBEM_E_TYPE_MISMATCH),
                                     {}}),
-    CaseName<StringArrayCase>);
+    CaseName());
 
 // --- GetUInt16Array ---
 
@@ -199,14 +195,14 @@ INSTANTIATE_TEST_SUITE_P(
                     UInt16ArrayCase{"SingleIntegerIsNoList",
                                     [] { return Variant::Int32(3); },
                                     CIM_SINT32,
-                                    static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH),
+                                    Hr(WBEM_E_TYPE_MISMATCH),
                                     {}},
                     UInt16ArrayCase{"TextElementsAreNoIntegers",
                                     [] { return Variant::Strings({L"3"}); },
                                     kStringArray,
-                                    static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH),
+                                    Hr(WBEM_E_TYPE_MISMATCH),
                                     {}}),
-    CaseName<UInt16ArrayCase>);
+    CaseName());
 
 // --- What all readers share ---
 
@@ -215,7 +211,7 @@ TEST(WmiObjectTest, EmptyHolderGivesInvalidObjectAndClearsOutputs) {
     std::wstring text = L"left over";
     std::vector<std::wstring> strings = {L"left over"};
     std::vector<std::uint16_t> numbers = {1};
-    const auto invalidObject = static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
+    const auto invalidObject = Hr(WBEM_E_INVALID_OBJECT);
     EXPECT_EQ(empty.GetString(kProperty, text), invalidObject);
     EXPECT_EQ(empty.GetStringArray(kProperty, strings), invalidObject);
     EXPECT_EQ(empty.GetUInt16Array(kProperty, numbers), invalidObject);
@@ -229,7 +225,7 @@ TEST(WmiObjectTest, FailedGetIsPassedOnAndClearsOutputs) {
     std::wstring text = L"left over";
     std::vector<std::wstring> strings = {L"left over"};
     std::vector<std::uint16_t> numbers = {1};
-    const auto notFound = static_cast<HRESULT>(WBEM_E_NOT_FOUND);
+    const auto notFound = Hr(WBEM_E_NOT_FOUND);
     EXPECT_EQ(object.GetString(L"NoSuchProperty", text), notFound);
     EXPECT_EQ(object.GetStringArray(L"NoSuchProperty", strings), notFound);
     EXPECT_EQ(object.GetUInt16Array(L"NoSuchProperty", numbers), notFound);

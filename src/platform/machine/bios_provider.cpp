@@ -1,15 +1,15 @@
 #include "platform/machine/bios_provider.h"
 
+#include "base/text.h"
+#include "platform/machine/capped_reads.h"
 #include "platform/machine/device_reads.h"
 #include "platform/machine/firmware_attribute_write.h"
 #include "platform/machine/firmware_attributes.h"
-#include "platform/machine/machine_files.h"
-#include "platform/machine/machine_text.h"
+#include "platform/machine/firmware_text.h"
 #include "platform/machine/providers.h"
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/variant.h"
 #include "platform/wbem/wbem_object_builder.h"
-#include "base/text.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,8 +1,8 @@
 #include "platform/machine/cimv2_sources.h"
 
-#include "platform/machine/machine_files.h"
+#include "platform/machine/capped_reads.h"
+#include "platform/machine/firmware_text.h"
 #include "platform/machine_root.h"
-#include "platform/machine/machine_text.h"
 
 #include <array>
 #include <charconv>

@@ -1,6 +1,6 @@
 #include "platform/machine/device_reads.h"
 
-#include "platform/machine/machine_files.h"
+#include "platform/machine/capped_reads.h"
 
 #include <array>
 #include <cstdint>

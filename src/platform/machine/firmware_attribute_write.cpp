@@ -1,10 +1,10 @@
 #include "platform/machine/firmware_attribute_write.h"
 
+#include "base/text.h"
+#include "platform/machine/capped_reads.h"
 #include "platform/machine/device_reads.h"
 #include "platform/machine/firmware_attributes.h"
-#include "platform/machine/machine_file_io.h"
-#include "platform/machine/machine_files.h"
-#include "base/text.h"
+#include "platform/machine/platform_file_io.h"
 
 #include <algorithm>
 #include <cerrno>

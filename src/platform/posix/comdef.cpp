@@ -49,11 +49,10 @@ _bstr_t::_bstr_t(const wchar_t* s) {
 _bstr_t::~_bstr_t() noexcept { _Free(); }
 
 _bstr_t& _bstr_t::operator=(const _bstr_t& s) noexcept {
-    if (m_Data != s.m_Data) {
-        _Free();
-        m_Data = s.m_Data;
-        if (m_Data) ++m_Data->m_RefCount;
-    }
+    if (this == &s || m_Data == s.m_Data) return *this;
+    _Free();
+    m_Data = s.m_Data;
+    if (m_Data) ++m_Data->m_RefCount;
     return *this;
 }
 

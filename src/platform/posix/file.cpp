@@ -2,8 +2,8 @@
 
 #include "platform/posix/file_io.h"
 
-#include "platform/posix/kernel.h"
 #include "base/text.h"
+#include "platform/posix/kernel.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -120,10 +120,9 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
     posix::UniqueFd fd(openat(folder.get(), name.c_str(), flags, kNewFileMode));
     if (!fd) {
         const int error = errno;
-        if (error == ELOOP && (flags & O_NOFOLLOW) != 0) {
-            SetLastError(ERROR_CANT_ACCESS_FILE);
-        } else if (error == ENXIO) {
-            // A FIFO that nobody reads, or a device without its driver: no file for a log.
+        // A link where none may be, a FIFO that nobody reads, or a device without its driver:
+        // no file for a log.
+        if ((error == ELOOP && (flags & O_NOFOLLOW) != 0) || error == ENXIO) {
             SetLastError(ERROR_CANT_ACCESS_FILE);
         } else if (error == EEXIST) {
             SetLastError(ERROR_FILE_EXISTS);

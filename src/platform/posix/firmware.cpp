@@ -1,10 +1,10 @@
 #include "platform/posix/firmware.h"
 
+#include "base/text.h"
 #include "platform/machine_root.h"
 #include "platform/posix/file_io.h"
 #include "platform/posix/kernel.h"
 #include "platform/posix/registry.h"
-#include "base/text.h"
 #include "platform/posix/token.h"
 
 #include <fcntl.h>
@@ -51,9 +51,7 @@ std::optional<std::string> GuidForFileName(LPCWSTR guid) {
         if (dash) {
             if (c != L'-') return std::nullopt;
             out += '-';
-        } else if (c >= L'0' && c <= L'9') {
-            out += static_cast<char>(c);
-        } else if (c >= L'a' && c <= L'f') {
+        } else if ((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f')) {
             out += static_cast<char>(c);
         } else if (c >= L'A' && c <= L'F') {
             out += static_cast<char>(c - L'A' + L'a');
@@ -202,7 +200,9 @@ DWORD WriteVariable(const fs::path& path, const BYTE* data, DWORD size, DWORD at
     // The checks of a conforming firmware's SetVariable (UEFI's rules, as EDK2 applies them)
     // that Windows reports as ERROR_INVALID_PARAMETER: runtime access needs boot-service
     // access, and an existing variable keeps its attributes; only a write without access
-    // attributes (a deletion) may name other ones.
+    // attributes (a deletion) may name other ones. Made here on every folder, efivarfs too:
+    // a plain folder (a test machine, the stand-in) would take any attribute word, and the
+    // layer must not be kinder than the firmware it stands for.
     if ((attributes & (kBootServiceAccess | kRuntimeAccess)) == kRuntimeAccess) {
         return ERROR_INVALID_PARAMETER;
     }

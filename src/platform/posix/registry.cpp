@@ -1,8 +1,8 @@
 #include "platform/posix/registry.h"
 
+#include "base/text.h"
 #include "platform/posix/registry_format.h"
 #include "platform/posix/registry_store.h"
-#include "base/text.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "platform/posix/registry_format.h"
 
-#include "platform/posix/registry.h"
 #include "base/text.h"
+#include "platform/posix/registry.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,9 +1,9 @@
 #include "platform/posix/registry_store.h"
 
+#include "base/text.h"
 #include "platform/machine_root.h"
 #include "platform/posix/file_io.h"
 #include "platform/posix/kernel.h"
-#include "base/text.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

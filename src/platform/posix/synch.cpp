@@ -1,8 +1,8 @@
 #include "platform/posix/synch.h"
 
+#include "base/text.h"
 #include "platform/machine_root.h"
 #include "platform/posix/kernel.h"
-#include "base/text.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -12,9 +12,9 @@
 #include <cerrno>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <optional>
 
 namespace {
 

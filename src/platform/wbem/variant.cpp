@@ -101,7 +101,7 @@ HRESULT Variant::CopyTo(VARIANT* destination) const {
     if (!destination) return E_POINTER;
     VariantInit(destination);
     // VariantCopy only reads its source; the SDK declares it without const.
-    return VariantCopy(destination, const_cast<VARIANT*>(&get()));
+    return VariantCopy(destination, const_cast<VARIANT*>(get()));
 }
 
 }  // namespace wbem

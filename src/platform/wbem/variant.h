@@ -27,9 +27,9 @@ class Variant : public UniqueVariant {
     // The factories throw std::bad_alloc when memory runs out.
     static Variant Null();
     static Variant String(std::wstring_view text);
-    static Variant Int32(std::int32_t value);
-    static Variant UInt32(std::uint32_t value);
-    static Variant Bool(bool value);
+    static Variant Int32(std::int32_t number);
+    static Variant UInt32(std::uint32_t number);
+    static Variant Bool(bool flag);
     // VT_ARRAY | VT_BSTR, one element per text (an empty text gives an empty BSTR).
     static Variant Strings(const std::vector<std::wstring>& items);
     // VT_ARRAY | VT_I4: how WMI delivers uint16 and uint32 arrays.

@@ -1,6 +1,5 @@
 #include "platform/wbem/wbem_enumerator.h"
 
-#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -15,17 +14,12 @@ bool IsValidTimeout(LONG timeout) {
 
 }  // namespace
 
-WbemEnumerator::WbemEnumerator(std::vector<ComPtr<IWbemClassObject>> objects, std::size_t position)
-    : ComObject(IID_IEnumWbemClassObject),
-      objects_(std::move(objects)),
-      position_(std::min(position, objects_.size())) {}
+WbemEnumerator::WbemEnumerator(std::vector<ComPtr<IWbemClassObject>> objects)
+    : ComObject(IID_IEnumWbemClassObject), objects_(std::move(objects)) {}
 
 WbemEnumerator::~WbemEnumerator() = default;
 
-HRESULT WbemEnumerator::Reset() {
-    position_ = 0;
-    return WBEM_S_NO_ERROR;
-}
+HRESULT WbemEnumerator::Reset() { return Hr(WBEM_E_NOT_SUPPORTED); }
 
 HRESULT WbemEnumerator::Next(LONG timeout, ULONG count, IWbemClassObject** objects,
                              ULONG* returned) {
@@ -44,23 +38,11 @@ HRESULT WbemEnumerator::NextAsync(ULONG /*count*/, IWbemObjectSink* /*sink*/) {
 }
 
 HRESULT WbemEnumerator::Clone(IEnumWbemClassObject** copy) {
-    if (!copy) return Hr(WBEM_E_INVALID_PARAMETER);
-    *copy = nullptr;
-    try {
-        *copy = MakeComObject<WbemEnumerator>(objects_, position_).detach();
-        return WBEM_S_NO_ERROR;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    if (copy) *copy = nullptr;
+    return Hr(WBEM_E_NOT_SUPPORTED);
 }
 
-HRESULT WbemEnumerator::Skip(LONG timeout, ULONG count) {
-    if (!IsValidTimeout(timeout)) return Hr(WBEM_E_INVALID_PARAMETER);
-    const std::size_t left = objects_.size() - position_;
-    const std::size_t skipped = std::min<std::size_t>(count, left);
-    position_ += skipped;
-    return skipped == count ? Hr(WBEM_S_NO_ERROR) : Hr(WBEM_S_FALSE);
-}
+HRESULT WbemEnumerator::Skip(LONG /*timeout*/, ULONG /*count*/) { return Hr(WBEM_E_NOT_SUPPORTED); }
 
 HRESULT CreateWbemEnumerator(std::vector<ComPtr<IWbemClassObject>> objects,
                              IEnumWbemClassObject** enumerator) {

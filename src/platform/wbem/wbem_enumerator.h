@@ -1,7 +1,8 @@
 // An IEnumWbemClassObject over a fixed list of objects, as a query or an instance enumeration
 // hands it out. Next delivers up to the requested count: WBEM_S_NO_ERROR when all came,
 // WBEM_S_FALSE when the list ended first (with fewer, possibly none). The list is in memory, so
-// time-outs never expire. Reset, Skip and Clone work in every mode; NextAsync is not supported.
+// time-outs never expire. Nothing here moves back or skips: Reset, Skip, Clone and NextAsync
+// answer WBEM_E_NOT_SUPPORTED.
 #pragma once
 
 #include "platform/owners.h"
@@ -15,8 +16,7 @@ namespace wbem {
 
 class WbemEnumerator : public ComObject<IEnumWbemClassObject> {
   public:
-    explicit WbemEnumerator(std::vector<ComPtr<IWbemClassObject>> objects,
-                            std::size_t position = 0);
+    explicit WbemEnumerator(std::vector<ComPtr<IWbemClassObject>> objects);
 
     // IEnumWbemClassObject
     HRESULT STDMETHODCALLTYPE Reset() override;
@@ -29,12 +29,9 @@ class WbemEnumerator : public ComObject<IEnumWbemClassObject> {
   protected:
     ~WbemEnumerator() override;
 
-    const std::vector<ComPtr<IWbemClassObject>>& Objects() const { return objects_; }
-    std::size_t Position() const { return position_; }
-
   private:
     std::vector<ComPtr<IWbemClassObject>> objects_;
-    std::size_t position_;
+    std::size_t position_ = 0;
 };
 
 // A new enumerator over `objects`, handed out as IEnumWbemClassObject.

@@ -1,7 +1,7 @@
 #include "platform/wbem/wbem_locator.h"
 
-#include "platform/wbem/com_object.h"
 #include "base/text.h"
+#include "platform/wbem/com_object.h"
 
 #include <new>
 #include <utility>

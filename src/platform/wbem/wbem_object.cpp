@@ -1,7 +1,7 @@
 #include "platform/wbem/wbem_object.h"
 
-#include "platform/wbem/bstr.h"
 #include "base/text.h"
+#include "platform/wbem/bstr.h"
 
 #include <new>
 #include <utility>
@@ -20,11 +20,6 @@ constexpr std::wstring_view kRelativePath = L"__RELPATH";
 constexpr std::wstring_view kPath = L"__PATH";
 constexpr std::wstring_view kNamespace = L"__NAMESPACE";
 constexpr std::wstring_view kServer = L"__SERVER";
-
-constexpr std::wstring_view kSystemProperties[] = {
-    kGenus,         kClass,      kSuperclass, kDynasty,   kRelativePath,
-    kPropertyCount, kDerivation, kServer,     kNamespace, kPath,
-};
 
 CIMTYPE SystemPropertyType(std::wstring_view name) {
     if (EqualsIgnoreCase(name, kGenus) || EqualsIgnoreCase(name, kPropertyCount)) return CIM_SINT32;
@@ -67,14 +62,14 @@ HRESULT ConvertForCimType(const VARIANT* value, CIMTYPE type, Variant& stored) {
 std::optional<std::wstring> KeyText(const Variant& value) {
     if (value.Type() == VT_BSTR) {
         std::wstring quoted = L"\"";
-        for (wchar_t c : BstrText(V_BSTR(&value.get()))) {
+        for (wchar_t c : BstrText(V_BSTR(value.get()))) {
             if (c == L'\\' || c == L'"') quoted += L'\\';
             quoted += c;
         }
         return quoted + L"\"";
     }
     Variant text;
-    if (FAILED(VariantChangeType(text.get(), const_cast<VARIANT*>(&value.get()), 0, VT_BSTR))) {
+    if (FAILED(VariantChangeType(text.get(), const_cast<VARIANT*>(value.get()), 0, VT_BSTR))) {
         return std::nullopt;
     }
     return BstrText(V_BSTR(text.get()));
@@ -314,29 +309,10 @@ HRESULT WbemObject::Put(LPCWSTR name, LONG /*flags*/, VARIANT* value, CIMTYPE ty
 
 HRESULT WbemObject::Delete(LPCWSTR /*name*/) { return Hr(WBEM_E_NOT_SUPPORTED); }
 
-HRESULT WbemObject::GetNames(LPCWSTR qualifierName, LONG flags, VARIANT* /*qualifierValue*/,
+HRESULT WbemObject::GetNames(LPCWSTR /*qualifierName*/, LONG /*flags*/, VARIANT* /*qualifierValue*/,
                              SAFEARRAY** names) {
-    if (!names) return Hr(WBEM_E_INVALID_PARAMETER);
-    *names = nullptr;
-    if (qualifierName) return Hr(WBEM_E_NOT_SUPPORTED);
-    const bool wantSystem = flags == WBEM_FLAG_ALWAYS || flags == WBEM_FLAG_SYSTEM_ONLY;
-    const bool wantOwn = flags == WBEM_FLAG_ALWAYS || flags == WBEM_FLAG_NONSYSTEM_ONLY;
-    if (!wantSystem && !wantOwn) return Hr(WBEM_E_INVALID_PARAMETER);
-    try {
-        std::vector<std::wstring> list;
-        if (wantSystem) {
-            for (std::wstring_view name : kSystemProperties) list.emplace_back(name);
-        }
-        if (wantOwn) {
-            for (const WbemProperty& property : data_.properties) list.push_back(property.name);
-        }
-        Variant array = Variant::Strings(list);
-        *names = V_ARRAY(array.get());
-        V_VT(array.get()) = VT_EMPTY;  // the array now belongs to the caller
-        return WBEM_S_NO_ERROR;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    if (names) *names = nullptr;
+    return Hr(WBEM_E_NOT_SUPPORTED);
 }
 
 HRESULT WbemObject::BeginEnumeration(LONG /*flags*/) { return Hr(WBEM_E_NOT_SUPPORTED); }

@@ -19,8 +19,8 @@
 //   the property values are the class's defaults (NULL unless the class was given a value).
 // - GetMethod hands out the input and output signatures, either of which may be null.
 // - Clone copies the properties; method signatures are shared with the original.
-// - GetNames supports WBEM_FLAG_ALWAYS, WBEM_FLAG_SYSTEM_ONLY and WBEM_FLAG_NONSYSTEM_ONLY
-//   without a qualifier filter; qualifiers and the other operations are not supported.
+// - Qualifiers, GetNames, property enumeration and the other operations nobody calls answer
+//   WBEM_E_NOT_SUPPORTED.
 #pragma once
 
 #include "platform/owners.h"

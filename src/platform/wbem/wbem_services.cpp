@@ -1,8 +1,8 @@
 #include "platform/wbem/wbem_services.h"
 
+#include "base/text.h"
 #include "platform/wbem/bstr.h"
 #include "platform/wbem/wbem_enumerator.h"
-#include "base/text.h"
 #include "platform/wbem/wql.h"
 
 #include <new>

@@ -5,8 +5,8 @@
 // is WBEM_E_INVALID_QUERY.
 #pragma once
 
-#include "platform/platform.h"
 #include "base/text.h"
+#include "platform/platform.h"
 
 #include <optional>
 #include <string>

@@ -1,5 +1,5 @@
 // The Windows side serves only the machine stand-in of the Wine tests: plain stream I/O.
-#include "platform/machine/machine_file_io.h"
+#include "platform/machine/platform_file_io.h"
 
 #include <cerrno>
 #include <exception>

@@ -1,5 +1,5 @@
 // Opening the files of a machine tree the way the platform allows it safely. The build picks
-// machine_file_io_posix.cpp or machine_file_io_windows.cpp; callers hold no platform test.
+// platform_file_io_posix.cpp or platform_file_io_windows.cpp; callers hold no platform test.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,7 @@
-#include "platform/machine/machine_locator.h"
+#include "platform/machine/provider_locator.h"
 
-#include "platform/owners.h"
 #include "platform/machine/providers.h"
+#include "platform/owners.h"
 #include "platform/wbem/wbem_locator.h"
 
 #include <new>

@@ -1,4 +1,4 @@
-#include "platform/machine/machine_file_io.h"
+#include "platform/machine/platform_file_io.h"
 
 #include "platform/posix/file_io.h"
 #include "platform/posix/registry.h"

@@ -1,6 +1,6 @@
+#include "platform/machine/capped_reads.h"
 #include "base/text.h"
-#include "platform/machine/machine_files.h"
-#include "platform/machine/machine_text.h"
+#include "platform/machine/firmware_text.h"
 #include "support/machine_tree.h"
 
 #include <gtest/gtest.h>

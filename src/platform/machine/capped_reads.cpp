@@ -1,6 +1,6 @@
-#include "platform/machine/machine_files.h"
+#include "platform/machine/capped_reads.h"
 
-#include "platform/machine/machine_file_io.h"
+#include "platform/machine/platform_file_io.h"
 
 #include <algorithm>
 #include <system_error>

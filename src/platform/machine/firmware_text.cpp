@@ -1,4 +1,4 @@
-#include "platform/machine/machine_text.h"
+#include "platform/machine/firmware_text.h"
 
 #include "base/text.h"
 

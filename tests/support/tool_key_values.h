@@ -4,6 +4,7 @@
 
 #include "base/text.h"
 #include "platform/platform.h"
+#include "record/registry_value.h"
 
 #include <optional>
 #include <string>
@@ -41,15 +42,11 @@ inline std::optional<DWORD> ReadToolDword(const wchar_t* name) {
 
 // Gives the six profile values a stale content, so a test sees which ones a run rewrote.
 inline void SeedStaleProfile(HKEY key) {
-    const std::wstring stale = L"stale";
-    const auto size = static_cast<DWORD>((Utf16Length(stale) + 1) * sizeof(char16_t));
     for (const wchar_t* name :
          {L"SystemVendor", L"SystemModel", L"BIOSReleaseName", L"BIOSReleaseDate"}) {
-        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(stale.c_str()), size);
+        SetString(key, name, L"stale");
     }
-    const DWORD staleNumber = 77;
     for (const wchar_t* name : {L"HasNoteBookChassis", L"NumBatteries"}) {
-        RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&staleNumber),
-                       sizeof(staleNumber));
+        SetDword(key, name, 77);
     }
 }

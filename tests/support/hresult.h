@@ -1,0 +1,7 @@
+// The one way tests write a WMI status code as an HRESULT: Hr(WBEM_E_NOT_FOUND). The SDK declares
+// those codes as an unsigned enumeration, so a bare one does not compare with an HRESULT.
+#pragma once
+
+#include "platform/wbem/com_object.h"
+
+using wbem::Hr;
