@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace {
@@ -52,7 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const auto device = platform::PathUnderMachineRoot(kDevice);
-    for (const auto& facts : machine::ReadBiosSettings(device)) {
+    for (const std::string& name : machine::SettingFolderNames(device)) {
+        const std::optional<machine::BiosSettingFacts> read =
+            machine::ReadBiosSetting(device, name);
+        if (!read) continue;
+        const machine::BiosSettingFacts& facts = *read;
         const auto value = machine::SettingValueText(facts);
         if (facts.IsEnumeration()) {
             const auto choices = facts.Choices();

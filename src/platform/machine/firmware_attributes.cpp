@@ -90,16 +90,6 @@ std::optional<BiosSettingFacts> ReadBiosSetting(const std::filesystem::path& dev
     return facts;
 }
 
-std::vector<BiosSettingFacts> ReadBiosSettings(const std::filesystem::path& device) {
-    std::vector<BiosSettingFacts> settings;
-    for (const std::string& name : SettingFolderNames(device)) {
-        if (std::optional<BiosSettingFacts> facts = ReadBiosSetting(device, name)) {
-            settings.push_back(std::move(*facts));
-        }
-    }
-    return settings;
-}
-
 std::filesystem::path PasswordFolder(const std::filesystem::path& device, const std::string& name) {
     return device / "authentication" / PathFromUtf8(name);
 }

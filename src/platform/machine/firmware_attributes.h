@@ -58,9 +58,6 @@ std::optional<BiosSettingFacts> ReadBiosSetting(const std::filesystem::path& dev
                                                 const std::string& name,
                                                 const FileRequest& files = FileRequest::All());
 
-// Every setting of a device with all its files, in name order.
-std::vector<BiosSettingFacts> ReadBiosSettings(const std::filesystem::path& device);
-
 // One password: authentication/<name>/.
 struct BiosPasswordFacts {
     std::string name;  // the folder's name, the driver's choice
