@@ -7,6 +7,7 @@
 #include "fuzz_machine.h"
 #include "platform/machine/provider_locator.h"
 #include "platform/platform.h"
+#include "platform/posix/registry.h"
 #include "platform/posix/registry_format.h"
 #include "record/run_status_record.h"
 
@@ -107,6 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // A completed run leaves a store that the next run can read.
     if (exitCode == kExitCompleted) {
+        // The store writes its key file at a durable point; the end of the process is one.
+        if (posix::FlushRegistry() != ERROR_SUCCESS) std::abort();
         std::ifstream file(machine.Root() / kKeyFile, std::ios::binary);
         std::ostringstream text;
         text << file.rdbuf();
