@@ -109,12 +109,16 @@ TEST_F(SettingTreeTest, ValueDependsOnTheKindOfSetting) {
     Setting("UntypedNoChoices", nullptr, "Primary;[Optional:Primary]", "");
     Setting("String", "string", "Asset 1;2", nullptr);
     Setting("IntegerWithChoices", "integer", "5", "1;5");
+    Setting("TypedNoChoices", "enumeration", "Enabled", nullptr);
     Setting("Unreadable", "enumeration", nullptr, "A;B");
     EXPECT_EQ(ValueOf("Typed"), "Disabled,*Enabled");
     EXPECT_EQ(ValueOf("Untyped"), "Linux,*Windows 10");
     EXPECT_EQ(ValueOf("UntypedNoChoices"), "Primary;[Optional:Primary]");
     EXPECT_EQ(ValueOf("String"), "Asset 1;2");
-    EXPECT_EQ(ValueOf("IntegerWithChoices"), "5");
+    // Only enumerations have choices in the kernel's ABI: a type that says otherwise does not
+    // hide the marked choice that the check of the authentication mode looks for.
+    EXPECT_EQ(ValueOf("IntegerWithChoices"), "1,*5");
+    EXPECT_EQ(ValueOf("TypedNoChoices"), "");
     EXPECT_EQ(ValueOf("Unreadable"), std::nullopt);
     EXPECT_EQ(ValueOf("Missing"), "<no setting>");
 }

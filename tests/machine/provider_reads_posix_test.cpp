@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -39,11 +40,15 @@ struct ReadCase {
 void WriteSampleMachine(const MachineTree& tree) {
     for (const char* name : {"Asset", "Cellkeeper", "Zed"}) {
         const std::string base = std::string(kDevice) + "attributes/" + name + "/";
-        tree.WriteAttribute(base + "type", "enumeration");
         tree.WriteAttribute(base + "current_value", "Off");
-        tree.WriteAttribute(base + "possible_values", "Off;On");
         tree.WriteAttribute(base + "display_name", name);
         tree.WriteAttribute(base + "default_value", "Off");
+        if (std::string_view(name) == "Zed") {
+            tree.WriteAttribute(base + "type", "string");
+            continue;
+        }
+        tree.WriteAttribute(base + "type", "enumeration");
+        tree.WriteAttribute(base + "possible_values", "Off;On");
     }
     // Folder names are the driver's choice; the role says which password is which.
     for (const auto& [folder, role] :
@@ -100,10 +105,10 @@ TEST_P(ProviderReadsTest, OpensOnlyWhatTheCallCanShow) {
     EXPECT_EQ(watch.Opened(), expected);
 }
 
-// What "Value" and "CurrentValue" need; the other descriptions wait for a Get.
+// What "Value" and "CurrentValue" need; the other descriptions wait for a Get. Choices make an
+// enumeration, so the type is not asked for.
 const std::vector<std::string> kCellkeeperFiles = {"attributes/Cellkeeper/current_value",
-                                                   "attributes/Cellkeeper/possible_values",
-                                                   "attributes/Cellkeeper/type"};
+                                                   "attributes/Cellkeeper/possible_values"};
 
 std::vector<std::string> With(std::vector<std::string> files, const std::string& more) {
     files.push_back(more);
@@ -130,6 +135,12 @@ INSTANTIATE_TEST_SUITE_P(
                  .call = Call::kQuery,
                  .text = L"SELECT * FROM Vantrel_BIOSSetting WHERE Name='CELLKEEPER'",
                  .opened = With(kCellkeeperFiles, "attributes"),
+                 .delivered = 1},
+        ReadCase{.name = "SettingWithoutChoicesReadsItsType",
+                 .vendorNamespace = true,
+                 .call = Call::kQuery,
+                 .text = L"SELECT Value FROM Vantrel_BIOSSetting WHERE Name='Zed'",
+                 .opened = {"attributes/Zed/current_value", "attributes/Zed/type"},
                  .delivered = 1},
         ReadCase{.name = "MissingSettingReadsNoSetting",
                  .vendorNamespace = true,

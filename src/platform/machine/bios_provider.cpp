@@ -71,7 +71,7 @@ Variant Encodings(const BiosPasswordFacts& password) {
 // A setting's descriptions are fixed while the machine is up, so they wait for a Get.
 FileRequest SettingFilesFor(const wbem::WbemRequest& request) {
     FileRequest files;
-    if (request.Wants(L"Value")) files.Add({"type", "current_value", "possible_values"});
+    if (request.Wants(L"Value")) files.Add({"current_value", "possible_values"});
     if (request.Wants(L"CurrentValue")) files.Add({"current_value"});
     return files;
 }
@@ -122,8 +122,9 @@ HRESULT ProduceSettings(const WbemObjectBuilder& description, const wbem::WbemRe
     const FileRequest files = SettingFilesFor(request);
     bool setupPasswordServed = false;
     for (const std::string& name : SettingFolderNames(*device, request.key)) {
-        const std::optional<BiosSettingFacts> setting = ReadBiosSetting(*device, name, files);
+        std::optional<BiosSettingFacts> setting = ReadBiosSetting(*device, name, files);
         if (!setting) continue;
+        if (request.Wants(L"Value")) ReadTypeWhenUndecided(*device, *setting);
         WbemObjectBuilder instance = description.Instance();
         instance.Set(L"Name", DecodeMachineText(setting->name));
         SetText(instance, L"CurrentValue", setting->currentValue);

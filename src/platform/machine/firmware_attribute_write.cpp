@@ -35,7 +35,10 @@ std::optional<BiosSettingFacts> FindBiosSetting(const std::filesystem::path& dev
                                                 std::wstring_view name) {
     const std::vector<std::string> folders = SettingFolderNames(device, std::wstring(name));
     if (folders.empty()) return std::nullopt;
-    return ReadBiosSetting(device, folders.front(), {"type", "possible_values"});
+    std::optional<BiosSettingFacts> setting =
+        ReadBiosSetting(device, folders.front(), {"possible_values"});
+    if (setting) ReadTypeWhenUndecided(device, *setting);
+    return setting;
 }
 
 bool Exists(const std::filesystem::path& path) {

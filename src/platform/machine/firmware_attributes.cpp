@@ -35,10 +35,7 @@ std::optional<std::filesystem::path> VantrelFirmwareDevice() {
     return device;
 }
 
-bool BiosSettingFacts::IsEnumeration() const {
-    if (type) return *type == "enumeration";
-    return !Choices().empty();
-}
+bool BiosSettingFacts::IsEnumeration() const { return !Choices().empty() || type == "enumeration"; }
 
 std::vector<std::string> BiosSettingFacts::Choices() const {
     if (!possibleValues) return {};
@@ -88,6 +85,11 @@ std::optional<BiosSettingFacts> ReadBiosSetting(const std::filesystem::path& dev
     facts.displayName = read("display_name");
     facts.defaultValue = read("default_value");
     return facts;
+}
+
+void ReadTypeWhenUndecided(const std::filesystem::path& device, BiosSettingFacts& setting) {
+    if (setting.type || !setting.Choices().empty()) return;
+    setting.type = ReadDeviceFile(device / "attributes" / PathFromUtf8(setting.name) / "type");
 }
 
 std::filesystem::path PasswordFolder(const std::filesystem::path& device, const std::string& name) {

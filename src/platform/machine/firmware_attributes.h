@@ -38,8 +38,8 @@ struct BiosSettingFacts {
     std::optional<std::string> displayName;
     std::optional<std::string> defaultValue;
 
-    // An enumeration is what its type file says, or, without a type file (older kernels), a
-    // setting whose possible_values lists at least one choice.
+    // An enumeration is a setting whose possible_values lists at least one choice (the kernel
+    // gives possible_values to enumerations alone), or whose type file says "enumeration".
     bool IsEnumeration() const;
     std::vector<std::string> Choices() const;
 };
@@ -57,6 +57,11 @@ std::vector<std::string> SettingFolderNames(const std::filesystem::path& device,
 std::optional<BiosSettingFacts> ReadBiosSetting(const std::filesystem::path& device,
                                                 const std::string& name,
                                                 const FileRequest& files = FileRequest::All());
+
+// Reads the type file into `setting` when IsEnumeration still depends on it: possible_values
+// lists no choice. Choices answer the question alone, so a run does not ask the firmware for the
+// type of the settings it reads. `setting` must have possible_values read.
+void ReadTypeWhenUndecided(const std::filesystem::path& device, BiosSettingFacts& setting);
 
 // One password: authentication/<name>/.
 struct BiosPasswordFacts {
