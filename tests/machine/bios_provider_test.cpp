@@ -68,16 +68,7 @@ class BiosProviderTest : public testing::Test {
         if (role) tree.WriteAttribute(base + "role", role);
     }
 
-    Objects Query(const std::wstring& wql) {
-        ComPtr<IEnumWbemClassObject> enumerator;
-        const UniqueBstr language = CopyBstr(L"WQL");
-        const UniqueBstr text = CopyBstr(wql);
-        EXPECT_EQ(services->ExecQuery(language.get(), text.get(),
-                                      WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
-                                      /*context=*/nullptr, enumerator.put()),
-                  S_OK);
-        return enumerator ? DrainEnumerator(enumerator.get()) : Objects();
-    }
+    Objects Query(const std::wstring& wql) { return QueryObjects(services.get(), wql); }
     Objects Instances(const wchar_t* className) {
         ComPtr<IEnumWbemClassObject> enumerator;
         const UniqueBstr name = CopyBstr(className);

@@ -29,16 +29,7 @@ class Cimv2ProviderTest : public testing::Test {
 
     // Every object the query delivers; the test fails when the query itself fails.
     std::vector<ComPtr<IWbemClassObject>> Query(const wchar_t* wql) {
-        std::vector<ComPtr<IWbemClassObject>> objects;
-        ComPtr<IEnumWbemClassObject> enumerator;
-        const UniqueBstr language = CopyBstr(L"WQL");
-        const UniqueBstr text = CopyBstr(wql);
-        EXPECT_EQ(services->ExecQuery(language.get(), text.get(),
-                                      WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
-                                      /*context=*/nullptr, enumerator.put()),
-                  S_OK);
-        if (!enumerator) return objects;
-        return DrainEnumerator(enumerator.get());
+        return QueryObjects(services.get(), wql);
     }
 
     static Variant Get(const ComPtr<IWbemClassObject>& object, const wchar_t* name) {

@@ -206,13 +206,8 @@ class DeviceStateReadsTest : public testing::Test {
     }
 
     ComPtr<IWbemClassObject> QueryCellkeeper() {
-        ComPtr<IEnumWbemClassObject> enumerator;
-        EXPECT_EQ(services->ExecQuery(
-                      CopyBstr(L"WQL").get(),
-                      CopyBstr(L"SELECT * FROM Vantrel_BIOSSetting WHERE Name='Cellkeeper'").get(),
-                      0, nullptr, enumerator.put()),
-                  S_OK);
-        std::vector<ComPtr<IWbemClassObject>> found = DrainEnumerator(enumerator.get());
+        std::vector<ComPtr<IWbemClassObject>> found = QueryObjects(
+            services.get(), L"SELECT * FROM Vantrel_BIOSSetting WHERE Name='Cellkeeper'", 0);
         EXPECT_EQ(found.size(), 1U);
         return found.empty() ? ComPtr<IWbemClassObject>() : found.front();
     }
@@ -265,12 +260,8 @@ TEST_F(DeviceStateReadsTest, AWriteStartsANewStateOfTheValuesOnly) {
 TEST_F(DeviceStateReadsTest, PendingRebootIsReadOnItsFirstGetInTheInstancesState) {
     tree.WriteAttribute(Device("attributes/pending_reboot"), "0");
     auto queryInterface = [this] {
-        ComPtr<IEnumWbemClassObject> enumerator;
-        EXPECT_EQ(services->ExecQuery(CopyBstr(L"WQL").get(),
-                                      CopyBstr(L"SELECT * FROM Vantrel_BIOSSettingInterface").get(),
-                                      0, nullptr, enumerator.put()),
-                  S_OK);
-        std::vector<ComPtr<IWbemClassObject>> found = DrainEnumerator(enumerator.get());
+        std::vector<ComPtr<IWbemClassObject>> found =
+            QueryObjects(services.get(), L"SELECT * FROM Vantrel_BIOSSettingInterface", 0);
         EXPECT_EQ(found.size(), 1U);
         return found.empty() ? ComPtr<IWbemClassObject>() : found.front();
     };

@@ -9,9 +9,25 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 namespace {
+
+// The variable file holds this run's record with `statusCode`, behind the attributes of a
+// non-volatile variable with boot-service and runtime access, and reads back as written.
+void ExpectVariableOfThisRun(const MachineTree& machine, RunStatusRecord& record,
+                             std::uint32_t statusCode) {
+    FirmwareRunRecord expected;
+    expected.recordSize = 24;
+    expected.version = 1;
+    expected.runTime = launchTime;
+    expected.statusCode = statusCode;
+    const FirmwareRunRecord::Bytes bytes = expected.Serialize();
+    EXPECT_EQ(machine.ReadFile(kVariableFile),
+              std::string("\x07\x00\x00\x00", 4) + std::string(bytes.begin(), bytes.end()));
+    EXPECT_EQ(record.ReadFirmwareRecord(), expected);
+}
 
 TEST(RunStatusRecordPosixTest, InstanceIsCreatedOnceOnTheToolKey) {
     MachineTree machine;
@@ -47,15 +63,7 @@ TEST(RunStatusRecordPosixTest, PersistWritesTheVariableThroughEfivarfs) {
     EXPECT_NE(firmwareCalls.getVariableEx, nullptr);
     EXPECT_NE(firmwareCalls.setVariableEx, nullptr);
 
-    FirmwareRunRecord expected;
-    expected.recordSize = 24;
-    expected.version = 1;
-    expected.runTime = launchTime;
-    expected.statusCode = 9;
-    const FirmwareRunRecord::Bytes bytes = expected.Serialize();
-    EXPECT_EQ(machine.ReadFile(kVariableFile),
-              std::string("\x07\x00\x00\x00", 4) + std::string(bytes.begin(), bytes.end()));
-    EXPECT_EQ(record.ReadFirmwareRecord(), expected);
+    ExpectVariableOfThisRun(machine, record, 9);
 }
 
 TEST(RunStatusRecordPosixTest, RecordOfAttributesFiveIsReplacedThroughEfivarfs) {
@@ -92,16 +100,7 @@ TEST(RunStatusRecordPosixTest, PlainFirmwareCallsServeWhenTheExtendedOnesAreMiss
     EXPECT_TRUE(record.Persist());
     EXPECT_EQ(firmwareCalls.getVariableEx, nullptr);
 
-    FirmwareRunRecord expected;
-    expected.recordSize = 24;
-    expected.version = 1;
-    expected.runTime = launchTime;
-    expected.statusCode = 9;
-    const FirmwareRunRecord::Bytes bytes = expected.Serialize();
-    // Non-volatile, boot-service and runtime access.
-    EXPECT_EQ(machine.ReadFile(kVariableFile),
-              std::string("\x07\x00\x00\x00", 4) + std::string(bytes.begin(), bytes.end()));
-    EXPECT_EQ(record.ReadFirmwareRecord(), expected);
+    ExpectVariableOfThisRun(machine, record, 9);
 }
 
 TEST(RunStatusRecordPosixTest, WithoutThePrivilegeOnlyTheRegistryIsWritten) {

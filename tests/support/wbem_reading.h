@@ -1,6 +1,7 @@
 // Reading what a services object hands out, for tests of the WMI model and the providers.
 #pragma once
 
+#include "base/text.h"
 #include "platform/owners.h"
 #include "platform/platform.h"
 #include "platform/wbem/bstr.h"
@@ -21,6 +22,20 @@ inline std::vector<ComPtr<IWbemClassObject>> DrainEnumerator(IEnumWbemClassObjec
         objects.push_back(std::move(object));
     }
     return objects;
+}
+
+// Every object that the WQL query `wql` delivers (flags as the tool's queries); the test fails
+// when the query itself fails.
+inline std::vector<ComPtr<IWbemClassObject>> QueryObjects(
+    IWbemServices* services, const std::wstring& wql,
+    LONG flags = WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY) {
+    ComPtr<IEnumWbemClassObject> enumerator;
+    EXPECT_EQ(services->ExecQuery(wbem::CopyBstr(L"WQL").get(), wbem::CopyBstr(wql).get(), flags,
+                                  /*context=*/nullptr, enumerator.put()),
+              S_OK)
+        << ToUtf8(wql);
+    if (!enumerator) return {};
+    return DrainEnumerator(enumerator.get());
 }
 
 // The property `name` of `object`; the test fails when it cannot be read.
