@@ -12,8 +12,8 @@ namespace {
 
 struct EscapeCase {
     const char* name;
-    std::wstring text;
-    std::string json;
+    std::wstring text = L"";
+    std::string json = "";
 };
 using ::PrintTo;
 

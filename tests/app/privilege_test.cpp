@@ -22,8 +22,8 @@ struct TokenScript {
 
 struct PrivilegeCase {
     const char* name;
-    TokenScript script;
-    std::vector<std::string> calls;
+    TokenScript script = {};
+    std::vector<std::string> calls = {};
 };
 
 using ::PrintTo;

@@ -21,8 +21,9 @@ namespace fs = std::filesystem;
 
 struct UnsafeCase {
     const char* name;
-    std::function<void(const fs::path& log, const fs::path& outside)> plant;
-    const char* refusal;
+    std::function<void(const fs::path& log, const fs::path& outside)> plant =
+        [](const fs::path&, const fs::path&) {};
+    const char* refusal = "";
 };
 using ::PrintTo;
 

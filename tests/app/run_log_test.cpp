@@ -19,8 +19,8 @@ namespace fs = std::filesystem;
 
 struct LogTimeCase {
     const char* name;
-    std::int64_t seconds;
-    const char* text;
+    std::int64_t seconds = 0;
+    const char* text = "";
 };
 using ::PrintTo;
 
@@ -109,8 +109,8 @@ TEST_F(RunLogTest, CreatesAMissingFile) {
 
 struct RotationCase {
     const char* name;
-    std::size_t size;
-    bool rotates;
+    std::size_t size = 0;
+    bool rotates = false;
 };
 
 class RotationTest : public RunLogTest, public testing::WithParamInterface<RotationCase> {};

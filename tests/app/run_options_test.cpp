@@ -12,7 +12,7 @@ using OptionRecogniser = bool (*)(int argc, const wchar_t* const* argv);
 struct OptionCase {
     const char* name;
     OptionRecogniser recogniser = HasForceOption;  // or HasHelpOption
-    std::vector<const wchar_t*> arguments;         // without the program path
+    std::vector<const wchar_t*> arguments = {};    // without the program path
     bool recognised = false;
 };
 
@@ -29,7 +29,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, OptionTest,
     testing::Values(
         // /FORCE, exactly.
-        OptionCase{.name = "ForceNoArguments", .arguments = {}},
+        OptionCase{.name = "ForceNoArguments"},
         OptionCase{.name = "ForceUpper", .arguments = {L"/FORCE"}, .recognised = true},
         OptionCase{.name = "ForceLower", .arguments = {L"/force"}, .recognised = true},
         OptionCase{.name = "ForceMixed", .arguments = {L"/Force"}, .recognised = true},
@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{.name = "ForceNoSlash", .arguments = {L"FORCE"}},
         OptionCase{.name = "ForceEmpty", .arguments = {L""}},
         // Every spelling of help.
-        OptionCase{.name = "HelpNoArguments", .recogniser = HasHelpOption, .arguments = {}},
+        OptionCase{.name = "HelpNoArguments", .recogniser = HasHelpOption},
         OptionCase{.name = "HelpSlashQuestion",
                    .recogniser = HasHelpOption,
                    .arguments = {L"/?"},

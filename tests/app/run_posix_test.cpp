@@ -110,7 +110,7 @@ class RunTest : public testing::Test {
 
 struct BrokenStoreCase {
     const char* name;
-    std::string text;
+    std::string text = "";
 };
 
 using ::PrintTo;

@@ -88,8 +88,8 @@ TEST(SecurityDescriptorTest, RunLockAdmitsSystemAndAdministratorsOnly) {
 
 struct OwnerCase {
     const char* name;
-    const wchar_t* sid;  // SDDL form
-    bool trusted;
+    const wchar_t* sid = L"";  // SDDL form
+    bool trusted = false;
 };
 using ::PrintTo;
 
@@ -143,9 +143,9 @@ TEST(RunAccountTest, MayOwnTheLogFolder) {
 
 struct FolderCase {
     const char* name;
-    DWORD attributes;
-    bool opened;
-    const char* refusal;  // "" when the folder may hold the log
+    DWORD attributes = FILE_ATTRIBUTE_DIRECTORY;
+    bool opened = true;
+    const char* refusal = "";  // "" when the folder may hold the log
 };
 
 class FolderTest : public testing::TestWithParam<FolderCase> {};
@@ -162,18 +162,13 @@ TEST_P(FolderTest, RefusesWhatCouldLeadElsewhere) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, FolderTest,
-                         testing::Values(FolderCase{.name = "PlainFolder",
-                                                    .attributes = FILE_ATTRIBUTE_DIRECTORY,
-                                                    .opened = true,
-                                                    .refusal = ""},
+                         testing::Values(FolderCase{.name = "PlainFolder"},
                                          FolderCase{.name = "Junction",
                                                     .attributes = FILE_ATTRIBUTE_DIRECTORY |
                                                                   FILE_ATTRIBUTE_REPARSE_POINT,
-                                                    .opened = true,
                                                     .refusal = "is a link"},
                                          FolderCase{.name = "File",
                                                     .attributes = FILE_ATTRIBUTE_ARCHIVE,
-                                                    .opened = true,
                                                     .refusal = "is not a folder"},
                                          FolderCase{.name = "Unreadable",
                                                     .attributes = 0,

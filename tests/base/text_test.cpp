@@ -10,9 +10,9 @@ namespace {
 
 struct CompareCase {
     const char* name;
-    std::wstring left;
-    std::wstring right;
-    bool equal;
+    std::wstring left = L"";
+    std::wstring right = L"";
+    bool equal = false;
 };
 
 class EqualsIgnoreCaseTest : public testing::TestWithParam<CompareCase> {};
@@ -72,8 +72,8 @@ TEST(ToUtf8Test, ReplacesALoneSurrogate) {
 // that what they accept goes round unchanged.
 struct StrictUtf8Case {
     const char* name;
-    std::string bytes;
-    std::optional<std::u16string> units;  // nullopt: not valid UTF-8
+    std::string bytes = "";
+    std::optional<std::u16string> units = std::nullopt;  // nullopt: not valid UTF-8
 };
 
 class StrictUtf8Test : public testing::TestWithParam<StrictUtf8Case> {};

@@ -103,8 +103,8 @@ TEST_F(BiosSettingWriteTest, NoInterfaceInstanceRaisesAfterAllArgumentsArePut) {
 
 struct ReturnCase {
     const char* name;
-    std::function<Variant()> value;
-    std::uint32_t code;
+    std::function<Variant()> value = [] { return Variant::Int32(0); };
+    std::uint32_t code = 0;
 };
 
 class ReturnCodeTest : public BiosSettingWriteTest,
@@ -132,9 +132,9 @@ INSTANTIATE_TEST_SUITE_P(
 // Every failure on the way to the method's answer is raised with its code.
 struct RaiseCase {
     const char* name;
-    std::function<void(FakeWmi&, FakeNamespace&)> arrange;
-    HRESULT raised;
-    bool methodCalled;
+    std::function<void(FakeWmi&, FakeNamespace&)> arrange = [](FakeWmi&, FakeNamespace&) {};
+    HRESULT raised = S_OK;
+    bool methodCalled = false;  // ExecMethod was called
 };
 
 class SetBiosSettingRaiseTest : public BiosSettingWriteTest,
@@ -155,50 +155,42 @@ INSTANTIATE_TEST_SUITE_P(
         RaiseCase{.name = "ClassMissing",
                   .arrange = [](FakeWmi& wmi,
                                 FakeNamespace&) { wmi.Fail("GetObject", Hr(WBEM_E_NOT_FOUND)); },
-                  .raised = Hr(WBEM_E_NOT_FOUND),
-                  .methodCalled = false},
+                  .raised = Hr(WBEM_E_NOT_FOUND)},
         RaiseCase{.name = "MethodMissing",
                   .arrange = [](FakeWmi& wmi,
                                 FakeNamespace&) { wmi.Fail("GetMethod", Hr(WBEM_E_NOT_FOUND)); },
-                  .raised = Hr(WBEM_E_NOT_FOUND),
-                  .methodCalled = false},
+                  .raised = Hr(WBEM_E_NOT_FOUND)},
         RaiseCase{
             .name = "SpawnFails",
             .arrange = [](FakeWmi& wmi,
                           FakeNamespace&) { wmi.Fail("SpawnInstance", Hr(WBEM_E_OUT_OF_MEMORY)); },
-            .raised = Hr(WBEM_E_OUT_OF_MEMORY),
-            .methodCalled = false},
+            .raised = Hr(WBEM_E_OUT_OF_MEMORY)},
         RaiseCase{.name = "NameRefused",
                   .arrange = [](FakeWmi& wmi,
                                 FakeNamespace&) { wmi.Fail("Put Name", Hr(WBEM_E_TYPE_MISMATCH)); },
-                  .raised = Hr(WBEM_E_TYPE_MISMATCH),
-                  .methodCalled = false},
+                  .raised = Hr(WBEM_E_TYPE_MISMATCH)},
         RaiseCase{.name = "ValueRefused",
                   .arrange = [](FakeWmi& wmi,
                                 FakeNamespace&) { wmi.Fail("Put Value", Hr(WBEM_E_NOT_FOUND)); },
-                  .raised = Hr(WBEM_E_NOT_FOUND),
-                  .methodCalled = false},
+                  .raised = Hr(WBEM_E_NOT_FOUND)},
         RaiseCase{.name = "PasswordRefused",
                   .arrange =
                       [](FakeWmi& wmi, FakeNamespace&) {
                           wmi.Fail("Put Password", Hr(WBEM_E_INVALID_PARAMETER));
                       },
-                  .raised = Hr(WBEM_E_INVALID_PARAMETER),
-                  .methodCalled = false},
+                  .raised = Hr(WBEM_E_INVALID_PARAMETER)},
         RaiseCase{.name = "InterfaceEnumerationFails",
                   .arrange =
                       [](FakeWmi& wmi, FakeNamespace&) {
                           wmi.Fail("CreateInstanceEnum Vantrel_BIOSSettingInterface",
                                    Hr(WBEM_E_ACCESS_DENIED));
                       },
-                  .raised = Hr(WBEM_E_ACCESS_DENIED),
-                  .methodCalled = false},
+                  .raised = Hr(WBEM_E_ACCESS_DENIED)},
         RaiseCase{
             .name = "PathUnreadable",
             .arrange = [](FakeWmi& wmi,
                           FakeNamespace&) { wmi.Fail("Get __PATH", Hr(WBEM_E_ACCESS_DENIED)); },
-            .raised = Hr(WBEM_E_ACCESS_DENIED),
-            .methodCalled = false},
+            .raised = Hr(WBEM_E_ACCESS_DENIED)},
         RaiseCase{
             .name = "MethodCallFails",
             .arrange = [](FakeWmi& wmi,

@@ -23,8 +23,8 @@ class PasswordEncodingTest : public VendorBiosTest {};
 // What the firmware declares about UTF-16 passwords, and the form an empty password takes.
 struct EncodingsCase {
     const char* name;
-    std::function<Variant()> encodings;
-    const wchar_t* emptyPassword;
+    std::function<Variant()> encodings = [] { return Variant::Null(); };
+    const wchar_t* emptyPassword = L"<kbd/>";  // the empty password as encoded
 };
 
 class SupportedEncodingsTest : public PasswordEncodingTest,
@@ -48,29 +48,22 @@ INSTANTIATE_TEST_SUITE_P(
                                   .encodings =
                                       [] {
                                           return Variant::Strings({L"kbd", L"UTF-16"});
-                                      },
-                                  .emptyPassword = L"<kbd/>"},
+                                      }},
                     EncodingsCase{.name = "AfterEmptyEntry",
                                   .encodings =
                                       [] {
                                           return Variant::Strings({L"kbd", L"", L"utf-16"});
-                                      },
-                                  .emptyPassword = L"<kbd/>"},
+                                      }},
                     EncodingsCase{.name = "AfterBlankEntry",
                                   .encodings =
                                       [] {
                                           return Variant::Strings({L"kbd", L"  ", L"utf-16"});
-                                      },
-                                  .emptyPassword = L"<kbd/>"},
+                                      }},
                     EncodingsCase{.name = "PaddedName",
-                                  .encodings = [] { return Variant::Strings({L" utf-16"}); },
-                                  .emptyPassword = L"<kbd/>"},
-                    EncodingsCase{.name = "Null",
-                                  .encodings = [] { return Variant::Null(); },
-                                  .emptyPassword = L"<kbd/>"},
+                                  .encodings = [] { return Variant::Strings({L" utf-16"}); }},
+                    EncodingsCase{.name = "Null", .encodings = [] { return Variant::Null(); }},
                     EncodingsCase{.name = "NotAList",
-                                  .encodings = [] { return Variant::String(L"utf-16"); },
-                                  .emptyPassword = L"<kbd/>"}),
+                                  .encodings = [] { return Variant::String(L"utf-16"); }}),
     CaseName());
 
 TEST_F(PasswordEncodingTest, NoPasswordInstanceMeansNoWithoutAskingForEncodings) {
@@ -132,8 +125,8 @@ TEST_F(PasswordEncodingTest, BeamMarkerIsKeyboardEncodedWithoutUtf16) {
 
 struct KeyboardCase {
     const char* name;
-    std::wstring password;
-    const wchar_t* encoded;
+    std::wstring password = L"";
+    const wchar_t* encoded = L"";
 };
 
 class KeyboardFormTest : public PasswordEncodingTest,

@@ -26,9 +26,10 @@ constexpr long kMaxKillPoints = 2000;
 
 struct CampaignCase {
     const char* name;
-    const char* arguments;
-    bool earlierRecord;  // the registry holds a settled run, the setting its old value again
-    bool after;          // killed just after each call, else just before it
+    const char* arguments = "";
+    // The registry holds a settled run, the setting its old value again.
+    bool earlierRecord = false;
+    bool after = false;  // killed just after each call, else just before it
 };
 
 class KillCampaignE2eTest : public testing::TestWithParam<CampaignCase> {
@@ -97,18 +98,11 @@ TEST_P(KillCampaignE2eTest, EveryKillIsSettledByTheSecondRerun) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, KillCampaignE2eTest,
-    testing::Values(CampaignCase{.name = "FirstRunKilledBefore",
-                                 .arguments = "",
-                                 .earlierRecord = false,
-                                 .after = false},
-                    CampaignCase{.name = "FirstRunKilledAfter",
-                                 .arguments = "",
-                                 .earlierRecord = false,
-                                 .after = true},
+    testing::Values(CampaignCase{.name = "FirstRunKilledBefore"},
+                    CampaignCase{.name = "FirstRunKilledAfter", .after = true},
                     CampaignCase{.name = "ForcedRunOverAnEarlierRecordKilledBefore",
                                  .arguments = "/FORCE",
-                                 .earlierRecord = true,
-                                 .after = false},
+                                 .earlierRecord = true},
                     CampaignCase{.name = "ForcedRunOverAnEarlierRecordKilledAfter",
                                  .arguments = "/FORCE",
                                  .earlierRecord = true,

@@ -27,7 +27,7 @@ constexpr const char* kSettledLines =
 
 struct UnprivilegedCase {
     const char* name;
-    bool lockFileExists;  // an administrator's run created it before
+    bool lockFileExists = false;  // an administrator's run created it before
 };
 
 class UnprivilegedE2eTest : public testing::TestWithParam<UnprivilegedCase> {};
@@ -120,8 +120,8 @@ TEST(RunDriverE2eTest, BrokenStoreExitsWith35) {
 
 struct ArgumentCase {
     const char* name;
-    const char* arguments;
-    bool goesOn;
+    const char* arguments = "";
+    bool goesOn = false;
 };
 
 class ArgumentE2eTest : public testing::TestWithParam<ArgumentCase> {};
@@ -162,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct HelpCase {
     const char* name;
-    const char* arguments;
+    const char* arguments = "";
 };
 
 class HelpE2eTest : public testing::TestWithParam<HelpCase> {};

@@ -75,13 +75,13 @@ void ExpectRun(const std::vector<std::string>& events, const std::string& argume
 
 struct LoggedRunCase {
     const char* name;
-    const char* machine;
-    const char* arguments;
-    const char* loggedArguments;
-    std::vector<std::string> console;  // every line as printed, the banner included
-    std::vector<std::string> details;
-    const char* end;
-    int exitCode;
+    const char* machine = "vantrel-notebook";
+    const char* arguments = "";
+    const char* loggedArguments = "none";
+    std::vector<std::string> console = {};  // every line as printed, the banner included
+    std::vector<std::string> details = {};
+    const char* end = "";
+    int exitCode = 0;
 };
 using ::PrintTo;
 
@@ -105,13 +105,9 @@ INSTANTIATE_TEST_SUITE_P(
     Outcomes, LoggedRunTest,
     testing::Values(
         LoggedRunCase{.name = "Patched",
-                      .machine = "vantrel-notebook",
-                      .arguments = "",
-                      .loggedArguments = "none",
                       .console = {kBanner, "Patch successfully applied"},
                       .details = {kPatchedDecision, kChange},
-                      .end = "end: status code 0, exit code 0",
-                      .exitCode = 0},
+                      .end = "end: status code 0, exit code 0"},
         LoggedRunCase{.name = "Refused",
                       .machine = "other-vendor",
                       .arguments = "/force '' 'two words'",
@@ -119,8 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
                       .console = {kBanner, "Patch not applicable"},
                       .details = {"decision: status code 3 (the computer is not a Vantrel "
                                   "computer)"},
-                      .end = "end: status code 3, exit code 0",
-                      .exitCode = 0},
+                      .end = "end: status code 3, exit code 0"},
         LoggedRunCase{.name = "ProviderRefuses",
                       .machine = "write-refused",
                       .arguments = "/FORCE",
@@ -131,14 +126,10 @@ INSTANTIATE_TEST_SUITE_P(
                                   "Wmi Error code: 2"},
                       .details = {"decision: status code 36 (writing or reading back the "
                                   "setting failed)"},
-                      .end = "end: status code 36, exit code 0",
-                      .exitCode = 0},
+                      .end = "end: status code 36, exit code 0"},
         LoggedRunCase{.name = "FatalError",
                       .machine = "no-bios-namespace",
-                      .arguments = "",
-                      .loggedArguments = "none",
                       .console = {kBanner, "FATAL ERROR: Application terminated abnormally"},
-                      .details = {},
                       .end = "end: fatal error: Application terminated abnormally, exit code 33",
                       .exitCode = 33}),
     CaseName());
@@ -147,10 +138,10 @@ INSTANTIATE_TEST_SUITE_P(
 // its providers anything: a reader of a collected log knows which notebook wrote it.
 TEST(RunLogE2eTest, StartLineNamesHostModelAndBiosVersion) {
     struct Case {
-        const char* host;  // nullptr: no hostname file
-        const char* model;
-        const char* bios;
-        const char* expected;
+        const char* host = nullptr;  // nullptr: no hostname file
+        const char* model = "";
+        const char* bios = nullptr;  // nullptr: no bios_version file
+        const char* expected = "";
     };
     for (const Case& c : {
              Case{"nb-0042\n", "Aerion 14 G3\n", "R1.14.0\n",
@@ -262,7 +253,7 @@ TEST(RunLogE2eTest, UnwritableLogFolderChangesNothing) {
 
 struct NoLogCase {
     const char* name;
-    void (*prepare)(const MachineTree&);
+    void (*prepare)(const MachineTree&) = [](const MachineTree&) {};
 };
 
 class NoLogTest : public testing::TestWithParam<NoLogCase> {};
@@ -290,7 +281,7 @@ TEST_P(NoLogTest, RunIsTheSameWithoutALog) {
 
 INSTANTIATE_TEST_SUITE_P(
     Places, NoLogTest,
-    testing::Values(NoLogCase{.name = "NoLogFolder", .prepare = [](const MachineTree&) {}},
+    testing::Values(NoLogCase{.name = "NoLogFolder"},
                     NoLogCase{.name = "LogIsAFolder",
                               .prepare = [](const MachineTree& m) { m.MakeFolder(kLogFile); }},
                     NoLogCase{

@@ -106,12 +106,12 @@ class SampleMachineTest : public testing::Test {
 
 struct FirstRunCase {
     const char* name;
-    const char* machine;
+    const char* machine = "vantrel-notebook";
     const char* arguments = "";
-    std::vector<std::string> lines;  // after the banner
+    std::vector<std::string> lines = {kNotApplicable};  // after the banner
     int exitCode = 0;
-    std::optional<std::uint32_t> status;  // none: the run ended before persisting
-    const char* cellkeeperAfter;          // nullptr: the machine has no such setting
+    std::optional<std::uint32_t> status = std::nullopt;  // none: the run ended before persisting
+    const char* cellkeeperAfter = kOld;                  // nullptr: the machine has no such setting
 };
 using ::PrintTo;
 
@@ -148,71 +148,43 @@ TEST_P(FirstRunTest, PrintsRecordsAndChangesOnlyWhatItShould) {
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, FirstRunTest,
-    testing::Values(FirstRunCase{.name = "Patched",
-                                 .machine = "vantrel-notebook",
-                                 .lines = {kApplied},
-                                 .status = 0u,
-                                 .cellkeeperAfter = kNew},
-                    FirstRunCase{.name = "NotRequired",
-                                 .machine = "already-patched",
-                                 .lines = {"Patch not required"},
-                                 .status = 0u,
-                                 .cellkeeperAfter = kNew},
-                    FirstRunCase{.name = "ForcedOnPatched",
-                                 .machine = "already-patched",
-                                 .arguments = "/FORCE",
-                                 .lines = {kApplied},
-                                 .status = 0u,
-                                 .cellkeeperAfter = kNew},
-                    FirstRunCase{.name = "OtherVendor",
-                                 .machine = "other-vendor",
-                                 .lines = {kNotApplicable},
-                                 .status = 3u,
-                                 .cellkeeperAfter = kOld},
-                    FirstRunCase{.name = "NoBattery",
-                                 .machine = "no-battery",
-                                 .lines = {kNotApplicable},
-                                 .status = 4u,
-                                 .cellkeeperAfter = kOld},
-                    FirstRunCase{.name = "ForeignBios",
-                                 .machine = "foreign-bios",
-                                 .lines = {kNotApplicable},
-                                 .status = 5u,
-                                 .cellkeeperAfter = kOld},
-                    FirstRunCase{.name = "NoOemMarker",
-                                 .machine = "no-oem-marker",
-                                 .lines = {kNotApplicable},
-                                 .status = 5u,
-                                 .cellkeeperAfter = kOld},
-                    FirstRunCase{.name = "SetupPassword",
-                                 .machine = "setup-password",
-                                 .lines = {kNotApplicable},
-                                 .status = 7u,
-                                 .cellkeeperAfter = kOld},
-                    FirstRunCase{.name = "EnhancedAuthentication",
-                                 .machine = "enhanced-authentication",
-                                 .arguments = "/FORCE",
-                                 .lines = {kNotApplicable},
-                                 .status = 8u,
-                                 .cellkeeperAfter = kOld},
-                    FirstRunCase{
-                        .name = "SettingMissing",
-                        .machine = "no-cellkeeper",
-                        .arguments = "/FORCE",
-                        .lines = {"BIOS setting 'Cellkeeper' not found; patch not applicable"},
-                        .status = 9u,
-                        .cellkeeperAfter = nullptr},
-                    FirstRunCase{.name = "ProviderRefuses",
-                                 .machine = "write-refused",
-                                 .lines = {kErrorSetting, "Wmi Error code: 2"},
-                                 .status = 36u,
-                                 .cellkeeperAfter = kOld},
-                    FirstRunCase{.name = "NoVendorNamespace",
-                                 .machine = "no-bios-namespace",
-                                 .lines = {"FATAL ERROR: Application terminated abnormally"},
-                                 .exitCode = 33,
-                                 .status = std::nullopt,
-                                 .cellkeeperAfter = nullptr}),
+    testing::Values(
+        FirstRunCase{.name = "Patched", .lines = {kApplied}, .status = 0u, .cellkeeperAfter = kNew},
+        FirstRunCase{.name = "NotRequired",
+                     .machine = "already-patched",
+                     .lines = {"Patch not required"},
+                     .status = 0u,
+                     .cellkeeperAfter = kNew},
+        FirstRunCase{.name = "ForcedOnPatched",
+                     .machine = "already-patched",
+                     .arguments = "/FORCE",
+                     .lines = {kApplied},
+                     .status = 0u,
+                     .cellkeeperAfter = kNew},
+        FirstRunCase{.name = "OtherVendor", .machine = "other-vendor", .status = 3u},
+        FirstRunCase{.name = "NoBattery", .machine = "no-battery", .status = 4u},
+        FirstRunCase{.name = "ForeignBios", .machine = "foreign-bios", .status = 5u},
+        FirstRunCase{.name = "NoOemMarker", .machine = "no-oem-marker", .status = 5u},
+        FirstRunCase{.name = "SetupPassword", .machine = "setup-password", .status = 7u},
+        FirstRunCase{.name = "EnhancedAuthentication",
+                     .machine = "enhanced-authentication",
+                     .arguments = "/FORCE",
+                     .status = 8u},
+        FirstRunCase{.name = "SettingMissing",
+                     .machine = "no-cellkeeper",
+                     .arguments = "/FORCE",
+                     .lines = {"BIOS setting 'Cellkeeper' not found; patch not applicable"},
+                     .status = 9u,
+                     .cellkeeperAfter = nullptr},
+        FirstRunCase{.name = "ProviderRefuses",
+                     .machine = "write-refused",
+                     .lines = {kErrorSetting, "Wmi Error code: 2"},
+                     .status = 36u},
+        FirstRunCase{.name = "NoVendorNamespace",
+                     .machine = "no-bios-namespace",
+                     .lines = {"FATAL ERROR: Application terminated abnormally"},
+                     .exitCode = 33,
+                     .cellkeeperAfter = nullptr}),
     CaseName());
 
 TEST_F(SampleMachineTest, ProfileIsRecordedInTheStore) {
@@ -299,11 +271,11 @@ TEST_F(SampleMachineTest, ProviderErrorDoesNotSettleTheMatter) {
 // Password folders as a driver may name them: the kernel names a password by its role.
 struct PasswordFolderCase {
     const char* name;
-    const char* folder;
-    const char* role;  // nullptr: no role file
-    const char* isEnabled;
-    std::vector<std::string> lines;  // after the banner
-    std::uint32_t status;
+    const char* folder = "";
+    const char* role = nullptr;  // nullptr: no role file
+    const char* isEnabled = "1";
+    std::vector<std::string> lines = {kApplied};  // after the banner
+    std::uint32_t status = 0;
 };
 using ::PrintTo;
 
@@ -333,31 +305,20 @@ INSTANTIATE_TEST_SUITE_P(Roles, PasswordFolderTest,
                          testing::Values(PasswordFolderCase{.name = "AdminFolderSet",
                                                             .folder = "Admin",
                                                             .role = "bios-admin",
-                                                            .isEnabled = "1",
                                                             .lines = {kNotApplicable},
                                                             .status = 7u},
                                          PasswordFolderCase{.name = "AdminFolderNotSet",
                                                             .folder = "Admin",
                                                             .role = "bios-admin",
-                                                            .isEnabled = "0",
-                                                            .lines = {kApplied},
-                                                            .status = 0u},
+                                                            .isEnabled = "0"},
                                          PasswordFolderCase{.name = "PowerOnAloneNeverBlocks",
                                                             .folder = "System",
-                                                            .role = "power-on",
-                                                            .isEnabled = "1",
-                                                            .lines = {kApplied},
-                                                            .status = 0u},
+                                                            .role = "power-on"},
                                          PasswordFolderCase{.name = "PowerOnInASetupPasswordFolder",
                                                             .folder = "Setup Password",
-                                                            .role = "power-on",
-                                                            .isEnabled = "1",
-                                                            .lines = {kApplied},
-                                                            .status = 0u},
+                                                            .role = "power-on"},
                                          PasswordFolderCase{.name = "NoRoleFileKeepsTheFolderName",
                                                             .folder = "Setup Password",
-                                                            .role = nullptr,
-                                                            .isEnabled = "1",
                                                             .lines = {kNotApplicable},
                                                             .status = 7u}),
                          CaseName());
@@ -366,8 +327,8 @@ INSTANTIATE_TEST_SUITE_P(Roles, PasswordFolderTest,
 // instead of Vantrel's device on the sample notebook.
 struct ForeignDeviceCase {
     const char* name;
-    const char* fixture;
-    const char* device;
+    const char* fixture = "";
+    const char* device = "";
 };
 using ::PrintTo;
 

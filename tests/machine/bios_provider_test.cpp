@@ -186,8 +186,8 @@ TEST_F(BiosProviderTest, SetupPasswordCarriesItsEncodings) {
 // other letters are compared as they are.
 struct KeyCase {
     const char* name;
-    const wchar_t* key;
-    const wchar_t* found;  // the Name of the one instance found, or nullptr for none
+    const wchar_t* key = L"";
+    const wchar_t* found = nullptr;  // the Name of the one instance found, or nullptr for none
 };
 
 class SettingKeyTest : public BiosProviderTest, public testing::WithParamInterface<KeyCase> {};
@@ -272,9 +272,9 @@ TEST_F(BiosProviderTest, PasswordsAreNamedByTheirRole) {
 
 struct SetupFoldersCase {
     const char* name;
-    const char* first;   // is_enabled of "Admin"
-    const char* second;  // is_enabled of "Supervisor"
-    std::int32_t isSet;
+    const char* first = "0";   // is_enabled of "Admin"
+    const char* second = "0";  // is_enabled of "Supervisor"
+    std::int32_t isSet = 0;
 };
 
 class SetupPasswordFoldersTest : public BiosProviderTest,
@@ -329,10 +329,10 @@ TEST_F(BiosProviderTest, SetBiosSettingWritesAndTheNextQueryShowsIt) {
 
 struct OutcomeCase {
     const char* name;
-    const wchar_t* setting;
-    const wchar_t* value;
-    bool valueFileIsFolder;
-    std::int32_t returned;
+    const wchar_t* setting = L"";
+    const wchar_t* value = L"";
+    bool valueFileIsFolder = false;
+    std::int32_t returned = 0;
 };
 
 class SetBiosSettingOutcomeTest : public BiosProviderTest,
@@ -428,11 +428,11 @@ TEST(VendorBiosNamespaceTest, OnlyVantrelsDeviceMakesTheNamespace) {
 // Captured trees of real machines read as their drivers meant them.
 struct FixtureCase {
     const char* name;
-    const char* machine;
-    const char* device;
-    const wchar_t* setting;
-    const wchar_t* currentValue;
-    const wchar_t* value;
+    const char* machine = "";
+    const char* device = "";
+    const wchar_t* setting = L"";
+    const wchar_t* currentValue = L"";
+    const wchar_t* value = L"";
 };
 
 class RealMachineTreeTest : public testing::TestWithParam<FixtureCase> {};

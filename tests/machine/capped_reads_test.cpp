@@ -78,8 +78,8 @@ TEST(MachineFilesTest, ListingsAreSortedAndSubfoldersLeaveFilesOut) {
 
 struct DecodeCase {
     const char* name;
-    std::string bytes;
-    std::wstring text;
+    std::string bytes = "";
+    std::wstring text = L"";
 };
 
 class MachineTextDecodeTest : public testing::TestWithParam<DecodeCase> {};

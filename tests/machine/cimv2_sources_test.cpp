@@ -13,8 +13,8 @@ using ::PrintTo;
 
 struct ChassisCase {
     const char* name;
-    const char* text;
-    std::optional<std::int32_t> number;
+    const char* text = "";
+    std::optional<std::int32_t> number = std::nullopt;
 };
 
 class ChassisTypeTest : public testing::TestWithParam<ChassisCase> {};
@@ -41,8 +41,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct DateCase {
     const char* name;
-    const char* text;
-    std::optional<std::wstring> cim;
+    const char* text = "";
+    std::optional<std::wstring> cim = std::nullopt;
 };
 
 class BiosDateTest : public testing::TestWithParam<DateCase> {};
@@ -75,8 +75,8 @@ struct SupplyFiles {
 
 struct BatteryCase {
     const char* name;
-    SupplyFiles supply;
-    bool counts;
+    SupplyFiles supply = {};
+    bool counts = false;
 };
 
 class BatteryFilterTest : public testing::TestWithParam<BatteryCase> {};

@@ -27,8 +27,8 @@ enum class Planted { kLinkOutside, kLinkToKernelFile, kDanglingLink, kFifo };
 
 struct PlantedCase {
     const char* name;
-    Planted kind;
-    SetSettingResult result;
+    Planted kind = Planted::kLinkOutside;
+    SetSettingResult result = SetSettingResult::kSuccess;
 };
 
 class PlantedValueFileTest : public testing::TestWithParam<PlantedCase> {

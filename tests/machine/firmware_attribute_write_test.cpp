@@ -56,10 +56,10 @@ TEST_F(SetSettingTest, EnumerationTakesItsOwnSpellingOfAChoice) {
 
 struct RefusalCase {
     const char* name;
-    const wchar_t* setting;
-    const wchar_t* value;
-    const wchar_t* password;
-    SetSettingResult result;
+    const wchar_t* setting = L"";
+    const wchar_t* value = L"x";
+    const wchar_t* password = L"";
+    SetSettingResult result = SetSettingResult::kSuccess;
 };
 
 class SetSettingRefusalTest : public SetSettingTest,
@@ -75,43 +75,31 @@ TEST_P(SetSettingRefusalTest, RefusesWithoutTouchingTheSetting) {
 INSTANTIATE_TEST_SUITE_P(Cases, SetSettingRefusalTest,
                          testing::Values(RefusalCase{.name = "UnknownSetting",
                                                      .setting = L"NoSuchSetting",
-                                                     .value = L"x",
-                                                     .password = L"",
                                                      .result = SetSettingResult::kNoSuchSetting},
                                          RefusalCase{.name = "NameLeavesTheFolder",
                                                      .setting = L"../attributes/Asset",
-                                                     .value = L"x",
-                                                     .password = L"",
                                                      .result = SetSettingResult::kNoSuchSetting},
                                          RefusalCase{.name = "NameIsDotDot",
                                                      .setting = L"..",
-                                                     .value = L"x",
-                                                     .password = L"",
                                                      .result = SetSettingResult::kNoSuchSetting},
                                          RefusalCase{.name = "NotAChoice",
                                                      .setting = L"Cellkeeper",
                                                      .value = L"Charge forever",
-                                                     .password = L"",
                                                      .result = SetSettingResult::kValueRefused},
                                          RefusalCase{.name = "ChoicePrefix",
                                                      .setting = L"Cellkeeper",
                                                      .value = L"Maximize",
-                                                     .password = L"",
                                                      .result = SetSettingResult::kValueRefused},
                                          RefusalCase{.name = "EmptyName",
                                                      .setting = L"",
-                                                     .value = L"x",
-                                                     .password = L"",
                                                      .result = SetSettingResult::kInvalidArguments},
                                          RefusalCase{.name = "EmptyValue",
                                                      .setting = L"Asset",
                                                      .value = L"",
-                                                     .password = L"",
                                                      .result = SetSettingResult::kInvalidArguments},
                                          RefusalCase{
                                              .name = "BadKeyboardPassword",
                                              .setting = L"Asset",
-                                             .value = L"x",
                                              .password = L"<kbd/>zz",
                                              .result = SetSettingResult::kInvalidArguments}),
                          CaseName());
@@ -206,9 +194,9 @@ TEST_F(SetSettingTest, PasswordGoesToTheFolderOfTheBiosAdminRole) {
 
 struct PasswordCase {
     const char* name;
-    const wchar_t* argument;
-    bool decodes;
-    const wchar_t* password;
+    const wchar_t* argument = L"";
+    bool decodes = true;
+    const wchar_t* password = L"";  // as decoded
 };
 
 class PasswordArgumentTest : public testing::TestWithParam<PasswordCase> {};
@@ -222,39 +210,22 @@ TEST_P(PasswordArgumentTest, DecodesTheArgumentForms) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, PasswordArgumentTest,
     testing::Values(
+        PasswordCase{.name = "Utf16Empty", .argument = L"<utf-16/>"},
         PasswordCase{
-            .name = "Utf16Empty", .argument = L"<utf-16/>", .decodes = true, .password = L""},
-        PasswordCase{.name = "Utf16Text",
-                     .argument = L"<utf-16/>p\u00E4ss",
-                     .decodes = true,
-                     .password = L"p\u00E4ss"},
-        PasswordCase{
-            .name = "KeyboardEmpty", .argument = L"<kbd/>", .decodes = true, .password = L""},
-        PasswordCase{.name = "KeyboardLetters",
-                     .argument = L"<kbd/>6162",
-                     .decodes = true,
-                     .password = L"ab"},
-        PasswordCase{.name = "KeyboardPaddedDigit",
-                     .argument = L"<kbd/> 961",
-                     .decodes = true,
-                     .password = L"\ta"},
-        PasswordCase{.name = "KeyboardOddLength",
-                     .argument = L"<kbd/>616",
-                     .decodes = false,
-                     .password = L""},
-        PasswordCase{
-            .name = "KeyboardUpperHex", .argument = L"<kbd/>4A", .decodes = false, .password = L""},
-        PasswordCase{.name = "NoPrefix",
-                     .argument = L"plain<BEAM/>",
-                     .decodes = true,
-                     .password = L"plain<BEAM/>"},
-        PasswordCase{.name = "Empty", .argument = L"", .decodes = true, .password = L""}),
+            .name = "Utf16Text", .argument = L"<utf-16/>p\u00E4ss", .password = L"p\u00E4ss"},
+        PasswordCase{.name = "KeyboardEmpty", .argument = L"<kbd/>"},
+        PasswordCase{.name = "KeyboardLetters", .argument = L"<kbd/>6162", .password = L"ab"},
+        PasswordCase{.name = "KeyboardPaddedDigit", .argument = L"<kbd/> 961", .password = L"\ta"},
+        PasswordCase{.name = "KeyboardOddLength", .argument = L"<kbd/>616", .decodes = false},
+        PasswordCase{.name = "KeyboardUpperHex", .argument = L"<kbd/>4A", .decodes = false},
+        PasswordCase{.name = "NoPrefix", .argument = L"plain<BEAM/>", .password = L"plain<BEAM/>"},
+        PasswordCase{.name = "Empty", .argument = L""}),
     CaseName());
 
 struct ErrnoCase {
     const char* name;
-    int error;
-    SetSettingResult result;
+    int error = 0;
+    SetSettingResult result = SetSettingResult::kSuccess;
 };
 
 class WriteErrorTest : public testing::TestWithParam<ErrnoCase> {};

@@ -16,8 +16,8 @@ using Choices = std::vector<std::string>;
 
 struct SplitCase {
     const char* name;
-    const char* text;
-    Choices choices;
+    const char* text = "";
+    Choices choices = {};
 };
 
 class PossibleValuesTest : public testing::TestWithParam<SplitCase> {};
@@ -43,9 +43,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct FormatCase {
     const char* name;
-    Choices choices;
-    const char* current;
-    const char* value;
+    Choices choices = {};
+    const char* current = "";
+    const char* value = "";
 };
 
 class EnumerationValueTest : public testing::TestWithParam<FormatCase> {};
@@ -168,9 +168,9 @@ TEST(FirmwareAttributesTest, OnlyVantrelsDeviceIsOurs) {
 
 struct RoleCase {
     const char* name;
-    const char* folder;
-    std::optional<std::string> role;
-    const char* instanceName;
+    const char* folder = "";
+    std::optional<std::string> role = std::nullopt;
+    const char* instanceName = "";
 };
 
 class PasswordRoleTest : public testing::TestWithParam<RoleCase> {};

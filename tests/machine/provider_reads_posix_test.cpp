@@ -29,11 +29,12 @@ enum class Call { kQuery, kGetObject, kEnumerate };
 
 struct ReadCase {
     const char* name;
-    bool vendorNamespace;
-    Call call;
-    const wchar_t* text;              // WQL, an object path or a class name
-    std::vector<std::string> opened;  // relative to the device folder, or to the root for cimv2
-    std::size_t delivered;
+    bool vendorNamespace = true;  // else cimv2
+    Call call = Call::kQuery;
+    const wchar_t* text = L"";  // WQL, an object path or a class name
+    // Relative to the device folder, or to the root for cimv2.
+    std::vector<std::string> opened = {};
+    std::size_t delivered = 1;
 };
 
 // Three settings, two passwords and a few DMI files: enough to see which ones a call opens.
@@ -119,56 +120,34 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ProviderReadsTest,
     testing::Values(
         ReadCase{.name = "SettingByKeyReadsItsFolderOnly",
-                 .vendorNamespace = true,
-                 .call = Call::kQuery,
                  .text = L"SELECT * FROM Vantrel_BIOSSetting WHERE Name='Cellkeeper'",
-                 .opened = kCellkeeperFiles,
-                 .delivered = 1},
+                 .opened = kCellkeeperFiles},
         ReadCase{.name = "SelectListReadsItsFilesOnly",
-                 .vendorNamespace = true,
-                 .call = Call::kQuery,
                  .text = L"SELECT CurrentValue FROM Vantrel_BIOSSetting WHERE Name='Cellkeeper'",
-                 .opened = {"attributes/Cellkeeper/current_value"},
-                 .delivered = 1},
+                 .opened = {"attributes/Cellkeeper/current_value"}},
         ReadCase{.name = "KeyInOtherLetterCaseListsTheFolderOnce",
-                 .vendorNamespace = true,
-                 .call = Call::kQuery,
                  .text = L"SELECT * FROM Vantrel_BIOSSetting WHERE Name='CELLKEEPER'",
-                 .opened = With(kCellkeeperFiles, "attributes"),
-                 .delivered = 1},
+                 .opened = With(kCellkeeperFiles, "attributes")},
         ReadCase{.name = "SettingWithoutChoicesReadsItsType",
-                 .vendorNamespace = true,
-                 .call = Call::kQuery,
                  .text = L"SELECT Value FROM Vantrel_BIOSSetting WHERE Name='Zed'",
-                 .opened = {"attributes/Zed/current_value", "attributes/Zed/type"},
-                 .delivered = 1},
+                 .opened = {"attributes/Zed/current_value", "attributes/Zed/type"}},
         ReadCase{.name = "MissingSettingReadsNoSetting",
-                 .vendorNamespace = true,
-                 .call = Call::kQuery,
                  .text = L"SELECT * FROM Vantrel_BIOSSetting WHERE Name='Wake on LAN'",
                  .opened = {"attributes"},
                  .delivered = 0},
         ReadCase{.name = "NamesOnlyReadNoSettingFile",
-                 .vendorNamespace = true,
-                 .call = Call::kQuery,
                  .text = L"SELECT Name FROM Vantrel_BIOSSetting",
                  .opened = {"attributes", "authentication", "authentication/Admin/role"},
                  .delivered = 4},
         ReadCase{.name = "SetupPasswordSettingReadsItsPasswordFolder",
-                 .vendorNamespace = true,
-                 .call = Call::kQuery,
                  .text = L"SELECT * FROM Vantrel_BIOSSetting WHERE Name='Setup Password'",
                  .opened = {"attributes", "authentication", "authentication/Admin/role",
-                            "authentication/Admin/encodings"},
-                 .delivered = 1},
+                            "authentication/Admin/encodings"}},
         ReadCase{.name = "SettingByPath",
-                 .vendorNamespace = true,
                  .call = Call::kGetObject,
                  .text = L"Vantrel_BIOSSetting.Name=\"Cellkeeper\"",
-                 .opened = kCellkeeperFiles,
-                 .delivered = 1},
+                 .opened = kCellkeeperFiles},
         ReadCase{.name = "PasswordsReadRolesAndStates",
-                 .vendorNamespace = true,
                  .call = Call::kEnumerate,
                  .text = L"VantrelBIOS_BIOSPassword",
                  .opened = {"authentication", "authentication/Admin/is_enabled",
@@ -176,24 +155,17 @@ INSTANTIATE_TEST_SUITE_P(
                             "authentication/System/role"},
                  .delivered = 2},
         ReadCase{.name = "OnePasswordReadsOneState",
-                 .vendorNamespace = true,
-                 .call = Call::kQuery,
                  .text = L"SELECT IsSet FROM Vantrel_BIOSPassword WHERE Name='Power-On Password'",
                  .opened = {"authentication", "authentication/Admin/role",
-                            "authentication/System/is_enabled", "authentication/System/role"},
-                 .delivered = 1},
+                            "authentication/System/is_enabled", "authentication/System/role"}},
         ReadCase{.name = "ProductReadsItsTwoFiles",
                  .vendorNamespace = false,
-                 .call = Call::kQuery,
                  .text = L"SELECT Name,Vendor FROM Win32_ComputerSystemProduct",
-                 .opened = {"sys/class/dmi/id/product_name", "sys/class/dmi/id/sys_vendor"},
-                 .delivered = 1},
+                 .opened = {"sys/class/dmi/id/product_name", "sys/class/dmi/id/sys_vendor"}},
         ReadCase{.name = "EnclosureReadsTheChassisType",
                  .vendorNamespace = false,
-                 .call = Call::kQuery,
                  .text = L"SELECT ChassisTypes FROM Win32_SystemEnclosure",
-                 .opened = {"sys/class/dmi/id/chassis_type"},
-                 .delivered = 1}),
+                 .opened = {"sys/class/dmi/id/chassis_type"}}),
     CaseName());
 
 // Reads across calls: each device file once per state of the device, a write starting a new

@@ -22,8 +22,8 @@ std::string Bytes(std::string_view text) { return std::string(text); }
 
 struct OemCase {
     const char* name;
-    std::string raw;
-    std::optional<Strings> strings;
+    std::string raw = "";
+    std::optional<Strings> strings = std::nullopt;  // none: not an OEM strings structure
 };
 
 class SmbiosOemStringsTest : public testing::TestWithParam<OemCase> {};
@@ -63,18 +63,13 @@ INSTANTIATE_TEST_SUITE_P(
                     OemCase{.name = "NoStringSet", .raw = Header(2), .strings = Strings{}},
                     OemCase{.name = "WrongType",
                             .raw = std::string{'\x01', '\x05', 0, 0, '\x01'} +
-                                   Bytes(std::string_view("a\0\0", 3)),
-                            .strings = std::nullopt},
+                                   Bytes(std::string_view("a\0\0", 3))},
                     OemCase{.name = "LengthBelowFive",
-                            .raw = Header(1, 4) + Bytes(std::string_view("a\0\0", 3)),
-                            .strings = std::nullopt},
+                            .raw = Header(1, 4) + Bytes(std::string_view("a\0\0", 3))},
                     OemCase{.name = "LengthBeyondBuffer",
-                            .raw = Header(1, 200) + Bytes(std::string_view("a\0\0", 3)),
-                            .strings = std::nullopt},
-                    OemCase{.name = "TruncatedHeader",
-                            .raw = std::string{'\x0B', '\x05', 0},
-                            .strings = std::nullopt},
-                    OemCase{.name = "Empty", .raw = std::string(), .strings = std::nullopt}),
+                            .raw = Header(1, 200) + Bytes(std::string_view("a\0\0", 3))},
+                    OemCase{.name = "TruncatedHeader", .raw = std::string{'\x0B', '\x05', 0}},
+                    OemCase{.name = "Empty", .raw = std::string()}),
     CaseName());
 
 TEST(SmbiosOemStringsFileTest, ReadsTheStructureUnderTheRoot) {

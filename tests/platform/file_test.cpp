@@ -81,9 +81,9 @@ TEST_F(FileTest, AppendingHandlesWriteAtTheEndOfWhatIsThere) {
 
 struct OpenErrorCase {
     const char* name;
-    const char* relative;  // under the test's folder; "" is the folder itself
-    DWORD disposition;
-    DWORD error;
+    const char* relative = "";  // under the test's folder; "" is the folder itself
+    DWORD disposition = OPEN_ALWAYS;
+    DWORD error = ERROR_SUCCESS;
 };
 using ::PrintTo;
 
@@ -96,20 +96,17 @@ TEST_P(OpenErrorTest, FailsWithTheWindowsCode) {
     EXPECT_EQ(GetLastError(), GetParam().error);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, OpenErrorTest,
-                         testing::Values(OpenErrorCase{.name = "MissingFolder",
-                                                       .relative = "missing/log",
-                                                       .disposition = OPEN_ALWAYS,
-                                                       .error = ERROR_PATH_NOT_FOUND},
-                                         OpenErrorCase{.name = "Folder",
-                                                       .relative = "",
-                                                       .disposition = OPEN_ALWAYS,
-                                                       .error = ERROR_ACCESS_DENIED},
-                                         OpenErrorCase{.name = "MissingFile",
-                                                       .relative = "log",
-                                                       .disposition = OPEN_EXISTING,
-                                                       .error = ERROR_FILE_NOT_FOUND}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OpenErrorTest,
+    testing::Values(OpenErrorCase{.name = "MissingFolder",
+                                  .relative = "missing/log",
+                                  .error = ERROR_PATH_NOT_FOUND},
+                    OpenErrorCase{.name = "Folder", .relative = "", .error = ERROR_ACCESS_DENIED},
+                    OpenErrorCase{.name = "MissingFile",
+                                  .relative = "log",
+                                  .disposition = OPEN_EXISTING,
+                                  .error = ERROR_FILE_NOT_FOUND}),
+    CaseName());
 
 TEST_F(FileTest, MoveReplacesOnlyWhenAsked) {
     const fs::path from = folder_ / "log";

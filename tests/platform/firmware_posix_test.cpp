@@ -119,11 +119,11 @@ TEST_F(FirmwareTest, WriteOfNoDataDeletesTheVariable) {
 // The rules of conforming firmware, which Windows reports as ERROR_INVALID_PARAMETER.
 struct AttributeRuleCase {
     const char* name;
-    std::optional<int> storedAttributes;  // the variable before the write, with data 0x11
-    DWORD attributes;
-    DWORD size;                            // of the data 0x22 0x33
-    DWORD error;                           // ERROR_SUCCESS: the write succeeds
-    std::optional<std::string> fileAfter;  // no value: no variable
+    std::optional<int> storedAttributes = {};  // the variable before the write, with data 0x11
+    DWORD attributes = 0;
+    DWORD size = 2;                                       // of the data 0x22 0x33
+    DWORD error = ERROR_SUCCESS;                          // ERROR_SUCCESS: the write succeeds
+    std::optional<std::string> fileAfter = std::nullopt;  // no value: no variable
 };
 using ::PrintTo;
 
@@ -145,67 +145,47 @@ TEST_P(AttributeRuleTest, WriteFollowsTheFirmwareRules) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, AttributeRuleTest,
-    testing::Values(AttributeRuleCase{.name = "NewVariable",
-                                      .storedAttributes = std::nullopt,
-                                      .attributes = 7,
-                                      .size = 2,
-                                      .error = ERROR_SUCCESS,
-                                      .fileAfter = Bytes({7, 0, 0, 0, 0x22, 0x33})},
-                    AttributeRuleCase{.name = "RuntimeWithoutBootService",
-                                      .storedAttributes = std::nullopt,
-                                      .attributes = 5,
-                                      .size = 2,
-                                      .error = ERROR_INVALID_PARAMETER,
-                                      .fileAfter = std::nullopt},
-                    AttributeRuleCase{.name = "RuntimeWithoutBootServiceNotEvenToRemove",
-                                      .storedAttributes = 7,
-                                      .attributes = 5,
-                                      .size = 0,
-                                      .error = ERROR_INVALID_PARAMETER,
-                                      .fileAfter = Bytes({7, 0, 0, 0, 0x11})},
-                    AttributeRuleCase{.name = "SameAttributesReplace",
-                                      .storedAttributes = 7,
-                                      .attributes = 7,
-                                      .size = 2,
-                                      .error = ERROR_SUCCESS,
-                                      .fileAfter = Bytes({7, 0, 0, 0, 0x22, 0x33})},
-                    AttributeRuleCase{.name = "OtherAttributesOfAnExistingVariable",
-                                      .storedAttributes = 5,
-                                      .attributes = 7,
-                                      .size = 2,
-                                      .error = ERROR_INVALID_PARAMETER,
-                                      .fileAfter = Bytes({5, 0, 0, 0, 0x11})},
-                    AttributeRuleCase{.name = "RemovalWithOtherAttributes",
-                                      .storedAttributes = 5,
-                                      .attributes = 7,
-                                      .size = 0,
-                                      .error = ERROR_INVALID_PARAMETER,
-                                      .fileAfter = Bytes({5, 0, 0, 0, 0x11})},
-                    AttributeRuleCase{.name = "RemovalWithoutAttributes",
-                                      .storedAttributes = 5,
-                                      .attributes = 0,
-                                      .size = 0,
-                                      .error = ERROR_SUCCESS,
-                                      .fileAfter = std::nullopt},
-                    // Only attributes 0 may differ from an existing variable's.
-                    AttributeRuleCase{.name = "NoAccessAttributesOfAnExistingVariable",
-                                      .storedAttributes = 7,
-                                      .attributes = 1,
-                                      .size = 2,
-                                      .error = ERROR_INVALID_PARAMETER,
-                                      .fileAfter = Bytes({7, 0, 0, 0, 0x11})},
-                    AttributeRuleCase{.name = "NoAccessAttributesCreateNothing",
-                                      .storedAttributes = std::nullopt,
-                                      .attributes = 1,
-                                      .size = 2,
-                                      .error = ERROR_ENVVAR_NOT_FOUND,
-                                      .fileAfter = std::nullopt},
-                    AttributeRuleCase{.name = "RemovalOfNothing",
-                                      .storedAttributes = std::nullopt,
-                                      .attributes = 0,
-                                      .size = 0,
-                                      .error = ERROR_ENVVAR_NOT_FOUND,
-                                      .fileAfter = std::nullopt}),
+    testing::Values(
+        AttributeRuleCase{
+            .name = "NewVariable", .attributes = 7, .fileAfter = Bytes({7, 0, 0, 0, 0x22, 0x33})},
+        AttributeRuleCase{
+            .name = "RuntimeWithoutBootService", .attributes = 5, .error = ERROR_INVALID_PARAMETER},
+        AttributeRuleCase{.name = "RuntimeWithoutBootServiceNotEvenToRemove",
+                          .storedAttributes = 7,
+                          .attributes = 5,
+                          .size = 0,
+                          .error = ERROR_INVALID_PARAMETER,
+                          .fileAfter = Bytes({7, 0, 0, 0, 0x11})},
+        AttributeRuleCase{.name = "SameAttributesReplace",
+                          .storedAttributes = 7,
+                          .attributes = 7,
+                          .fileAfter = Bytes({7, 0, 0, 0, 0x22, 0x33})},
+        AttributeRuleCase{.name = "OtherAttributesOfAnExistingVariable",
+                          .storedAttributes = 5,
+                          .attributes = 7,
+                          .error = ERROR_INVALID_PARAMETER,
+                          .fileAfter = Bytes({5, 0, 0, 0, 0x11})},
+        AttributeRuleCase{.name = "RemovalWithOtherAttributes",
+                          .storedAttributes = 5,
+                          .attributes = 7,
+                          .size = 0,
+                          .error = ERROR_INVALID_PARAMETER,
+                          .fileAfter = Bytes({5, 0, 0, 0, 0x11})},
+        AttributeRuleCase{
+            .name = "RemovalWithoutAttributes", .storedAttributes = 5, .attributes = 0, .size = 0},
+        // Only attributes 0 may differ from an existing variable's.
+        AttributeRuleCase{.name = "NoAccessAttributesOfAnExistingVariable",
+                          .storedAttributes = 7,
+                          .attributes = 1,
+                          .error = ERROR_INVALID_PARAMETER,
+                          .fileAfter = Bytes({7, 0, 0, 0, 0x11})},
+        AttributeRuleCase{.name = "NoAccessAttributesCreateNothing",
+                          .attributes = 1,
+                          .error = ERROR_ENVVAR_NOT_FOUND},
+        AttributeRuleCase{.name = "RemovalOfNothing",
+                          .attributes = 0,
+                          .size = 0,
+                          .error = ERROR_ENVVAR_NOT_FOUND}),
     CaseName());
 
 TEST_F(FirmwareTest, PlainWriteCannotChangeAVariableOfOtherAttributes) {
@@ -238,9 +218,9 @@ TEST_F(FirmwareTest, LowerCaseGuidNamesTheSameVariable) {
 
 struct FailureCase {
     const char* name;
-    std::optional<std::string> file;  // the variable's file, when there is one
-    const wchar_t* guid;
-    DWORD error;
+    std::optional<std::string> file = std::nullopt;  // the variable's file, when there is one
+    const wchar_t* guid = kGuid;
+    DWORD error = ERROR_ENVVAR_NOT_FOUND;
 };
 
 // Test names carry the case; the bytes of the struct say nothing.
@@ -258,29 +238,17 @@ TEST_P(FirmwareFailureTest, ReadFailsWithTheWindowsCode) {
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, FirmwareFailureTest,
-    testing::Values(FailureCase{.name = "Missing",
-                                .file = std::nullopt,
-                                .guid = kGuid,
-                                .error = ERROR_ENVVAR_NOT_FOUND},
+    testing::Values(FailureCase{.name = "Missing"},
                     // efivarfs can show a deleted variable as an empty file for a moment.
-                    FailureCase{.name = "EmptyFile",
-                                .file = std::string(),
-                                .guid = kGuid,
-                                .error = ERROR_ENVVAR_NOT_FOUND},
-                    FailureCase{.name = "AttributesOnly",
-                                .file = std::string(4, '\7'),
-                                .guid = kGuid,
-                                .error = ERROR_ENVVAR_NOT_FOUND},
+                    FailureCase{.name = "EmptyFile", .file = std::string()},
+                    FailureCase{.name = "AttributesOnly", .file = std::string(4, '\7')},
                     FailureCase{.name = "LargerThanAnyRealVariable",
                                 .file = std::string(4 + 70000, 'x'),
-                                .guid = kGuid,
                                 .error = ERROR_INVALID_DATA},
                     FailureCase{.name = "GuidWithoutBraces",
-                                .file = std::nullopt,
                                 .guid = L"994E9A98-28EB-4244-B5C6-1D92BE5321BD",
                                 .error = ERROR_INVALID_PARAMETER},
                     FailureCase{.name = "GuidWithBadDigit",
-                                .file = std::nullopt,
                                 .guid = L"{994E9A98-28EB-4244-B5C6-1D92BE5321BG}",
                                 .error = ERROR_INVALID_PARAMETER}),
     CaseName());
@@ -334,7 +302,7 @@ enum class Planted { kFifo, kFolder, kLinkOutside };
 
 struct PlantedCase {
     const char* name;
-    Planted kind;
+    Planted kind = Planted::kFifo;
 };
 
 class PlantedVariableTest : public FirmwareTest, public testing::WithParamInterface<PlantedCase> {

@@ -70,12 +70,12 @@ class RegistryStoreTest : public testing::Test {
 
 struct FormCase {
     const char* name;
-    std::wstring valueName;
-    DWORD type;
-    std::vector<BYTE> bytes;  // the data, unless the type is REG_SZ
-    std::wstring text;        // REG_SZ data, as wchar_t text
-    DWORD size;               // cbData as given to RegSetValueExW
-    std::string line;         // the value's line in the file
+    std::wstring valueName = L"";
+    DWORD type = REG_NONE;
+    std::vector<BYTE> bytes = {};  // the data, unless the type is REG_SZ
+    std::wstring text = L"";       // REG_SZ data, as wchar_t text
+    DWORD size = 0;                // cbData as given to RegSetValueExW
+    std::string line = "";         // the value's line in the file
 };
 
 // Test names carry the case; the bytes of the struct say nothing.
@@ -92,7 +92,6 @@ FormCase Text(const char* name, std::wstring text, std::string line) {
     return {.name = name,
             .valueName = L"Name",
             .type = REG_SZ,
-            .bytes = {},
             .text = std::move(text),
             .size = size,
             .line = std::move(line)};
@@ -102,7 +101,6 @@ FormCase TextOfSize(const char* name, std::wstring text, DWORD size, std::string
     return {.name = name,
             .valueName = L"Name",
             .type = REG_SZ,
-            .bytes = {},
             .text = std::move(text),
             .size = size,
             .line = std::move(line)};
@@ -115,7 +113,6 @@ FormCase Bytes(const char* name, std::wstring valueName, DWORD type, std::vector
             .valueName = std::move(valueName),
             .type = type,
             .bytes = std::move(bytes),
-            .text = L"",
             .size = size,
             .line = std::move(line)};
 }
@@ -255,7 +252,7 @@ enum class DurablePoint { kFlushKey, kCloseLastHandle, kBeforeFirmwareChange };
 
 struct DurablePointCase {
     const char* name;
-    DurablePoint point;
+    DurablePoint point = DurablePoint::kFlushKey;
 };
 
 class RegistryDurablePointTest : public RegistryStoreTest,
@@ -326,12 +323,13 @@ TEST_F(RegistryStoreTest, ProcessEndingWithoutADurablePointLeavesTheLastOne) {
     EXPECT_FALSE(machine_.ReadFile(std::string(kStoreFolder) + "/SOFTWARE/Vantrel/New.reg"));
 }
 
+// By default, the value as the key file holds it.
 struct RewriteCase {
     const char* name;
-    const wchar_t* valueName;
-    DWORD type;
-    std::vector<BYTE> data;
-    bool replaced;  // the key file is a new file afterwards
+    const wchar_t* valueName = L"Status";
+    DWORD type = REG_DWORD;
+    std::vector<BYTE> data = {3, 0, 0, 0};
+    bool replaced = false;  // the key file is a new file afterwards
 };
 
 class RegistryRewriteTest : public RegistryStoreTest,
@@ -353,38 +351,20 @@ TEST_P(RegistryRewriteTest, OnlyAChangedTextReplacesTheKeyFile) {
     EXPECT_EQ(KeyFileText() != text, c.replaced);
 }
 
-INSTANTIATE_TEST_SUITE_P(Writes, RegistryRewriteTest,
-                         testing::Values(RewriteCase{.name = "SameData",
-                                                     .valueName = L"Status",
-                                                     .type = REG_DWORD,
-                                                     .data = {3, 0, 0, 0},
-                                                     .replaced = false},
-                                         // The value keeps the spelling it has in the file.
-                                         RewriteCase{.name = "SameDataUnderOtherCase",
-                                                     .valueName = L"STATUS",
-                                                     .type = REG_DWORD,
-                                                     .data = {3, 0, 0, 0},
-                                                     .replaced = false},
-                                         RewriteCase{.name = "OtherData",
-                                                     .valueName = L"Status",
-                                                     .type = REG_DWORD,
-                                                     .data = {4, 0, 0, 0},
-                                                     .replaced = true},
-                                         RewriteCase{.name = "SameBytesOfOtherType",
-                                                     .valueName = L"Status",
-                                                     .type = REG_BINARY,
-                                                     .data = {3, 0, 0, 0},
-                                                     .replaced = true},
-                                         RewriteCase{.name = "NewValue",
-                                                     .valueName = L"NumBatteries",
-                                                     .type = REG_DWORD,
-                                                     .data = {3, 0, 0, 0},
-                                                     .replaced = true}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Writes, RegistryRewriteTest,
+    testing::Values(
+        RewriteCase{.name = "SameData"},
+        // The value keeps the spelling it has in the file.
+        RewriteCase{.name = "SameDataUnderOtherCase", .valueName = L"STATUS"},
+        RewriteCase{.name = "OtherData", .data = {4, 0, 0, 0}, .replaced = true},
+        RewriteCase{.name = "SameBytesOfOtherType", .type = REG_BINARY, .replaced = true},
+        RewriteCase{.name = "NewValue", .valueName = L"NumBatteries", .replaced = true}),
+    CaseName());
 
 struct BadNameCase {
     const char* name;
-    const wchar_t* path;
+    const wchar_t* path = L"";
 };
 
 // Test names carry the case; the bytes of the struct say nothing.
@@ -412,7 +392,7 @@ INSTANTIATE_TEST_SUITE_P(BadNames, RegistryBadNameTest,
 
 struct CorruptCase {
     const char* name;
-    std::string text;
+    std::string text = "";
 };
 
 // A well-formed key file just past 1 MiB: only its size is wrong with it.

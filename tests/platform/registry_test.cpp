@@ -139,7 +139,7 @@ TEST_F(RegistryTest, NumbersRoundTripWithTheirTypesAndSizes) {
 
 struct TextCase {
     const char* name;
-    std::wstring text;
+    std::wstring text = L"";
 };
 
 // Test names carry the case; the bytes of the struct say nothing.
@@ -173,9 +173,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct RestrictionCase {
     const char* name;
-    DWORD storedType;  // REG_NONE: no value at all
-    DWORD flags;
-    DWORD expected;
+    DWORD storedType = REG_NONE;  // REG_NONE: no value at all
+    DWORD flags = RRF_RT_ANY;
+    DWORD expected = ERROR_UNSUPPORTED_TYPE;  // the restriction refuses the value's type
 };
 
 // Test names carry the case; the bytes of the struct say nothing.
@@ -212,60 +212,41 @@ TEST_P(RegistryRestrictionTest, TypeRestrictionDecides) {
               Code(c.expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(Restrictions, RegistryRestrictionTest,
-                         testing::Values(RestrictionCase{.name = "QwordAsQword",
-                                                         .storedType = REG_QWORD,
-                                                         .flags = RRF_RT_REG_QWORD,
-                                                         .expected = ERROR_SUCCESS},
-                                         RestrictionCase{.name = "DwordAsDword",
-                                                         .storedType = REG_DWORD,
-                                                         .flags = RRF_RT_REG_DWORD,
-                                                         .expected = ERROR_SUCCESS},
-                                         RestrictionCase{.name = "MissingAsQword",
-                                                         .storedType = REG_NONE,
-                                                         .flags = RRF_RT_REG_QWORD,
-                                                         .expected = ERROR_FILE_NOT_FOUND},
-                                         RestrictionCase{.name = "MissingAsDword",
-                                                         .storedType = REG_NONE,
-                                                         .flags = RRF_RT_REG_DWORD,
-                                                         .expected = ERROR_FILE_NOT_FOUND},
-                                         RestrictionCase{.name = "TextAsQword",
-                                                         .storedType = REG_SZ,
-                                                         .flags = RRF_RT_REG_QWORD,
-                                                         .expected = ERROR_UNSUPPORTED_TYPE},
-                                         RestrictionCase{.name = "TextAsDword",
-                                                         .storedType = REG_SZ,
-                                                         .flags = RRF_RT_REG_DWORD,
-                                                         .expected = ERROR_UNSUPPORTED_TYPE},
-                                         RestrictionCase{.name = "DwordAsQword",
-                                                         .storedType = REG_DWORD,
-                                                         .flags = RRF_RT_REG_QWORD,
-                                                         .expected = ERROR_UNSUPPORTED_TYPE},
-                                         RestrictionCase{.name = "QwordAsDword",
-                                                         .storedType = REG_QWORD,
-                                                         .flags = RRF_RT_REG_DWORD,
-                                                         .expected = ERROR_UNSUPPORTED_TYPE},
-                                         RestrictionCase{.name = "DwordAsText",
-                                                         .storedType = REG_DWORD,
-                                                         .flags = RRF_RT_REG_SZ,
-                                                         .expected = ERROR_UNSUPPORTED_TYPE},
-                                         RestrictionCase{.name = "BinaryAsRegDword",
-                                                         .storedType = REG_BINARY,
-                                                         .flags = RRF_RT_REG_DWORD,
-                                                         .expected = ERROR_UNSUPPORTED_TYPE},
-                                         RestrictionCase{.name = "FourBinaryBytesAsDword",
-                                                         .storedType = REG_BINARY,
-                                                         .flags = RRF_RT_DWORD,
-                                                         .expected = ERROR_SUCCESS},
-                                         RestrictionCase{.name = "FourBinaryBytesAsQword",
-                                                         .storedType = REG_BINARY,
-                                                         .flags = RRF_RT_QWORD,
-                                                         .expected = ERROR_DATATYPE_MISMATCH},
-                                         RestrictionCase{.name = "TextAsAny",
-                                                         .storedType = REG_SZ,
-                                                         .flags = RRF_RT_ANY,
-                                                         .expected = ERROR_SUCCESS}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Restrictions, RegistryRestrictionTest,
+    testing::Values(
+        RestrictionCase{.name = "QwordAsQword",
+                        .storedType = REG_QWORD,
+                        .flags = RRF_RT_REG_QWORD,
+                        .expected = ERROR_SUCCESS},
+        RestrictionCase{.name = "DwordAsDword",
+                        .storedType = REG_DWORD,
+                        .flags = RRF_RT_REG_DWORD,
+                        .expected = ERROR_SUCCESS},
+        RestrictionCase{
+            .name = "MissingAsQword", .flags = RRF_RT_REG_QWORD, .expected = ERROR_FILE_NOT_FOUND},
+        RestrictionCase{
+            .name = "MissingAsDword", .flags = RRF_RT_REG_DWORD, .expected = ERROR_FILE_NOT_FOUND},
+        RestrictionCase{.name = "TextAsQword", .storedType = REG_SZ, .flags = RRF_RT_REG_QWORD},
+        RestrictionCase{.name = "TextAsDword", .storedType = REG_SZ, .flags = RRF_RT_REG_DWORD},
+        RestrictionCase{.name = "DwordAsQword", .storedType = REG_DWORD, .flags = RRF_RT_REG_QWORD},
+        RestrictionCase{.name = "QwordAsDword", .storedType = REG_QWORD, .flags = RRF_RT_REG_DWORD},
+        RestrictionCase{.name = "DwordAsText", .storedType = REG_DWORD, .flags = RRF_RT_REG_SZ},
+        RestrictionCase{
+            .name = "BinaryAsRegDword", .storedType = REG_BINARY, .flags = RRF_RT_REG_DWORD},
+        RestrictionCase{.name = "FourBinaryBytesAsDword",
+                        .storedType = REG_BINARY,
+                        .flags = RRF_RT_DWORD,
+                        .expected = ERROR_SUCCESS},
+        RestrictionCase{.name = "FourBinaryBytesAsQword",
+                        .storedType = REG_BINARY,
+                        .flags = RRF_RT_QWORD,
+                        .expected = ERROR_DATATYPE_MISMATCH},
+        RestrictionCase{.name = "TextAsAny",
+                        .storedType = REG_SZ,
+                        .flags = RRF_RT_ANY,
+                        .expected = ERROR_SUCCESS}),
+    CaseName());
 
 TEST_F(RegistryTest, SmallBufferGivesMoreDataAndTheSizeNeeded) {
     ASSERT_EQ(Create(), Code(ERROR_SUCCESS));

@@ -64,7 +64,7 @@ TEST(MutexTest, WaitOnSomethingElseFails) {
 
 struct NameCase {
     const char* name;
-    const wchar_t* mutexName;
+    const wchar_t* mutexName = nullptr;
 };
 
 class MutexNameTest : public testing::TestWithParam<NameCase> {};
@@ -87,7 +87,7 @@ enum class Planted { kLinkOutside, kFifo, kFolder };
 
 struct PlantedCase {
     const char* name;
-    Planted kind;
+    Planted kind = Planted::kLinkOutside;
 };
 
 class PlantedLockFileTest : public testing::TestWithParam<PlantedCase> {};

@@ -96,8 +96,8 @@ TEST_F(SystemProfileTest, UnreachableNamespaceWritesEmptyValues) {
 
 struct ChassisCase {
     const char* name;
-    std::vector<std::int32_t> types;
-    DWORD notebook;
+    std::vector<std::int32_t> types = {};
+    DWORD notebook = 0;
 };
 
 class ChassisTest : public SystemProfileTest, public ::testing::WithParamInterface<ChassisCase> {};
@@ -129,8 +129,8 @@ TEST_F(SystemProfileTest, NoEnclosureInstanceMeansNoNotebook) {
 
 struct ReleaseDateCase {
     const char* name;
-    std::optional<std::wstring> delivered;
-    std::wstring written;
+    std::optional<std::wstring> delivered = std::nullopt;
+    std::wstring written = L"";
 };
 
 class ReleaseDateTest : public SystemProfileTest,
@@ -158,9 +158,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct BatteryCase {
     const char* name;
-    int instances;
-    DWORD counted;
-    std::size_t fetches;  // Next calls: the first result, then one per further instance
+    int instances = 0;
+    DWORD counted = 0;
+    std::size_t fetches = 1;  // Next calls: the first result, then one per further instance
 };
 
 class BatteryTest : public SystemProfileTest, public ::testing::WithParamInterface<BatteryCase> {};

@@ -13,9 +13,9 @@ namespace {
 
 struct DateCase {
     const char* name;
-    const char* zone;
-    std::int64_t time;
-    std::wstring text;
+    const char* zone = "UTC0";
+    std::int64_t time = 0;
+    std::wstring text = L"";
 };
 
 class FormatRunDateTest : public testing::TestWithParam<DateCase> {};

@@ -243,10 +243,10 @@ TEST_F(RunStatusRecordTest, UnshowableDateRunStillFinishesTheCheck) {
 // value counts as signed, the firmware record's as unsigned.
 struct StoredStatusCase {
     const char* name;
-    std::uint32_t status;
-    const char* printed;
-    bool goOnFromRegistry;
-    bool goOnFromFirmware;
+    std::uint32_t status = 0;
+    const char* printed = "";
+    bool goOnFromRegistry = false;
+    bool goOnFromFirmware = false;
 };
 
 class StoredStatusTest : public RunStatusRecordTest,
@@ -281,46 +281,30 @@ TEST_P(StoredStatusTest, FirmwarePrintsStatusThenDateComparesUnsignedAndFillsAnE
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, StoredStatusTest,
-                         testing::Values(StoredStatusCase{.name = "Success",
-                                                          .status = 0,
-                                                          .printed = "0",
-                                                          .goOnFromRegistry = false,
-                                                          .goOnFromFirmware = false},
-                                         StoredStatusCase{.name = "NotApplicable",
-                                                          .status = 3,
-                                                          .printed = "3",
-                                                          .goOnFromRegistry = false,
-                                                          .goOnFromFirmware = false},
-                                         StoredStatusCase{.name = "SettingNotFound",
-                                                          .status = 9,
-                                                          .printed = "9",
-                                                          .goOnFromRegistry = false,
-                                                          .goOnFromFirmware = false},
-                                         StoredStatusCase{.name = "LastSettled",
-                                                          .status = 31,
-                                                          .printed = "31",
-                                                          .goOnFromRegistry = false,
-                                                          .goOnFromFirmware = false},
-                                         StoredStatusCase{.name = "FirstUnsettled",
-                                                          .status = 32,
-                                                          .printed = "32",
-                                                          .goOnFromRegistry = true,
-                                                          .goOnFromFirmware = true},
-                                         StoredStatusCase{.name = "WmiError",
-                                                          .status = 36,
-                                                          .printed = "36",
-                                                          .goOnFromRegistry = true,
-                                                          .goOnFromFirmware = true},
-                                         // All bits set: printed unsigned either way; counted as -1
-                                         // from the registry, so it settles the matter there, while
-                                         // the firmware record's unsigned value lets the run go on.
-                                         StoredStatusCase{.name = "AllBitsSet",
-                                                          .status = 4294967295u,
-                                                          .printed = "4294967295",
-                                                          .goOnFromRegistry = false,
-                                                          .goOnFromFirmware = true}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StoredStatusTest,
+    testing::Values(StoredStatusCase{.name = "Success", .status = 0, .printed = "0"},
+                    StoredStatusCase{.name = "NotApplicable", .status = 3, .printed = "3"},
+                    StoredStatusCase{.name = "SettingNotFound", .status = 9, .printed = "9"},
+                    StoredStatusCase{.name = "LastSettled", .status = 31, .printed = "31"},
+                    StoredStatusCase{.name = "FirstUnsettled",
+                                     .status = 32,
+                                     .printed = "32",
+                                     .goOnFromRegistry = true,
+                                     .goOnFromFirmware = true},
+                    StoredStatusCase{.name = "WmiError",
+                                     .status = 36,
+                                     .printed = "36",
+                                     .goOnFromRegistry = true,
+                                     .goOnFromFirmware = true},
+                    // All bits set: printed unsigned either way; counted as -1
+                    // from the registry, so it settles the matter there, while
+                    // the firmware record's unsigned value lets the run go on.
+                    StoredStatusCase{.name = "AllBitsSet",
+                                     .status = 4294967295u,
+                                     .printed = "4294967295",
+                                     .goOnFromFirmware = true}),
+    CaseName());
 
 // --- Firmware branch ---
 
@@ -345,7 +329,7 @@ TEST_F(RunStatusRecordTest, SixteenByteVariableIsAcceptedWithStatusZero) {
 
 struct IgnoredVariableCase {
     const char* name;
-    std::vector<std::uint8_t> variable;
+    std::vector<std::uint8_t> variable = {};
 };
 
 class IgnoredVariableTest : public RunStatusRecordTest,
@@ -425,10 +409,10 @@ struct ReplaceCase {
     int refusedDataWrites = 0;
     bool failWrites = false;
     // The writes, as (attributes, size) pairs, in the order the firmware received them.
-    std::vector<std::pair<DWORD, DWORD>> writes;
+    std::vector<std::pair<DWORD, DWORD>> writes = {};
     bool persisted = false;
-    bool newRecordStored = false;     // else the earlier record, when one is left
-    std::optional<DWORD> attributes;  // of what is left; none: no variable at all
+    bool newRecordStored = false;                    // else the earlier record, when one is left
+    std::optional<DWORD> attributes = std::nullopt;  // of what is left; none: no variable at all
 };
 using ::PrintTo;
 
@@ -489,8 +473,7 @@ INSTANTIATE_TEST_SUITE_P(
         // What remains at risk: a store that takes no write at all after the removal.
         ReplaceCase{.name = "FullStoreLosesTheRecord",
                     .refusedDataWrites = 2,
-                    .writes = {{7, 24}, {0, 0}, {7, 24}, {5, 24}, {7, 24}},
-                    .attributes = std::nullopt},
+                    .writes = {{7, 24}, {0, 0}, {7, 24}, {5, 24}, {7, 24}}},
         // Any other refusal is not about the attributes: nothing is removed.
         ReplaceCase{.name = "OtherRefusalKeepsTheRecord",
                     .failWrites = true,

@@ -51,8 +51,8 @@ std::wstring ServedNamespace(IWbemServices* services) {
 
 struct RouteCase {
     const char* name;
-    const wchar_t* requested;
-    const wchar_t* served;  // null: WBEM_E_INVALID_NAMESPACE
+    const wchar_t* requested = L"";
+    const wchar_t* served = nullptr;  // null: WBEM_E_INVALID_NAMESPACE
 };
 
 class WbemLocatorRouteTest : public testing::TestWithParam<RouteCase> {};

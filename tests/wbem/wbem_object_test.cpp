@@ -94,9 +94,9 @@ TEST(WbemObjectTest, IntegerArrayIsDeliveredAsArrayOfInt32) {
 
 struct SystemCase {
     const char* name;
-    bool instance;
-    const wchar_t* property;
-    const wchar_t* text;  // null: the property reads as VT_NULL
+    bool instance = true;  // else the class
+    const wchar_t* property = L"";
+    const wchar_t* text = nullptr;  // null: the property reads as VT_NULL
 };
 
 class WbemObjectSystemPropertyTest : public testing::TestWithParam<SystemCase> {};
@@ -119,24 +119,15 @@ TEST_P(WbemObjectSystemPropertyTest, ReadsAsWmiGivesIt) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, WbemObjectSystemPropertyTest,
     testing::Values(
-        SystemCase{.name = "InstanceClass",
-                   .instance = true,
-                   .property = L"__CLASS",
-                   .text = L"Win32_BIOS"},
+        SystemCase{.name = "InstanceClass", .property = L"__CLASS", .text = L"Win32_BIOS"},
         SystemCase{.name = "InstanceRelativePath",
-                   .instance = true,
                    .property = L"__RELPATH",
                    .text = L"Win32_BIOS.Name=\"1.2.3\""},
         SystemCase{.name = "InstancePath",
-                   .instance = true,
                    .property = L"__PATH",
                    .text = L"\\\\.\\root\\cimv2:Win32_BIOS.Name=\"1.2.3\""},
-        SystemCase{.name = "InstanceNamespace",
-                   .instance = true,
-                   .property = L"__namespace",
-                   .text = L"root\\cimv2"},
-        SystemCase{
-            .name = "InstanceServer", .instance = true, .property = L"__SERVER", .text = L"."},
+        SystemCase{.name = "InstanceNamespace", .property = L"__namespace", .text = L"root\\cimv2"},
+        SystemCase{.name = "InstanceServer", .property = L"__SERVER", .text = L"."},
         SystemCase{.name = "ClassRelativePath",
                    .instance = false,
                    .property = L"__RELPATH",
@@ -145,8 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
                    .instance = false,
                    .property = L"__PATH",
                    .text = L"\\\\.\\root\\Vantrel\\InstrumentedBIOS:Vantrel_BIOSSettingInterface"},
-        SystemCase{
-            .name = "Superclass", .instance = false, .property = L"__SUPERCLASS", .text = nullptr}),
+        SystemCase{.name = "Superclass", .instance = false, .property = L"__SUPERCLASS"}),
     CaseName());
 
 TEST(WbemObjectTest, GenusTellsClassFromInstance) {
@@ -205,10 +195,10 @@ TEST(WbemObjectTest, GetMethodHandsOutEitherSignatureAndNullForNone) {
 struct PutCase {
     const char* name;
     CIMTYPE declared = CIM_STRING;
-    Variant value;
+    Variant value = Variant::Null();
     CIMTYPE typeArgument = 0;
     HRESULT result = Hr(WBEM_S_NO_ERROR);
-    VARTYPE stored;  // VT_EMPTY: not looked at
+    VARTYPE stored = VT_EMPTY;  // VT_EMPTY: not looked at
 };
 
 class WbemObjectPutTest : public testing::TestWithParam<PutCase> {};
@@ -243,8 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
         PutCase{.name = "OtherTypeArgument",
                 .value = Variant::String(L"x"),
                 .typeArgument = CIM_UINT32,
-                .result = Hr(WBEM_E_TYPE_MISMATCH),
-                .stored = VT_EMPTY},
+                .result = Hr(WBEM_E_TYPE_MISMATCH)},
         PutCase{.name = "UnsignedBecomesInt32",
                 .declared = CIM_UINT32,
                 .value = Variant::UInt32(5),
@@ -257,13 +246,11 @@ INSTANTIATE_TEST_SUITE_P(
         PutCase{.name = "WordsAreNoInteger",
                 .declared = CIM_UINT32,
                 .value = Variant::String(L"many"),
-                .result = Hr(WBEM_E_TYPE_MISMATCH),
-                .stored = VT_EMPTY},
+                .result = Hr(WBEM_E_TYPE_MISMATCH)},
         PutCase{.name = "ArrayOfOtherType",
                 .declared = CIM_STRING | CIM_FLAG_ARRAY,
                 .value = Variant::Int32s({1}),
-                .result = Hr(WBEM_E_TYPE_MISMATCH),
-                .stored = VT_EMPTY},
+                .result = Hr(WBEM_E_TYPE_MISMATCH)},
         PutCase{.name = "ArrayOfDeliveredType",
                 .declared = CIM_UINT16 | CIM_FLAG_ARRAY,
                 .value = Variant::Int32s({3, 10}),

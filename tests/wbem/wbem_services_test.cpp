@@ -196,7 +196,7 @@ TEST_F(WbemServicesTest, GetObjectGivesClassObjectsAndInstancesByPath) {
 // of the tests before show that the services filter and project on their own all the same.
 struct RequestCase {
     const char* name;
-    const wchar_t* query;  // WQL, or an object path for GetObject
+    const wchar_t* query = L"";  // WQL, or an object path for GetObject
     std::optional<std::wstring> key = {};
     std::vector<std::wstring> properties = {};
 };

@@ -54,10 +54,10 @@ Variant Int16s(const std::vector<SHORT>& items) {
 template <typename Expected>
 struct ReaderCase {
     const char* name;
-    std::function<Variant()> value;
-    CIMTYPE type;
-    HRESULT result;
-    Expected output;
+    std::function<Variant()> value = [] { return Variant::Null(); };
+    CIMTYPE type = CIM_STRING;
+    HRESULT result = S_OK;
+    Expected output = {};
 };
 
 // --- GetString ---
