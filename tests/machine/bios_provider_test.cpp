@@ -348,38 +348,23 @@ TEST_P(SetBiosSettingOutcomeTest, ReturnsTheDocumentedCode) {
     EXPECT_EQ(SetSetting(c.setting, c.value), c.returned);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, SetBiosSettingOutcomeTest,
-                         testing::Values(OutcomeCase{.name = "Accepted",
-                                                     .setting = L"Asset",
-                                                     .value = L"new",
-                                                     .valueFileIsFolder = false,
-                                                     .returned = 0},
-                                         OutcomeCase{.name = "UnknownSetting",
-                                                     .setting = L"Nope",
-                                                     .value = L"x",
-                                                     .valueFileIsFolder = false,
-                                                     .returned = 1},
-                                         OutcomeCase{.name = "ValueRefused",
-                                                     .setting = L"Cellkeeper",
-                                                     .value = L"Charge forever",
-                                                     .valueFileIsFolder = false,
-                                                     .returned = 2},
-                                         OutcomeCase{.name = "AccessDenied",
-                                                     .setting = L"Asset",
-                                                     .value = L"new",
-                                                     .valueFileIsFolder = true,
-                                                     .returned = 3},
-                                         OutcomeCase{.name = "MissingValue",
-                                                     .setting = L"Asset",
-                                                     .value = nullptr,
-                                                     .valueFileIsFolder = false,
-                                                     .returned = 5},
-                                         OutcomeCase{.name = "MissingName",
-                                                     .setting = nullptr,
-                                                     .value = L"x",
-                                                     .valueFileIsFolder = false,
-                                                     .returned = 5}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SetBiosSettingOutcomeTest,
+    testing::Values(
+        OutcomeCase{.name = "Accepted", .setting = L"Asset", .value = L"new", .returned = 0},
+        OutcomeCase{.name = "UnknownSetting", .setting = L"Nope", .value = L"x", .returned = 1},
+        OutcomeCase{.name = "ValueRefused",
+                    .setting = L"Cellkeeper",
+                    .value = L"Charge forever",
+                    .returned = 2},
+        OutcomeCase{.name = "AccessDenied",
+                    .setting = L"Asset",
+                    .value = L"new",
+                    .valueFileIsFolder = true,
+                    .returned = 3},
+        OutcomeCase{.name = "MissingValue", .setting = L"Asset", .value = nullptr, .returned = 5},
+        OutcomeCase{.name = "MissingName", .setting = nullptr, .value = L"x", .returned = 5}),
+    CaseName());
 
 TEST_F(BiosProviderTest, MethodCallOnTheClassPathWorksToo) {
     const ComPtr<IWbemClassObject> in = InParams();
@@ -445,13 +430,9 @@ TEST_P(RealMachineTreeTest, ReadsTheSetting) {
                   "sys/class/firmware-attributes/vantrel-wmi");
     ComPtr<IWbemServices> services;
     ASSERT_EQ(machine::CreateVendorBiosServices(services.put()), S_OK);
-    ComPtr<IEnumWbemClassObject> enumerator;
-    const UniqueBstr language = CopyBstr(L"WQL");
-    const UniqueBstr query = CopyBstr(
+    const Objects found = QueryObjects(
+        services.get(),
         std::wstring(L"SELECT * FROM Vantrel_BIOSSetting where Name='") + c.setting + L"'");
-    ASSERT_EQ(services->ExecQuery(language.get(), query.get(), 0x30, nullptr, enumerator.put()),
-              S_OK);
-    const Objects found = DrainEnumerator(enumerator.get());
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(PropertyText(found[0].get(), L"CurrentValue"), c.currentValue);
     EXPECT_EQ(PropertyText(found[0].get(), L"Value"), c.value);
