@@ -44,8 +44,8 @@ class QualificationTest : public ::testing::Test {
 
 struct QualifyCase {
     const char* name;
-    std::function<void(FakeMachine&)> change = [](FakeMachine&) {
-    };                                               // none: the qualifying notebook
+    // What differs from the qualifying notebook; nothing by default.
+    std::function<void(FakeMachine&)> change = [](FakeMachine&) {};
     RunStatusCode refusal = RunStatusCode::Success;  // Success: the machine qualifies
     const char* failingCall = nullptr;
 };
