@@ -9,6 +9,7 @@
 #include "record/run_date.h"
 #include "record/run_status_record.h"
 #include "support/built_in_locator_posix.h"
+#include "support/firmware_variable_file.h"
 #include "support/lock_holder.h"
 #include "support/machine_paths.h"
 #include "support/machine_tree.h"
@@ -65,17 +66,6 @@ class ToolKey {
     UniqueKey key_;
     LONG result_ = 0;
 };
-
-std::string VariableFile(std::uint32_t status) {
-    FirmwareRunRecord record;
-    record.recordSize = 24;
-    record.version = 1;
-    record.runTime = launchTime;
-    record.statusCode = status;
-    const FirmwareRunRecord::Bytes bytes = record.Serialize();
-    // efivarfs: the attribute word (non-volatile, boot-service and runtime access) before the data.
-    return std::string("\x07\x00\x00\x00", 4) + std::string(bytes.begin(), bytes.end());
-}
 
 class RunTest : public testing::Test {
   protected:

@@ -4,6 +4,7 @@
 #include "record/firmware_calls.h"
 #include "record/run_date.h"
 #include "record/run_status_record.h"
+#include "support/firmware_variable_file.h"
 #include "support/machine_paths.h"
 #include "support/machine_tree.h"
 
@@ -14,19 +15,11 @@
 
 namespace {
 
-// The variable file holds this run's record with `statusCode`, behind the attributes of a
-// non-volatile variable with boot-service and runtime access, and reads back as written.
+// The variable file holds this run's record with `statusCode`, and it reads back as written.
 void ExpectVariableOfThisRun(const MachineTree& machine, RunStatusRecord& record,
                              std::uint32_t statusCode) {
-    FirmwareRunRecord expected;
-    expected.recordSize = 24;
-    expected.version = 1;
-    expected.runTime = launchTime;
-    expected.statusCode = statusCode;
-    const FirmwareRunRecord::Bytes bytes = expected.Serialize();
-    EXPECT_EQ(machine.ReadFile(kVariableFile),
-              std::string("\x07\x00\x00\x00", 4) + std::string(bytes.begin(), bytes.end()));
-    EXPECT_EQ(record.ReadFirmwareRecord(), expected);
+    EXPECT_EQ(machine.ReadFile(kVariableFile), VariableFile(statusCode));
+    EXPECT_EQ(record.ReadFirmwareRecord(), ThisRunsRecord(statusCode));
 }
 
 TEST(RunStatusRecordPosixTest, InstanceIsCreatedOnceOnTheToolKey) {
