@@ -176,10 +176,10 @@ TEST_P(HelpE2eTest, PrintsUsageAndTouchesNothing) {
     const ProgramOutcome outcome = RunProgram(GetParam().arguments);
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_TRUE(outcome.output.starts_with("Vantrel Cellkeeper Patch " CELLKEEPER_VERSION "\n"
-                                           "Usage: cellkeeper-patch [/FORCE]\n"))
+                                           "Usage: cellkeeper-patch [/FORCE] [/EXITSTATUS]\n"))
         << outcome.output;
     for (const char* part :
-         {"/FORCE", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch",
+         {"/FORCE", "/EXITSTATUS", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch",
           "cellkeeper_patch", "33", "34", "35"}) {
         EXPECT_NE(outcome.output.find(part), std::string::npos) << part;
     }
