@@ -93,7 +93,8 @@ void ReadSetting(Reading& reading) {
     if (result == S_OK) result = client.current.GetString(kCurrentValueProperty, current);
     if (result == S_OK) {
         facts.currentValue = current;
-        if (!current.empty()) client.current.GetStringArray(L"PossibleValues", facts.possibleValues);
+        if (!current.empty())
+            client.current.GetStringArray(L"PossibleValues", facts.possibleValues);
     } else if (FAILED(result)) {
         facts.settingError = result;
         reading.unreadable.push_back(ErrorNote(L"setting", result));
@@ -125,9 +126,9 @@ JsonObject RecordJson(const Reading& reading) {
     if (reading.registryKeyFound) {
         const RegistryRunValues& values = reading.facts.registry;
         registry.emplace();
-        registry->OptionalText("DateRun", values.dateRun ? std::optional(Ascii(FormatUtcTime(
-                                                               *values.dateRun)))
-                                                         : std::nullopt);
+        registry->OptionalText("DateRun", values.dateRun
+                                              ? std::optional(Ascii(FormatUtcTime(*values.dateRun)))
+                                              : std::nullopt);
         registry->OptionalNumber("Status", Widen(values.status));
     }
     std::optional<JsonObject> firmware;

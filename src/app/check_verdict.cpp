@@ -25,9 +25,8 @@ std::string ErrorCode(long error) {
 // offer; a setting that lists no choices may take any value.
 bool OffersNewValue(const std::vector<std::wstring>& possibleValues) {
     return possibleValues.empty() ||
-           std::any_of(possibleValues.begin(), possibleValues.end(), [](const std::wstring& v) {
-               return EqualsIgnoreCase(v, kValueAfterPatch);
-           });
+           std::any_of(possibleValues.begin(), possibleValues.end(),
+                       [](const std::wstring& v) { return EqualsIgnoreCase(v, kValueAfterPatch); });
 }
 
 CheckVerdict Verdict(int exitCode, std::optional<RunStatusCode> status, std::string reason) {
@@ -127,8 +126,9 @@ CheckVerdict DecideCheck(const CheckFacts& facts) {
         verdict.statusCode.reset();
         if (verdict.exitCode == kCheckWouldPatch) {
             verdict.exitCode = kCheckUnknown;
-            verdict.reason = "the firmware record cannot be read: an earlier run may have settled "
-                             "the matter";
+            verdict.reason =
+                "the firmware record cannot be read: an earlier run may have settled "
+                "the matter";
         } else if (verdict.exitCode != kCheckUnknown) {
             verdict.reason += "; the firmware record cannot be read";
         }

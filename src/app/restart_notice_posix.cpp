@@ -36,8 +36,7 @@ UniqueFd OpenNotice(int folder, const char* name) {
                        O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
                        kNoticeMode));
     struct stat status {};
-    if (!fd || fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_nlink != 1) {
+    if (!fd || fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1) {
         return UniqueFd();
     }
     return fd;
@@ -99,7 +98,8 @@ std::string AnnounceRestart() noexcept {
         const UniqueFd notice = OpenNotice(folder.get(), "reboot-required");
         std::string text;
         bool told = notice && ReadAll(notice.get(), text);
-        if (told && text.empty()) told = WriteAll(notice.get(), "*** System restart required ***\n");
+        if (told && text.empty())
+            told = WriteAll(notice.get(), "*** System restart required ***\n");
         if (!told || !ListPackage(folder.get())) {
             return "; run/reboot-required could not be written safely";
         }

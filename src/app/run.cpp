@@ -132,8 +132,10 @@ RunEnd Run(const RunOptions& options, DWORD lockWaitMilliseconds, RunLog& log) {
     record.force = options.force;
     if (!record.CheckPreviousRun() && !record.force) {
         const std::int64_t settled = record.earlier.status.value_or(0);
-        return {CompletedExitCode(options, settled, false), record.statusCode,
-                {StoppedDetail(record)}, true};
+        return {CompletedExitCode(options, settled, false),
+                record.statusCode,
+                {StoppedDetail(record)},
+                true};
     }
 
     RunEnd end{kExitCompleted, std::nullopt, {}};
@@ -227,8 +229,7 @@ void LogRunEnd(RunLog& log, const RunEnd& end, bool exitStatus) noexcept {
         if (end.stoppedAtRecord) {
             LogEnd(log, "stopped at an earlier record", "", end.exitCode, exitStatus);
         } else if (end.statusCode) {
-            LogEnd(log, "status code ", std::to_string(*end.statusCode), end.exitCode,
-                   exitStatus);
+            LogEnd(log, "status code ", std::to_string(*end.statusCode), end.exitCode, exitStatus);
         } else {
             LogEnd(log, "no status code", "", end.exitCode);
         }
@@ -275,8 +276,9 @@ int LoggedRun(int argc, const wchar_t* const* argv, const RunOptions& options,
         LogEnd(log, "fatal error: Exception occurred - ", error.what(), kExitFatalError);
     } catch (const _com_error& error) {
         WriteLine("FATAL ERROR: Application terminated abnormally");
-        LogEnd(log, "fatal error: Application terminated abnormally: ",
-               ProviderFailure(error.Error()), kExitFatalError);
+        LogEnd(log,
+               "fatal error: Application terminated abnormally: ", ProviderFailure(error.Error()),
+               kExitFatalError);
     } catch (...) {
         WriteLine("FATAL ERROR: Application terminated abnormally");
         LogEnd(log, "fatal error: ", "Application terminated abnormally", kExitFatalError);

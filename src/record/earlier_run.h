@@ -13,8 +13,8 @@
 
 // The registry values of an earlier run; none where a value is missing or of another type.
 struct RegistryRunValues {
-    std::optional<std::int64_t> dateRun;
-    std::optional<std::uint32_t> status;
+    std::optional<std::int64_t> dateRun = std::nullopt;
+    std::optional<std::uint32_t> status = std::nullopt;
 };
 
 // The firmware variable as read: `size` data bytes (0 when there is no usable variable) and the
@@ -48,11 +48,11 @@ EarlierRun JudgeEarlierRun(const FirmwareRunRecord& firmware,
 
 // What the registry takes over from a settled firmware record that a run stops at, when the
 // registry's own "Status" is missing or does not settle the matter: "Status", and "DateRun"
-// where it is missing (an existing one keeps the time of the run that wrote it). Nothing from a variable too short to hold a status field, whose zero status was
-// never written by a run.
+// where it is missing (an existing one keeps the time of the run that wrote it). Nothing from a
+// variable too short to hold a status field, whose zero status was never written by a run.
 struct RegistryRestore {
-    std::optional<std::int64_t> dateRun;
-    std::optional<std::uint32_t> status;
+    std::optional<std::int64_t> dateRun = std::nullopt;
+    std::optional<std::uint32_t> status = std::nullopt;
     bool operator==(const RegistryRestore&) const = default;
 };
 RegistryRestore RestoreFromFirmware(const FirmwareRecordBytes& firmware,

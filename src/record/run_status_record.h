@@ -25,7 +25,7 @@ inline constexpr const wchar_t* kFirmwareVariableGuid = L"{994E9A98-28EB-4244-B5
 struct StoredFirmwareRecord {
     bool present = false;  // a variable of a record's size or less was read
     FirmwareRunRecord record;
-    std::size_t size = 0;  // its data bytes
+    std::size_t size = 0;             // its data bytes
     std::optional<DWORD> attributes;  // known only through the extended read call
     DWORD error = ERROR_SUCCESS;      // the read's error when there is no variable
 };

@@ -33,8 +33,10 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{.name = "ForceUpper", .arguments = {L"/FORCE"}, .options = kForce},
         OptionCase{.name = "ForceLower", .arguments = {L"/force"}, .options = kForce},
         OptionCase{.name = "ForceMixed", .arguments = {L"/Force"}, .options = kForce},
-        OptionCase{.name = "ForceAfterOther", .arguments = {L"/DEBUG", L"/FORCE"}, .options = kForce},
-        OptionCase{.name = "ForceBeforeOther", .arguments = {L"/FORCE", L"/DEBUG"}, .options = kForce},
+        OptionCase{
+            .name = "ForceAfterOther", .arguments = {L"/DEBUG", L"/FORCE"}, .options = kForce},
+        OptionCase{
+            .name = "ForceBeforeOther", .arguments = {L"/FORCE", L"/DEBUG"}, .options = kForce},
         OptionCase{.name = "ForceRepeated", .arguments = {L"/FORCE", L"/force"}, .options = kForce},
         OptionCase{.name = "OtherOnly", .arguments = {L"/DEBUG"}},
         OptionCase{.name = "ForceTrailingBlank", .arguments = {L"/FORCE "}},
@@ -45,9 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{.name = "Empty", .arguments = {L""}},
         OptionCase{.name = "Null", .arguments = {nullptr, L"/FORCE"}, .options = kForce},
         // /EXITSTATUS goes with /FORCE, and a check keeps it without acting on it.
-        OptionCase{.name = "ExitStatus",
-                   .arguments = {L"/exitstatus"},
-                   .options = {.exitStatus = true}},
+        OptionCase{
+            .name = "ExitStatus", .arguments = {L"/exitstatus"}, .options = {.exitStatus = true}},
         OptionCase{.name = "ExitStatusWithForce",
                    .arguments = {L"/FORCE", L"/ExitStatus"},
                    .options = {.force = true, .exitStatus = true}},
@@ -73,9 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
                    .arguments = {L"--VERSION"},
                    .options = {.mode = RunMode::kVersion}},
         OptionCase{.name = "VersionSingleDash", .arguments = {L"-version"}},
-        OptionCase{.name = "CheckSlash",
-                   .arguments = {L"/check"},
-                   .options = {.mode = RunMode::kCheck}},
+        OptionCase{
+            .name = "CheckSlash", .arguments = {L"/check"}, .options = {.mode = RunMode::kCheck}},
         OptionCase{.name = "CheckDoubleDash",
                    .arguments = {L"--Check"},
                    .options = {.mode = RunMode::kCheck}},

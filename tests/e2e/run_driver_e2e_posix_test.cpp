@@ -178,9 +178,9 @@ TEST_P(HelpE2eTest, PrintsUsageAndTouchesNothing) {
     EXPECT_TRUE(outcome.output.starts_with("Vantrel Cellkeeper Patch " CELLKEEPER_VERSION "\n"
                                            "Usage: cellkeeper-patch [/FORCE] [/EXITSTATUS]\n"))
         << outcome.output;
-    for (const char* part :
-         {"/FORCE", "/EXITSTATUS", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch",
-          "cellkeeper_patch", "33", "34", "35"}) {
+    for (const char* part : {"/FORCE", "/EXITSTATUS",
+                             "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch",
+                             "cellkeeper_patch", "33", "34", "35"}) {
         EXPECT_NE(outcome.output.find(part), std::string::npos) << part;
     }
     EXPECT_EQ(outcome.output.find("Patch successfully applied"), std::string::npos);

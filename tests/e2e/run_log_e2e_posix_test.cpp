@@ -156,8 +156,12 @@ TEST(RunLogE2eTest, StartLineNamesHostModelAndBiosVersion) {
                   "BIOS 'R1\\\\'"},
              // Read as the profile reads it: Latin-1 where the text is no UTF-8; a NUL makes
              // no text at all rather than a cut one.
-             Case{"nb-0042\n", "Aerion 14 G3 \xe9" "dition\n", std::string("R1\0.14\n", 7),
-                  "host 'nb-0042', model 'Aerion 14 G3 \xc3\xa9" "dition', BIOS unknown"},
+             Case{"nb-0042\n",
+                  "Aerion 14 G3 \xe9"
+                  "dition\n",
+                  std::string("R1\0.14\n", 7),
+                  "host 'nb-0042', model 'Aerion 14 G3 \xc3\xa9"
+                  "dition', BIOS unknown"},
          }) {
         MachineTree machine;
         machine.CopyTree(SampleMachine("already-patched"), "");
@@ -172,8 +176,7 @@ TEST(RunLogE2eTest, StartLineNamesHostModelAndBiosVersion) {
         RunProgram("");
         const std::vector<std::string> events = LogEvents(machine.ReadFile(kLogFile).value_or(""));
         ASSERT_FALSE(events.empty());
-        EXPECT_NE(events.front().find(", " + c.expected + ", arguments: none"),
-                  std::string::npos)
+        EXPECT_NE(events.front().find(", " + c.expected + ", arguments: none"), std::string::npos)
             << events.front();
     }
 }
