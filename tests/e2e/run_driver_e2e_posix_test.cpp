@@ -196,3 +196,30 @@ INSTANTIATE_TEST_SUITE_P(Cases, HelpE2eTest,
                          CaseName());
 
 }  // namespace
+
+namespace {
+
+// A record that cannot reach the disk (here: no file may grow, as on a full disk) stops the run
+// before the firmware changes, and no success is told: exit 33, the setting as it was, no
+// firmware record.
+TEST(DurableRecordE2eTest, StoreThatCannotBeWrittenStopsTheRunBeforeTheFirmwareChanges) {
+    MachineTree machine;
+    machine.CopyTree(SampleMachine("vantrel-notebook"), "");
+    const std::optional<std::string> setting = machine.ReadFile(kCellkeeperFile);
+
+    const ProgramOutcome outcome = RunProgram("", "prlimit --fsize=0 ");
+
+    EXPECT_EQ(outcome.exitCode, 33) << outcome.output;
+    EXPECT_NE(outcome.output.find("FATAL ERROR: Unable to save the run record; error code = "),
+              std::string::npos)
+        << outcome.output;
+    EXPECT_EQ(outcome.output.find("Patch successfully applied"), std::string::npos)
+        << outcome.output;
+    EXPECT_EQ(machine.ReadFile(kCellkeeperFile), setting);
+    EXPECT_FALSE(machine.ReadFile(kVariableFile));
+    // Once the disk takes writes again, the next run patches.
+    EXPECT_EQ(RunProgram("/EXITSTATUS").exitCode, 0);
+    EXPECT_EQ(machine.ReadFile(kCellkeeperFile), "Let Vantrel manage my battery charging");
+}
+
+}  // namespace
