@@ -223,3 +223,50 @@ TEST(DurableRecordE2eTest, StoreThatCannotBeWrittenStopsTheRunBeforeTheFirmwareC
 }
 
 }  // namespace
+
+namespace {
+
+constexpr const char* kPendingReboot =
+    "sys/class/firmware-attributes/vantrel-wmi/attributes/pending_reboot";
+
+// A change the firmware says waits for the next start is told as Debian's tools expect it:
+// run/reboot-required, and the package's name once in run/reboot-required.pkgs.
+TEST(RestartNoticeE2eTest, ChangeThatWaitsForTheNextStartLeavesRebootRequired) {
+    MachineTree machine;
+    machine.CopyTree(SampleMachine("vantrel-notebook"), "");
+    machine.MakeFolder("run");
+    machine.MakeFolder("var/log");
+    machine.WriteAttribute(kPendingReboot, "1");
+    machine.WriteFile("run/reboot-required.pkgs", "linux-image-amd64\n");
+
+    EXPECT_EQ(RunProgram("/EXITSTATUS").exitCode, 0);
+    EXPECT_EQ(RunProgram("/FORCE").exitCode, 0);
+
+    EXPECT_EQ(machine.ReadFile("run/reboot-required"), "*** System restart required ***\n");
+    EXPECT_EQ(machine.ReadFile("run/reboot-required.pkgs"),
+              "linux-image-amd64\ncellkeeper-patch\n");
+    EXPECT_NE(machine.ReadFile(kLogFile).value_or("").find(
+                  "pending restart: the change takes effect at the next start; told in "
+                  "run/reboot-required"),
+              std::string::npos);
+}
+
+// Nothing is told where nothing changed or nothing waits, and a link planted at the name is
+// never written through.
+TEST(RestartNoticeE2eTest, NoNoticeWithoutAPendingChangeAndNoneThroughALink) {
+    MachineTree machine;
+    machine.CopyTree(SampleMachine("vantrel-notebook"), "");
+    machine.MakeFolder("run");
+    machine.WriteAttribute(kPendingReboot, "0");
+    EXPECT_EQ(RunProgram("").exitCode, 0);
+    EXPECT_FALSE(machine.ReadFile("run/reboot-required"));
+
+    machine.WriteAttribute(kPendingReboot, "1");
+    machine.WriteFile("elsewhere", "untouched\n");
+    std::filesystem::create_symlink(machine.Path("elsewhere"), machine.Path("run/reboot-required"));
+    EXPECT_EQ(RunProgram("/FORCE").exitCode, 0);
+    EXPECT_EQ(machine.ReadFile("elsewhere"), "untouched\n");
+    EXPECT_FALSE(machine.ReadFile("run/reboot-required.pkgs"));
+}
+
+}  // namespace
