@@ -83,23 +83,36 @@ class WindowsLogFile final : public LogFile {
                   /*lpOverlapped=*/nullptr);
     }
 
-    void MoveAsideIfStillNamed() noexcept override {
+    MoveAside MoveAsideIfStillNamed() noexcept override {
         try {
             // The rename goes through a handle of what the name holds now, once that is known
             // to be this file: no path is looked up twice.
             UniqueFileHandle named(OpenForAttributes(path_, DELETE | FILE_READ_ATTRIBUTES));
-            if (!named || !SameFile(file_.get(), named.get())) return;
+            if (!named || !SameFile(file_.get(), named.get())) return MoveAside::kNotNamed;
             const std::wstring rotated = path_ + L".1";
             std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + rotated.size() * sizeof(wchar_t));
             auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
             rename->ReplaceIfExists = TRUE;
             rename->FileNameLength = static_cast<DWORD>(rotated.size() * sizeof(wchar_t));
             std::memcpy(rename->FileName, rotated.data(), rotated.size() * sizeof(wchar_t));
-            SetFileInformationByHandle(named.get(), FileRenameInfo, rename,
-                                       static_cast<DWORD>(buffer.size()));
+            return SetFileInformationByHandle(named.get(), FileRenameInfo, rename,
+                                              static_cast<DWORD>(buffer.size())) != FALSE
+                       ? MoveAside::kMoved
+                       : MoveAside::kFailed;
         } catch (const std::exception&) {
             // Out of memory: the log grows on, nothing is lost.
+            return MoveAside::kNotNamed;
         }
+    }
+
+    bool Empty() noexcept override {
+        // The log's own handle may only append; a second handle of the same file (no name
+        // looked up) may cut it.
+        UniqueFileHandle writer(ReOpenFile(file_.get(), FILE_WRITE_DATA, kShareAll, /*dwFlags=*/0));
+        if (!writer) return false;
+        FILE_END_OF_FILE_INFO end{};
+        return SetFileInformationByHandle(writer.get(), FileEndOfFileInfo, &end, sizeof end) !=
+               FALSE;
     }
 
   private:
