@@ -5,9 +5,9 @@
 #include "app/run_log.h"
 #include "app/run_log_file.h"
 
+#include "app/unique_fd_posix.h"
 #include "base/text.h"
 #include "platform/machine_root.h"
-#include "platform/owners.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,13 +18,6 @@
 #include <optional>
 
 namespace {
-
-struct FdTraits {
-    using Type = int;
-    static Type Empty() { return -1; }
-    static void Close(Type fd) { close(fd); }
-};
-using UniqueFd = UniqueResource<FdTraits>;
 
 // The log tells which machine ran what: for root and the adm group's readers.
 constexpr mode_t kLogFileMode = S_IRUSR | S_IWUSR | S_IRGRP;
