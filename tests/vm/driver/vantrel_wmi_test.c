@@ -7,6 +7,12 @@
  *
  * The class calls are the ones the kernel's own drivers make (dell-wmi-sysman, think-lmi):
  * fw_attributes_class_get, device_create, one kset for attributes and one for authentication.
+ *
+ * The admin password works as the class ABI describes it: current_password opens a session,
+ * the firmware checks it when a value is written, and the writer clears it afterwards. Like
+ * real firmware, it counts wrong passwords and locks itself after three of them: then it
+ * takes no password and no change until it is loaded again (the next power cycle). The count
+ * is a module parameter, outside the class folder, so that the tool under test never sees it.
  */
 #include <linux/device.h>
 #include <linux/kdev_t.h>
@@ -24,6 +30,9 @@ int fw_attributes_class_put(void);
 
 #define DEVICE_NAME "vantrel-wmi"
 #define VALUE_MAX 128
+/* The admin password of a machine loaded with password=1; the tests write it to their files. */
+#define ADMIN_PASSWORD "Tq8v-setup-K3y"
+#define MAX_WRONG_PASSWORDS 3
 
 static bool patched;
 module_param(patched, bool, 0444);
@@ -36,6 +45,17 @@ MODULE_PARM_DESC(password, "The BIOS admin (setup) password is set");
 static bool enhanced_auth;
 module_param(enhanced_auth, bool, 0444);
 MODULE_PARM_DESC(enhanced_auth, "Enhanced BIOS Authentication Mode is Enable");
+
+static int wrong_passwords;
+module_param(wrong_passwords, int, 0444);
+MODULE_PARM_DESC(wrong_passwords,
+		 "Attempts the firmware turned away for the admin password: a change with a wrong or "
+		 "no password, and once locked (3 or more) any password or change; set it at load "
+		 "to start locked");
+
+static bool password_held;
+module_param(password_held, bool, 0444);
+MODULE_PARM_DESC(password_held, "A current_password session is open (read-only)");
 
 static int fail_store;
 module_param(fail_store, int, 0444);
@@ -63,6 +83,26 @@ static struct setting *settings[2];
 static int pending_reboot;
 static char admin_password[VALUE_MAX];
 static struct power_supply *bat0;
+
+/* The helpers below are called with state_lock held. */
+static bool locked_out(void)
+{
+	return wrong_passwords >= MAX_WRONG_PASSWORDS;
+}
+
+static void end_session(void)
+{
+	memzero_explicit(admin_password, sizeof(admin_password));
+	password_held = false;
+}
+
+/* The attempt that locks the firmware also ends the session it came with. */
+static void count_wrong_password(void)
+{
+	wrong_passwords++;
+	if (locked_out())
+		end_session();
+}
 
 static struct setting *to_setting(struct kobject *kobj)
 {
@@ -113,8 +153,12 @@ static ssize_t current_value_store(struct kobject *kobj, struct kobj_attribute *
 		return -EINVAL;
 
 	mutex_lock(&state_lock);
-	/* The firmware takes no change without the admin password once one is set. */
-	if (password && strcmp(admin_password, "vantrel-admin")) {
+	if (locked_out()) {
+		wrong_passwords++;
+		ret = -EPERM;
+	} else if (password && strcmp(admin_password, ADMIN_PASSWORD)) {
+		/* The firmware takes no change without the admin password once one is set. */
+		count_wrong_password();
 		ret = -EACCES;
 	} else if (strlen(setting->current_value) != len ||
 		   memcmp(setting->current_value, buf, len)) {
@@ -122,6 +166,9 @@ static ssize_t current_value_store(struct kobject *kobj, struct kobj_attribute *
 		setting->current_value[len] = '\0';
 		pending_reboot = 1;
 	}
+	/* A right password starts the count again, as firmware does. */
+	if (ret >= 0 && password)
+		wrong_passwords = 0;
 	mutex_unlock(&state_lock);
 	return ret;
 }
@@ -214,14 +261,23 @@ static ssize_t current_password_store(struct kobject *kobj, struct kobj_attribut
 				      const char *buf, size_t count)
 {
 	size_t len = value_length(buf, count);
+	ssize_t ret = count;
 
 	if (len >= VALUE_MAX)
 		return -EINVAL;
 	mutex_lock(&state_lock);
-	memcpy(admin_password, buf, len);
-	admin_password[len] = '\0';
+	if (locked_out()) {
+		/* Clearing the session is no attempt; it is refused all the same. */
+		if (len)
+			wrong_passwords++;
+		ret = -EPERM;
+	} else {
+		end_session();
+		memcpy(admin_password, buf, len);
+		password_held = len > 0;
+	}
 	mutex_unlock(&state_lock);
-	return count;
+	return ret;
 }
 
 static struct kobj_attribute role_attr = __ATTR_RO(role);
