@@ -11,8 +11,8 @@
  * The admin password works as the class ABI describes it: current_password opens a session,
  * the firmware checks it when a value is written, and the writer clears it afterwards. Like
  * real firmware, it counts wrong passwords and locks itself after three of them: then it
- * takes no password and no change until it is loaded again (the next power cycle). The count
- * is a module parameter, outside the class folder, so that the tool under test never sees it.
+ * takes no password and no change until it is loaded again (the next power cycle). The counts
+ * are module parameters, outside the class folder, so that the tool under test never sees them.
  */
 #include <linux/device.h>
 #include <linux/kdev_t.h>
@@ -52,6 +52,10 @@ MODULE_PARM_DESC(wrong_passwords,
 		 "Attempts the firmware turned away for the admin password: a change with a wrong or "
 		 "no password, and once locked (3 or more) any password or change; set it at load "
 		 "to start locked");
+
+static int passwords_received;
+module_param(passwords_received, int, 0444);
+MODULE_PARM_DESC(passwords_received, "current_password writes that carried a password (read-only)");
 
 static bool password_held;
 module_param(password_held, bool, 0444);
@@ -266,6 +270,8 @@ static ssize_t current_password_store(struct kobject *kobj, struct kobj_attribut
 	if (len >= VALUE_MAX)
 		return -EINVAL;
 	mutex_lock(&state_lock);
+	if (len)
+		passwords_received++;
 	if (locked_out()) {
 		/* Clearing the session is no attempt; it is refused all the same. */
 		if (len)
