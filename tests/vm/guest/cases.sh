@@ -12,6 +12,14 @@ LOG=/var/log/cellkeeper-patch.log
 OLD="Maximize my battery duration"
 NEW="Let Vantrel manage my battery charging"
 FILL_GUID=5e7f0a1c-3c2d-4b8e-9f60-7a1b2c3d4e5f
+PARAMETERS=/sys/module/vantrel_wmi_test/parameters
+# The admin password of a driver loaded with password=1 (the driver holds the same text), and
+# another one; neither may ever leave the files the tests give to the tool.
+RIGHT_PASSWORD=Tq8v-setup-K3y
+WRONG_PASSWORD=Wz5r-not-the-K3y
+PASSWORD_FILE=/tmp/setup-password
+# Everything the tool printed during this boot, for the search for passwords.
+OUTPUTS=/tmp/tool-outputs
 
 report() { echo "$*" >/dev/ttyS1; }
 
@@ -24,6 +32,7 @@ run_tool() {
     rc=$?
     echo "--- cellkeeper-patch $* (exit $rc)"
     echo "$out"
+    echo "$out" >>"$OUTPUTS"
 }
 
 setting() { cat "$SETTING"; }
@@ -38,6 +47,10 @@ registry_status() {
     [ -n "$hex" ] && printf '%d' "0x$hex"
 }
 registry_sum() { md5sum "$REGISTRY" 2>/dev/null | cut -d' ' -f1; }
+# What the test driver counts, outside the class folder: see its module parameters.
+wrong_passwords() { cat "$PARAMETERS/wrong_passwords"; }
+passwords_received() { cat "$PARAMETERS/passwords_received"; }
+password_held() { cat "$PARAMETERS/password_held"; }
 
 # --- checks ----------------------------------------------------------------------------------
 
@@ -76,7 +89,11 @@ check_json() {
 # load_driver [PARAMETER=VALUE...]: the test driver, new, with the machine state asked for.
 load_driver() {
     rmmod vantrel_wmi_test 2>/dev/null
-    insmod /modules/vantrel_wmi_test.ko "$@"
+    if [ -f /modules/vantrel_wmi_test.ko ]; then
+        insmod /modules/vantrel_wmi_test.ko "$@"
+    else
+        modprobe vantrel_wmi_test "$@"
+    fi
 }
 
 forget_runs() {
@@ -105,6 +122,188 @@ fill_variable_store() {
         rm -f "/sys/firmware/efi/efivars/fill$n-$FILL_GUID"
     done
     echo "filled the variable store with $n variables; the last write: $(cat /tmp/fill-error)"
+}
+
+# --- setup passwords -------------------------------------------------------------------------
+
+# utf16le TEXT: TEXT (ASCII) as UTF-16LE code units.
+utf16le() {
+    rest=$1
+    while [ -n "$rest" ]; do
+        printf '%s\000' "${rest%"${rest#?}"}"
+        rest=${rest#?}
+    done
+}
+
+# write_password_file FORM PASSWORD: the file that /PASSWORDFILE names, root's alone, with the
+# password in the FORM asked for: line (UTF-8, LF), bom-crlf (UTF-8 with a BOM, CR LF), utf16
+# (UTF-16LE with a BOM, CR LF).
+write_password_file() {
+    rm -rf "$PASSWORD_FILE"
+    case $1 in
+    line) printf '%s\n' "$2" ;;
+    bom-crlf) printf '\357\273\277%s\r\n' "$2" ;;
+    utf16)
+        printf '\377\376'
+        utf16le "$2"
+        printf '\r\000\n\000'
+        ;;
+    esac >"$PASSWORD_FILE"
+    chown 0:0 "$PASSWORD_FILE"
+    chmod 0600 "$PASSWORD_FILE"
+}
+
+# make_unusable_password_file KIND: a password file (or none) that the tool must not use,
+# though what it holds would otherwise be the right password.
+make_unusable_password_file() {
+    write_password_file line "$RIGHT_PASSWORD"
+    case $1 in
+    mode-0644) chmod 0644 "$PASSWORD_FILE" ;;
+    mode-0640) chmod 0640 "$PASSWORD_FILE" ;;
+    other-owner) chown 1000:1000 "$PASSWORD_FILE" ;;
+    symlink)
+        mv "$PASSWORD_FILE" "$PASSWORD_FILE.target"
+        ln -s "$PASSWORD_FILE.target" "$PASSWORD_FILE"
+        ;;
+    hard-link) ln -f "$PASSWORD_FILE" "$PASSWORD_FILE.second-name" ;;
+    directory)
+        rm -f "$PASSWORD_FILE"
+        mkdir -m 0700 "$PASSWORD_FILE"
+        ;;
+    missing) rm -f "$PASSWORD_FILE" ;;
+    empty) : >"$PASSWORD_FILE" ;;
+    too-long) printf '%0129d\n' 0 >"$PASSWORD_FILE" ;;
+    holds-nul) printf 'Tq8v\000-setup-K3y\n' >"$PASSWORD_FILE" ;;
+    esac
+}
+
+remove_password_files() {
+    rm -rf "$PASSWORD_FILE" "$PASSWORD_FILE.target" "$PASSWORD_FILE.second-name"
+}
+
+# hex TEXT: the bytes of TEXT in lower-case hexadecimal, as one word.
+hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
+
+# password_leaks PASSWORD FILE...: names each FILE that holds PASSWORD as text, as the
+# hexadecimal text of the keyboard-code form, or (in a file under 1 MiB) as UTF-16LE bytes.
+password_leaks() {
+    password=$1
+    utf16=$(hex "$password" | sed 's/../&00/g')
+    shift
+    for file in "$@"; do
+        [ -f "$file" ] || continue
+        if grep -qF "$password" "$file" || grep -qiF "$(hex "$password")" "$file"; then
+            echo "$file"
+        elif [ "$(wc -c <"$file")" -lt 1048576 ]; then
+            case $(od -An -tx1 "$file" | tr -d ' \n') in *"$utf16"*) echo "$file" ;; esac
+        fi
+    done
+}
+
+# Every place a run writes or prints: what it printed, its log, its store, its firmware
+# variable and whatever lies in /run and /var/log; on the Debian machine the journal too (every
+# field of this boot's entries in JOURNAL_TEXT, its files under /run/log or /var/log).
+case_no_password_leaks() {
+    places=$(find /var/lib/cellkeeper-patch /var/log /run -type f 2>/dev/null)
+    expect "outputs recorded" exists "$OUTPUTS"
+    expect "log written" exists "$LOG"
+    [ -z "${JOURNAL_TEXT:-}" ] || expect "journal exported" exists "$JOURNAL_TEXT"
+    for password in "$RIGHT_PASSWORD" "$WRONG_PASSWORD"; do
+        # shellcheck disable=SC2086 # file names without blanks, from find
+        leaks=$(password_leaks "$password" "$OUTPUTS" "$LOG" "$LOG.1" "$RECORD" \
+            ${JOURNAL_TEXT:+"$JOURNAL_TEXT"} $places)
+        expect "a password in: $(echo "$leaks" | tr '\n' ' ')" equals "$leaks" ""
+    done
+}
+
+# The driver's own rules, which the cases below rely on: a session password, checked when a
+# value is written; three wrong ones lock the firmware until the driver is loaded again.
+case_driver_password_rules() {
+    password_file=$DEVICE/authentication/Admin/current_password
+    load_driver password=1
+    expect "no change without the password" eval '! echo "$NEW" >"$SETTING" 2>/dev/null'
+    expect "a missing password counts, got $(wrong_passwords)" equals "$(wrong_passwords)" 1
+    echo "$RIGHT_PASSWORD" >"$password_file"
+    expect "session open" equals "$(password_held)" Y
+    expect "a change with the right password" eval 'echo "$NEW" >"$SETTING"'
+    expect "the right password resets the count" equals "$(wrong_passwords)" 0
+    echo >"$password_file"
+    expect "session cleared" equals "$(password_held)" N
+    for attempt in 1 2 3; do
+        echo "$WRONG_PASSWORD" >"$password_file"
+        expect "attempt $attempt refused" eval '! echo "$OLD" >"$SETTING" 2>/dev/null'
+    done
+    expect "three wrong, got $(wrong_passwords)" equals "$(wrong_passwords)" 3
+    expect "the locking attempt ends the session" equals "$(password_held)" N
+    expect "locked: password refused" \
+        eval '! echo "$RIGHT_PASSWORD" >"$password_file" 2>/dev/null'
+    expect "locked: change refused" eval '! echo "$OLD" >"$SETTING" 2>/dev/null'
+    expect "locked: both counted, got $(wrong_passwords)" equals "$(wrong_passwords)" 5
+    expect "setting unchanged" equals "$(setting)" "$NEW"
+    expect "passwords received 5, got $(passwords_received)" equals "$(passwords_received)" 5
+    load_driver password=1
+    echo "$RIGHT_PASSWORD" >"$password_file"
+    expect "reloaded: unlocked" eval 'echo "$OLD" >"$SETTING"'
+    echo >"$password_file"
+}
+
+# One row of the table in boot_refusals: the file's form ($form), how the option is spelt
+# ($option), the file's mode ($mode).
+case_right_password_patches() {
+    fresh_machine password=1
+    write_password_file "$form" "$RIGHT_PASSWORD"
+    chmod "$mode" "$PASSWORD_FILE"
+    run_tool "$option$PASSWORD_FILE"
+    expect "exit 0, got $rc" equals "$rc" 0
+    expect "patch line" has_line "Patch successfully applied"
+    expect "setting new" equals "$(setting)" "$NEW"
+    expect "record status 0, got $(record_status)" equals "$(record_status)" 0
+    expect "registry status 0" equals "$(registry_status)" 0
+    expect "one password given, got $(passwords_received)" equals "$(passwords_received)" 1
+    expect "no wrong password, got $(wrong_passwords)" equals "$(wrong_passwords)" 0
+    expect "session cleared after the write" equals "$(password_held)" N
+}
+
+case_no_setup_password_gets_none() {
+    fresh_machine
+    write_password_file line "$RIGHT_PASSWORD"
+    run_tool "/PASSWORDFILE:$PASSWORD_FILE"
+    expect "exit 0, got $rc" equals "$rc" 0
+    expect "patch line" has_line "Patch successfully applied"
+    expect "record status 0" equals "$(record_status)" 0
+    expect "no password given, got $(passwords_received)" equals "$(passwords_received)" 0
+}
+
+# One row of the table in boot_refusals: what is wrong with the file ($kind).
+case_unusable_password_file() {
+    fresh_machine password=1
+    make_unusable_password_file "$kind"
+    run_tool "/PASSWORDFILE:$PASSWORD_FILE"
+    expect "exit 33, got $rc" equals "$rc" 33
+    expect "fatal line" has_text "FATAL ERROR"
+    expect "setting unchanged" equals "$(setting)" "$OLD"
+    expect "no password given, got $(passwords_received)" equals "$(passwords_received)" 0
+    expect "no attempt, got $(wrong_passwords)" equals "$(wrong_passwords)" 0
+    expect "no firmware record" absent "$RECORD"
+    expect "no registry status, got $(registry_status)" equals "$(registry_status)" ""
+    remove_password_files
+}
+
+# A firmware already locked refuses the right password itself: one attempt, then settled.
+case_locked_firmware_settles() {
+    fresh_machine password=1 wrong_passwords=3
+    write_password_file line "$RIGHT_PASSWORD"
+    run_tool "/PASSWORDFILE:$PASSWORD_FILE"
+    expect "exit 0, got $rc" equals "$rc" 0
+    expect "error line" has_line "Error setting 'Cellkeeper' to '$NEW'"
+    expect "error code line" has_text "Wmi Error code: "
+    refused 10
+    expect "one password given, got $(passwords_received)" equals "$(passwords_received)" 1
+    run_tool "/PASSWORDFILE:$PASSWORD_FILE"
+    expect "second run stops at the record" \
+        has_text "Previous status code (from EFI variable): 10"
+    expect "no second attempt, got $(passwords_received)" equals "$(passwords_received)" 1
+    expect "record status still 10" equals "$(record_status)" 10
 }
 
 # --- boot "first": a new machine, patched once, then again -------------------------------
@@ -193,11 +392,81 @@ case_registry_restored() {
     expect "registry status 0" equals "$(registry_status)" 0
 }
 
+# A wrong password: refused once, settled with 10; later runs, with the wrong password, the
+# right one or none, make no attempt. Boot "third" restarts this machine.
+case_wrong_password_settles() {
+    fresh_machine password=1
+    write_password_file line "$WRONG_PASSWORD"
+    run_tool "/PASSWORDFILE:$PASSWORD_FILE"
+    expect "exit 0, got $rc" equals "$rc" 0
+    expect "error line" has_line "Error setting 'Cellkeeper' to '$NEW'"
+    expect "error code line" has_text "Wmi Error code: "
+    refused 10
+    expect "one wrong password, got $(wrong_passwords)" equals "$(wrong_passwords)" 1
+    expect "one password given, got $(passwords_received)" equals "$(passwords_received)" 1
+    expect "session cleared after the refusal" equals "$(password_held)" N
+}
+
+case_no_attempt_after_refusal() {
+    before=$(record_bytes)
+    for password in "$WRONG_PASSWORD" "$RIGHT_PASSWORD" ""; do
+        if [ -n "$password" ]; then
+            write_password_file line "$password"
+            run_tool "/PASSWORDFILE:$PASSWORD_FILE"
+        else
+            run_tool
+        fi
+        expect "exit 0, got $rc" equals "$rc" 0
+        expect "stops at the firmware record" \
+            has_text "Previous status code (from EFI variable): 10"
+    done
+    expect "still one attempt, got $(wrong_passwords)" equals "$(wrong_passwords)" 1
+    expect "still one password given, got $(passwords_received)" \
+        equals "$(passwords_received)" 1
+    expect "setting unchanged" equals "$(setting)" "$OLD"
+    expect "firmware record unchanged" equals "$(record_bytes)" "$before"
+    expect "registry status 10" equals "$(registry_status)" 10
+}
+
 boot_second() {
     load_driver
     run_case firmware-record-survived-restart case_record_survived
     run_case lost-registry-stops-at-firmware-record case_stops_at_firmware_record
     run_case registry-record-restored-from-firmware case_registry_restored
+    run_case wrong-password-gives-10 case_wrong_password_settles
+    run_case no-attempt-after-refused-password case_no_attempt_after_refusal
+    run_case password-appears-nowhere case_no_password_leaks
+}
+
+# --- boot "third": the machine whose firmware refused the password, restarted --------------
+
+case_refusal_survives_restart() {
+    expect "record status 10" equals "$(record_status)" 10
+    expect "no registry store" absent "$REGISTRY"
+    write_password_file line "$RIGHT_PASSWORD"
+    run_tool "/PASSWORDFILE:$PASSWORD_FILE"
+    expect "exit 0, got $rc" equals "$rc" 0
+    expect "stops at the firmware record" has_text "Previous status code (from EFI variable): 10"
+    expect "no password given, got $(passwords_received)" equals "$(passwords_received)" 0
+    expect "no attempt, got $(wrong_passwords)" equals "$(wrong_passwords)" 0
+    expect "setting unchanged" equals "$(setting)" "$OLD"
+    expect "registry status 10 from the firmware" equals "$(registry_status)" 10
+}
+
+case_force_with_right_password() {
+    run_tool /FORCE "/PASSWORDFILE:$PASSWORD_FILE"
+    expect "exit 0, got $rc" equals "$rc" 0
+    expect "patch line" has_line "Patch successfully applied"
+    expect "setting new" equals "$(setting)" "$NEW"
+    expect "record status 0" equals "$(record_status)" 0
+    expect "one password given, got $(passwords_received)" equals "$(passwords_received)" 1
+}
+
+boot_third() {
+    load_driver password=1
+    run_case refused-password-survives-restart case_refusal_survives_restart
+    run_case force-with-right-password-patches case_force_with_right_password
+    run_case password-appears-nowhere case_no_password_leaks
 }
 
 # --- boot "refusals": machines the tool must leave alone, and a full variable store ------
@@ -291,6 +560,22 @@ boot_refusals() {
     run_case enhanced-auth-and-password-gives-8 case_enhanced_auth_and_password
     run_case no-battery-gives-4 case_no_battery
     run_case driver-refuses-write-gives-36 case_driver_refuses_write
+    run_case driver-password-rules case_driver_password_rules
+    # form, option, mode
+    for row in "line /PASSWORDFILE: 0600" "bom-crlf /passwordfile: 0400" \
+        "utf16 --password-file= 0600"; do
+        read -r form option mode <<ROW
+$row
+ROW
+        run_case "right-password-patches-$form" case_right_password_patches
+    done
+    run_case no-setup-password-gets-no-password case_no_setup_password_gets_none
+    for kind in mode-0644 mode-0640 other-owner symlink hard-link directory missing empty \
+        too-long holds-nul; do
+        run_case "password-file-$kind-gives-33" case_unusable_password_file
+    done
+    run_case locked-firmware-refuses-once-gives-10 case_locked_firmware_settles
+    run_case password-appears-nowhere case_no_password_leaks
     # Last: nothing after it can write a variable.
     run_case full-variable-store-still-patches case_full_variable_store
 }
