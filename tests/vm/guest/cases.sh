@@ -18,6 +18,7 @@ PARAMETERS=/sys/module/vantrel_wmi_test/parameters
 RIGHT_PASSWORD=Tq8v-setup-K3y
 WRONG_PASSWORD=Wz5r-not-the-K3y
 PASSWORD_FILE=/tmp/setup-password
+MODE_RULE=" (its mode must be 0600 or stricter)"
 # Everything the tool printed during this boot, for the search for passwords.
 OUTPUTS=/tmp/tool-outputs
 
@@ -274,13 +275,15 @@ case_no_setup_password_gets_none() {
     expect "no password given, got $(passwords_received)" equals "$(passwords_received)" 0
 }
 
-# One row of the table in boot_refusals: what is wrong with the file ($kind).
+# One row of the table in boot_refusals: what is wrong with the file ($kind) and how the
+# fatal line says it ($reason).
 case_unusable_password_file() {
     fresh_machine password=1
     make_unusable_password_file "$kind"
     run_tool "/PASSWORDFILE:$PASSWORD_FILE"
     expect "exit 33, got $rc" equals "$rc" 33
-    expect "fatal line" has_text "FATAL ERROR"
+    expect "fatal line names the reason" has_line \
+        "FATAL ERROR: Unable to use the setup password: the file $PASSWORD_FILE $reason"
     expect "setting unchanged" equals "$(setting)" "$OLD"
     expect "no password given, got $(passwords_received)" equals "$(passwords_received)" 0
     expect "no attempt, got $(wrong_passwords)" equals "$(wrong_passwords)" 0
@@ -570,8 +573,14 @@ ROW
         run_case "right-password-patches-$form" case_right_password_patches
     done
     run_case no-setup-password-gets-no-password case_no_setup_password_gets_none
-    for kind in mode-0644 mode-0640 other-owner symlink hard-link directory missing empty \
-        too-long holds-nul; do
+    for row in "mode-0644:may be read or written by others than root$MODE_RULE" \
+        "mode-0640:may be read or written by others than root$MODE_RULE" \
+        "other-owner:is not owned by root" "symlink:is a link" \
+        "hard-link:has more than one name (a hard link)" "directory:is not a regular file" \
+        "missing:does not exist" "empty:holds no password" \
+        "too-long:holds a password longer than 128 characters" \
+        "holds-nul:holds a NUL character"; do
+        kind=${row%%:*} reason=${row#*:}
         run_case "password-file-$kind-gives-33" case_unusable_password_file
     done
     run_case locked-firmware-refuses-once-gives-10 case_locked_firmware_settles
