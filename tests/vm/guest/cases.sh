@@ -185,19 +185,25 @@ remove_password_files() {
 # hex TEXT: the bytes of TEXT in lower-case hexadecimal, as one word.
 hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
 
-# password_leaks PASSWORD FILE...: names each FILE that holds PASSWORD as text, as the
-# hexadecimal text of the keyboard-code form, or (in a file under 1 MiB) as UTF-16LE bytes.
+# password_leaks PASSWORD FILE...: names each FILE that holds PASSWORD as text or as the
+# hexadecimal text of the keyboard-code form, and each of the tool's own stores (the firmware
+# variable, the registry store) that holds it as UTF-16LE bytes.
 password_leaks() {
     password=$1
-    utf16=$(hex "$password" | sed 's/../&00/g')
+    utf8=$(hex "$password")
+    utf16=$(echo "$utf8" | sed 's/../&00/g')
     shift
     for file in "$@"; do
         [ -f "$file" ] || continue
-        if grep -qF "$password" "$file" || grep -qiF "$(hex "$password")" "$file"; then
+        if grep -qiF -e "$password" -e "$utf8" "$file"; then
             echo "$file"
-        elif [ "$(wc -c <"$file")" -lt 1048576 ]; then
-            case $(od -An -tx1 "$file" | tr -d ' \n') in *"$utf16"*) echo "$file" ;; esac
+            continue
         fi
+        case $file in
+        "$RECORD" | /var/lib/cellkeeper-patch/*)
+            case $(od -An -tx1 "$file" | tr -d ' \n') in *"$utf16"*) echo "$file" ;; esac
+            ;;
+        esac
     done
 }
 
