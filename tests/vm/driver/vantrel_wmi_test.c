@@ -30,8 +30,6 @@ int fw_attributes_class_put(void);
 
 #define DEVICE_NAME "vantrel-wmi"
 #define VALUE_MAX 128
-/* The admin password of a machine loaded with password=1; the tests write it to their files. */
-#define ADMIN_PASSWORD "Tq8v-setup-K3y"
 #define MAX_WRONG_PASSWORDS 3
 
 static bool patched;
@@ -45,6 +43,17 @@ MODULE_PARM_DESC(password, "The BIOS admin (setup) password is set");
 static bool enhanced_auth;
 module_param(enhanced_auth, bool, 0444);
 MODULE_PARM_DESC(enhanced_auth, "Enhanced BIOS Authentication Mode is Enable");
+
+/* Permission 0: a password has no place in sysfs, not even the test machine's. */
+static char *admin = "Tq8v-setup-K3y";
+module_param(admin, charp, 0);
+MODULE_PARM_DESC(admin, "The admin password that password=1 sets (UTF-8)");
+
+static char *encodings;
+module_param(encodings, charp, 0444);
+MODULE_PARM_DESC(encodings,
+		 "The password encodings that authentication/Admin/encodings lists (';'-separated); "
+		 "without it there is no such file");
 
 static int wrong_passwords;
 module_param(wrong_passwords, int, 0444);
@@ -160,7 +169,7 @@ static ssize_t current_value_store(struct kobject *kobj, struct kobj_attribute *
 	if (locked_out()) {
 		wrong_passwords++;
 		ret = -EPERM;
-	} else if (password && strcmp(admin_password, ADMIN_PASSWORD)) {
+	} else if (password && strcmp(admin_password, admin)) {
 		/* The firmware takes no change without the admin password once one is set. */
 		count_wrong_password();
 		ret = -EACCES;
@@ -286,6 +295,12 @@ static ssize_t current_password_store(struct kobject *kobj, struct kobj_attribut
 	return ret;
 }
 
+static ssize_t encodings_show(struct kobject *kobj, struct kobj_attribute *attr, char *buf)
+{
+	return sysfs_emit(buf, "%s\n", encodings);
+}
+
+static struct kobj_attribute encodings_attr = __ATTR_RO(encodings);
 static struct kobj_attribute role_attr = __ATTR_RO(role);
 static struct kobj_attribute mechanism_attr = __ATTR_RO(mechanism);
 static struct kobj_attribute is_enabled_attr = __ATTR_RO(is_enabled);
@@ -300,11 +315,20 @@ static struct attribute *admin_attrs[] = {
 	&min_password_length_attr.attr,
 	&max_password_length_attr.attr,
 	&current_password_attr.attr,
+	&encodings_attr.attr,
 	NULL,
 };
 
+static umode_t admin_attr_visible(struct kobject *kobj, struct attribute *attr, int n)
+{
+	if (attr == &encodings_attr.attr && !encodings)
+		return 0;
+	return attr->mode;
+}
+
 static const struct attribute_group admin_group = {
 	.attrs = admin_attrs,
+	.is_visible = admin_attr_visible,
 };
 
 static struct setting *add_setting(const char *name, const char *possible_values,
