@@ -17,6 +17,10 @@ PARAMETERS=/sys/module/vantrel_wmi_test/parameters
 # another one; neither may ever leave the files the tests give to the tool.
 RIGHT_PASSWORD=Tq8v-setup-K3y
 WRONG_PASSWORD=Wz5r-not-the-K3y
+# Admin passwords given to the driver (admin=...) for the text beyond ASCII: within Latin-1 (one
+# keyboard code per character) and beyond it (sent in the UTF-16 form the driver offers).
+LATIN1_PASSWORD=Pässwörd-K3y
+WIDE_PASSWORD=Pässwörd-€-K3y
 PASSWORD_FILE=/tmp/setup-password
 MODE_RULE=" (its mode must be 0600 or stricter)"
 # Everything the tool printed during this boot, for the search for passwords.
@@ -215,7 +219,7 @@ case_no_password_leaks() {
     expect "outputs recorded" exists "$OUTPUTS"
     expect "log written" exists "$LOG"
     [ -z "${JOURNAL_TEXT:-}" ] || expect "journal exported" exists "$JOURNAL_TEXT"
-    for password in "$RIGHT_PASSWORD" "$WRONG_PASSWORD"; do
+    for password in "$RIGHT_PASSWORD" "$WRONG_PASSWORD" "$LATIN1_PASSWORD" "$WIDE_PASSWORD"; do
         # shellcheck disable=SC2086 # file names without blanks, from find
         leaks=$(password_leaks "$password" "$OUTPUTS" "$LOG" "$LOG.1" "$RECORD" \
             ${JOURNAL_TEXT:+"$JOURNAL_TEXT"} $places)
@@ -255,10 +259,15 @@ case_driver_password_rules() {
 }
 
 # One row of the table in boot_refusals: the file's form ($form), how the option is spelt
-# ($option), the file's mode ($mode).
+# ($option), the file's mode ($mode), the encodings the driver lists ($encodings, "-" for no
+# such file) and its admin password ($password).
 case_right_password_patches() {
-    fresh_machine password=1
-    write_password_file "$form" "$RIGHT_PASSWORD"
+    if [ "$encodings" = - ]; then
+        fresh_machine password=1 "admin=$password"
+    else
+        fresh_machine password=1 "admin=$password" "encodings=$encodings"
+    fi
+    write_password_file "$form" "$password"
     chmod "$mode" "$PASSWORD_FILE"
     run_tool "$option$PASSWORD_FILE"
     expect "exit 0, got $rc" equals "$rc" 0
@@ -570,13 +579,16 @@ boot_refusals() {
     run_case no-battery-gives-4 case_no_battery
     run_case driver-refuses-write-gives-36 case_driver_refuses_write
     run_case driver-password-rules case_driver_password_rules
-    # form, option, mode
-    for row in "line /PASSWORDFILE: 0600" "bom-crlf /passwordfile: 0400" \
-        "utf16 --password-file= 0600"; do
-        read -r form option mode <<ROW
+    # name, form, option, mode, encodings, password
+    for row in "line line /PASSWORDFILE: 0600 - $RIGHT_PASSWORD" \
+        "bom-crlf bom-crlf /passwordfile: 0400 - $RIGHT_PASSWORD" \
+        "utf16 utf16 --password-file= 0600 - $RIGHT_PASSWORD" \
+        "latin1-as-keyboard-codes line /PASSWORDFILE: 0600 - $LATIN1_PASSWORD" \
+        "beyond-latin1-as-utf16 line /PASSWORDFILE: 0600 ascii;utf-16 $WIDE_PASSWORD"; do
+        read -r name form option mode encodings password <<ROW
 $row
 ROW
-        run_case "right-password-patches-$form" case_right_password_patches
+        run_case "right-password-patches-$name" case_right_password_patches
     done
     run_case no-setup-password-gets-no-password case_no_setup_password_gets_none
     for row in "mode-0644:may be read or written by others than root$MODE_RULE" \
