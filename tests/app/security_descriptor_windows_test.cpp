@@ -2,6 +2,7 @@
 // that it finds, through the seam that takes the facts as arguments: Wine neither enforces
 // rights nor gives files other owners, so the decisions are tested on given facts here.
 #include "app/log_folder.h"
+#include "app/log_folder_rights.h"
 #include "app/security_descriptor.h"
 #include "support/table_case.h"
 
@@ -254,6 +255,47 @@ INSTANTIATE_TEST_SUITE_P(
                          .sddl = L"D:P(D;;FW;;;BU)(A;OICI;FA;;;SY)(A;;FW;;;BU)",
                          .othersMayWrite = true},
         FolderRightsCase{.name = "NoAccessList", .sddl = L"O:SY", .othersMayWrite = true}),
+    CaseName());
+
+}  // namespace
+
+namespace {
+
+struct SecretFileCase {
+    const char* name;
+    const wchar_t* sddl = L"";
+    bool othersHaveAccess = false;
+};
+
+class SecretFileRightsTest : public testing::TestWithParam<SecretFileCase> {};
+
+// The setup password's file: no one but SYSTEM, Administrators and the run's account may have
+// any right to it, not even to read it.
+TEST_P(SecretFileRightsTest, AnyRightOfAnotherSidRefusesTheFile) {
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    ASSERT_NE(ConvertStringSecurityDescriptorToSecurityDescriptorW(GetParam().sddl, SDDL_REVISION_1,
+                                                                   &raw, nullptr),
+              FALSE);
+    const SecurityDescriptor descriptor(raw);
+    const RunAccount account;
+    EXPECT_EQ(DescriptorGivesOthers(descriptor.get(), account.get(), kAnyRights),
+              GetParam().othersHaveAccess);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Descriptors, SecretFileRightsTest,
+    testing::Values(
+        SecretFileCase{.name = "AdministratorsOnly", .sddl = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)"},
+        SecretFileCase{.name = "UsersMayRead",
+                       .sddl = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU)",
+                       .othersHaveAccess = true},
+        SecretFileCase{.name = "InheritedUsersRead",
+                       .sddl = L"D:AI(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)",
+                       .othersHaveAccess = true},
+        SecretFileCase{.name = "EveryoneMayReadItsRights",
+                       .sddl = L"D:P(A;;FA;;;SY)(A;;RC;;;WD)",
+                       .othersHaveAccess = true},
+        SecretFileCase{.name = "NoAccessList", .sddl = L"O:SY", .othersHaveAccess = true}),
     CaseName());
 
 }  // namespace

@@ -138,6 +138,26 @@ for refusal in other-vendor:0x3 no-battery:0x4 foreign-bios:0x5 no-oem-marker:0x
     end
 done
 
+# A setup password from a file that only the run's account may read (Wine maps the mode 0600 to
+# an access list for its owner alone): the machine is patched. A file others may read ends the
+# run with 33 before the firmware is touched, and leaves no status.
+password_file="$work/setup-password"
+printf 'Adm1n-S3cret\r\n' >"$password_file"
+password_arg="/PASSWORDFILE:$("$wine" winepath -w "$password_file" 2>/dev/null | tr -d '\r')"
+begin password-patches setup-password
+chmod 600 "$password_file"
+run "$password_arg"
+expect_rc 0; expect_lines "$banner" "$applied"; expect_reg Status 0x0; expect_cellkeeper "$new"
+grep -q 'Adm1n-S3cret' "$run_log" && fail "the log holds the password"
+end
+begin password-file-unsafe setup-password
+chmod 644 "$password_file"
+run "$password_arg"
+expect_rc 33; expect_cellkeeper "$old"; [ -z "$(reg_value Status)" ] || fail "a status was written"
+printf '%s\n' "$out" | grep -q '^FATAL ERROR: Unable to use the setup password: the file .* gives users other than SYSTEM and Administrators access to it$' ||
+    fail "no fatal line naming the reason: $out"
+end
+
 begin not-required already-patched
 run
 expect_rc 0; expect_lines "$banner" "Patch not required"; expect_reg Status 0x0
