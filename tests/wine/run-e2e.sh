@@ -208,7 +208,7 @@ for help in '/?' '-?' /h -H /Help --help; do
     before=$(tree_state)
     run "$help"
     expect_rc 0
-    [ "$(printf '%s\n' "$out" | sed -n 2p)" = "Usage: cellkeeper-patch [/FORCE] [/EXITSTATUS]" ] ||
+    [ "$(printf '%s\n' "$out" | sed -n 2p)" = "Usage: cellkeeper-patch [/FORCE] [/EXITSTATUS] [/PASSWORDFILE:<path>]" ] ||
         fail "no usage text: $(printf '%s\n' "$out" | head -2)"
     "$wine" reg query "$tool_key" >/dev/null 2>&1 && fail "the registry key exists"
     [ "$(tree_state)" = "$before" ] || fail "the machine tree changed"
