@@ -74,8 +74,8 @@ JsonObject& JsonObject::Member(std::string_view name, std::string_view json) {
     return *this;
 }
 
-JsonObject& JsonObject::Text(std::string_view name, std::wstring_view text) {
-    return Member(name, JsonString(text));
+JsonObject& JsonObject::Text(std::string_view name, std::wstring_view text, std::size_t limit) {
+    return Member(name, JsonString(text, limit));
 }
 
 JsonObject& JsonObject::OptionalText(std::string_view name,

@@ -26,7 +26,8 @@ std::string JsonString(std::wstring_view text, std::size_t limit = kCheckTextLim
 // Builds one JSON object, member by member.
 class JsonObject {
   public:
-    JsonObject& Text(std::string_view name, std::wstring_view text);
+    JsonObject& Text(std::string_view name, std::wstring_view text,
+                     std::size_t limit = kCheckTextLimit);
     JsonObject& OptionalText(std::string_view name, const std::optional<std::wstring>& text);
     JsonObject& Number(std::string_view name, std::int64_t value);
     JsonObject& OptionalNumber(std::string_view name, const std::optional<std::int64_t>& value);

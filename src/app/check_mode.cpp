@@ -1,24 +1,18 @@
 #include "app/check_mode.h"
 
 #include "app/check_json.h"
+#include "app/check_verdict.h"
 #include "app/privilege.h"
-#include "app/run_log.h"
 #include "base/console.h"
 #include "base/text.h"
 #include "bios/bios_config_client.h"
 #include "bios/bios_constants.h"
-#include "qualification/bios_security_info.h"
+#include "qualification/platform_reading.h"
 #include "qualification/profile_record.h"
-#include "qualification/system_profile.h"
-#include "record/registry_value.h"
 #include "record/run_date.h"
-#include "record/run_status_code.h"
 #include "record/run_status_record.h"
-#include "record/status_meaning.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <exception>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +20,8 @@
 namespace {
 
 constexpr const char* kVerdicts[] = {"compliant", "would-patch", "blocked", "unknown"};
+// The reason is the tool's own text: whole, never cut.
+constexpr std::size_t kReasonLimit = 400;
 
 // The tool's own texts (ASCII) for the JSON writer; a byte past ASCII stays one escaped point.
 std::wstring Ascii(std::string_view text) {
@@ -39,24 +35,14 @@ std::optional<std::int64_t> Widen(const std::optional<std::uint32_t>& value) {
     return *value;
 }
 
-struct RegistryRecord {
-    std::optional<std::int64_t> dateRun;
-    std::optional<std::uint32_t> status;
-};
-
-struct Facts {
-    std::optional<RegistryRecord> registry;
+// What the report shows beyond the facts the verdict is decided on.
+struct Reading {
+    CheckFacts facts;
+    bool registryKeyFound = false;
     StoredFirmwareRecord firmware;
-    bool providerPresent = false;
-    std::optional<std::wstring> currentValue;
-    std::vector<std::wstring> possibleValues;
-    std::optional<bool> setupPassword;
-    bool enhancedAuthentication = false;
     std::optional<bool> pendingReboot;
-    std::wstring vendor, model, biosMaker, biosVersion, biosDate;
+    std::wstring model, biosVersion, biosDate;
     bool notebookChassis = false;
-    std::int32_t batteries = 0;
-    bool oemMarker = false;
     std::vector<std::wstring> unreadable;
 };
 
@@ -65,204 +51,130 @@ std::wstring ErrorNote(const wchar_t* what, long error) {
 }
 
 // Opens the tool's key for reading only: a missing key is no record, never a new key.
-std::optional<RegistryRecord> ReadRegistryRecord(std::vector<std::wstring>& unreadable) {
+void ReadRegistry(Reading& reading) {
     const std::wstring path = kRegistryRoot + kToolKeyName;
     UniqueKey key;
     const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), /*ulOptions=*/0,
                                       KEY_READ | KEY_WOW64_64KEY, key.put());
-    if (opened == static_cast<LONG>(ERROR_FILE_NOT_FOUND)) return std::nullopt;
+    if (opened == static_cast<LONG>(ERROR_FILE_NOT_FOUND)) return;
     if (opened != static_cast<LONG>(ERROR_SUCCESS)) {
         key.release();
-        unreadable.push_back(ErrorNote(L"registry key", opened));
-        return std::nullopt;
+        reading.facts.registryError = opened;
+        reading.unreadable.push_back(ErrorNote(L"registry key", opened));
+        return;
     }
-    RegistryRecord record;
-    std::int64_t dateRun = 0;
-    if (GetQword(key.get(), L"DateRun", dateRun) == static_cast<LONG>(ERROR_SUCCESS)) {
-        record.dateRun = dateRun;
-    }
-    DWORD status = 0;
-    if (GetDword(key.get(), L"Status", status) == static_cast<LONG>(ERROR_SUCCESS)) {
-        record.status = status;
-    }
-    return record;
+    reading.registryKeyFound = true;
+    reading.facts.registry = ReadRegistryRunValues(key.get());
 }
 
-void ReadSetting(Facts& facts) {
+void ReadFirmware(Reading& reading) {
+    reading.firmware = ReadStoredFirmwareRecord();
+    if (!reading.firmware.present && !MeansNoFirmwareRecord(reading.firmware.error)) {
+        reading.facts.firmwareUnreadable = true;
+        reading.unreadable.push_back(
+            ErrorNote(L"firmware record", static_cast<long>(reading.firmware.error)));
+        return;
+    }
+    reading.facts.firmware = {reading.firmware.size, reading.firmware.record};
+}
+
+// The setting as the run reads it, with its choices and what a write would need.
+void ReadSetting(Reading& reading) {
+    CheckFacts& facts = reading.facts;
     BiosConfigClient client;
     facts.providerPresent = static_cast<bool>(client.services);
     if (!facts.providerPresent) {
-        facts.unreadable.push_back(L"Vantrel BIOS provider");
+        reading.unreadable.push_back(L"Vantrel BIOS provider");
         return;
     }
     std::wstring value;
     HRESULT result = client.ReadSettingValue(kChargingPolicySetting, value);
     std::wstring current;
     if (result == S_OK) result = client.current.GetString(kCurrentValueProperty, current);
-    if (result == S_OK && !current.empty()) {
+    if (result == S_OK) {
         facts.currentValue = current;
-        client.current.GetStringArray(L"PossibleValues", facts.possibleValues);
+        if (!current.empty())
+            client.current.GetStringArray(L"PossibleValues", facts.possibleValues);
     } else if (FAILED(result)) {
-        facts.unreadable.push_back(ErrorNote(L"setting", result));
+        facts.settingError = result;
+        reading.unreadable.push_back(ErrorNote(L"setting", result));
     }
+    facts.methodFound = client.SelectFirstInstance(kSettingsInterfaceClass) == S_OK;
     // Only the Linux provider knows of a pending restart.
-    if (client.SelectFirstInstance(kSettingsInterfaceClass) == S_OK) {
+    if (facts.methodFound) {
         std::wstring pending;
         if (client.current.GetString(L"PendingReboot", pending) == S_OK && !pending.empty()) {
-            facts.pendingReboot = pending != L"0";
+            reading.pendingReboot = pending != L"0";
         }
     }
 }
 
-void ReadMachine(Facts& facts) {
-    const ChassisInfo chassis;
-    const SystemProductInfo product;
-    BiosSecurityInfo security;
-    if (facts.providerPresent) {
-        security.ProbeSetupPassword();
-        security.ProbeEnhancedAuthentication();
+void ReadMachine(Reading& reading) {
+    const PlatformReading machine(PlatformReading::Probes::kWhenConnected);
+    reading.facts.platform = machine.Facts();
+    reading.model = machine.product.modelName;
+    reading.biosVersion = machine.bios.biosName;
+    reading.biosDate = BiosReleaseDate(machine.bios.releaseDate);
+    reading.notebookChassis = HasNotebookChassis(machine.chassis.chassisTypes);
+    if (!machine.product.services) {
+        reading.unreadable.push_back(L"machine description (root\\cimv2)");
     }
-    const BatteryInfo batteries;
-    const BiosInfo bios;
-    if (security.setupPasswordState >= 0) facts.setupPassword = security.setupPasswordState == 1;
-    facts.enhancedAuthentication = security.enhancedAuthEnabled;
-    facts.vendor = product.vendor;
-    facts.model = product.modelName;
-    facts.biosMaker = bios.manufacturer;
-    facts.biosVersion = bios.biosName;
-    facts.biosDate = BiosReleaseDate(bios.releaseDate);
-    facts.notebookChassis = HasNotebookChassis(chassis.chassisTypes);
-    facts.batteries = batteries.batteryCount;
-    facts.oemMarker = std::any_of(
-        product.oemStrings.begin(), product.oemStrings.end(),
-        [](const std::wstring& oem) { return EqualsIgnoreCase(oem, kRequiredOemString); });
-    if (!product.services) facts.unreadable.push_back(L"machine description (root\\cimv2)");
 }
 
-// The qualification's verdict on the facts, in the run's order; nullopt: a target.
-std::optional<RunStatusCode> Refusal(const Facts& facts) {
-    if (!EqualsIgnoreCase(facts.vendor, kVendorName)) return RunStatusCode::WrongSystemVendor;
-    if (facts.batteries < 1) return RunStatusCode::NoBattery;
-    if (!EqualsIgnoreCase(facts.biosMaker, kVendorName) || !facts.oemMarker) {
-        return RunStatusCode::WrongFirmware;
-    }
-    if (facts.enhancedAuthentication) return RunStatusCode::EnhancedAuthentication;
-    if (facts.setupPassword == true) return RunStatusCode::SetupPasswordSet;
-    return std::nullopt;
-}
-
-bool IsNoTarget(RunStatusCode code) {
-    return code == RunStatusCode::WrongSystemVendor || code == RunStatusCode::NoBattery ||
-           code == RunStatusCode::WrongFirmware;
-}
-
-struct Verdict {
-    int exitCode;
-    std::optional<std::int32_t> statusCode;
-    std::string reason;
-};
-
-// The earlier record that settles the matter, as a run reads it: the firmware variable first,
-// else "DateRun" with "Status".
-std::optional<std::int64_t> SettledStatus(const Facts& facts) {
-    const FirmwareRunRecord& firmware = facts.firmware.record;
-    if (facts.firmware.present && firmware.recordSize != 0 &&
-        firmware.version == FirmwareRunRecord::kVersion) {
-        if (firmware.statusCode < static_cast<std::uint32_t>(kFirstUnsettledStatus)) {
-            return firmware.statusCode;
-        }
-        return std::nullopt;
-    }
-    if (facts.registry && facts.registry->dateRun && facts.registry->status &&
-        static_cast<std::int32_t>(*facts.registry->status) < kFirstUnsettledStatus) {
-        return static_cast<std::int32_t>(*facts.registry->status);
-    }
-    return std::nullopt;
-}
-
-Verdict Decide(const Facts& facts) {
-    if (!facts.providerPresent) {
-        return {kCheckUnknown, std::nullopt,
-                "no Vantrel BIOS provider: the setting cannot be read"};
-    }
-    const bool holdsNew =
-        facts.currentValue && EqualsIgnoreCase(*facts.currentValue, kValueAfterPatch);
-    const bool holdsOld =
-        facts.currentValue && EqualsIgnoreCase(*facts.currentValue, kValueBeforePatch);
-    const std::optional<RunStatusCode> refusal = Refusal(facts);
-    if (const std::optional<std::int64_t> settled = SettledStatus(facts)) {
-        const std::string earlier = "an earlier run settled the matter with status " +
-                                    std::to_string(*settled) + " (" +
-                                    StatusMeaning(static_cast<std::int32_t>(*settled)) + ")";
-        const auto previous = static_cast<std::int32_t>(RunStatusCode::PreviouslyRun);
-        if (holdsNew)
-            return {kCheckCompliant, previous, earlier + "; the setting holds the new value"};
-        if (refusal && IsNoTarget(*refusal)) {
-            return {kCheckCompliant, previous, earlier + "; " + StatusMeaning(*refusal)};
-        }
-        return {kCheckBlocked, previous, earlier + "; only /FORCE would run again"};
-    }
-    if (!facts.currentValue) {
-        if (!facts.unreadable.empty())
-            return {kCheckUnknown, std::nullopt, "the setting cannot be read"};
-        const RunStatusCode code = RunStatusCode::SettingNotFound;
-        return {kCheckBlocked, static_cast<std::int32_t>(code), StatusMeaning(code)};
-    }
-    if (refusal) {
-        return {IsNoTarget(*refusal) ? kCheckCompliant : kCheckBlocked,
-                static_cast<std::int32_t>(*refusal), StatusMeaning(*refusal)};
-    }
-    if (holdsOld) return {kCheckWouldPatch, 0, "a run would change the setting now"};
-    if (holdsNew) return {kCheckCompliant, 0, "the setting holds the new value"};
-    return {kCheckCompliant, 0, "the setting holds another value, which a run leaves as it is"};
-}
-
-JsonObject RecordJson(const Facts& facts) {
+JsonObject RecordJson(const Reading& reading) {
     std::optional<JsonObject> registry;
-    if (facts.registry) {
+    if (reading.registryKeyFound) {
+        const RegistryRunValues& values = reading.facts.registry;
         registry.emplace();
-        const std::optional<std::int64_t>& dateRun = facts.registry->dateRun;
-        registry->OptionalText(
-            "DateRun", dateRun ? std::optional(Ascii(FormatUtcTime(*dateRun))) : std::nullopt);
-        registry->OptionalNumber("Status", Widen(facts.registry->status));
+        registry->OptionalText("DateRun", values.dateRun
+                                              ? std::optional(Ascii(FormatUtcTime(*values.dateRun)))
+                                              : std::nullopt);
+        registry->OptionalNumber("Status", Widen(values.status));
     }
     std::optional<JsonObject> firmware;
-    if (facts.firmware.present) {
+    if (reading.firmware.present) {
         firmware.emplace();
-        firmware->Text("runTime", Ascii(FormatUtcTime(facts.firmware.record.runTime)))
-            .Number("status", facts.firmware.record.statusCode)
-            .OptionalNumber("attributes", Widen(facts.firmware.attributes));
+        firmware->Text("runTime", Ascii(FormatUtcTime(reading.firmware.record.runTime)))
+            .Number("status", reading.firmware.record.statusCode)
+            .OptionalNumber("attributes", Widen(reading.firmware.attributes));
     }
     JsonObject record;
     record.OptionalObject("registry", registry).OptionalObject("firmware", firmware);
     return record;
 }
 
-std::string Report(const Facts& facts, const Verdict& verdict) {
+std::string Report(const Reading& reading, const CheckVerdict& verdict) {
+    const CheckFacts& facts = reading.facts;
+    const PlatformFacts& platform = facts.platform;
+    std::optional<bool> setupPassword;
+    if (platform.setupPasswordState >= 0) setupPassword = platform.setupPasswordState == 1;
     JsonObject machine;
-    machine.Text("vendor", facts.vendor)
-        .Text("model", facts.model)
-        .Text("biosMaker", facts.biosMaker)
-        .Text("biosVersion", facts.biosVersion)
-        .Text("biosDate", facts.biosDate)
-        .Bool("notebookChassis", facts.notebookChassis)
-        .Number("batteries", facts.batteries)
-        .Bool("oemMarker", facts.oemMarker);
+    machine.Text("vendor", platform.vendor)
+        .Text("model", reading.model)
+        .Text("biosMaker", platform.biosMaker)
+        .Text("biosVersion", reading.biosVersion)
+        .Text("biosDate", reading.biosDate)
+        .Bool("notebookChassis", reading.notebookChassis)
+        .Number("batteries", platform.batteryCount)
+        .Bool("oemMarker", HasFirmwareMarker(platform.oemStrings));
     JsonObject setting;
-    setting.OptionalText("currentValue", facts.currentValue)
+    std::optional<std::wstring> currentValue;
+    if (facts.providerPresent && !facts.currentValue.empty()) currentValue = facts.currentValue;
+    setting.OptionalText("currentValue", currentValue)
         .TextList("possibleValues", facts.possibleValues);
     JsonObject report;
     report.Text("version", Ascii(CELLKEEPER_VERSION))
         .Text("verdict", Ascii(kVerdicts[verdict.exitCode]))
-        .Text("reason", Ascii(verdict.reason))
+        .Text("reason", Ascii(verdict.reason), kReasonLimit)
         .OptionalNumber("statusCode", verdict.statusCode)
+        .OptionalNumber("settledStatusCode", verdict.settledStatusCode)
         .Object("machine", machine)
         .Object("setting", setting)
-        .OptionalBool("setupPassword", facts.setupPassword)
-        .Bool("enhancedAuthentication", facts.enhancedAuthentication)
-        .Object("record", RecordJson(facts))
-        .OptionalBool("pendingReboot", facts.pendingReboot)
-        .TextList("unreadable", facts.unreadable);
+        .OptionalBool("setupPassword", setupPassword)
+        .Bool("enhancedAuthentication", platform.enhancedAuthEnabled)
+        .Object("record", RecordJson(reading))
+        .OptionalBool("pendingReboot", reading.pendingReboot)
+        .TextList("unreadable", reading.unreadable);
     return report.Finish();
 }
 
@@ -270,15 +182,15 @@ std::string Report(const Facts& facts, const Verdict& verdict) {
 
 int RunCheck() noexcept {
     try {
-        Facts facts;
+        Reading reading;
         // Reading the firmware variable on Windows needs the privilege enabled in the token.
         EnableSystemEnvironmentPrivilege();
-        facts.registry = ReadRegistryRecord(facts.unreadable);
-        facts.firmware = ReadStoredFirmwareRecord();
-        ReadSetting(facts);
-        ReadMachine(facts);
-        const Verdict verdict = Decide(facts);
-        WriteLine(Report(facts, verdict));
+        ReadRegistry(reading);
+        ReadFirmware(reading);
+        ReadSetting(reading);
+        ReadMachine(reading);
+        const CheckVerdict verdict = DecideCheck(reading.facts);
+        WriteLine(Report(reading, verdict));
         return verdict.exitCode;
     } catch (...) {
         // Out of memory or an error raised on the way to a provider: still one JSON line.

@@ -1,7 +1,9 @@
 #include "app/run.h"
 
 #include "app/check_mode.h"
+#include "app/check_verdict.h"
 #include "app/privilege.h"
+#include "app/restart_notice.h"
 #include "app/run_lock.h"
 #include "app/run_log.h"
 #include "app/run_options.h"
@@ -37,45 +39,65 @@ void ReadChargingPolicy(ChargingPolicyPatch& patch) {
 }
 
 // How a run ended: its exit code, its status code once the run has a record, and what the log
-// explains beyond the console lines.
+// explains beyond the console lines, in the order they are logged.
 struct RunEnd {
     int exitCode;
     std::optional<std::int32_t> statusCode;
     std::vector<std::string> details;
     bool stoppedAtRecord = false;
+    // A change that takes effect at the next start.
+    bool restartPending = false;
 };
 
-std::string Quoted(const std::wstring& text) { return "'" + ToUtf8(text) + "'"; }
-
-// The record's outcome in words: the decision, an earlier record, a firmware write error.
-std::vector<std::string> RecordDetails(const RunStatusRecord& record, bool stopped) {
-    std::vector<std::string> details;
-    if (stopped) {
-        if (record.earlierStatus) {
-            const std::int64_t earlier = *record.earlierStatus;
-            details.push_back("decision: stopped at an earlier record with status code " +
-                              std::to_string(earlier) + " (" +
-                              StatusMeaning(static_cast<std::int32_t>(earlier)) + ")");
-        }
-        return details;
+// A machine text inside single quotes: a quote or a backslash in it is escaped, so that no
+// text can close the field early and make the rest of its line read as the tool's own words.
+std::string Quoted(const std::wstring& text) {
+    std::string quoted = "'";
+    for (const char c : ToUtf8(text)) {
+        if (c == '\'' || c == '\\') quoted += '\\';
+        quoted += c;
     }
-    details.push_back("decision: status code " + std::to_string(record.statusCode) + " (" +
-                      StatusMeaning(record.statusCode) + ")");
-    if (record.firmwareError != ERROR_SUCCESS) {
-        details.push_back("firmware record " + ToUtf8(kFirmwareVariableName) +
-                          " not written: error " + std::to_string(record.firmwareError));
-    } else if (record.firmwareReplaced) {
-        details.push_back("firmware record " + ToUtf8(kFirmwareVariableName) +
-                          " of other attributes replaced");
-    }
-    return details;
+    return quoted + "'";
 }
 
-RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds, RunLog& log) {
+std::string DecisionDetail(const RunStatusRecord& record) {
+    return "decision: status code " + std::to_string(record.statusCode) + " (" +
+           StatusMeaning(record.statusCode) + ")";
+}
+
+// What became of the firmware record: nothing to say when it was written in place.
+std::optional<std::string> FirmwareDetail(const RunStatusRecord& record) {
+    const std::string name = "firmware record " + ToUtf8(kFirmwareVariableName);
+    if (record.firmwareError == ERROR_INVALID_FUNCTION) {
+        return "no firmware variables: the registry alone keeps the record";
+    }
+    if (record.firmwareError != ERROR_SUCCESS) {
+        return name + " not written: error " + std::to_string(record.firmwareError);
+    }
+    if (record.firmwareReplaced) return name + " of other attributes replaced";
+    return std::nullopt;
+}
+
+std::string StoppedDetail(const RunStatusRecord& record) {
+    const std::int64_t earlier = record.earlier.status.value_or(0);
+    return "decision: stopped at an earlier record with status code " + std::to_string(earlier) +
+           " (" + StatusMeaning(static_cast<std::int32_t>(earlier)) + ")";
+}
+
+// The exit code of a run that reached its end: 0, or with /EXITSTATUS the status code it
+// recorded (or the earlier record's that it stopped at), and on Windows 3010 for a change that
+// waits for the next start.
+int CompletedExitCode(const RunOptions& options, std::int64_t status, bool restartPending) {
+    if (!options.exitStatus) return kExitCompleted;
+    if (status == 0 && restartPending && RestartExitCode() != 0) return RestartExitCode();
+    return static_cast<int>(status);
+}
+
+RunEnd Run(const RunOptions& options, DWORD lockWaitMilliseconds, RunLog& log) {
     WriteLine("Vantrel Cellkeeper Patch");
     if (!log.refusal().empty()) WriteLine(log.refusal());
 
-    // Taken before the registry key is opened and held until the record is written.
+    // Taken before the registry key is opened and held until the record is on disk.
     const RunLock lock(lockWaitMilliseconds);
     if (lock.state() == RunLock::State::kBusy) {
         WriteLine("FATAL ERROR: Another run of the patch is in progress");
@@ -96,8 +118,8 @@ RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds, Run
 
     RunStatusRecord& record = RunStatusRecord::Instance();
     const LONG keyError = record.registryKey.lastError;
-    if (keyError != static_cast<LONG>(ERROR_SUCCESS)) {
-        const RunStatusCode code = keyError == static_cast<LONG>(ERROR_ACCESS_DENIED)
+    if (keyError != ERROR_SUCCESS) {
+        const RunStatusCode code = keyError == ERROR_ACCESS_DENIED
                                        ? RunStatusCode::RegistryAccessDenied
                                        : RunStatusCode::RegistryError;
         record.statusCode = static_cast<std::int32_t>(code);
@@ -107,13 +129,16 @@ RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds, Run
     }
 
     EnableSystemEnvironmentPrivilege();
-    if (HasForceOption(argc, argv)) {
-        record.force = true;
-    }
+    record.force = options.force;
     if (!record.CheckPreviousRun() && !record.force) {
-        return {kExitCompleted, record.statusCode, RecordDetails(record, true), true};
+        const std::int64_t settled = record.earlier.status.value_or(0);
+        return {CompletedExitCode(options, settled, false),
+                record.statusCode,
+                {StoppedDetail(record)},
+                true};
     }
 
+    RunEnd end{kExitCompleted, std::nullopt, {}};
     std::vector<std::string> changes;
     {
         ChargingPolicyPatch patch;
@@ -122,15 +147,22 @@ RunEnd Run(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds, Run
         if (patched && patch.valueBefore) {
             changes.push_back("change: " + ToUtf8(kChargingPolicySetting) + " " +
                               Quoted(*patch.valueBefore) + " -> " + Quoted(patch.currentValue));
-            if (patch.ReadPendingReboot() == true) {
-                changes.push_back("pending restart: the change takes effect at the next start");
-            }
+            end.restartPending = ChangeWaitsForRestart(patch.ReadPendingReboot());
         }
         record.Persist();
     }
-    std::vector<std::string> details = RecordDetails(record, false);
-    details.insert(details.begin() + 1, changes.begin(), changes.end());
-    return {kExitCompleted, record.statusCode, std::move(details)};
+    end.statusCode = record.statusCode;
+    end.details.push_back(DecisionDetail(record));
+    end.details.insert(end.details.end(), changes.begin(), changes.end());
+    if (end.restartPending) {
+        end.details.push_back("pending restart: the change takes effect at the next start" +
+                              AnnounceRestart());
+    }
+    if (const std::optional<std::string> firmware = FirmwareDetail(record)) {
+        end.details.push_back(*firmware);
+    }
+    end.exitCode = CompletedExitCode(options, record.statusCode, end.restartPending);
+    return end;
 }
 
 // An argument as a reader can tell it apart from its neighbours: quoted when it is empty or
@@ -175,27 +207,29 @@ void LogStart(RunLog& log, int argc, const wchar_t* const* argv) noexcept {
 }
 
 // "end: status code 0, exit code 0, process 4242", or "end: fatal error: <what the console
-// said>, exit code 33, process 4242": the process id keeps overlapping runs apart.
-void LogEnd(RunLog& log, std::string_view ending, std::string_view detail, int exitCode) noexcept {
+// said>, exit code 33, process 4242": the process id keeps overlapping runs apart. With
+// /EXITSTATUS the exit code says so.
+void LogEnd(RunLog& log, std::string_view ending, std::string_view detail, int exitCode,
+            bool exitStatus = false) noexcept {
     if (!log.IsOpen()) return;
     try {
         log.WriteLine("end: " + std::string(ending) + std::string(detail) + ", exit code " +
-                      std::to_string(exitCode) + ", process " +
-                      std::to_string(GetCurrentProcessId()));
+                      std::to_string(exitCode) + (exitStatus ? " (/EXITSTATUS)" : "") +
+                      ", process " + std::to_string(GetCurrentProcessId()));
     } catch (const std::exception&) {
         // Out of memory: the end line is lost, the run's outcome is not.
     }
 }
 
 // A run that ends before it has a record (another run holds the machine) has no status code.
-void LogRunEnd(RunLog& log, const RunEnd& end) noexcept {
+void LogRunEnd(RunLog& log, const RunEnd& end, bool exitStatus) noexcept {
     if (!log.IsOpen()) return;
     try {
         for (const std::string& detail : end.details) log.WriteLine(detail);
         if (end.stoppedAtRecord) {
-            LogEnd(log, "stopped at an earlier record", "", end.exitCode);
+            LogEnd(log, "stopped at an earlier record", "", end.exitCode, exitStatus);
         } else if (end.statusCode) {
-            LogEnd(log, "status code ", std::to_string(*end.statusCode), end.exitCode);
+            LogEnd(log, "status code ", std::to_string(*end.statusCode), end.exitCode, exitStatus);
         } else {
             LogEnd(log, "no status code", "", end.exitCode);
         }
@@ -217,19 +251,34 @@ class ConsoleLogScope {
 };
 
 // The run with its log: every console line is copied to it, with a start and an end line.
-int LoggedRun(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
+int LoggedRun(int argc, const wchar_t* const* argv, const RunOptions& options,
+              DWORD lockWaitMilliseconds) {
     std::string refusal;
     const std::wstring logFile = RunLogFile(refusal);
     RunLog log(logFile, RunLogLineEnd(), std::move(refusal));
     LogStart(log, argc, argv);
     const ConsoleLogScope logged(log);
     try {
-        const RunEnd end = Run(argc, argv, lockWaitMilliseconds, log);
-        LogRunEnd(log, end);
+        const RunEnd end = Run(options, lockWaitMilliseconds, log);
+        LogRunEnd(log, end, options.exitStatus);
         return end.exitCode;
+    } catch (const RecordNotDurable& error) {
+        // The firmware record, where there is one, stays the truth: a later run mends the
+        // registry from it. No success is told while the record is not on disk.
+        WriteLine(L"FATAL ERROR: Unable to save the run record; error code = " +
+                  std::to_wstring(error.error));
+        LogEnd(log, "fatal error: the run record could not be made durable: error ",
+               std::to_string(error.error) + ", status code " +
+                   std::to_string(RunStatusRecord::Instance().statusCode),
+               kExitFatalError);
     } catch (const std::exception& error) {
         WriteLine(std::string("FATAL ERROR: Exception occurred - ") + error.what());
         LogEnd(log, "fatal error: Exception occurred - ", error.what(), kExitFatalError);
+    } catch (const _com_error& error) {
+        WriteLine("FATAL ERROR: Application terminated abnormally");
+        LogEnd(log,
+               "fatal error: Application terminated abnormally: ", ProviderFailure(error.Error()),
+               kExitFatalError);
     } catch (...) {
         WriteLine("FATAL ERROR: Application terminated abnormally");
         LogEnd(log, "fatal error: ", "Application terminated abnormally", kExitFatalError);
@@ -240,21 +289,26 @@ int LoggedRun(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) 
 }  // namespace
 
 int RunCellkeeperPatch(int argc, const wchar_t* const* argv, DWORD lockWaitMilliseconds) {
+    RunOptions options;
     try {
-        // Before the log and the record exist: a request for help opens, creates and writes
-        // nothing.
-        if (HasHelpOption(argc, argv)) {
-            PrintUsage();
-            return kExitCompleted;
+        // Before the log and the record exist: help, the version and the check open, create
+        // and write nothing.
+        options = ReadRunOptions(argc, argv);
+        switch (options.mode) {
+            case RunMode::kHelp:
+                PrintUsage();
+                return kExitCompleted;
+            case RunMode::kVersion:
+                WriteLine("Vantrel Cellkeeper Patch " CELLKEEPER_VERSION);
+                return kExitCompleted;
+            case RunMode::kCheck:
+                return RunCheck();
+            case RunMode::kRun:
+                break;
         }
-        if (HasVersionOption(argc, argv)) {
-            WriteLine("Vantrel Cellkeeper Patch " CELLKEEPER_VERSION);
-            return kExitCompleted;
-        }
-        if (HasCheckOption(argc, argv)) return RunCheck();
     } catch (const std::exception& error) {
         WriteLine(std::string("FATAL ERROR: Exception occurred - ") + error.what());
         return kExitFatalError;
     }
-    return LoggedRun(argc, argv, lockWaitMilliseconds);
+    return LoggedRun(argc, argv, options, lockWaitMilliseconds);
 }

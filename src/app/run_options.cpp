@@ -2,46 +2,39 @@
 
 #include "base/text.h"
 
-#include <cstddef>
+#include <initializer_list>
 
 namespace {
 
-constexpr const wchar_t* kForceOption = L"/FORCE";
-constexpr const wchar_t* kHelpOptions[] = {L"/?", L"-?", L"/H", L"-H", L"/HELP", L"--HELP"};
-constexpr const wchar_t* kVersionOptions[] = {L"/VERSION", L"--VERSION"};
-constexpr const wchar_t* kCheckOptions[] = {L"/CHECK", L"--CHECK"};
-
-template <std::size_t N>
-bool HasAnyOf(int argc, const wchar_t* const* argv, const wchar_t* const (&options)[N]) {
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i] == nullptr) continue;
-        for (const wchar_t* option : options) {
-            if (EqualsIgnoreCase(argv[i], option)) return true;
-        }
+bool IsAnyOf(const wchar_t* argument, std::initializer_list<const wchar_t*> spellings) {
+    for (const wchar_t* spelling : spellings) {
+        if (EqualsIgnoreCase(argument, spelling)) return true;
     }
     return false;
 }
 
 }  // namespace
 
-bool HasForceOption(int argc, const wchar_t* const* argv) {
-    bool force = false;
+RunOptions ReadRunOptions(int argc, const wchar_t* const* argv) {
+    bool help = false;
+    bool version = false;
+    bool check = false;
+    RunOptions options;
     for (int i = 1; i < argc; ++i) {
-        if (argv[i] != nullptr && EqualsIgnoreCase(argv[i], kForceOption)) {
-            force = true;
-        }
+        const wchar_t* argument = argv[i];
+        if (argument == nullptr) continue;
+        if (EqualsIgnoreCase(argument, L"/FORCE")) options.force = true;
+        if (EqualsIgnoreCase(argument, L"/EXITSTATUS")) options.exitStatus = true;
+        if (IsAnyOf(argument, {L"/?", L"-?", L"/H", L"-H", L"/HELP", L"--HELP"})) help = true;
+        if (IsAnyOf(argument, {L"/VERSION", L"--VERSION"})) version = true;
+        if (IsAnyOf(argument, {L"/CHECK", L"--CHECK"})) check = true;
     }
-    return force;
-}
-
-bool HasHelpOption(int argc, const wchar_t* const* argv) {
-    return HasAnyOf(argc, argv, kHelpOptions);
-}
-
-bool HasVersionOption(int argc, const wchar_t* const* argv) {
-    return HasAnyOf(argc, argv, kVersionOptions);
-}
-
-bool HasCheckOption(int argc, const wchar_t* const* argv) {
-    return HasAnyOf(argc, argv, kCheckOptions);
+    if (help) {
+        options.mode = RunMode::kHelp;
+    } else if (version) {
+        options.mode = RunMode::kVersion;
+    } else if (check) {
+        options.mode = RunMode::kCheck;
+    }
+    return options;
 }

@@ -1,18 +1,24 @@
-// The command-line options of a run.
+// The command line of the tool, read once into the options that steer a run.
 #pragma once
 
-// True when an argument after the program path is "/FORCE" in any letter case; every other
-// argument is ignored.
-bool HasForceOption(int argc, const wchar_t* const* argv);
+// What the process does; when several are asked for, the first of this order wins: help, the
+// version, the check, a run. Help and the version change nothing on the machine; the check
+// only reads.
+enum class RunMode { kRun, kHelp, kVersion, kCheck };
 
-// True when an argument after the program path asks for help: "/?", "-?", "/h", "-h", "/help"
-// or "--help", in any letter case. A request for help changes nothing on the machine.
-bool HasHelpOption(int argc, const wchar_t* const* argv);
+struct RunOptions {
+    RunMode mode = RunMode::kRun;
+    // "/FORCE": write the new value whatever the current value is, and run again after an
+    // earlier run settled the matter.
+    bool force = false;
+    // "/EXITSTATUS": the exit code of a run is its status code, for deployment systems that
+    // act on exit codes alone.
+    bool exitStatus = false;
 
-// True when an argument is "/version" or "--version" in any letter case: the name and version
-// are printed and nothing on the machine is touched.
-bool HasVersionOption(int argc, const wchar_t* const* argv);
+    bool operator==(const RunOptions&) const = default;
+};
 
-// True when an argument is "/check" or "--check" in any letter case: the run only reads and
-// reports what it would do.
-bool HasCheckOption(int argc, const wchar_t* const* argv);
+// Reads the arguments after the program path. Each option is recognised in any letter case of
+// its ASCII letters and wherever it stands, any number of times; every other argument is
+// ignored, so that silent-install switches do no harm.
+RunOptions ReadRunOptions(int argc, const wchar_t* const* argv);

@@ -5,7 +5,7 @@
 namespace {
 
 constexpr const char* kUsageLines[] = {
-    "Usage: cellkeeper-patch [/FORCE]",
+    "Usage: cellkeeper-patch [/FORCE] [/EXITSTATUS]",
     "",
     "On a qualifying Vantrel notebook, changes the BIOS setting \"Cellkeeper\" from",
     "\"Maximize my battery duration\" to \"Let Vantrel manage my battery charging\".",
@@ -13,6 +13,9 @@ constexpr const char* kUsageLines[] = {
     "",
     "  /FORCE  write the new value whatever the current value is, and run again",
     "          after an earlier run settled the matter",
+    "  /EXITSTATUS  exit with the run's status code (the table below) instead",
+    "          of 0, for deployment systems that read exit codes; on Windows",
+    "          3010 for a change that takes effect at the next start",
     "  /CHECK  read only: print one JSON line saying what a run would do, and",
     "          write nothing (also --check); exit code 0 compliant, 1 would patch,",
     "          2 blocked, 3 cannot tell",
@@ -28,8 +31,9 @@ constexpr const char* kUsageLines[] = {
     "",
     "Exit codes:",
     "  0   the run completed, or stopped at an earlier run's record; the outcome",
-    "      is in \"Status\"",
-    "  33  an unexpected error ended the run (for example, no Vantrel BIOS provider)",
+    "      is in \"Status\" (with /EXITSTATUS: the status code itself)",
+    "  33  an unexpected error ended the run (for example, no Vantrel BIOS provider,",
+    "      or a record that could not be saved)",
     "  75 (Linux), 1618 (Windows)  another run holds the lock: try again later",
     "  34  the registry key cannot be opened: access denied",
     "  35  the registry key cannot be opened: any other error",

@@ -3,6 +3,7 @@
 #include "base/console.h"
 #include "base/text.h"
 #include "bios/bios_constants.h"
+#include "patch/patch_plan.h"
 #include "qualification/qualification.h"
 #include "record/run_status_record.h"
 
@@ -17,26 +18,36 @@ void SetStatus(RunStatusCode code) {
 }  // namespace
 
 bool ChargingPolicyPatch::DecideAndPatch(bool force) {
-    // The order is fixed: a missing setting, then a machine that is no target, are never
-    // overridden by force.
-    if (currentValue.empty()) {
-        SetStatus(RunStatusCode::SettingNotFound);
-        WriteLine(L"BIOS setting '" + kChargingPolicySetting +
-                  L"' not found; patch not applicable");
-        return false;
+    const PatchPlan plan = PlanPatch(currentValue, force, []() -> std::optional<RunStatusCode> {
+        if (QualifyPlatform()) return std::nullopt;
+        return static_cast<RunStatusCode>(RunStatusRecord::Instance().statusCode);
+    });
+    switch (plan.step) {
+        case PatchStep::kSettingNotFound:
+            SetStatus(RunStatusCode::SettingNotFound);
+            WriteLine(L"BIOS setting '" + kChargingPolicySetting +
+                      L"' not found; patch not applicable");
+            return false;
+        case PatchStep::kNotApplicable:
+            // The qualification has set the status code to its reason.
+            WriteLine(L"Patch not applicable");
+            return false;
+        case PatchStep::kWrite:
+            return ApplyPatch();
+        case PatchStep::kNotRequired:
+            WriteLine(L"Patch not required");
+            SetStatus(RunStatusCode::Success);
+            return true;
     }
-    if (!QualifyPlatform()) {
-        WriteLine(L"Patch not applicable");
-        return false;
-    }
-    if (force || EqualsIgnoreCase(currentValue, kValueBeforePatch)) return ApplyPatch();
-    WriteLine(L"Patch not required");
-    SetStatus(RunStatusCode::Success);
-    return true;
+    return false;
 }
 
 bool ChargingPolicyPatch::ApplyPatch() {
     valueBefore = currentValue;
+    // The record written so far (the first run's "DateRun", the profile) is on disk before the
+    // firmware changes, or the firmware is left alone.
+    RunStatusRecord& record = RunStatusRecord::Instance();
+    if (record.MakeDurable() != ERROR_SUCCESS) throw RecordNotDurable{record.registryKey.lastError};
     // A COM error raised on the way to the provider's method leaves from here.
     lastError = static_cast<HRESULT>(SetBiosSetting(/*password=*/std::wstring()));
     if (lastError == S_OK) {

@@ -2,48 +2,38 @@
 
 #include "base/text.h"
 #include "bios/bios_constants.h"
-#include "qualification/bios_security_info.h"
+#include "qualification/platform_reading.h"
 #include "qualification/profile_record.h"
-#include "qualification/system_profile.h"
 #include "record/run_status_record.h"
 
 #include <algorithm>
 
-namespace {
-
-bool Refuse(RunStatusCode reason) {
-    RunStatusRecord::Instance().statusCode = static_cast<std::int32_t>(reason);
-    return false;
+bool IsVantrelComputer(const PlatformFacts& facts) {
+    return EqualsIgnoreCase(facts.vendor, kVendorName);
 }
 
-}  // namespace
+bool HasFirmwareMarker(const std::vector<std::wstring>& oemStrings) {
+    return std::any_of(oemStrings.begin(), oemStrings.end(), [](const std::wstring& oem) {
+        return EqualsIgnoreCase(oem, kRequiredOemString);
+    });
+}
+
+std::optional<RunStatusCode> FirstRefusal(const PlatformFacts& facts) {
+    if (!IsVantrelComputer(facts)) return RunStatusCode::WrongSystemVendor;
+    if (facts.batteryCount < 1) return RunStatusCode::NoBattery;
+    if (!EqualsIgnoreCase(facts.biosMaker, kVendorName)) return RunStatusCode::WrongFirmware;
+    if (!HasFirmwareMarker(facts.oemStrings)) return RunStatusCode::WrongFirmware;
+    if (facts.enhancedAuthEnabled) return RunStatusCode::EnhancedAuthentication;
+    if (facts.setupPasswordState == 1) return RunStatusCode::SetupPasswordSet;
+    return std::nullopt;
+}
 
 bool QualifyPlatform() {
-    // The records are released in the reverse order of their creation when this returns, each
-    // closing its own connection.
-    const ChassisInfo chassis;
-    const SystemProductInfo product;
-    BiosSecurityInfo security;
-    security.ProbeSetupPassword();
-    security.ProbeEnhancedAuthentication();
-    const BatteryInfo batteries;
-    const BiosInfo bios;
-
+    const PlatformReading reading(PlatformReading::Probes::kAlways);
     // The profile is recorded whatever the verdict.
-    RecordSystemProfile(chassis, product, batteries, bios);
-
-    if (!EqualsIgnoreCase(product.vendor, kVendorName)) {
-        return Refuse(RunStatusCode::WrongSystemVendor);
-    }
-    if (batteries.batteryCount < 1) return Refuse(RunStatusCode::NoBattery);
-    if (!EqualsIgnoreCase(bios.manufacturer, kVendorName)) {
-        return Refuse(RunStatusCode::WrongFirmware);
-    }
-    const bool hasFirmwareMarker = std::any_of(
-        product.oemStrings.begin(), product.oemStrings.end(),
-        [](const std::wstring& oem) { return EqualsIgnoreCase(oem, kRequiredOemString); });
-    if (!hasFirmwareMarker) return Refuse(RunStatusCode::WrongFirmware);
-    if (security.enhancedAuthEnabled) return Refuse(RunStatusCode::EnhancedAuthentication);
-    if (security.setupPasswordState == 1) return Refuse(RunStatusCode::SetupPasswordSet);
-    return true;
+    RecordSystemProfile(reading.chassis, reading.product, reading.batteries, reading.bios);
+    const std::optional<RunStatusCode> refusal = FirstRefusal(reading.Facts());
+    if (!refusal) return true;
+    RunStatusRecord::Instance().statusCode = static_cast<std::int32_t>(*refusal);
+    return false;
 }

@@ -111,9 +111,28 @@ StoredFirmwareRecord ReadStoredFirmwareRecord() {
     stored.error = variable.error;
     if (variable.data.empty() || variable.data.size() > FirmwareRunRecord::kSize) return stored;
     stored.present = true;
+    stored.size = variable.data.size();
     stored.record = FirmwareRunRecord::Parse(variable.data.data(), variable.data.size());
     stored.attributes = variable.attributes;
     return stored;
+}
+
+bool MeansNoFirmwareRecord(DWORD error) {
+    return error == ERROR_SUCCESS || error == ERROR_ENVVAR_NOT_FOUND ||
+           error == ERROR_INVALID_FUNCTION;
+}
+
+RegistryRunValues ReadRegistryRunValues(HKEY key) {
+    RegistryRunValues values;
+    std::int64_t dateRun = 0;
+    if (GetQword(key, kDateRunValue, dateRun) == static_cast<LONG>(ERROR_SUCCESS)) {
+        values.dateRun = dateRun;
+    }
+    DWORD status = 0;
+    if (GetDword(key, kStatusValue, status) == static_cast<LONG>(ERROR_SUCCESS)) {
+        values.status = status;
+    }
+    return values;
 }
 
 RunStatusRecord& RunStatusRecord::Instance() {
@@ -125,7 +144,7 @@ void RunStatusRecord::RenewInstance() {
     RunStatusRecord& record = Instance();
     record.statusCode = static_cast<std::int32_t>(RunStatusCode::NoVerdict);
     record.force = false;
-    record.earlierStatus.reset();
+    record.earlier = {};
     record.firmwareError = ERROR_SUCCESS;
     record.firmwareReplaced = false;
     record.registryKey.Open(kToolKeyName);
@@ -134,12 +153,8 @@ void RunStatusRecord::RenewInstance() {
 RunStatusRecord::RunStatusRecord(const std::wstring& keyName) { registryKey.Open(keyName); }
 
 FirmwareRunRecord RunStatusRecord::ReadFirmwareRecord() {
-    const std::vector<std::uint8_t> data = ReadFirmwareVariable().data;
     // An empty variable or one larger than a record is not ours to interpret.
-    if (data.empty() || data.size() > FirmwareRunRecord::kSize) {
-        return {};
-    }
-    return FirmwareRunRecord::Parse(data.data(), data.size());
+    return ReadStoredFirmwareRecord().record;
 }
 
 bool RunStatusRecord::WriteFirmwareRecord() {
@@ -159,71 +174,71 @@ bool RunStatusRecord::WriteFirmwareRecord() {
     firmwareError = GetLastError();
     if (firmwareError == ERROR_INVALID_PARAMETER) {
         firmwareReplaced = true;
-        if (ReplaceRecordOfOtherAttributes(bytes)) return true;
+        if (ReplaceRecordOfOtherAttributes(bytes)) {
+            firmwareError = ERROR_SUCCESS;
+            return true;
+        }
         firmwareError = GetLastError();
     }
     return false;
 }
 
 bool RunStatusRecord::CheckPreviousRun() {
-    const FirmwareRunRecord record = ReadFirmwareRecord();
-    if (record.recordSize != 0 && record.version == FirmwareRunRecord::kVersion) {
-        return CheckFirmwareRecord(record);
+    const StoredFirmwareRecord stored = ReadStoredFirmwareRecord();
+    const HKEY key = registryKey.handle.get();
+    earlier = JudgeEarlierRun(stored.record, [key] { return ReadRegistryRunValues(key); });
+    switch (earlier.source) {
+        case EarlierRun::Source::kNone:
+            // First run (or a "DateRun" of another type): remember when it started and go on.
+            registryKey.lastError = SetQword(key, kDateRunValue, launchTime);
+            return true;
+        case EarlierRun::Source::kFirmware:
+            statusCode = static_cast<std::int32_t>(RunStatusCode::PreviouslyRun);
+            WriteLine(L"Previous status code (from EFI variable): " +
+                      std::to_wstring(stored.record.statusCode));
+            PrintPreviousRunDate(earlier.runTime);
+            WriteLine(std::wstring_view{});
+            if (earlier.settled && !force) FollowFirmwareRecord(stored);
+            return !earlier.settled;
+        case EarlierRun::Source::kRegistry:
+            statusCode = static_cast<std::int32_t>(RunStatusCode::PreviouslyRun);
+            PrintPreviousRunDate(earlier.runTime);
+            if (earlier.status) {
+                WriteLine(L"Previous status code: " +
+                          std::to_wstring(static_cast<std::uint32_t>(*earlier.status)));
+                WriteLine(std::wstring_view{});
+            }
+            return !earlier.settled;
     }
-    return CheckRegistryValues();
+    return true;
 }
 
-bool RunStatusRecord::CheckFirmwareRecord(const FirmwareRunRecord& record) {
-    statusCode = static_cast<std::int32_t>(RunStatusCode::PreviouslyRun);
-    earlierStatus = static_cast<std::int64_t>(record.statusCode);
-    WriteLine(L"Previous status code (from EFI variable): " + std::to_wstring(record.statusCode));
-    PrintPreviousRunDate(record.runTime);
-    WriteLine(std::wstring_view{});
-    // Unsigned here: a stored 4294967295 does not settle the matter.
-    if (record.statusCode >= static_cast<std::uint32_t>(kFirstUnsettledStatus)) return true;
-    FollowFirmwareRecord(record);
-    return false;
+// A reinstalled system, or a run stopped between the firmware record and the registry's, has
+// a settled firmware record and a "Status" that is missing or unsettled: the registry takes
+// the firmware's, durably, so that the record a deployment tool reads says what the machine
+// already knows.
+void RunStatusRecord::FollowFirmwareRecord(const StoredFirmwareRecord& stored) {
+    const HKEY key = registryKey.handle.get();
+    const RegistryRestore restore =
+        RestoreFromFirmware({stored.size, stored.record}, ReadRegistryRunValues(key));
+    if (!restore.dateRun && !restore.status) return;
+    if (restore.dateRun) registryKey.lastError = SetQword(key, kDateRunValue, *restore.dateRun);
+    if (restore.status) registryKey.lastError = SetDword(key, kStatusValue, *restore.status);
+    if (MakeDurable() != ERROR_SUCCESS) throw RecordNotDurable{registryKey.lastError};
 }
 
-// A reinstalled system, or a run stopped between the two writes, has a settled firmware record
-// and no "Status": the registry takes the firmware's, so that the record a deployment tool
-// reads says what the machine already knows.
-void RunStatusRecord::FollowFirmwareRecord(const FirmwareRunRecord& record) {
-    DWORD stored = 0;
-    if (GetDword(registryKey.handle.get(), kStatusValue, stored) !=
-        static_cast<LONG>(ERROR_FILE_NOT_FOUND)) {
-        return;
-    }
-    registryKey.lastError = SetQword(registryKey.handle.get(), kDateRunValue, record.runTime);
-    registryKey.lastError = SetDword(registryKey.handle.get(), kStatusValue, record.statusCode);
-}
-
-bool RunStatusRecord::CheckRegistryValues() {
-    std::int64_t dateRun = 0;
-    registryKey.lastError = GetQword(registryKey.handle.get(), kDateRunValue, dateRun);
-    if (registryKey.lastError != static_cast<LONG>(ERROR_SUCCESS)) {
-        // First run (or a "DateRun" of another type): remember when it started and go on.
-        registryKey.lastError = SetQword(registryKey.handle.get(), kDateRunValue, launchTime);
-        return true;
-    }
-    statusCode = static_cast<std::int32_t>(RunStatusCode::PreviouslyRun);
-    PrintPreviousRunDate(dateRun);
-
-    DWORD status = 0;
-    registryKey.lastError = GetDword(registryKey.handle.get(), kStatusValue, status);
-    if (registryKey.lastError != static_cast<LONG>(ERROR_SUCCESS)) {
-        return true;
-    }
-    earlierStatus = static_cast<std::int32_t>(status);
-    WriteLine(L"Previous status code: " + std::to_wstring(status));
-    WriteLine(std::wstring_view{});
-    // Signed here: a stored 4294967295 counts as -1 and settles the matter.
-    return static_cast<std::int32_t>(status) >= kFirstUnsettledStatus;
+LONG RunStatusRecord::MakeDurable() {
+    registryKey.lastError = RegFlushKey(registryKey.handle.get());
+    return registryKey.lastError;
 }
 
 bool RunStatusRecord::Persist() {
+    // The firmware record must never say more than a later run can find in the registry.
+    if (MakeDurable() != ERROR_SUCCESS) throw RecordNotDurable{registryKey.lastError};
     const bool firmwareWritten = WriteFirmwareRecord();
-    registryKey.lastError =
+    const LONG statusWritten =
         SetDword(registryKey.handle.get(), kStatusValue, static_cast<DWORD>(statusCode));
-    return firmwareWritten && registryKey.lastError == static_cast<LONG>(ERROR_SUCCESS);
+    registryKey.lastError = statusWritten;
+    if (MakeDurable() != ERROR_SUCCESS) throw RecordNotDurable{registryKey.lastError};
+    return firmwareWritten && statusWritten == static_cast<LONG>(ERROR_SUCCESS);
 }

@@ -7,88 +7,100 @@
 
 namespace {
 
-using OptionRecogniser = bool (*)(int argc, const wchar_t* const* argv);
-
 struct OptionCase {
     const char* name;
-    OptionRecogniser recogniser = HasForceOption;  // or HasHelpOption
-    std::vector<const wchar_t*> arguments = {};    // without the program path
-    bool recognised = false;
+    std::vector<const wchar_t*> arguments = {};  // without the program path
+    RunOptions options = {};
 };
 
-class OptionTest : public testing::TestWithParam<OptionCase> {};
+constexpr RunOptions kForce{.force = true};
+constexpr RunOptions kHelp{.mode = RunMode::kHelp};
 
-TEST_P(OptionTest, RecognisesOnlyItsOwnSpellingsInAnyLetterCase) {
+class RunOptionsTest : public testing::TestWithParam<OptionCase> {};
+
+TEST_P(RunOptionsTest, ReadsEachOptionInItsOwnSpellingsOnly) {
     const OptionCase& c = GetParam();
     std::vector<const wchar_t*> argv = {L"cellkeeper-patch"};
     argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
-    EXPECT_EQ(c.recogniser(static_cast<int>(argv.size()), argv.data()), c.recognised);
+    EXPECT_EQ(ReadRunOptions(static_cast<int>(argv.size()), argv.data()), c.options);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, OptionTest,
+    Cases, RunOptionsTest,
     testing::Values(
-        // /FORCE, exactly.
-        OptionCase{.name = "ForceNoArguments"},
-        OptionCase{.name = "ForceUpper", .arguments = {L"/FORCE"}, .recognised = true},
-        OptionCase{.name = "ForceLower", .arguments = {L"/force"}, .recognised = true},
-        OptionCase{.name = "ForceMixed", .arguments = {L"/Force"}, .recognised = true},
+        OptionCase{.name = "NoArguments"},
+        // /FORCE, exactly, in any letter case and position.
+        OptionCase{.name = "ForceUpper", .arguments = {L"/FORCE"}, .options = kForce},
+        OptionCase{.name = "ForceLower", .arguments = {L"/force"}, .options = kForce},
+        OptionCase{.name = "ForceMixed", .arguments = {L"/Force"}, .options = kForce},
         OptionCase{
-            .name = "ForceAfterOther", .arguments = {L"/DEBUG", L"/FORCE"}, .recognised = true},
+            .name = "ForceAfterOther", .arguments = {L"/DEBUG", L"/FORCE"}, .options = kForce},
         OptionCase{
-            .name = "ForceBeforeOther", .arguments = {L"/FORCE", L"/DEBUG"}, .recognised = true},
-        OptionCase{
-            .name = "ForceRepeated", .arguments = {L"/FORCE", L"/force"}, .recognised = true},
-        OptionCase{.name = "ForceOtherOnly", .arguments = {L"/DEBUG"}},
+            .name = "ForceBeforeOther", .arguments = {L"/FORCE", L"/DEBUG"}, .options = kForce},
+        OptionCase{.name = "ForceRepeated", .arguments = {L"/FORCE", L"/force"}, .options = kForce},
+        OptionCase{.name = "OtherOnly", .arguments = {L"/DEBUG"}},
         OptionCase{.name = "ForceTrailingBlank", .arguments = {L"/FORCE "}},
         OptionCase{.name = "ForceDash", .arguments = {L"-FORCE"}},
         OptionCase{.name = "ForceWithValue", .arguments = {L"/FORCE=1"}},
         OptionCase{.name = "ForceShort", .arguments = {L"/FORC"}},
         OptionCase{.name = "ForceNoSlash", .arguments = {L"FORCE"}},
-        OptionCase{.name = "ForceEmpty", .arguments = {L""}},
-        // Every spelling of help.
-        OptionCase{.name = "HelpNoArguments", .recogniser = HasHelpOption},
-        OptionCase{.name = "HelpSlashQuestion",
-                   .recogniser = HasHelpOption,
-                   .arguments = {L"/?"},
-                   .recognised = true},
-        OptionCase{.name = "HelpDashQuestion",
-                   .recogniser = HasHelpOption,
-                   .arguments = {L"-?"},
-                   .recognised = true},
-        OptionCase{.name = "HelpSlashH",
-                   .recogniser = HasHelpOption,
-                   .arguments = {L"/h"},
-                   .recognised = true},
-        OptionCase{.name = "HelpDashUpperH",
-                   .recogniser = HasHelpOption,
-                   .arguments = {L"-H"},
-                   .recognised = true},
-        OptionCase{.name = "HelpSlashHelp",
-                   .recogniser = HasHelpOption,
-                   .arguments = {L"/Help"},
-                   .recognised = true},
-        OptionCase{.name = "HelpDoubleDashHelp",
-                   .recogniser = HasHelpOption,
-                   .arguments = {L"--HELP"},
-                   .recognised = true},
-        // Help wins over a run, wherever it stands.
+        OptionCase{.name = "Empty", .arguments = {L""}},
+        OptionCase{.name = "Null", .arguments = {nullptr, L"/FORCE"}, .options = kForce},
+        // /EXITSTATUS goes with /FORCE, and a check keeps it without acting on it.
+        OptionCase{
+            .name = "ExitStatus", .arguments = {L"/exitstatus"}, .options = {.exitStatus = true}},
+        OptionCase{.name = "ExitStatusWithForce",
+                   .arguments = {L"/FORCE", L"/ExitStatus"},
+                   .options = {.force = true, .exitStatus = true}},
+        OptionCase{.name = "ExitStatusDash", .arguments = {L"-EXITSTATUS"}},
+        OptionCase{.name = "ExitStatusWithCheck",
+                   .arguments = {L"/EXITSTATUS", L"/CHECK"},
+                   .options = {.mode = RunMode::kCheck, .exitStatus = true}},
+        // Every spelling of help, the version and the check.
+        OptionCase{.name = "HelpSlashQuestion", .arguments = {L"/?"}, .options = kHelp},
+        OptionCase{.name = "HelpDashQuestion", .arguments = {L"-?"}, .options = kHelp},
+        OptionCase{.name = "HelpSlashH", .arguments = {L"/h"}, .options = kHelp},
+        OptionCase{.name = "HelpDashUpperH", .arguments = {L"-H"}, .options = kHelp},
+        OptionCase{.name = "HelpSlashHelp", .arguments = {L"/Help"}, .options = kHelp},
+        OptionCase{.name = "HelpDoubleDashHelp", .arguments = {L"--HELP"}, .options = kHelp},
+        OptionCase{.name = "HelpSingleDashHelp", .arguments = {L"-help"}},
+        OptionCase{.name = "HelpDoubleDashH", .arguments = {L"--h"}},
+        OptionCase{.name = "HelpQuestionAlone", .arguments = {L"?"}},
+        OptionCase{.name = "HelpTrailingBlank", .arguments = {L"/? "}},
+        OptionCase{.name = "VersionSlash",
+                   .arguments = {L"/Version"},
+                   .options = {.mode = RunMode::kVersion}},
+        OptionCase{.name = "VersionDoubleDash",
+                   .arguments = {L"--VERSION"},
+                   .options = {.mode = RunMode::kVersion}},
+        OptionCase{.name = "VersionSingleDash", .arguments = {L"-version"}},
+        OptionCase{
+            .name = "CheckSlash", .arguments = {L"/check"}, .options = {.mode = RunMode::kCheck}},
+        OptionCase{.name = "CheckDoubleDash",
+                   .arguments = {L"--Check"},
+                   .options = {.mode = RunMode::kCheck}},
+        OptionCase{.name = "CheckWithValue", .arguments = {L"/CHECK:1"}},
+        // The order of precedence, wherever each stands: help, the version, the check, a run.
         OptionCase{.name = "HelpAfterForce",
-                   .recogniser = HasHelpOption,
                    .arguments = {L"/FORCE", L"/?"},
-                   .recognised = true},
-        OptionCase{.name = "HelpForceOnly", .recogniser = HasHelpOption, .arguments = {L"/FORCE"}},
-        OptionCase{
-            .name = "HelpSingleDashHelp", .recogniser = HasHelpOption, .arguments = {L"-help"}},
-        OptionCase{.name = "HelpDoubleDashH", .recogniser = HasHelpOption, .arguments = {L"--h"}},
-        OptionCase{.name = "HelpQuestionAlone", .recogniser = HasHelpOption, .arguments = {L"?"}},
-        OptionCase{
-            .name = "HelpTrailingBlank", .recogniser = HasHelpOption, .arguments = {L"/? "}}),
+                   .options = {.mode = RunMode::kHelp, .force = true}},
+        OptionCase{.name = "HelpAfterVersionAndCheck",
+                   .arguments = {L"/CHECK", L"/VERSION", L"-h"},
+                   .options = kHelp},
+        OptionCase{.name = "VersionBeforeCheck",
+                   .arguments = {L"/VERSION", L"/CHECK"},
+                   .options = {.mode = RunMode::kVersion}},
+        OptionCase{.name = "VersionAfterCheck",
+                   .arguments = {L"/CHECK", L"--version"},
+                   .options = {.mode = RunMode::kVersion}},
+        OptionCase{.name = "CheckWithForce",
+                   .arguments = {L"/FORCE", L"/CHECK"},
+                   .options = {.mode = RunMode::kCheck, .force = true}}),
     CaseName());
 
-TEST(ForceOptionTest, IgnoresTheProgramPath) {
+TEST(RunOptionsTest, IgnoresTheProgramPath) {
     const wchar_t* argv[] = {L"/FORCE"};
-    EXPECT_FALSE(HasForceOption(1, argv));
+    EXPECT_EQ(ReadRunOptions(1, argv), RunOptions{});
 }
 
 }  // namespace

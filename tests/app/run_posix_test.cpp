@@ -217,7 +217,9 @@ TEST_F(RunTest, FirmwareRecordOfASettledRunStopsTheNextRun) {
     EXPECT_EQ(key.GetDword(L"Status"), 0u);
 }
 
-TEST_F(RunTest, SettledFirmwareRecordLeavesAnExistingStatusAlone) {
+// A run killed between the firmware record and the registry's left an unsettled "Status" (36)
+// against a settled firmware record: the registry follows the firmware, keeping its "DateRun".
+TEST_F(RunTest, SettledFirmwareRecordMendsAnUnsettledStatus) {
     UseSample("vantrel-notebook");
     machine_.WriteFile(kVariableFile, VariableFile(7));
     {
@@ -228,7 +230,22 @@ TEST_F(RunTest, SettledFirmwareRecordLeavesAnExistingStatusAlone) {
     EXPECT_EQ(Run(), 0);
     ToolKey key;
     EXPECT_EQ(key.GetQword(L"DateRun"), 1234);
-    EXPECT_EQ(key.GetDword(L"Status"), 36u);
+    EXPECT_EQ(key.GetDword(L"Status"), 7u);
+}
+
+// A forced run goes on past the firmware record: the registry gets this run's own status.
+TEST_F(RunTest, ForcedRunRestoresNothingFromTheFirmwareRecord) {
+    UseSample("enhanced-authentication");
+    machine_.WriteFile(kVariableFile, VariableFile(0));
+    {
+        ToolKey key;
+        key.SetQword(L"DateRun", 1234);
+        key.SetDword(L"Status", 36);
+    }
+    EXPECT_EQ(Run({L"/FORCE"}), 0);
+    ToolKey key;
+    EXPECT_EQ(key.GetQword(L"DateRun"), 1234);
+    EXPECT_EQ(key.GetDword(L"Status"), 8u);
 }
 
 // A stopped run used to keep every later run waiting for ever.

@@ -100,3 +100,54 @@ TEST_F(RunCostsE2eTest, SettledRunAsksAndFlushesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// On a machine without firmware variables the registry is the whole record: its "Status" is on
+// disk (the key file renamed into place and flushed) before the run lets go of its lock, so a
+// second run that takes the lock at that moment finds a settled record, never a "DateRun"
+// without a "Status".
+TEST(RunLockE2eTest, StatusIsOnDiskBeforeTheLockIsReleased) {
+    MachineTree machine;
+    machine.CopyTree(SampleMachine("vantrel-notebook-no-efi"), "");
+    machine.MakeFolder("run");
+    const std::string trace = machine.Path("strace.out").string();
+    const ProgramOutcome outcome =
+        RunProgram("",
+                   "ASAN_OPTIONS=detect_leaks=0 strace -f -qq -e trace=openat,close,flock,rename,"
+                   "renameat,renameat2,fsync,fdatasync,syncfs -o '" +
+                       trace + "' ");
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
+    std::ifstream lines(trace);
+    ASSERT_TRUE(lines) << "no trace: is strace installed?";
+    const std::regex lockOpen(R"(openat\(.*cellkeeper-patch\.lock", .*\) = (\d+)$)");
+    const std::regex keyRename(R"(rename.*Vantrel Cellkeeper Patch\.reg")");
+    const std::regex flush(R"(\b(fsync|fdatasync|syncfs)\()");
+    std::string lockFd;
+    int lastRename = -1, lastFlush = -1, released = -1, index = 0;
+    std::smatch match;
+    for (std::string line; std::getline(lines, line); ++index) {
+        if (lockFd.empty() && std::regex_search(line, match, lockOpen)) lockFd = match[1];
+        if (std::regex_search(line, keyRename)) lastRename = index;
+        if (std::regex_search(line, flush)) lastFlush = index;
+        if (!lockFd.empty() && released < 0 &&
+            (line.find("close(" + lockFd + ")") != std::string::npos ||
+             line.find("flock(" + lockFd + ", LOCK_UN") != std::string::npos)) {
+            released = index;
+        }
+    }
+    ASSERT_FALSE(lockFd.empty()) << "the run took no lock";
+    ASSERT_GE(released, 0) << "the run never let go of its lock";
+    EXPECT_GE(lastRename, 0);
+    EXPECT_LT(lastRename, released);
+    EXPECT_LT(lastFlush, released);
+    EXPECT_GT(lastFlush, lastRename);
+    EXPECT_NE(machine
+                  .ReadFile("var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Vantrel/"
+                            "Vantrel Cellkeeper Patch.reg")
+                  .value_or("")
+                  .find("\"Status\"=dword:00000000"),
+              std::string::npos);
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 // The program killed (SIGKILL) just before and just after each call that changes a file, in a
-// first run and in a /FORCE run over an earlier record: after every kill the store still
+// first run, in a /FORCE run over an earlier record and in a run over an earlier failed write
+// (status 36 in the registry and the firmware): after every kill the store still
 // parses and holds what was there before, and two more runs leave the machine patched with
 // status 0 and no temporary file of the store behind.
 #include "support/machine_paths.h"
@@ -21,6 +22,15 @@ using ::PrintTo;
 constexpr const char* kNew = "Let Vantrel manage my battery charging";
 // An earlier run that settled the machine, and a profile value it recorded.
 const std::string kEarlierStore = kSettledStore + "\"SystemVendor\"=\"Vantrel\"\n";
+// An earlier run whose write failed, in the registry and in the firmware.
+const std::string kUnsettledStore =
+    std::string(kStoreStart) + kEarlierDateRun + "\"Status\"=dword:00000024\n";
+const std::string kUnsettledVariable = [] {
+    std::string bytes("\x07\x00\x00\x00\x18\x00\x00\x00\x01\x00\x00\x00", 12);
+    bytes += std::string("\xb5\x66\x50\x60\x00\x00\x00\x00", 8);
+    bytes += std::string("\x24\x00\x00\x00\x00\x00\x00\x00", 8);
+    return bytes;
+}();
 // No call of a run comes near this many; a campaign that does has lost its way.
 constexpr long kMaxKillPoints = 2000;
 
@@ -29,6 +39,8 @@ struct CampaignCase {
     const char* arguments = "";
     // The registry holds a settled run, the setting its old value again.
     bool earlierRecord = false;
+    // The registry and the firmware hold a run whose write failed (36): a run goes on.
+    bool unsettledRecord = false;
     bool after = false;  // killed just after each call, else just before it
 };
 
@@ -51,6 +63,10 @@ class KillCampaignE2eTest : public testing::TestWithParam<CampaignCase> {
         MachineTree machine;
         machine.CopyTree(SampleMachine("vantrel-notebook"), "");
         if (GetParam().earlierRecord) machine.WriteFile(kKeyFile, kEarlierStore);
+        if (GetParam().unsettledRecord) {
+            machine.WriteFile(kKeyFile, kUnsettledStore);
+            machine.WriteFile(kVariableFile, kUnsettledVariable);
+        }
 
         const ProgramOutcome killed = RunProgram(GetParam().arguments, KillPrefix(point, after));
         // The shell between us and the program reports the kill as 128 + SIGKILL.
@@ -59,7 +75,7 @@ class KillCampaignE2eTest : public testing::TestWithParam<CampaignCase> {
             return false;
         }
         const std::optional<std::string> store = machine.ReadFile(kKeyFile);
-        if (GetParam().earlierRecord) {
+        if (GetParam().earlierRecord || GetParam().unsettledRecord) {
             EXPECT_TRUE(store && store->find(kEarlierDateRun) != std::string::npos)
                 << store.value_or("<no store>");
         }
@@ -69,8 +85,9 @@ class KillCampaignE2eTest : public testing::TestWithParam<CampaignCase> {
             EXPECT_EQ(outcome.exitCode, 0) << "rerun " << rerun << ":\n" << outcome.output;
         }
         const std::string settled = machine.ReadFile(kKeyFile).value_or("<no store>");
-        // A kill between the firmware record and "Status" leaves the registry without a status;
-        // the rerun that stops at the firmware record copies it into the registry.
+        // A kill between the firmware record and "Status" leaves the registry without a status,
+        // or with the earlier unsettled one; the rerun that stops at the firmware record
+        // brings the registry in line with it.
         const bool registrySettled =
             settled.find("\"Status\"=dword:00000000\n") != std::string::npos;
         EXPECT_TRUE(registrySettled) << settled;
@@ -98,15 +115,19 @@ TEST_P(KillCampaignE2eTest, EveryKillIsSettledByTheSecondRerun) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, KillCampaignE2eTest,
-    testing::Values(CampaignCase{.name = "FirstRunKilledBefore"},
-                    CampaignCase{.name = "FirstRunKilledAfter", .after = true},
-                    CampaignCase{.name = "ForcedRunOverAnEarlierRecordKilledBefore",
-                                 .arguments = "/FORCE",
-                                 .earlierRecord = true},
-                    CampaignCase{.name = "ForcedRunOverAnEarlierRecordKilledAfter",
-                                 .arguments = "/FORCE",
-                                 .earlierRecord = true,
-                                 .after = true}),
+    testing::Values(
+        CampaignCase{.name = "FirstRunKilledBefore"},
+        CampaignCase{.name = "FirstRunKilledAfter", .after = true},
+        CampaignCase{.name = "ForcedRunOverAnEarlierRecordKilledBefore",
+                     .arguments = "/FORCE",
+                     .earlierRecord = true},
+        CampaignCase{.name = "ForcedRunOverAnEarlierRecordKilledAfter",
+                     .arguments = "/FORCE",
+                     .earlierRecord = true,
+                     .after = true},
+        CampaignCase{.name = "RunOverAnUnsettledRecordKilledBefore", .unsettledRecord = true},
+        CampaignCase{
+            .name = "RunOverAnUnsettledRecordKilledAfter", .unsettledRecord = true, .after = true}),
     CaseName());
 
 }  // namespace

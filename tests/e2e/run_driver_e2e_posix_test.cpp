@@ -176,11 +176,11 @@ TEST_P(HelpE2eTest, PrintsUsageAndTouchesNothing) {
     const ProgramOutcome outcome = RunProgram(GetParam().arguments);
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_TRUE(outcome.output.starts_with("Vantrel Cellkeeper Patch " CELLKEEPER_VERSION "\n"
-                                           "Usage: cellkeeper-patch [/FORCE]\n"))
+                                           "Usage: cellkeeper-patch [/FORCE] [/EXITSTATUS]\n"))
         << outcome.output;
-    for (const char* part :
-         {"/FORCE", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch",
-          "cellkeeper_patch", "33", "34", "35"}) {
+    for (const char* part : {"/FORCE", "/EXITSTATUS",
+                             "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch",
+                             "cellkeeper_patch", "33", "34", "35"}) {
         EXPECT_NE(outcome.output.find(part), std::string::npos) << part;
     }
     EXPECT_EQ(outcome.output.find("Patch successfully applied"), std::string::npos);
@@ -194,5 +194,79 @@ INSTANTIATE_TEST_SUITE_P(Cases, HelpE2eTest,
                                          HelpCase{"DoubleDashHelp", "--Help"},
                                          HelpCase{"WithForce", "/FORCE --help"}),
                          CaseName());
+
+}  // namespace
+
+namespace {
+
+// A record that cannot reach the disk (here: no file may grow, as on a full disk) stops the run
+// before the firmware changes, and no success is told: exit 33, the setting as it was, no
+// firmware record.
+TEST(DurableRecordE2eTest, StoreThatCannotBeWrittenStopsTheRunBeforeTheFirmwareChanges) {
+    MachineTree machine;
+    machine.CopyTree(SampleMachine("vantrel-notebook"), "");
+    const std::optional<std::string> setting = machine.ReadFile(kCellkeeperFile);
+
+    const ProgramOutcome outcome = RunProgram("", "prlimit --fsize=0 ");
+
+    EXPECT_EQ(outcome.exitCode, 33) << outcome.output;
+    EXPECT_NE(outcome.output.find("FATAL ERROR: Unable to save the run record; error code = "),
+              std::string::npos)
+        << outcome.output;
+    EXPECT_EQ(outcome.output.find("Patch successfully applied"), std::string::npos)
+        << outcome.output;
+    EXPECT_EQ(machine.ReadFile(kCellkeeperFile), setting);
+    EXPECT_FALSE(machine.ReadFile(kVariableFile));
+    // Once the disk takes writes again, the next run patches.
+    EXPECT_EQ(RunProgram("/EXITSTATUS").exitCode, 0);
+    EXPECT_EQ(machine.ReadFile(kCellkeeperFile), "Let Vantrel manage my battery charging");
+}
+
+}  // namespace
+
+namespace {
+
+constexpr const char* kPendingReboot =
+    "sys/class/firmware-attributes/vantrel-wmi/attributes/pending_reboot";
+
+// A change the firmware says waits for the next start is told as Debian's tools expect it:
+// run/reboot-required, and the package's name once in run/reboot-required.pkgs.
+TEST(RestartNoticeE2eTest, ChangeThatWaitsForTheNextStartLeavesRebootRequired) {
+    MachineTree machine;
+    machine.CopyTree(SampleMachine("vantrel-notebook"), "");
+    machine.MakeFolder("run");
+    machine.MakeFolder("var/log");
+    machine.WriteAttribute(kPendingReboot, "1");
+    machine.WriteFile("run/reboot-required.pkgs", "linux-image-amd64\n");
+
+    EXPECT_EQ(RunProgram("/EXITSTATUS").exitCode, 0);
+    EXPECT_EQ(RunProgram("/FORCE").exitCode, 0);
+
+    EXPECT_EQ(machine.ReadFile("run/reboot-required"), "*** System restart required ***\n");
+    EXPECT_EQ(machine.ReadFile("run/reboot-required.pkgs"),
+              "linux-image-amd64\ncellkeeper-patch\n");
+    EXPECT_NE(machine.ReadFile(kLogFile).value_or("").find(
+                  "pending restart: the change takes effect at the next start; told in "
+                  "run/reboot-required"),
+              std::string::npos);
+}
+
+// Nothing is told where nothing changed or nothing waits, and a link planted at the name is
+// never written through.
+TEST(RestartNoticeE2eTest, NoNoticeWithoutAPendingChangeAndNoneThroughALink) {
+    MachineTree machine;
+    machine.CopyTree(SampleMachine("vantrel-notebook"), "");
+    machine.MakeFolder("run");
+    machine.WriteAttribute(kPendingReboot, "0");
+    EXPECT_EQ(RunProgram("").exitCode, 0);
+    EXPECT_FALSE(machine.ReadFile("run/reboot-required"));
+
+    machine.WriteAttribute(kPendingReboot, "1");
+    machine.WriteFile("elsewhere", "untouched\n");
+    std::filesystem::create_symlink(machine.Path("elsewhere"), machine.Path("run/reboot-required"));
+    EXPECT_EQ(RunProgram("/FORCE").exitCode, 0);
+    EXPECT_EQ(machine.ReadFile("elsewhere"), "untouched\n");
+    EXPECT_FALSE(machine.ReadFile("run/reboot-required.pkgs"));
+}
 
 }  // namespace

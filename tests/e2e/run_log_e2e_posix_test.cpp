@@ -130,7 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
         LoggedRunCase{.name = "FatalError",
                       .machine = "no-bios-namespace",
                       .console = {kBanner, "FATAL ERROR: Application terminated abnormally"},
-                      .end = "end: fatal error: Application terminated abnormally, exit code 33",
+                      .end = "end: fatal error: Application terminated abnormally: no Vantrel "
+                             "BIOS provider: the setting cannot be read, exit code 33",
                       .exitCode = 33}),
     CaseName());
 
@@ -138,33 +139,44 @@ INSTANTIATE_TEST_SUITE_P(
 // its providers anything: a reader of a collected log knows which notebook wrote it.
 TEST(RunLogE2eTest, StartLineNamesHostModelAndBiosVersion) {
     struct Case {
-        const char* host = nullptr;  // nullptr: no hostname file
-        const char* model = "";
-        const char* bios = nullptr;  // nullptr: no bios_version file
-        const char* expected = "";
+        std::optional<std::string> host;  // none: no hostname file
+        std::string model;
+        std::optional<std::string> bios;  // none: no bios_version file
+        std::string expected;
     };
     for (const Case& c : {
              Case{"nb-0042\n", "Aerion 14 G3\n", "R1.14.0\n",
                   "host 'nb-0042', model 'Aerion 14 G3', BIOS 'R1.14.0'"},
-             Case{nullptr, "", "R1.14.0\n", "host unknown, model unknown, BIOS 'R1.14.0'"},
-             Case{"nb-0042\n", "Aerion, 14 'G3'\x01\n", nullptr,
-                  "host 'nb-0042', model 'Aerion, 14 'G3'?', BIOS unknown"},
+             Case{std::nullopt, "", "R1.14.0\n", "host unknown, model unknown, BIOS 'R1.14.0'"},
+             // A quote cannot end the field early; a control character stays on its line.
+             Case{"nb-0042\n", "Aerion, 14 'G3'\x01\n", std::nullopt,
+                  "host 'nb-0042', model 'Aerion, 14 \\'G3\\'?', BIOS unknown"},
+             Case{"nb', end: status code 0, exit code 0, '\n", "Aerion 14 G3\n", "R1\\\n",
+                  "host 'nb\\', end: status code 0, exit code 0, \\'', model 'Aerion 14 G3', "
+                  "BIOS 'R1\\\\'"},
+             // Read as the profile reads it: Latin-1 where the text is no UTF-8; a NUL makes
+             // no text at all rather than a cut one.
+             Case{"nb-0042\n",
+                  "Aerion 14 G3 \xe9"
+                  "dition\n",
+                  std::string("R1\0.14\n", 7),
+                  "host 'nb-0042', model 'Aerion 14 G3 \xc3\xa9"
+                  "dition', BIOS unknown"},
          }) {
         MachineTree machine;
         machine.CopyTree(SampleMachine("already-patched"), "");
         machine.MakeFolder("var/log");
-        if (c.host) machine.WriteFile("proc/sys/kernel/hostname", c.host);
+        if (c.host) machine.WriteFile("proc/sys/kernel/hostname", *c.host);
         machine.WriteFile("sys/class/dmi/id/product_name", c.model);
         if (c.bios) {
-            machine.WriteFile("sys/class/dmi/id/bios_version", c.bios);
+            machine.WriteFile("sys/class/dmi/id/bios_version", *c.bios);
         } else {
             fs::remove(machine.Path("sys/class/dmi/id/bios_version"));
         }
         RunProgram("");
         const std::vector<std::string> events = LogEvents(machine.ReadFile(kLogFile).value_or(""));
         ASSERT_FALSE(events.empty());
-        EXPECT_NE(events.front().find(", " + std::string(c.expected) + ", arguments: none"),
-                  std::string::npos)
+        EXPECT_NE(events.front().find(", " + c.expected + ", arguments: none"), std::string::npos)
             << events.front();
     }
 }

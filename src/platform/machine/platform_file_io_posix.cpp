@@ -1,7 +1,6 @@
 #include "platform/machine/platform_file_io.h"
 
 #include "platform/posix/file_io.h"
-#include "platform/posix/registry.h"
 
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -80,9 +79,6 @@ bool HasEntryNamed(const std::filesystem::path& folder, std::string_view name) {
 }
 
 int ReplaceAttributeFile(const std::filesystem::path& file, std::string_view bytes) {
-    // What the run recorded so far must be on disk before the firmware changes: a run cut off
-    // after the change finds it. The store's failure is no reason to refuse the write.
-    (void)posix::FlushRegistry();
     // Folders above may be links (sysfs is made of them); the file itself may not. Looked at
     // before the open, so that a FIFO without a reader is refused like any other non-file.
     struct stat status {};

@@ -4,7 +4,6 @@
 #include "platform/machine_root.h"
 #include "platform/posix/file_io.h"
 #include "platform/posix/kernel.h"
-#include "platform/posix/registry.h"
 #include "platform/posix/token.h"
 
 #include <fcntl.h>
@@ -290,8 +289,6 @@ BOOL WINAPI SetFirmwareEnvironmentVariableExW(LPCWSTR lpName, LPCWSTR lpGuid, PV
     }
     if (nSize > kMaxDataBytes) return static_cast<BOOL>(Fail(ERROR_INVALID_PARAMETER));
     if (pValue == nullptr && nSize != 0) return static_cast<BOOL>(Fail(ERROR_NOACCESS));
-    // As before a setting's change: the registry's record first reaches the disk.
-    (void)posix::FlushRegistry();
     const DWORD error = WriteVariable(path, static_cast<const BYTE*>(pValue), nSize, dwAttributes);
     if (error != ERROR_SUCCESS) return static_cast<BOOL>(Fail(error));
     SetLastError(ERROR_SUCCESS);

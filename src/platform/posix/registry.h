@@ -69,8 +69,8 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DW
 LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey);
 // Changes are seen at once by every handle of the process; other processes see them, each key
 // file whole, from the next durable point on, which also makes them outlive a power loss. The
-// durable points: RegFlushKey, the close of a key's last handle, the first change of the
-// firmware in a run (FlushRegistry), and the normal end of the process. A process that is
+// durable points: RegFlushKey (which the run calls before the firmware changes and at its end),
+// the close of a key's last handle, and the normal end of the process. A process that is
 // killed loses what it changed since the last one.
 LSTATUS WINAPI RegFlushKey(HKEY hKey);
 LSTATUS WINAPI RegCloseKey(HKEY hKey);
@@ -79,9 +79,8 @@ LSTATUS WINAPI RegCloseKey(HKEY hKey);
 
 namespace posix {
 
-// The durable point that the Linux layer takes before it changes a firmware setting or
-// variable: a later run must find what this one recorded before the firmware changed.
-// ERROR_SUCCESS, or the store's first failure.
+// Every key's changes made durable at once, as RegFlushKey does for one: for harnesses that
+// run the tool many times in one process. ERROR_SUCCESS, or the store's first failure.
 DWORD FlushRegistry();
 
 }  // namespace posix
