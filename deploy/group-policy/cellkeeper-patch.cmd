@@ -3,8 +3,9 @@ rem Group Policy start-up script: runs as SYSTEM at every start, before anyone l
 rem beside cellkeeper-patch.exe in a folder that "Domain Computers" can read, for example
 rem \\corp.example\NETLOGON\Vantrel. After a settled run the tool stops at its record at once.
 rem
-rem Only on machines whose maker is Vantrel. When a run would change the setting, BitLocker is
-rem suspended for one restart first. The tool runs with /EXITSTATUS; one line per start goes to
+rem Only on machines whose maker is Vantrel. Unless /CHECK says that a run leaves the setting as
+rem it is, BitLocker is suspended for one restart first. The tool runs with /EXITSTATUS; one line
+rem per start goes to
 rem   %ProgramData%\Vantrel\Cellkeeper Patch\startup-script.log
 rem beside the tool's own log (the folder is the tool's, made with its rights; without it, no
 rem line). The script ends with the tool's exit code; Group Policy itself acts on none, so the
@@ -21,8 +22,11 @@ for /f "tokens=1,2,*" %%a in ('reg query "HKLM\HARDWARE\DESCRIPTION\System\BIOS"
 if /i not "%maker%"=="Vantrel" exit /b 0
 if not exist "%exe%" exit /b 1603
 
+rem /CHECK: 0 compliant and 2 blocked change nothing; 1 would patch, 3 cannot tell.
 "%exe%" /CHECK >nul
-if not "%errorlevel%"=="1" goto run
+set "verdict=%errorlevel%"
+if "%verdict%"=="0" goto run
+if "%verdict%"=="2" goto run
 "%powershell%" -NoProfile -NonInteractive -ExecutionPolicy Bypass -Command "$v = Get-BitLockerVolume -MountPoint $env:SystemDrive -ErrorAction SilentlyContinue; if ($v -and $v.ProtectionStatus -eq 'On') { Suspend-BitLocker -MountPoint $env:SystemDrive -RebootCount 1 -ErrorAction Stop | Out-Null }; exit 0"
 if errorlevel 1 (
     call :log 1603 "failed: BitLocker could not be suspended; nothing changed, the next start tries again"
@@ -35,8 +39,8 @@ set "code=%errorlevel%"
 set "outcome=failed: see the tool's log"
 if "%code%"=="0" set "outcome=done"
 if "%code%"=="3010" set "outcome=done, restart pending: the change takes effect at the next start"
-for %%s in (3 4 5 9) do if "%code%"=="%%s" set "outcome=not applicable (status %%s)"
-for %%s in (7 8) do if "%code%"=="%%s" set "outcome=blocked (status %%s): someone must act, see the tool's log"
+for %%s in (3 4 5 9) do if "%code%"=="%%s" set "outcome=not applicable"
+for %%s in (7 8) do if "%code%"=="%%s" set "outcome=blocked: someone must act, see the tool's log"
 if "%code%"=="36" set "outcome=failed: the firmware write failed; the next start tries again"
 if "%code%"=="1618" set "outcome=busy: another run held the lock; the next start tries again"
 call :log %code% "%outcome%"
