@@ -4,8 +4,8 @@
 // folder, never through a link, without blocking, and only as regular files of one name.
 #include "app/restart_notice.h"
 
+#include "app/unique_fd_posix.h"
 #include "platform/machine_root.h"
-#include "platform/owners.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,13 +17,6 @@
 #include <string_view>
 
 namespace {
-
-struct FdTraits {
-    using Type = int;
-    static Type Empty() { return -1; }
-    static void Close(Type fd) { close(fd); }
-};
-using UniqueFd = UniqueResource<FdTraits>;
 
 // As Debian's own tools make them: anyone may read them, the login message among them.
 constexpr mode_t kNoticeMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH;

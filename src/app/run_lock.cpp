@@ -1,5 +1,14 @@
 #include "app/run_lock.h"
 
+RunLockPlace ChooseRunLockPlace(bool boundaryMade, DWORD error, bool wine) {
+    if (boundaryMade) return RunLockPlace::kPrivateNamespace;
+    // Wine answers nothing at all, or "not implemented"; out of memory is a failure there too.
+    if (wine && (error == ERROR_SUCCESS || error == ERROR_CALL_NOT_IMPLEMENTED)) {
+        return RunLockPlace::kWineNamedMutex;
+    }
+    return RunLockPlace::kNone;
+}
+
 RunLock::RunLock(DWORD waitMilliseconds) {
     mutex_.reset(OpenRunLockMutex(namespace_));
     if (!mutex_) {

@@ -25,6 +25,18 @@ using UniqueRunLockNamespace = std::unique_ptr<RunLockNamespace, RunLockNamespac
 // can create or hold first. A handle (its namespace in `scope`), or null with GetLastError().
 HANDLE OpenRunLockMutex(UniqueRunLockNamespace& scope);
 
+// Where the run lock lives. Windows always has private namespaces, and a mutex of a plain
+// name could be created first by anyone; only Wine, which has no private namespaces, gets the
+// plain name (Wine enforces no rights at all).
+enum class RunLockPlace {
+    kPrivateNamespace,
+    kWineNamedMutex,
+    kNone,  // a failure of the run lock
+};
+// `boundaryMade`: CreateBoundaryDescriptorW gave a descriptor; `error`: its last error when not;
+// `wine`: ntdll.dll exports wine_get_version.
+RunLockPlace ChooseRunLockPlace(bool boundaryMade, DWORD error, bool wine);
+
 // True when the run has the rights of an administrator: such a run must never go on without
 // the lock, whatever stands in its way.
 bool RunHasAdministratorRights() noexcept;

@@ -1,7 +1,9 @@
-// Windows: a mutex in a private namespace whose boundary requires the Administrators group. A
-// standard user can neither create that namespace (the token must hold every SID of the
-// boundary) nor open it (its security descriptor admits SYSTEM and Administrators only), so
-// no one but an administrator can create, hold or squat the lock's name.
+// Windows: a mutex in a private namespace whose boundary requires the Administrators group and
+// high integrity. A standard user, or an administrator's process of lower integrity, can neither
+// create that namespace (the token must hold every SID of the boundary) nor open it (its
+// security descriptor admits SYSTEM and Administrators only), so no one but an elevated
+// administrator can create, hold or squat the lock's name. Only under Wine, which has no
+// private namespaces, is the lock a mutex of a plain name.
 #include "app/run_lock.h"
 
 #include "app/security_descriptor.h"
@@ -13,8 +15,9 @@ namespace {
 constexpr const wchar_t* kBoundaryName = L"cellkeeper-patch";
 constexpr const wchar_t* kNamespaceAlias = L"cellkeeper-patch";
 constexpr const wchar_t* kMutexName = L"cellkeeper-patch\\run-lock";
-// Where the platform has no private namespaces (Wine): a name of its own, not the one that
-// earlier versions left open to everyone, with the same explicit rights.
+// Only under Wine, which has no private namespaces: a name of its own, not the one that earlier
+// versions left open to everyone, with the same explicit rights. Never used on Windows, where
+// anyone could create it first.
 constexpr const wchar_t* kGlobalMutexName = L"Global\\cellkeeper-patch.admin-run-lock";
 
 struct BoundaryTraits {
@@ -29,6 +32,12 @@ struct PrivateNamespaceTraits {
     static Type Empty() { return nullptr; }
     static void Close(Type scope) { ClosePrivateNamespace(scope, /*Flags=*/0); }
 };
+
+// Wine's ntdll exports its version; Windows' never does.
+bool IsWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
 
 }  // namespace
 
@@ -51,17 +60,29 @@ HANDLE OpenRunLockMutex(UniqueRunLockNamespace& scope) {
 
     SetLastError(ERROR_SUCCESS);
     UniqueBoundary boundary(CreateBoundaryDescriptorW(kBoundaryName, /*Flags=*/0));
-    if (!boundary) {
-        // Windows always has it (out of memory is a failure); only an emulation without
-        // private namespaces answers nothing at all.
-        const DWORD error = GetLastError();
-        if (error != ERROR_SUCCESS && error != ERROR_CALL_NOT_IMPLEMENTED) return nullptr;
-        return CreateMutexW(&attributes, /*bInitialOwner=*/FALSE, kGlobalMutexName);
+    const DWORD boundaryError = boundary ? ERROR_SUCCESS : GetLastError();
+    switch (ChooseRunLockPlace(static_cast<bool>(boundary), boundaryError, IsWine())) {
+        case RunLockPlace::kPrivateNamespace:
+            break;
+        case RunLockPlace::kWineNamedMutex:
+            return CreateMutexW(&attributes, /*bInitialOwner=*/FALSE, kGlobalMutexName);
+        case RunLockPlace::kNone:
+            SetLastError(boundaryError != ERROR_SUCCESS ? boundaryError
+                                                        : ERROR_CALL_NOT_IMPLEMENTED);
+            return nullptr;
     }
+    // The namespace may be created or opened only by a token that holds the Administrators
+    // group and runs at high integrity or above: a lower-integrity process of an administrator
+    // (a browser, say) cannot squat it either.
     Sid administrators = WellKnownSid(WinBuiltinAdministratorsSid);
+    Sid highIntegrity = WellKnownSid(WinHighLabelSid);
     HANDLE boundaryHandle = boundary.get();
-    if (!administrators ||
-        AddSIDToBoundaryDescriptor(&boundaryHandle, administrators.get()) == FALSE) {
+    if (!administrators || !highIntegrity ||
+        AddSIDToBoundaryDescriptor(&boundaryHandle, administrators.get()) == FALSE ||
+        AddIntegrityLabelToBoundaryDescriptor(&boundaryHandle, highIntegrity.get()) == FALSE) {
+        // The descriptor may have been moved by a call that grew it.
+        boundary.release();
+        boundary.reset(boundaryHandle);
         return nullptr;
     }
     boundary.release();

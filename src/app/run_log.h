@@ -32,16 +32,21 @@ class RunLog final : public ConsoleCopy {
 
     // Call only while holding the run lock, so that two runs never both rotate: a file that
     // was larger than kRunLogRotateSize when opened becomes `path` + ".1" (replacing an older
-    // one) if `path` still names it, and the lines so far go to the new file at `path`.
+    // one) if `path` still names it, and the lines so far go to the new file at `path`. When
+    // ".1" cannot be replaced (a folder stands there), the file is emptied instead, with a line
+    // that says so: the log never grows past its size for good.
     void RotateUnderLock() noexcept;
 
     // Appends "<UTC time> <text>" and the line end in one write, so that runs at the same time
-    // never mix parts of lines. Control characters in `text` become '?', keeping one line per
-    // event. Failures are dropped.
+    // never mix parts of lines. Control characters in `text` (C0, DEL, C1), the line and
+    // paragraph separators U+2028 and U+2029, and bytes that are not well-formed UTF-8 become
+    // '?', keeping one line per event for every reader. Failures are dropped.
     void WriteLine(std::string_view text) noexcept override;
 
   private:
     void Flush() noexcept;
+    // "<UTC time> <text>" and the line end, `text` kept to one line.
+    std::string Line(std::string_view text) const;
 
     std::wstring path_;
     std::unique_ptr<LogFile> file_;

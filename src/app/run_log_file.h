@@ -19,7 +19,14 @@ class LogFile {
     virtual std::int64_t Size() const noexcept = 0;
     // One write at the end of the file; failures are dropped.
     virtual void Append(std::string_view bytes) noexcept = 0;
+    enum class MoveAside {
+        kMoved,
+        kNotNamed,  // the name holds another file now: another run moved this one already
+        kFailed,    // the rename was refused: something at ".1" that it may not replace
+    };
     // Renames the opened file to its name + ".1", replacing that, but only while its name
-    // still names this file: another run may have moved it already.
-    virtual void MoveAsideIfStillNamed() noexcept = 0;
+    // still names this file.
+    virtual MoveAside MoveAsideIfStillNamed() noexcept = 0;
+    // Cuts the opened file to nothing; false when it cannot be.
+    virtual bool Empty() noexcept = 0;
 };

@@ -5,9 +5,9 @@
 #include "app/run_log.h"
 #include "app/run_log_file.h"
 
+#include "app/unique_fd_posix.h"
 #include "base/text.h"
 #include "platform/machine_root.h"
-#include "platform/owners.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,13 +18,6 @@
 #include <optional>
 
 namespace {
-
-struct FdTraits {
-    using Type = int;
-    static Type Empty() { return -1; }
-    static void Close(Type fd) { close(fd); }
-};
-using UniqueFd = UniqueResource<FdTraits>;
 
 // The log tells which machine ran what: for root and the adm group's readers.
 constexpr mode_t kLogFileMode = S_IRUSR | S_IWUSR | S_IRGRP;
@@ -45,16 +38,28 @@ class PosixLogFile final : public LogFile {
         }
     }
 
-    void MoveAsideIfStillNamed() noexcept override {
+    MoveAside MoveAsideIfStillNamed() noexcept override {
         struct stat opened {};
         struct stat named {};
         if (fstat(fd_.get(), &opened) != 0 ||
             fstatat(folder_.get(), name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
             opened.st_dev != named.st_dev || opened.st_ino != named.st_ino) {
-            return;
+            return MoveAside::kNotNamed;
         }
-        (void)renameat(folder_.get(), name_.c_str(), folder_.get(), (name_ + ".1").c_str());
+        // A link or FIFO at ".1" is replaced as a name, never followed; a folder refuses.
+        try {
+            if (renameat(folder_.get(), name_.c_str(), folder_.get(), (name_ + ".1").c_str()) ==
+                0) {
+                return MoveAside::kMoved;
+            }
+            // Gone in between: another run moved it.
+            return errno == ENOENT ? MoveAside::kNotNamed : MoveAside::kFailed;
+        } catch (const std::exception&) {
+            return MoveAside::kNotNamed;
+        }
     }
+
+    bool Empty() noexcept override { return ftruncate(fd_.get(), 0) == 0; }
 
   private:
     UniqueFd folder_;

@@ -7,7 +7,8 @@
 // UniqueResource with traits of their own where the kind is a value that one call closes:
 // ComInitGuard (wmi/com_init_guard.h) undoes its own CoInitializeEx; LocalFree's memory
 // (app/security_descriptor.h); SHGetKnownFolderPath's text (app/run_log_file_windows.cpp); the
-// run lock's boundary descriptor and private namespace (app/run_lock_windows.cpp).
+// run lock's boundary descriptor and private namespace (app/run_lock_windows.cpp); a Linux
+// file descriptor of the run's own files (app/unique_fd_posix.h).
 #pragma once
 
 #include "platform/platform.h"

@@ -29,4 +29,21 @@ TEST(RunLockTest, SecondRunIsBusyWhileTheFirstHoldsItAndGetsItOnceReleased) {
     EXPECT_EQ(StateOfAnotherRun(/*waitMilliseconds=*/0), RunLock::State::kHeld);
 }
 
+// A mutex of a plain name could be created first by anyone: only Wine, which has no private
+// namespaces, gets one; on Windows a missing boundary descriptor is a failure of the lock.
+TEST(RunLockPlaceTest, PlainNameOnlyUnderWine) {
+    EXPECT_EQ(ChooseRunLockPlace(/*boundaryMade=*/true, ERROR_SUCCESS, /*wine=*/false),
+              RunLockPlace::kPrivateNamespace);
+    EXPECT_EQ(ChooseRunLockPlace(true, ERROR_SUCCESS, /*wine=*/true),
+              RunLockPlace::kPrivateNamespace);
+    for (const DWORD error :
+         {static_cast<DWORD>(ERROR_SUCCESS), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED)}) {
+        EXPECT_EQ(ChooseRunLockPlace(/*boundaryMade=*/false, error, /*wine=*/true),
+                  RunLockPlace::kWineNamedMutex);
+        EXPECT_EQ(ChooseRunLockPlace(false, error, /*wine=*/false), RunLockPlace::kNone);
+    }
+    EXPECT_EQ(ChooseRunLockPlace(false, ERROR_NOT_ENOUGH_MEMORY, /*wine=*/true),
+              RunLockPlace::kNone);
+}
+
 }  // namespace

@@ -84,4 +84,35 @@ INSTANTIATE_TEST_SUITE_P(
                    .refusal = "has more than one name (a hard link)"}),
     CaseName());
 
+// Whatever stands at ".1" and is no folder is replaced by the rotation as a name: a link is
+// not followed, a FIFO not opened.
+TEST(RunLogRotationTest, LinkOrFifoAtTheOlderNameIsReplacedNotFollowed) {
+    const fs::path folder = fs::temp_directory_path() / "cellkeeper-rotation-plants";
+    for (const bool link : {true, false}) {
+        SCOPED_TRACE(link ? "link" : "fifo");
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        const fs::path log = folder / "cellkeeper-patch.log";
+        const fs::path outside = folder / "outside";
+        std::ofstream(outside) << "precious\n";
+        const fs::path older = log.string() + ".1";
+        if (link) {
+            fs::create_symlink(outside, older);
+        } else {
+            ASSERT_EQ(mkfifo(older.c_str(), 0600), 0);
+        }
+        const std::string old(kRunLogRotateSize + 1, 'x');
+        std::ofstream(log, std::ios::binary) << old;
+        {
+            RunLog runLog(log.wstring(), "\n");
+            runLog.RotateUnderLock();
+        }
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(older)));
+        EXPECT_EQ(fs::file_size(older), old.size());
+        std::ifstream in(outside);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious\n");
+    }
+    fs::remove_all(folder);
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include "app/run_log.h"
 #include "record/run_date.h"
 #include "support/machine_tree.h"
+#include "support/table_case.h"
 
 #include <gtest/gtest.h>
 
@@ -99,6 +100,61 @@ TEST_F(RunLogTest, AppendsTimedLinesToWhatIsThere) {
         << lines[2];
 }
 
+struct OneLineCase {
+    const char* name;
+    std::string text = "";
+    std::string written = "";
+};
+
+class OneLineTest : public RunLogTest, public testing::WithParamInterface<OneLineCase> {};
+
+// Readers that honour C1 controls or the Unicode separators, and readers that take the bytes for
+// another encoding, would split an event over lines or run terminal commands.
+TEST_P(OneLineTest, EveryLineBreakerBecomesAQuestionMark) {
+    {
+        RunLog log(File().wstring(), "\n");
+        log.WriteLine("<" + GetParam().text + ">");
+    }
+    const std::string text = Read(File());
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(text, match, std::regex(R"(\S+ (.*)\n)"))) << text;
+    EXPECT_EQ(match[1], "<" + GetParam().written + ">");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Characters, OneLineTest,
+    testing::Values(
+        OneLineCase{.name = "NextLine",
+                    .text = "a\xC2\x85"
+                            "b",
+                    .written = "a?b"},
+        OneLineCase{.name = "ControlSequenceIntroducer",
+                    .text = "\xC2\x9B"
+                            "2J",
+                    .written = "?2J"},
+        OneLineCase{.name = "FirstC1", .text = "\xC2\x80", .written = "?"},
+        OneLineCase{.name = "Delete", .text = "\x7F", .written = "?"},
+        OneLineCase{.name = "LineSeparator",
+                    .text = "a\xE2\x80\xA8"
+                            "b",
+                    .written = "a?b"},
+        OneLineCase{.name = "ParagraphSeparator", .text = "\xE2\x80\xA9", .written = "?"},
+        OneLineCase{.name = "StrayByteOfNextLine",
+                    .text = "a\x85"
+                            "b",
+                    .written = "a?b"},
+        OneLineCase{.name = "OverlongLineFeed", .text = "\xC0\x8A", .written = "??"},
+        OneLineCase{.name = "TruncatedSeparator", .text = "\xE2\x80", .written = "??"},
+        OneLineCase{.name = "Surrogate", .text = "\xED\xA0\x80", .written = "???"},
+        OneLineCase{.name = "PastUnicode", .text = "\xF4\x90\x80\x80", .written = "????"},
+        // Text that only looks near them stays as it is.
+        OneLineCase{.name = "NoBreakSpace", .text = "\xC2\xA0", .written = "\xC2\xA0"},
+        OneLineCase{.name = "HyphenationPoint", .text = "\xE2\x80\xA7", .written = "\xE2\x80\xA7"},
+        OneLineCase{.name = "FourBytes", .text = "\xF0\x9F\x94\x8B", .written = "\xF0\x9F\x94\x8B"},
+        OneLineCase{
+            .name = "LastCodePoint", .text = "\xF4\x8F\xBF\xBF", .written = "\xF4\x8F\xBF\xBF"}),
+    CaseName());
+
 TEST_F(RunLogTest, CreatesAMissingFile) {
     {
         RunLog log(File().wstring(), "\n");
@@ -142,6 +198,29 @@ INSTANTIATE_TEST_SUITE_P(
                     RotationCase{.name = "ExactlyOneMebibyte", .size = 1048576, .rotates = false},
                     RotationCase{.name = "PastOneMebibyte", .size = 1048577, .rotates = true}),
     CaseName());
+
+// A folder at ".1" cannot be replaced by a rename: the log is emptied in its place, with a line
+// that says so, and stays within its size on every later run too.
+TEST_F(RunLogTest, FolderInTheWayOfTheRotationEmptiesTheLogInstead) {
+    fs::create_directories(File("cellkeeper-patch.log.1") / "inside");
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        Write(File(), std::string(kRunLogRotateSize + 1, 'x'));
+        {
+            RunLog log(File().wstring(), "\n");
+            log.WriteLine("new run");
+            log.RotateUnderLock();
+            log.WriteLine("after the lock");
+        }
+        const std::string current = Read(File());
+        EXPECT_TRUE(std::regex_match(
+            current,
+            std::regex(R"(\S+ run log emptied: .*cellkeeper-patch\.log\.1 cannot be )"
+                       R"(replaced to keep the older lines\n\S+ new run\n\S+ after the lock\n)")))
+            << current.substr(0, 300);
+        EXPECT_TRUE(fs::is_directory(File("cellkeeper-patch.log.1") / "inside"));
+    }
+}
 
 TEST_F(RunLogTest, WithoutTheLockALargeFileOnlyGrows) {
     const std::string old(kRunLogRotateSize + 1, 'x');

@@ -113,9 +113,9 @@ TEST_P(OwnerTest, OnlySystemOrAdministratorsMayOwnTheLogFolder) {
     ASSERT_NE(
         ConvertStringSidToSidW(L"S-1-5-21-1004336348-1177238915-682003330-1002", &account.sid),
         FALSE);
-    const std::string refusal = LogFolderRefusal(L"C:\\ProgramData\\Vantrel",
-                                                 FILE_ATTRIBUTE_DIRECTORY, owner.sid, account.sid,
-                                                 /*opened=*/true);
+    const std::string refusal =
+        LogFolderRefusal(L"C:\\ProgramData\\Vantrel", FILE_ATTRIBUTE_DIRECTORY, owner.sid,
+                         account.sid, /*opened=*/true, /*othersMayWrite=*/false);
     EXPECT_EQ(refusal.empty(), GetParam().trusted) << refusal;
 }
 
@@ -145,6 +145,7 @@ struct FolderCase {
     const char* name;
     DWORD attributes = FILE_ATTRIBUTE_DIRECTORY;
     bool opened = true;
+    bool othersMayWrite = false;
     const char* refusal = "";  // "" when the folder may hold the log
 };
 
@@ -154,7 +155,7 @@ TEST_P(FolderTest, RefusesWhatCouldLeadElsewhere) {
     Sid system = WellKnownSid(WinLocalSystemSid);
     const std::string refusal =
         LogFolderRefusal(L"C:\\ProgramData\\Vantrel", GetParam().attributes, system.get(),
-                         /*runAccount=*/nullptr, GetParam().opened);
+                         /*runAccount=*/nullptr, GetParam().opened, GetParam().othersMayWrite);
     EXPECT_EQ(refusal,
               *GetParam().refusal == '\0'
                   ? std::string()
@@ -170,21 +171,89 @@ INSTANTIATE_TEST_SUITE_P(Folders, FolderTest,
                                          FolderCase{.name = "File",
                                                     .attributes = FILE_ATTRIBUTE_ARCHIVE,
                                                     .refusal = "is not a folder"},
+                                         FolderCase{.name = "WritableByOthers",
+                                                    .othersMayWrite = true,
+                                                    .refusal = "lets users other than SYSTEM and "
+                                                               "Administrators write into it"},
                                          FolderCase{.name = "Unreadable",
                                                     .attributes = 0,
                                                     .opened = false,
                                                     .refusal = "cannot be checked"}),
                          CaseName());
 
-TEST(LogFileTest, RefusesLinksFoldersAndSecondNames) {
+TEST(LogFileTest, RefusesLinksFoldersSecondNamesAndOtherOwners) {
     const std::wstring file = L"C:\\ProgramData\\Vantrel\\Cellkeeper Patch\\cellkeeper-patch.log";
     const std::string prefix =
         "No run log: C:\\ProgramData\\Vantrel\\Cellkeeper Patch\\cellkeeper-patch.log ";
-    EXPECT_EQ(LogFileRefusal(file, FILE_ATTRIBUTE_ARCHIVE, 1), "");
-    EXPECT_EQ(LogFileRefusal(file, FILE_ATTRIBUTE_REPARSE_POINT, 1), prefix + "is a link");
-    EXPECT_EQ(LogFileRefusal(file, FILE_ATTRIBUTE_DIRECTORY, 1), prefix + "is not a regular file");
-    EXPECT_EQ(LogFileRefusal(file, FILE_ATTRIBUTE_ARCHIVE, 2),
+    EXPECT_EQ(LogFileRefusal(file, FILE_ATTRIBUTE_ARCHIVE, 1, /*ownerTrusted=*/true), "");
+    EXPECT_EQ(LogFileRefusal(file, FILE_ATTRIBUTE_REPARSE_POINT, 1, true), prefix + "is a link");
+    EXPECT_EQ(LogFileRefusal(file, FILE_ATTRIBUTE_DIRECTORY, 1, true),
+              prefix + "is not a regular file");
+    EXPECT_EQ(LogFileRefusal(file, FILE_ATTRIBUTE_ARCHIVE, 2, true),
               prefix + "has more than one name (a hard link)");
+    // A standard user made it first.
+    EXPECT_EQ(LogFileRefusal(file, FILE_ATTRIBUTE_ARCHIVE, 1, /*ownerTrusted=*/false),
+              prefix + "is not owned by SYSTEM, Administrators or this account");
 }
+
+struct FolderRightsCase {
+    const char* name;
+    const wchar_t* sddl = L"";
+    bool othersMayWrite = false;
+};
+
+class FolderRightsTest : public testing::TestWithParam<FolderRightsCase> {};
+
+// The entries of real descriptors, read from the descriptor as Windows keeps it.
+TEST_P(FolderRightsTest, AnyWriteRightOfAnotherSidRefusesTheFolder) {
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    ASSERT_NE(ConvertStringSecurityDescriptorToSecurityDescriptorW(GetParam().sddl, SDDL_REVISION_1,
+                                                                   &raw, nullptr),
+              FALSE);
+    const SecurityDescriptor descriptor(raw);
+    const RunAccount account;
+    EXPECT_EQ(FolderLetsOthersWrite(descriptor.get(), account.get()), GetParam().othersMayWrite);
+}
+
+// A present but null access list lets everyone do everything. Made by hand: Wine's SDDL parser
+// gives an empty list for "NO_ACCESS_CONTROL".
+TEST(FolderRightsTest, NullAccessListRefusesTheFolder) {
+    SECURITY_DESCRIPTOR descriptor{};
+    ASSERT_NE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION), FALSE);
+    ASSERT_NE(SetSecurityDescriptorDacl(&descriptor, /*bDaclPresent=*/TRUE, /*pDacl=*/nullptr,
+                                        /*bDaclDefaulted=*/FALSE),
+              FALSE);
+    EXPECT_TRUE(FolderLetsOthersWrite(&descriptor, /*runAccount=*/nullptr));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Descriptors, FolderRightsTest,
+    testing::Values(
+        FolderRightsCase{.name = "OwnLogFolder",
+                         .sddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)"},
+        // ProgramData's own list, as an older version's folder inherits it: Users may create
+        // files and folders there (0x116: add file, add folder, write attributes and EAs).
+        FolderRightsCase{.name = "InheritedFromProgramData",
+                         .sddl = L"D:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIIOID;GA;;;CO)"
+                                 L"(A;OICIID;0x1200a9;;;BU)(A;CIID;0x116;;;BU)",
+                         .othersMayWrite = true},
+        FolderRightsCase{.name = "CreatorOwnerOnly",
+                         .sddl = L"D:P(A;OICI;FA;;;SY)(A;OICIIO;GA;;;CO)"},
+        // An entry that passes only to what is made inside still gives the log file away.
+        FolderRightsCase{.name = "InheritOnlyWriteForUsers",
+                         .sddl = L"D:P(A;OICI;FA;;;SY)(A;OIIO;FW;;;BU)",
+                         .othersMayWrite = true},
+        FolderRightsCase{.name = "EveryoneMayDelete",
+                         .sddl = L"D:P(A;OICI;FA;;;SY)(A;;SD;;;WD)",
+                         .othersMayWrite = true},
+        FolderRightsCase{.name = "UsersMayChangeTheRights",
+                         .sddl = L"D:P(A;OICI;FA;;;SY)(A;;WD;;;BU)",
+                         .othersMayWrite = true},
+        // A deny entry does not make an allow entry safe: their order decides, not the check.
+        FolderRightsCase{.name = "DenyBeforeAllow",
+                         .sddl = L"D:P(D;;FW;;;BU)(A;OICI;FA;;;SY)(A;;FW;;;BU)",
+                         .othersMayWrite = true},
+        FolderRightsCase{.name = "NoAccessList", .sddl = L"O:SY", .othersMayWrite = true}),
+    CaseName());
 
 }  // namespace

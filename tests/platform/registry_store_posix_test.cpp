@@ -10,13 +10,17 @@
 
 #include <ostream>
 
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,6 +30,7 @@ namespace {
 using ::PrintTo;
 
 constexpr const char* kStoreFolder = "var/lib/cellkeeper-patch/registry/HKEY_LOCAL_MACHINE";
+constexpr const char* kStoreLock = "var/lib/cellkeeper-patch/registry.lock";
 constexpr const wchar_t* kKeyPath = L"SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch";
 constexpr const char* kFileStart =
     "Windows Registry Editor Version 5.00\n\n"
@@ -515,16 +520,36 @@ TEST_F(RegistryStoreTest, WriteThatWouldOutgrowTheReaderFailsAndKeepsTheFile) {
 }
 
 // A kill between writing the temporary file and renaming it leaves that file behind; the next
-// writer of the key, holding its lock, removes it, and only it.
-TEST_F(RegistryStoreTest, LeftoverTemporaryFileLeavesTheKeyIntactAndTheNextWriterRemovesIt) {
+// writer of its folder, holding the store's lock, removes it and every other key's, and nothing
+// else.
+TEST_F(RegistryStoreTest, LeftoverTemporaryFilesLeaveTheKeyIntactAndTheNextWriterRemovesThem) {
     machine_.WriteFile(kKeyFile, std::string(kFileStart) + "\"Status\"=dword:00000003\n");
     const std::string leftover = std::string(kKeyFile) + ".tmp-AbCdEf";
     machine_.WriteFile(leftover, std::string(kFileStart) + "\"Status\"=dwo");
-    const std::filesystem::path folder = machine_.Path(kKeyFile).parent_path();
-    // Another key's leftover and names that only look alike are not this key's to remove.
-    for (const char* name : {"Other.reg.tmp-AbCdEf", "Vantrel Cellkeeper Patch.reg.tmp-AbCdEfG",
-                             "Vantrel Cellkeeper Patch.reg.tmp-"}) {
-        machine_.WriteFile(std::string(kStoreFolder) + "/SOFTWARE/Vantrel/" + name, "other");
+    const std::string folder = std::string(kStoreFolder) + "/SOFTWARE/Vantrel/";
+    machine_.WriteFile(folder + "Other.reg.tmp-AbCd09", "another key's, as stale");
+    // Names that only look alike, and what is no regular file of ours, stay.
+    for (const char* name :
+         {"Vantrel Cellkeeper Patch.reg.tmp-AbCdEfG", "Vantrel Cellkeeper Patch.reg.tmp-",
+          "Other.tmp-AbCdEf", "Other.reg.tmp-Ab.dEf"}) {
+        machine_.WriteFile(folder + name, "other");
+    }
+    machine_.WriteFile("outside", "a link's target");
+    std::filesystem::create_symlink(machine_.Path("outside"),
+                                    machine_.Path(folder + "Link.reg.tmp-AbCdEf"));
+    machine_.MakeFolder(folder + "Folder.reg.tmp-AbCdEf");
+    std::vector<std::string> expected = {"Folder.reg.tmp-AbCdEf",
+                                         "Link.reg.tmp-AbCdEf",
+                                         "Other.reg.tmp-Ab.dEf",
+                                         "Other.tmp-AbCdEf",
+                                         "Vantrel Cellkeeper Patch.reg",
+                                         "Vantrel Cellkeeper Patch.reg.tmp-",
+                                         "Vantrel Cellkeeper Patch.reg.tmp-AbCdEfG"};
+    if (geteuid() == 0) {
+        machine_.WriteFile(folder + "Nobody.reg.tmp-AbCdEf", "another user's");
+        ASSERT_EQ(chown(machine_.Path(folder + "Nobody.reg.tmp-AbCdEf").c_str(), kNobody, kNobody),
+                  0);
+        expected.emplace_back("Nobody.reg.tmp-AbCdEf");
     }
 
     UniqueKey key;
@@ -541,24 +566,23 @@ TEST_F(RegistryStoreTest, LeftoverTemporaryFileLeavesTheKeyIntactAndTheNextWrite
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) +
                                  "\"Status\"=dword:00000003\n\"NumBatteries\"=dword:00000001\n");
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    for (const auto& entry : std::filesystem::directory_iterator(machine_.Path(folder))) {
         names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names,
-              (std::vector<std::string>{"Other.reg.tmp-AbCdEf", "Vantrel Cellkeeper Patch.reg",
-                                        "Vantrel Cellkeeper Patch.reg.tmp-",
-                                        "Vantrel Cellkeeper Patch.reg.tmp-AbCdEfG"}));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(machine_.ReadFile("outside"), "a link's target");
 }
 
-// A writer that is stopped while it holds the key's lock used to block every later writer. The
-// change waits in the process for the next durable point.
+// A writer that is stopped while it holds the store's lock used to block every later writer.
+// The change waits in the process for the next durable point, and this one fails.
 TEST_F(RegistryStoreTest, WriterWaitsForAStoppedLockHolderOnlySoLong) {
     UniqueKey key;
     ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
     ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
     const std::string before = KeyFileText();
-    StoppedLockHolder holder(machine_.Path(kKeyFile).parent_path());
+    StoppedLockHolder holder(machine_.Path(kStoreLock));
     ASSERT_TRUE(holder.held());
     EXPECT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_SUCCESS));
     EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_TIMEOUT));
@@ -566,6 +590,133 @@ TEST_F(RegistryStoreTest, WriterWaitsForAStoppedLockHolderOnlySoLong) {
     holder.Kill();
     EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Status\"=dword:00000001\n");
+}
+
+// Every folder of the store could be opened, and so locked, by anyone once: a lock on one of
+// them is no lock of the store any more.
+TEST_F(RegistryStoreTest, LockOnAStoreFolderStallsNoWriter) {
+    UniqueKey key;
+    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    StoppedLockHolder holder(machine_.Path(kKeyFile).parent_path());
+    ASSERT_TRUE(holder.held());
+    ASSERT_EQ(SetDword(key.get(), L"Status", 36), Code(ERROR_SUCCESS));
+    EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Status\"=dword:00000024\n");
+}
+
+// A store that an older version left open to everyone (0755 folders) is closed by its next
+// writer; then another user can open neither a folder nor the lock, so cannot hold either.
+TEST_F(RegistryStoreTest, WriterClosesTheStoreToOtherUsers) {
+    machine_.WriteFile(kKeyFile, std::string(kFileStart));
+    const std::vector<std::string> folders = {
+        "var/lib/cellkeeper-patch", "var/lib/cellkeeper-patch/registry", kStoreFolder,
+        std::string(kStoreFolder) + "/SOFTWARE", std::string(kStoreFolder) + "/SOFTWARE/Vantrel"};
+    for (const std::string& folder : folders) {
+        ASSERT_EQ(chmod(machine_.Path(folder).c_str(), 0755), 0);
+    }
+    UniqueKey key;
+    ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    // A new key's folders are private from the start.
+    UniqueKey other;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Vantrel\\New\\Deeper", 0, nullptr,
+                              REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, other.put(), nullptr),
+              Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegFlushKey(other.get()), Code(ERROR_SUCCESS));
+
+    std::vector<std::string> paths = folders;
+    paths.push_back(std::string(kStoreFolder) + "/SOFTWARE/Vantrel/New");
+    for (const std::string& path : paths) {
+        struct stat status {};
+        ASSERT_EQ(stat(machine_.Path(path).c_str(), &status), 0) << path;
+        EXPECT_EQ(status.st_mode & 07777, 0700u) << path;
+    }
+    struct stat lock {};
+    ASSERT_EQ(stat(machine_.Path(kStoreLock).c_str(), &lock), 0);
+    EXPECT_EQ(lock.st_mode & 07777, 0600u);
+    paths.emplace_back(kStoreLock);
+
+    if (geteuid() != 0) GTEST_SKIP() << "another user's process needs root to make";
+    for (const std::string& path : paths) {
+        const std::string full = machine_.Path(path).string();
+        const int opened = InChild([&full] {
+            if (!BecomeUnprivileged()) return 100;
+            const int fd = open(full.c_str(), O_RDONLY | O_NONBLOCK);
+            return fd < 0 ? (errno == EACCES ? 0 : 2) : 1;
+        });
+        EXPECT_EQ(opened, 0) << path << ": 1 opened, 2 another failure, 100 setuid";
+    }
+}
+
+// Whoever could make a folder of the store could have put a key of their own into it: a folder
+// or a lock of another user is refused, never taken over.
+TEST_F(RegistryStoreTest, FolderOrLockOfAnotherUserIsRefused) {
+    if (geteuid() != 0) GTEST_SKIP() << "giving a folder to another user needs root";
+    for (const std::string& path :
+         {std::string(kStoreFolder) + "/SOFTWARE/Vantrel", std::string("var/lib/cellkeeper-patch"),
+          std::string(kStoreLock)}) {
+        SCOPED_TRACE(path);
+        MachineTree machine;
+        machine.WriteFile(kKeyFile, std::string(kFileStart));
+        machine.WriteFile(kStoreLock, "");
+        ASSERT_EQ(chown(machine.Path(path).c_str(), kNobody, kNobody), 0);
+        UniqueKey key;
+        ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
+        ASSERT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_SUCCESS));
+        EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(machine.ReadFile(kKeyFile), std::string(kFileStart));
+        // Given back, the change that waited is written.
+        ASSERT_EQ(chown(machine.Path(path).c_str(), 0, 0), 0);
+        EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+        EXPECT_EQ(machine.ReadFile(kKeyFile),
+                  std::string(kFileStart) + "\"Status\"=dword:00000001\n");
+    }
+}
+
+// A small file system of its own for the state folder, unmounted again at the end.
+class SmallFileSystem {
+  public:
+    explicit SmallFileSystem(std::filesystem::path at) : at_(std::move(at)) {
+        std::filesystem::create_directories(at_);
+        mounted_ = mount("tmpfs", at_.c_str(), "tmpfs", 0, "size=64k,mode=0700") == 0;
+    }
+    ~SmallFileSystem() {
+        if (mounted_) umount2(at_.c_str(), MNT_DETACH);
+    }
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+    bool mounted() const { return mounted_; }
+
+  private:
+    std::filesystem::path at_;
+    bool mounted_ = false;
+};
+
+// A full disk is a failed durable point, never a success without a file; the change waits for
+// the next one.
+TEST_F(RegistryStoreTest, FullDiskFailsTheDurablePoint) {
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+    const SmallFileSystem small(machine_.Path("var/lib/cellkeeper-patch"));
+    if (!small.mounted()) GTEST_SKIP() << "tmpfs cannot be mounted here";
+    UniqueKey key;
+    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    const std::string before = KeyFileText();
+    const std::string filler = "var/lib/cellkeeper-patch/filler";
+    {
+        std::ofstream fill(machine_.Path(filler), std::ios::binary);
+        const std::string block(4096, 'f');
+        while (fill.write(block.data(), static_cast<std::streamsize>(block.size())) &&
+               fill.flush()) {
+        }
+    }
+    ASSERT_EQ(SetDword(key.get(), L"Status", 0), Code(ERROR_SUCCESS));
+    EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_DISK_FULL));
+    EXPECT_EQ(KeyFileText(), before);
+    std::filesystem::remove(machine_.Path(filler));
+    EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Status\"=dword:00000000\n");
 }
 
 TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {

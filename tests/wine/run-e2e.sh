@@ -117,8 +117,8 @@ begin patched-then-stops vantrel-notebook
 rm -f "$run_log"
 run
 expect_rc 0; expect_lines "$banner" "$applied"
-# On Windows every change waits for the next start. Wine has no firmware variables
-# (ERROR_INVALID_FUNCTION): the log says so once.
+# A firmware setting changed from Windows takes effect at the next start. Wine has no firmware
+# variables (ERROR_INVALID_FUNCTION): the log says so once.
 expect_log "start: Vantrel Cellkeeper Patch VERSION, process PID, host HOST, model MODEL, BIOS VERSION, arguments: none" "$banner" "$applied" \
     "decision: status code 0 (the setting holds the new value)" \
     "change: Cellkeeper '$old' -> '$new'" \
@@ -174,6 +174,17 @@ run
 expect_rc 0
 expect_lines "$banner" "Patch was previously run on DATE" "Previous status code: 36" "" \
     "Error setting 'Cellkeeper' to '$new'" "Wmi Error code: 2"
+end
+
+# /EXITSTATUS: the status code as the exit code, and 3010 (a soft restart) for a change, which
+# on Windows takes effect at the next start. Wine gives Linux the low 8 bits: 3010 is 194.
+begin exit-status-restart vantrel-notebook
+run /EXITSTATUS
+expect_rc 194; expect_lines "$banner" "$applied"; expect_reg Status 0x0
+end
+begin exit-status-refused other-vendor
+run /exitstatus
+expect_rc 3; expect_lines "$banner" "Patch not applicable"; expect_reg Status 0x3
 end
 
 # A request for help opens, creates and writes nothing: no registry key, no change to the machine.

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -28,8 +29,15 @@ constexpr std::string_view kKeyFileSuffix = ".reg";
 constexpr std::string_view kTempSuffix = ".tmp-XXXXXX";
 constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH;
 constexpr mode_t kPermissionBits = S_IRWXU | S_IRWXG | S_IRWXO;
-// As mkdir -p makes them: the umask decides.
-constexpr mode_t kNewFolderMode = S_IRWXU | S_IRWXG | S_IRWXO;
+// The tool's state folder and everything in it are the running user's alone: whoever can open
+// a folder can hold an flock() on it, and whoever can list it learns the record.
+constexpr mode_t kPrivateFolderMode = S_IRWXU;
+// Folders above the state folder (a machine tree's var/lib) as mkdir -p makes them.
+constexpr mode_t kSystemFolderMode = S_IRWXU | S_IRWXG | S_IRWXO;
+// The store's one lock, in the state folder beside the store: a file that only its owner can
+// open, so that no other user can take it, whatever the rights of the folders once were.
+constexpr const char* kLockFileName = "registry.lock";
+constexpr mode_t kLockFileMode = S_IRUSR | S_IWUSR;
 // A key of this tool takes well under 1 KiB; a file far past that is nobody's key file.
 constexpr std::size_t kMaxKeyFileSize = std::size_t{1} << 20;
 // A change holds the lock for a read, a write and a flush; a holder that keeps it this long
@@ -85,45 +93,116 @@ DWORD ReadWholeFile(const fs::path& path, std::string& text) {
     return text.size() > kMaxKeyFileSize ? ERROR_REGISTRY_CORRUPT : ERROR_SUCCESS;
 }
 
-// Holds an exclusive flock() on a folder for as long as it lives; its descriptor also lists the
-// folder, so that one open serves a whole change.
-class FolderLock {
+// The folder that holds the store and its lock.
+fs::path StateFolder() { return RegistryStoreRoot().parent_path(); }
+
+// Checks an opened folder or lock file of the store: one that another user owns is refused
+// (whoever made it could have put keys into it, or hold it open), and one that an older version
+// left open to group and others is closed to them.
+DWORD MakePrivate(int fd, bool folder) {
+    struct stat status {};
+    if (fstat(fd, &status) != 0) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    if (!(folder ? S_ISDIR(status.st_mode) : S_ISREG(status.st_mode))) return ERROR_ACCESS_DENIED;
+    if (status.st_uid != geteuid()) return ERROR_ACCESS_DENIED;
+    if ((status.st_mode & (S_IRWXG | S_IRWXO)) != 0 && fchmod(fd, status.st_mode & S_IRWXU) != 0) {
+        return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    }
+    return ERROR_SUCCESS;
+}
+
+// Opens `folder`, the state folder or one below it, one folder at a time from the state folder
+// down, never through a link, and makes each one private on the way. ERROR_FILE_NOT_FOUND when
+// a folder of the way is missing.
+DWORD OpenPrivateFolder(const fs::path& folder, UniqueFd& fd) {
+    const fs::path state = StateFolder();
+    const fs::path below = folder.lexically_relative(state);
+    if (below.empty() || *below.begin() == "..") return ERROR_ACCESS_DENIED;
+    fd = UniqueFd(open(state.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+    if (const DWORD result = MakePrivate(fd.get(), /*folder=*/true); result != ERROR_SUCCESS) {
+        return result;
+    }
+    for (const fs::path& part : below) {
+        if (part == ".") continue;
+        UniqueFd next(
+            openat(fd.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!next) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+        if (const DWORD result = MakePrivate(next.get(), /*folder=*/true);
+            result != ERROR_SUCCESS) {
+            return result;
+        }
+        fd = std::move(next);
+    }
+    return ERROR_SUCCESS;
+}
+
+// Holds the store's exclusive flock() for as long as it lives. One lock for the whole store: a
+// change holds it for a read, a write and a flush, and a folder of the store cannot serve as a
+// lock, since a process that opened one while it was still open to all would keep its lock.
+class StoreLock {
   public:
-    DWORD Acquire(const fs::path& folder) {
-        fd_ = UniqueFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // ERROR_SUCCESS; ERROR_FILE_NOT_FOUND when there is no state folder (so no key either);
+    // ERROR_TIMEOUT when another holder kept the lock for the whole wait; ERROR_ACCESS_DENIED
+    // for a lock or folder of another user.
+    DWORD Acquire() {
+        UniqueFd state;
+        if (const DWORD result = OpenPrivateFolder(StateFolder(), state); result != ERROR_SUCCESS) {
+            return result;
+        }
+        fd_ = UniqueFd(openat(state.get(), kLockFileName,
+                              O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                              kLockFileMode));
         if (!fd_) return LastErrno(ERROR_REGISTRY_IO_FAILED);
+        if (const DWORD result = MakePrivate(fd_.get(), /*folder=*/false);
+            result != ERROR_SUCCESS) {
+            return result;
+        }
         const int error = LockExclusive(fd_.get(), kLockWait);
         if (error == EWOULDBLOCK) return ERROR_TIMEOUT;
         return error == 0 ? ERROR_SUCCESS : ErrorFromErrno(error, ERROR_REGISTRY_IO_FAILED);
     }
-    int fd() const { return fd_.get(); }
 
   private:
     UniqueFd fd_;  // closing the descriptor releases the lock
 };
 
-// Temporary files of `file` that a killed writer left behind, listed through the locked folder's
-// descriptor. Writers make them only under the folder's lock, so whoever holds the lock knows
-// that every one of them is stale.
-void RemoveLeftovers(int folderFd, const fs::path& file) {
-    const std::string name = file.filename().string();
-    const std::string prefix = name + std::string(kTempSuffix.substr(0, kTempSuffix.find('X')));
-    const std::size_t length = name.size() + kTempSuffix.size();
+// A name that a writer's temporary file has: "<key>.reg.tmp-" and six letters or digits.
+bool IsTemporaryName(std::string_view name) {
+    const std::string_view mark = ".reg.tmp-";
+    constexpr std::size_t kRandom = 6;
+    if (name.size() <= mark.size() + kRandom) return false;
+    const std::size_t at = name.size() - kRandom - mark.size();
+    if (name.substr(at, mark.size()) != mark) return false;
+    for (const char c : name.substr(name.size() - kRandom)) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+    }
+    return true;
+}
+
+// Temporary files that killed writers left in a folder. Writers make them only under the store's
+// lock, so whoever holds it knows that every one of them is stale. Only our own regular files
+// go; a link, a folder or another user's file of that name is left as it is.
+void RemoveLeftovers(int folderFd) {
+    std::vector<std::string> stale;
     VisitFolderEntries(folderFd, [&](std::string_view entry) {
-        if (entry.size() == length && entry.starts_with(prefix)) {
-            unlinkat(folderFd, std::string(entry).c_str(), 0);
-        }
+        if (IsTemporaryName(entry)) stale.emplace_back(entry);
     });
+    for (const std::string& name : stale) {
+        struct stat status {};
+        if (fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode) && status.st_uid == geteuid()) {
+            unlinkat(folderFd, name.c_str(), 0);
+        }
+    }
 }
 
 // Writes `text` into a new temporary file beside `file`, with the key file's rights and owner.
 // Not flushed: the durable point flushes every temporary file at once, before any rename. The
-// caller holds the folder's lock.
-DWORD WriteTemporary(int folderFd, const fs::path& file, std::string_view text,
+// caller holds the store's lock.
+DWORD WriteTemporary(const fs::path& file, std::string_view text,
                      std::unique_ptr<TemporaryFile>& temp) {
     // The reader refuses a larger file, and every later run would stop at it.
     if (text.size() > kMaxKeyFileSize) return ERROR_FILE_TOO_LARGE;
-    RemoveLeftovers(folderFd, file);
     struct stat old {};
     const bool hadFile = stat(file.c_str(), &old) == 0;
 
@@ -216,6 +295,7 @@ DWORD ReadKeyFile(const fs::path& file, const std::u16string& fullName, Registry
 struct PendingChanges::Replacement {
     std::unique_ptr<TemporaryFile> temp;
     fs::path file;
+    std::string name;  // the key's entry in the pending changes
 };
 
 bool PendingChanges::Empty() {
@@ -235,8 +315,7 @@ void PendingChanges::ForgetBelow(const std::string& lowerName, bool andKey) {
     });
 }
 
-DWORD PendingChanges::WriteFolder(const fs::path& folder, std::vector<Key*>& keys,
-                                  std::vector<Replacement>& replacements,
+DWORD PendingChanges::WriteFolder(std::vector<Key*>& keys, std::vector<Replacement>& replacements,
                                   std::vector<std::string>& done) {
     DWORD result = ERROR_SUCCESS;
     for (Key* key : keys) {
@@ -244,21 +323,25 @@ DWORD PendingChanges::WriteFolder(const fs::path& folder, std::vector<Key*>& key
         bool exists = false;
         DWORD read = ReadKeyFile(key->file, key->fullName, values, exists);
         if (read == ERROR_SUCCESS && !exists && !key->create) read = ERROR_KEY_DELETED;
-        // A key file that has gone or no longer parses takes no changes.
-        done.push_back(key->name);
+        // A key file that has gone or no longer parses takes no changes; one that could not be
+        // read keeps them for the next point.
         if (read != ERROR_SUCCESS) {
+            if (read == ERROR_KEY_DELETED || read == ERROR_REGISTRY_CORRUPT) {
+                done.push_back(key->name);
+            }
             if (result == ERROR_SUCCESS) result = read;
             continue;
         }
         const std::string before = exists ? FormatKeyFile(values) : std::string();
         ApplyChanges(key->changes, values);
         const std::string text = FormatKeyFile(values);
-        if (exists && text == before) continue;
-        Replacement replacement{nullptr, key->file};
-        const UniqueFd folderFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        const DWORD written =
-            !folderFd ? LastErrno(ERROR_REGISTRY_IO_FAILED)
-                      : WriteTemporary(folderFd.get(), key->file, text, replacement.temp);
+        if (exists && text == before) {
+            done.push_back(key->name);
+            continue;
+        }
+        Replacement replacement{nullptr, key->file, key->name};
+        // A text that could not be written (a full disk) stays pending for the next point.
+        const DWORD written = WriteTemporary(key->file, text, replacement.temp);
         if (written != ERROR_SUCCESS) {
             if (result == ERROR_SUCCESS) result = written;
             continue;
@@ -271,30 +354,40 @@ DWORD PendingChanges::WriteFolder(const fs::path& folder, std::vector<Key*>& key
 DWORD PendingChanges::Flush() {
     std::lock_guard lock(mutex_);
     if (keys_.empty() && changedFolders_.empty()) return ERROR_SUCCESS;
-    // One lock per folder, taken in name order, so that two processes flushing at once cannot
-    // wait for each other.
     std::map<fs::path, std::vector<Key*>> byFolder;
     for (auto& [name, key] : keys_) byFolder[key.folder].push_back(&key);
 
     DWORD result = ERROR_SUCCESS;
-    std::vector<FolderLock> locks;
+    StoreLock storeLock;
     std::vector<Replacement> replacements;
     std::vector<std::string> done;
     std::set<fs::path> folders = changedFolders_;
-    for (auto& [folder, keys] : byFolder) {
-        FolderLock& folderLock = locks.emplace_back();
-        DWORD locked = folderLock.Acquire(folder);
+    DWORD locked = byFolder.empty() ? ERROR_SUCCESS : storeLock.Acquire();
+    if (locked != ERROR_SUCCESS) {
+        // Without a state folder there is no key left to change. Otherwise the changes stay
+        // for the next point, and this one fails: nobody may take the store for written.
         if (locked == ERROR_FILE_NOT_FOUND) {
-            // The folder has gone, with every key in it.
-            for (Key* key : keys) done.push_back(key->name);
+            for (auto& [name, key] : keys_) done.push_back(name);
             locked = ERROR_KEY_DELETED;
         }
-        if (locked != ERROR_SUCCESS) {
-            if (result == ERROR_SUCCESS) result = locked;
+        result = locked;
+        byFolder.clear();
+    }
+    for (auto& [folder, keys] : byFolder) {
+        UniqueFd folderFd;
+        DWORD opened = OpenPrivateFolder(folder, folderFd);
+        if (opened == ERROR_FILE_NOT_FOUND) {
+            // The folder has gone, with every key in it.
+            for (Key* key : keys) done.push_back(key->name);
+            opened = ERROR_KEY_DELETED;
+        }
+        if (opened != ERROR_SUCCESS) {
+            if (result == ERROR_SUCCESS) result = opened;
             continue;
         }
         folders.insert(folder);
-        const DWORD written = WriteFolder(folder, keys, replacements, done);
+        RemoveLeftovers(folderFd.get());
+        const DWORD written = WriteFolder(keys, replacements, done);
         if (result == ERROR_SUCCESS) result = written;
     }
     // The new texts reach the disk before any name points to them...
@@ -305,6 +398,7 @@ DWORD PendingChanges::Flush() {
         for (Replacement& replacement : replacements) {
             if (rename(replacement.temp->path(), replacement.file.c_str()) == 0) {
                 replacement.temp->Keep();
+                done.push_back(replacement.name);
             } else if (result == ERROR_SUCCESS) {
                 result = LastErrno(ERROR_REGISTRY_IO_FAILED);
             }
@@ -414,9 +508,13 @@ DWORD RegistryStore::MakeFolders() const {
     if (!folder.empty() && !S_ISDIR(status.st_mode)) {
         return ErrorFromErrno(ENOTDIR, ERROR_REGISTRY_IO_FAILED);
     }
+    const fs::path state = StateFolder();
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        const fs::path below = it->lexically_relative(state);
+        const bool inState = !below.empty() && *below.begin() != "..";
         // Another writer may make the same folder at the same moment.
-        if (mkdir(it->c_str(), kNewFolderMode) != 0 && errno != EEXIST) {
+        if (mkdir(it->c_str(), inState ? kPrivateFolderMode : kSystemFolderMode) != 0 &&
+            errno != EEXIST) {
             return LastErrno(ERROR_REGISTRY_IO_FAILED);
         }
         // Until its parent is flushed at the durable point, a new folder can vanish in a power
@@ -481,8 +579,12 @@ DWORD RegistryStore::DeleteTree() const {
         pendingCreate = key != nullptr && key->create;
         pending_.ForgetBelow(lowerName_, /*andKey=*/true);
     }
-    FolderLock lock;
-    if (const DWORD result = lock.Acquire(folder_); result != ERROR_SUCCESS) return result;
+    StoreLock lock;
+    if (const DWORD result = lock.Acquire(); result != ERROR_SUCCESS) return result;
+    UniqueFd folderFd;
+    if (const DWORD result = OpenPrivateFolder(folder_, folderFd); result != ERROR_SUCCESS) {
+        return result;
+    }
     std::error_code error;
     const bool hadSubkeys = fs::remove_all(subkeys_, error) > 0;
     if (error) return ErrorFromErrno(error.value(), ERROR_REGISTRY_IO_FAILED);

@@ -6,14 +6,20 @@
 // Like Windows, which keeps its registry in memory and writes it lazily (RegFlushKey forces it),
 // the store keeps a key's changes in the process (PendingChanges) until a durable point, so that
 // a run flushes the disk at two points instead of at every value. Every handle of the process
-// sees them at once. At a durable point each changed key file is rewritten as a whole under an
-// exclusive flock() on its folder: read, the process's changes applied in their order, written to
-// a temporary file in the same folder and renamed over the key file, so that a crash leaves the
+// sees them at once. At a durable point each changed key file is rewritten as a whole under the
+// store's exclusive flock(): read, the process's changes applied in their order, written to a
+// temporary file in the same folder and renamed over the key file, so that a crash leaves the
 // old file or the new one, never a mix, and two writers at the same moment cannot lose each
-// other's values. A change that leaves the file's text as it is writes nothing. The lock is
-// waited for at most ten seconds (ERROR_TIMEOUT), and its holder removes the temporary files of
-// its key that a killed writer left. A file that cannot be parsed is reported as
-// ERROR_REGISTRY_CORRUPT and never written.
+// other's values. A change that leaves the file's text as it is writes nothing. The lock is the
+// file registry.lock in the state folder (var/lib/cellkeeper-patch), which only its owner can
+// open; it is waited for at most ten seconds (ERROR_TIMEOUT), and its holder removes the
+// temporary files that killed writers left in every folder it writes into. A file that cannot
+// be parsed is reported as ERROR_REGISTRY_CORRUPT and never written.
+//
+// The state folder and every folder below it are the running user's alone (0700): new ones are
+// made so, and a writer closes one that an older version left open to others. A folder or lock
+// of another user is refused (ERROR_ACCESS_DENIED): whoever made it could have written keys into
+// it. A failure to write (no lock, a full disk, an I/O error) is the durable point's result.
 #pragma once
 
 #include "platform/posix/registry_format.h"
@@ -54,9 +60,9 @@ class PendingChanges {
         }
     }
 
-    // The durable point: ERROR_SUCCESS, or the first failure. A key whose folder lock could not
-    // be had stays pending for the next point; one whose file has gone or no longer parses
-    // loses its changes, as a write to it would have failed.
+    // The durable point: ERROR_SUCCESS, or the first failure. A change that could not be
+    // written (no lock, a full disk, an I/O error) stays pending for the next point; a key whose
+    // file has gone or no longer parses loses its changes, as a write to it would have failed.
     DWORD Flush();
 
     bool Empty();
@@ -77,8 +83,8 @@ class PendingChanges {
     // Locked by the caller.
     Key* Find(const std::string& name);
     void ForgetBelow(const std::string& name, bool andKey);
-    DWORD WriteFolder(const std::filesystem::path& folder, std::vector<Key*>& keys,
-                      std::vector<Replacement>& replacements, std::vector<std::string>& done);
+    DWORD WriteFolder(std::vector<Key*>& keys, std::vector<Replacement>& replacements,
+                      std::vector<std::string>& done);
 
     std::recursive_mutex mutex_;
     // By the store's folder and the key's full name in lower case.
