@@ -3,6 +3,7 @@
 #include "app/check_json.h"
 #include "app/check_verdict.h"
 #include "app/privilege.h"
+#include "app/setup_password.h"
 #include "base/console.h"
 #include "base/text.h"
 #include "bios/bios_config_client.h"
@@ -109,6 +110,16 @@ void ReadSetting(Reading& reading) {
     }
 }
 
+// The setup password as a run reads it; only whether it can be used goes further.
+void ReadPassword(Reading& reading, const RunOptions& options) {
+    const PasswordReading password = ReadSetupPassword(FindPasswordSource(options));
+    if (!password.refusal.empty()) {
+        reading.facts.passwordUnusable = true;
+        reading.unreadable.push_back(Ascii("setup password: " + password.refusal));
+    }
+    reading.facts.passwordSupplied = !password.password.empty();
+}
+
 void ReadMachine(Reading& reading) {
     const PlatformReading machine(PlatformReading::Probes::kWhenConnected);
     reading.facts.platform = machine.Facts();
@@ -180,13 +191,14 @@ std::string Report(const Reading& reading, const CheckVerdict& verdict) {
 
 }  // namespace
 
-int RunCheck() noexcept {
+int RunCheck(const RunOptions& options) noexcept {
     try {
         Reading reading;
         // Reading the firmware variable on Windows needs the privilege enabled in the token.
         EnableSystemEnvironmentPrivilege();
         ReadRegistry(reading);
         ReadFirmware(reading);
+        ReadPassword(reading, options);
         ReadSetting(reading);
         ReadMachine(reading);
         const CheckVerdict verdict = DecideCheck(reading.facts);

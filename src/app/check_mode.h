@@ -4,6 +4,8 @@
 #pragma once
 
 #include "app/check_verdict.h"
+#include "app/run_options.h"
 
-// Prints the JSON line and returns the check's exit code.
-int RunCheck() noexcept;
+// Prints the JSON line and returns the check's exit code. `options` name the setup password's
+// source, which the check reads as a run would.
+int RunCheck(const RunOptions& options) noexcept;

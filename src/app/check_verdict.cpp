@@ -42,6 +42,13 @@ constexpr const char* kNotVantrel = "not a Vantrel computer";
 // What a run that goes on past the previous-run gate would record, and the verdict on it.
 CheckVerdict DecideGoingOn(const CheckFacts& facts) {
     const bool vantrel = IsVantrelComputer(facts.platform);
+    if (facts.passwordUnusable) {
+        // The run ends with a fatal error before it touches the firmware.
+        return vantrel ? Verdict(kCheckUnknown, std::nullopt,
+                                 "the setup password cannot be used: a run would end with an "
+                                 "error")
+                       : Verdict(kCheckCompliant, std::nullopt, kNotVantrel);
+    }
     if (!facts.providerPresent) {
         // The run ends with a fatal error before it records anything.
         return vantrel ? Verdict(kCheckUnknown, std::nullopt,
@@ -54,10 +61,13 @@ CheckVerdict DecideGoingOn(const CheckFacts& facts) {
                                      ErrorCode(facts.settingError) + ")")
                        : Verdict(kCheckCompliant, std::nullopt, kNotVantrel);
     }
-    const std::optional<RunStatusCode> refusal = FirstRefusal(facts.platform);
+    const std::optional<RunStatusCode> refusal =
+        FirstRefusal(facts.platform, facts.passwordSupplied);
     const bool noTarget = refusal && IsNoTarget(*refusal);
     const bool holdsNew = EqualsIgnoreCase(facts.currentValue, kValueAfterPatch);
-    const PatchPlan plan = PlanPatch(facts.currentValue, /*force=*/false, [&] { return refusal; });
+    const PatchPlan plan = PlanPatch(facts.currentValue, /*force=*/false, [&] {
+        return Qualification{refusal, facts.platform.setupPasswordState == 1};
+    });
     // Not Vantrel's machine, whatever the setting: nothing to do here.
     const auto compliantIfNoTarget = [&](RunStatusCode status, std::string reason) {
         if (!vantrel) return Verdict(kCheckCompliant, status, kNotVantrel);

@@ -36,6 +36,10 @@ struct CheckFacts {
     std::vector<std::wstring> possibleValues;
     // The configuration method's class has an instance to call the write on.
     bool methodFound = false;
+    // The administrator supplied a setup password that can be used, or named a source that
+    // cannot (the run would end with an error).
+    bool passwordSupplied = false;
+    bool passwordUnusable = false;
     PlatformFacts platform;
 };
 

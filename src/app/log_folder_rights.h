@@ -32,3 +32,11 @@ inline constexpr std::uint32_t kFolderWriteRights = 0x00000002u     // FILE_ADD_
 // made inside: the log file is made inside. A deny entry is not weighed against an allow entry:
 // whether it comes first is the list's order, and a list that needs one to be safe is refused.
 bool LetsOthersWrite(bool hasAccessList, const std::vector<FolderAccessEntry>& entries);
+
+// Every right there is: for a file that holds a secret, which no one else may even read.
+inline constexpr std::uint32_t kAnyRights = 0xFFFFFFFFu;
+
+// LetsOthersWrite for any set of `rights`: true when an untrusted SID is allowed one of them,
+// or when there is no access list at all.
+bool GivesOthers(bool hasAccessList, const std::vector<FolderAccessEntry>& entries,
+                 std::uint32_t rights);

@@ -29,37 +29,7 @@ std::string LogFolderRefusal(const std::wstring& folder, DWORD attributes, PSID 
 }
 
 bool FolderLetsOthersWrite(PSECURITY_DESCRIPTOR descriptor, PSID runAccount) {
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    PACL dacl = nullptr;
-    if (descriptor == nullptr ||
-        GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) == FALSE) {
-        return true;
-    }
-    if (present == FALSE || dacl == nullptr) return LetsOthersWrite(/*hasAccessList=*/false, {});
-    std::vector<FolderAccessEntry> entries;
-    for (DWORD i = 0; i < dacl->AceCount; ++i) {
-        void* ace = nullptr;
-        if (GetAce(dacl, i, &ace) == FALSE) return true;
-        const BYTE type = static_cast<const ACE_HEADER*>(ace)->AceType;
-        if (type == ACCESS_DENIED_ACE_TYPE || type == ACCESS_DENIED_OBJECT_ACE_TYPE ||
-            type == ACCESS_DENIED_CALLBACK_ACE_TYPE ||
-            type == ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE) {
-            continue;  // only takes rights away
-        }
-        if (type != ACCESS_ALLOWED_ACE_TYPE) {
-            // An allow entry of another shape (object, callback): as if for anyone, with every
-            // right.
-            entries.push_back({.allows = true, .trusted = false, .mask = 0xFFFFFFFFu});
-            continue;
-        }
-        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-        PSID sid = &allowed->SidStart;
-        const bool trusted =
-            IsTrustedOwner(sid, runAccount) || IsWellKnownSid(sid, WinCreatorOwnerSid) != FALSE;
-        entries.push_back({.allows = true, .trusted = trusted, .mask = allowed->Mask});
-    }
-    return LetsOthersWrite(/*hasAccessList=*/true, entries);
+    return DescriptorGivesOthers(descriptor, runAccount, kFolderWriteRights);
 }
 
 std::string LogFileRefusal(const std::wstring& file, DWORD attributes, DWORD links,

@@ -7,6 +7,7 @@
 #include "app/run_lock.h"
 #include "app/run_log.h"
 #include "app/run_options.h"
+#include "app/setup_password.h"
 #include "app/usage.h"
 #include "base/console.h"
 #include "base/text.h"
@@ -138,10 +139,21 @@ RunEnd Run(const RunOptions& options, DWORD lockWaitMilliseconds, RunLog& log) {
                 true};
     }
 
+    // Read before anything of the firmware is touched: a source that cannot be used ends the
+    // run without a status, so that the next run tries again once it is mended.
+    const PasswordSource passwordSource = FindPasswordSource(options);
+    PasswordReading password = ReadSetupPassword(passwordSource);
+    if (!password.refusal.empty()) {
+        WriteLine("FATAL ERROR: Unable to use the setup password: " + password.refusal);
+        return {kExitFatalError, std::nullopt, {"setup password: " + password.refusal}};
+    }
+
     RunEnd end{kExitCompleted, std::nullopt, {}};
     std::vector<std::string> changes;
+    std::optional<std::string> passwordUse;
     {
         ChargingPolicyPatch patch;
+        patch.setupPassword = std::move(password.password);
         ReadChargingPolicy(patch);
         const bool patched = patch.DecideAndPatch(record.force);
         if (patched && patch.valueBefore) {
@@ -149,10 +161,17 @@ RunEnd Run(const RunOptions& options, DWORD lockWaitMilliseconds, RunLog& log) {
                               Quoted(*patch.valueBefore) + " -> " + Quoted(patch.currentValue));
             end.restartPending = ChangeWaitsForRestart(patch.ReadPendingReboot());
         }
+        if (passwordSource.kind != PasswordSource::Kind::kNone) {
+            // Where it came from, never what it is.
+            passwordUse =
+                "setup password: supplied from " + passwordSource.Describe() +
+                (patch.passwordSent ? ", sent with the write" : ", not sent: no write needed it");
+        }
         record.Persist();
     }
     end.statusCode = record.statusCode;
     end.details.push_back(DecisionDetail(record));
+    if (passwordUse) end.details.push_back(*passwordUse);
     end.details.insert(end.details.end(), changes.begin(), changes.end());
     if (end.restartPending) {
         end.details.push_back("pending restart: the change takes effect at the next start" +
@@ -302,7 +321,7 @@ int RunCellkeeperPatch(int argc, const wchar_t* const* argv, DWORD lockWaitMilli
                 WriteLine("Vantrel Cellkeeper Patch " CELLKEEPER_VERSION);
                 return kExitCompleted;
             case RunMode::kCheck:
-                return RunCheck();
+                return RunCheck(options);
             case RunMode::kRun:
                 break;
         }

@@ -3,8 +3,21 @@
 #include "base/text.h"
 
 #include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
 
 namespace {
+
+// The rest of `argument` after `prefix` (compared in any letter case), or nothing.
+std::optional<std::wstring> AfterPrefix(std::wstring_view argument, std::wstring_view prefix) {
+    if (argument.size() < prefix.size() ||
+        !EqualsIgnoreCase(argument.substr(0, prefix.size()), prefix)) {
+        return std::nullopt;
+    }
+    return std::wstring(argument.substr(prefix.size()));
+}
 
 bool IsAnyOf(const wchar_t* argument, std::initializer_list<const wchar_t*> spellings) {
     for (const wchar_t* spelling : spellings) {
@@ -28,6 +41,11 @@ RunOptions ReadRunOptions(int argc, const wchar_t* const* argv) {
         if (IsAnyOf(argument, {L"/?", L"-?", L"/H", L"-H", L"/HELP", L"--HELP"})) help = true;
         if (IsAnyOf(argument, {L"/VERSION", L"--VERSION"})) version = true;
         if (IsAnyOf(argument, {L"/CHECK", L"--CHECK"})) check = true;
+        for (const wchar_t* prefix : {L"/PASSWORDFILE:", L"--PASSWORD-FILE="}) {
+            if (std::optional<std::wstring> path = AfterPrefix(argument, prefix)) {
+                options.passwordFile = std::move(path);
+            }
+        }
     }
     if (help) {
         options.mode = RunMode::kHelp;

@@ -1,6 +1,9 @@
 // The command line of the tool, read once into the options that steer a run.
 #pragma once
 
+#include <optional>
+#include <string>
+
 // What the process does; when several are asked for, the first of this order wins: help, the
 // version, the check, a run. Help and the version change nothing on the machine; the check
 // only reads.
@@ -14,6 +17,9 @@ struct RunOptions {
     // "/EXITSTATUS": the exit code of a run is its status code, for deployment systems that
     // act on exit codes alone.
     bool exitStatus = false;
+    // "/PASSWORDFILE:<path>" or "--password-file=<path>": the file that holds the BIOS setup
+    // password, a path of the system's own (the last one given counts). Never the password.
+    std::optional<std::wstring> passwordFile = std::nullopt;
 
     bool operator==(const RunOptions&) const = default;
 };

@@ -5,6 +5,7 @@
 #include "platform/owners.h"
 #include "platform/platform.h"
 
+#include <cstdint>
 #include <vector>
 
 // Memory that LocalFree releases (what ConvertStringSecurityDescriptorToSecurityDescriptorW and
@@ -64,6 +65,11 @@ class RunAccount {
   private:
     std::vector<BYTE> bytes_;
 };
+
+// Whether the access list of `descriptor` allows anyone but SYSTEM, Administrators, CREATOR
+// OWNER and `runAccount` one of `rights`, inherited entries included. True for no access list
+// at all, and for an entry of a shape it cannot read.
+bool DescriptorGivesOthers(PSECURITY_DESCRIPTOR descriptor, PSID runAccount, std::uint32_t rights);
 
 // The token of the process is SYSTEM's or holds the Administrators group enabled.
 bool TokenIsAdministrator() noexcept;

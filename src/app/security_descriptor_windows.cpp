@@ -1,5 +1,7 @@
 #include "app/security_descriptor.h"
 
+#include "app/log_folder_rights.h"
+
 #include <sddl.h>
 
 namespace {
@@ -72,4 +74,39 @@ bool TokenIsAdministrator() noexcept {
         }
     }
     return false;
+}
+
+bool DescriptorGivesOthers(PSECURITY_DESCRIPTOR descriptor, PSID runAccount, std::uint32_t rights) {
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (descriptor == nullptr ||
+        GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) == FALSE) {
+        return true;
+    }
+    if (present == FALSE || dacl == nullptr)
+        return GivesOthers(/*hasAccessList=*/false, {}, rights);
+    std::vector<FolderAccessEntry> entries;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (GetAce(dacl, i, &ace) == FALSE) return true;
+        const BYTE type = static_cast<const ACE_HEADER*>(ace)->AceType;
+        if (type == ACCESS_DENIED_ACE_TYPE || type == ACCESS_DENIED_OBJECT_ACE_TYPE ||
+            type == ACCESS_DENIED_CALLBACK_ACE_TYPE ||
+            type == ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE) {
+            continue;  // only takes rights away
+        }
+        if (type != ACCESS_ALLOWED_ACE_TYPE) {
+            // An allow entry of another shape (object, callback): as if for anyone, with every
+            // right.
+            entries.push_back({.allows = true, .trusted = false, .mask = 0xFFFFFFFFu});
+            continue;
+        }
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        PSID sid = &allowed->SidStart;
+        const bool trusted =
+            IsTrustedOwner(sid, runAccount) || IsWellKnownSid(sid, WinCreatorOwnerSid) != FALSE;
+        entries.push_back({.allows = true, .trusted = trusted, .mask = allowed->Mask});
+    }
+    return GivesOthers(/*hasAccessList=*/true, entries, rights);
 }

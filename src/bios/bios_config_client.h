@@ -27,7 +27,8 @@ class BiosConfigClient : public WmiConnection {
 
     // The steps of the write, in the order SetBiosSetting calls them.
     HRESULT PrepareMethodCall();
-    HRESULT PutArgument(const std::wstring& name, const std::wstring& text);
+    // A `secret` text's copy is wiped before it is freed.
+    HRESULT PutArgument(const std::wstring& name, const std::wstring& text, bool secret = false);
     HRESULT FindInterfacePath(std::wstring& path);
     HRESULT ExecuteMethod(const std::wstring& path);
     HRESULT ReadReturnCode(std::uint32_t& code);

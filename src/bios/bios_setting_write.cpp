@@ -1,3 +1,4 @@
+#include "base/secret_text.h"
 #include "bios/bios_config_client.h"
 #include "bios/bios_constants.h"
 #include "platform/owners.h"
@@ -27,12 +28,17 @@ std::uint32_t BiosConfigClient::SetBiosSetting(const std::wstring& password) {
     RaiseIfNotZero(PutArgument(kNameArgument, kChargingPolicySetting));
     RaiseIfNoArguments(inParams);
     RaiseIfNotZero(PutArgument(kValueProperty, kValueAfterPatch));
-    const std::wstring encoded = EncodePassword(password);
+    std::wstring encodedText = EncodePassword(password);
+    const SecretText encoded(encodedText);
     RaiseIfNoArguments(inParams);
-    RaiseIfNotZero(PutArgument(kPasswordArgument, encoded));
+    RaiseIfNotZero(PutArgument(kPasswordArgument, encoded.text(), /*secret=*/true));
     std::wstring path;
     RaiseIfNotZero(FindInterfacePath(path));
-    RaiseIfNotZero(ExecuteMethod(path));
+    const HRESULT executed = ExecuteMethod(path);
+    // The arguments' object keeps a copy of what it was given: a password goes from it as soon
+    // as the method has run.
+    if (!password.empty()) (void)PutArgument(kPasswordArgument, std::wstring());
+    RaiseIfNotZero(executed);
     if (outParams.Empty()) _com_issue_error(S_FALSE);
     std::uint32_t code = 0;
     RaiseIfNotZero(ReadReturnCode(code));
@@ -67,13 +73,19 @@ HRESULT BiosConfigClient::PrepareMethodCall() {
     return hr;
 }
 
-HRESULT BiosConfigClient::PutArgument(const std::wstring& name, const std::wstring& text) {
+HRESULT BiosConfigClient::PutArgument(const std::wstring& name, const std::wstring& text,
+                                      bool secret) {
     if (inParams.Empty()) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
     UniqueBstr copy(SysAllocString(text.c_str()));
     if (!copy) _com_issue_error(E_OUTOFMEMORY);
     UniqueVariant value(std::move(copy));
     // Type 0: the argument keeps the type its signature declares.
-    return inParams.object->Put(name.c_str(), /*lFlags=*/0, value.get(), /*Type=*/0);
+    const HRESULT hr = inParams.object->Put(name.c_str(), /*lFlags=*/0, value.get(), /*Type=*/0);
+    if (secret) {
+        const BSTR held = value.get()->bstrVal;
+        WipeBytes(held, SysStringLen(held) * sizeof(OLECHAR));
+    }
+    return hr;
 }
 
 HRESULT BiosConfigClient::FindInterfacePath(std::wstring& path) {

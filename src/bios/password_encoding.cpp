@@ -1,3 +1,4 @@
+#include "base/secret_text.h"
 #include "base/text.h"
 #include "bios/bios_config_client.h"
 #include "bios/bios_constants.h"
@@ -57,6 +58,10 @@ std::wstring BiosConfigClient::EncodePassword(const std::wstring& password) {
     }
     // The keyboard form counts UTF-16 code units whatever the width of wchar_t.
     std::wstring encoded = kKeyboardPasswordPrefix;
-    for (const char16_t unit : ToUtf16(password)) AppendKeyboardCode(encoded, unit);
+    std::u16string units = ToUtf16(password);
+    // Room for every code's four digits, so that no copy of the growing text is left behind.
+    encoded.reserve(encoded.size() + 4 * units.size());
+    for (const char16_t unit : units) AppendKeyboardCode(encoded, unit);
+    WipeBytes(units.data(), units.size() * sizeof(char16_t));
     return encoded;
 }

@@ -18,10 +18,9 @@ void SetStatus(RunStatusCode code) {
 }  // namespace
 
 bool ChargingPolicyPatch::DecideAndPatch(bool force) {
-    const PatchPlan plan = PlanPatch(currentValue, force, []() -> std::optional<RunStatusCode> {
-        if (QualifyPlatform()) return std::nullopt;
-        return static_cast<RunStatusCode>(RunStatusRecord::Instance().statusCode);
-    });
+    const bool passwordSupplied = !setupPassword.empty();
+    const PatchPlan plan = PlanPatch(
+        currentValue, force, [passwordSupplied] { return QualifyPlatformWith(passwordSupplied); });
     switch (plan.step) {
         case PatchStep::kSettingNotFound:
             SetStatus(RunStatusCode::SettingNotFound);
@@ -33,7 +32,7 @@ bool ChargingPolicyPatch::DecideAndPatch(bool force) {
             WriteLine(L"Patch not applicable");
             return false;
         case PatchStep::kWrite:
-            return ApplyPatch();
+            return ApplyPatch(plan.withPassword && passwordSupplied);
         case PatchStep::kNotRequired:
             WriteLine(L"Patch not required");
             SetStatus(RunStatusCode::Success);
@@ -42,15 +41,18 @@ bool ChargingPolicyPatch::DecideAndPatch(bool force) {
     return false;
 }
 
-bool ChargingPolicyPatch::ApplyPatch() {
+bool ChargingPolicyPatch::ApplyPatch(bool withPassword) {
     valueBefore = currentValue;
     // The record written so far (the first run's "DateRun", the profile) is on disk before the
     // firmware changes, or the firmware is left alone.
     RunStatusRecord& record = RunStatusRecord::Instance();
     if (record.MakeDurable() != ERROR_SUCCESS) throw RecordNotDurable{record.registryKey.lastError};
     // A COM error raised on the way to the provider's method leaves from here.
-    lastError = static_cast<HRESULT>(SetBiosSetting(/*password=*/std::wstring()));
-    if (lastError == S_OK) {
+    passwordSent = withPassword;
+    lastError =
+        static_cast<HRESULT>(SetBiosSetting(withPassword ? setupPassword.text() : std::wstring()));
+    const bool refused = lastError != S_OK;
+    if (!refused) {
         lastError = ReadSettingValue(kChargingPolicySetting, settingValue);
         if (lastError == S_OK) lastError = current.GetString(kCurrentValueProperty, currentValue);
         if (lastError == S_OK && EqualsIgnoreCase(currentValue, kValueAfterPatch)) {
@@ -61,7 +63,10 @@ bool ChargingPolicyPatch::ApplyPatch() {
     }
     WriteLine(L"Error setting '" + kChargingPolicySetting + L"' to '" + kValueAfterPatch + L"'");
     if (lastError != S_OK) {
-        SetStatus(RunStatusCode::WmiError);
+        // A refused password counts as a wrong attempt in the firmware, which locks its setup
+        // after a few: the matter is settled, and only /FORCE tries again.
+        SetStatus(passwordSent && refused ? RunStatusCode::SetupPasswordRefused
+                                          : RunStatusCode::WmiError);
         WriteLine(L"Wmi Error code: " + std::to_wstring(lastError));
     }
     return false;

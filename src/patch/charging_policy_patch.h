@@ -3,6 +3,7 @@
 // lines and as the run's status code.
 #pragma once
 
+#include "base/secret_text.h"
 #include "bios/bios_config_client.h"
 #include "platform/platform.h"
 
@@ -18,7 +19,8 @@ class ChargingPolicyPatch : public BiosConfigClient {
     bool DecideAndPatch(bool force);
 
     // Writes the new value and reads it back; true when the value read back is the new one.
-    bool ApplyPatch();
+    // `withPassword`: the write sends setupPassword.
+    bool ApplyPatch(bool withPassword = false);
 
     // The setting's "Value" text; filled by the run driver's read and by the re-read.
     std::wstring settingValue;
@@ -29,6 +31,12 @@ class ChargingPolicyPatch : public BiosConfigClient {
     HRESULT lastError = 0;
     // The value before a write, once the patch wrote one.
     std::optional<std::wstring> valueBefore;
+    // The BIOS setup password the administrator supplied (empty: none). With it the machine
+    // qualifies despite a setup password, and the write sends it where the firmware has one
+    // set; a write it made that the firmware refuses settles the matter (status 10).
+    SecretText setupPassword;
+    // Whether the write sent the supplied password.
+    bool passwordSent = false;
 
     // The provider's "PendingReboot" after a write (Linux: the device's pending_reboot); none
     // where the provider does not say.

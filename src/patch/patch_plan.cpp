@@ -4,13 +4,14 @@
 #include "bios/bios_constants.h"
 
 PatchPlan PlanPatch(const std::wstring& currentValue, bool force,
-                    const std::function<std::optional<RunStatusCode>()>& qualify) {
-    if (currentValue.empty()) return {PatchStep::kSettingNotFound, std::nullopt};
-    if (const std::optional<RunStatusCode> refusal = qualify()) {
-        return {PatchStep::kNotApplicable, refusal};
+                    const std::function<Qualification()>& qualify) {
+    if (currentValue.empty()) return {PatchStep::kSettingNotFound, std::nullopt, false};
+    const Qualification qualification = qualify();
+    if (qualification.refusal) {
+        return {PatchStep::kNotApplicable, qualification.refusal, false};
     }
     if (force || EqualsIgnoreCase(currentValue, kValueBeforePatch)) {
-        return {PatchStep::kWrite, std::nullopt};
+        return {PatchStep::kWrite, std::nullopt, qualification.setupPasswordSet};
     }
-    return {PatchStep::kNotRequired, std::nullopt};
+    return {PatchStep::kNotRequired, std::nullopt, false};
 }

@@ -18,22 +18,27 @@ bool HasFirmwareMarker(const std::vector<std::wstring>& oemStrings) {
     });
 }
 
-std::optional<RunStatusCode> FirstRefusal(const PlatformFacts& facts) {
+std::optional<RunStatusCode> FirstRefusal(const PlatformFacts& facts, bool passwordSupplied) {
     if (!IsVantrelComputer(facts)) return RunStatusCode::WrongSystemVendor;
     if (facts.batteryCount < 1) return RunStatusCode::NoBattery;
     if (!EqualsIgnoreCase(facts.biosMaker, kVendorName)) return RunStatusCode::WrongFirmware;
     if (!HasFirmwareMarker(facts.oemStrings)) return RunStatusCode::WrongFirmware;
     if (facts.enhancedAuthEnabled) return RunStatusCode::EnhancedAuthentication;
-    if (facts.setupPasswordState == 1) return RunStatusCode::SetupPasswordSet;
+    if (facts.setupPasswordState == 1 && !passwordSupplied) return RunStatusCode::SetupPasswordSet;
     return std::nullopt;
 }
 
-bool QualifyPlatform() {
+Qualification QualifyPlatformWith(bool passwordSupplied) {
     const PlatformReading reading(PlatformReading::Probes::kAlways);
     // The profile is recorded whatever the verdict.
     RecordSystemProfile(reading.chassis, reading.product, reading.batteries, reading.bios);
-    const std::optional<RunStatusCode> refusal = FirstRefusal(reading.Facts());
-    if (!refusal) return true;
-    RunStatusRecord::Instance().statusCode = static_cast<std::int32_t>(*refusal);
-    return false;
+    const PlatformFacts facts = reading.Facts();
+    const Qualification qualification{FirstRefusal(facts, passwordSupplied),
+                                      facts.setupPasswordState == 1};
+    if (qualification.refusal) {
+        RunStatusRecord::Instance().statusCode = static_cast<std::int32_t>(*qualification.refusal);
+    }
+    return qualification;
 }
+
+bool QualifyPlatform() { return !QualifyPlatformWith(/*passwordSupplied=*/false).refusal; }

@@ -20,8 +20,17 @@ struct PlatformFacts {
 };
 
 // The first of the six tests that refuses the machine, in their fixed order: vendor, battery,
-// BIOS maker, OEM marker, enhanced authentication, setup password. None: a target.
-std::optional<RunStatusCode> FirstRefusal(const PlatformFacts& facts);
+// BIOS maker, OEM marker, enhanced authentication, setup password. None: a target. A setup
+// password that is set refuses the machine only when the administrator supplied none.
+std::optional<RunStatusCode> FirstRefusal(const PlatformFacts& facts,
+                                          bool passwordSupplied = false);
+
+// The qualification's outcome for the write that may follow it.
+struct Qualification {
+    std::optional<RunStatusCode> refusal = std::nullopt;
+    // The firmware says a setup password is set: only then does the write send one.
+    bool setupPasswordSet = false;
+};
 
 // True when an OEM string is the firmware's marker "EDK2_1".
 bool HasFirmwareMarker(const std::vector<std::wstring>& oemStrings);
@@ -31,6 +40,9 @@ bool HasFirmwareMarker(const std::vector<std::wstring>& oemStrings);
 bool IsVantrelComputer(const PlatformFacts& facts);
 
 // Gathers the profile, records it, probes the firmware security facts and applies the six tests
-// in order. On refusal sets the run's status code to the reason and returns false; on
-// acceptance leaves the status code alone and returns true. Prints nothing.
+// in order. On refusal sets the run's status code to the reason; on acceptance leaves the
+// status code alone. Prints nothing.
+Qualification QualifyPlatformWith(bool passwordSupplied);
+
+// QualifyPlatformWith without a supplied password; true when the machine is a target.
 bool QualifyPlatform();

@@ -14,6 +14,8 @@ enum class RunStatusCode : std::int32_t {
     SetupPasswordSet = 7,        // a BIOS setup password is set
     EnhancedAuthentication = 8,  // the enhanced BIOS authentication mode is on
     SettingNotFound = 9,         // the charging-policy setting has no current value
+    SetupPasswordRefused = 10,   // the firmware refused the change made with the supplied
+                                 // setup password: settled, so that no later run tries again
     RegistryAccessDenied = 34,   // the tool's key cannot be opened: access denied
     RegistryError = 35,          // the tool's key cannot be opened: any other error
     WmiError = 36,               // writing or reading back the setting failed

@@ -20,6 +20,8 @@ std::string StatusMeaning(std::int32_t code) {
             return "enhanced BIOS authentication is on";
         case RunStatusCode::SettingNotFound:
             return "the firmware has no Cellkeeper setting";
+        case RunStatusCode::SetupPasswordRefused:
+            return "the firmware refused the change made with the supplied setup password";
         case RunStatusCode::RegistryAccessDenied:
             return "the registry key cannot be opened: access denied";
         case RunStatusCode::RegistryError:

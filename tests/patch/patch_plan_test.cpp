@@ -14,7 +14,8 @@ struct PlanCase {
     const wchar_t* currentValue = L"Maximize my battery duration";
     bool force = false;
     std::optional<RunStatusCode> refusal = {};
-    PatchPlan plan = {PatchStep::kWrite, std::nullopt};
+    bool setupPasswordSet = false;
+    PatchPlan plan = {PatchStep::kWrite, std::nullopt, false};
     bool qualifies = true;  // whether the qualification is asked at all
 };
 using ::PrintTo;
@@ -26,7 +27,7 @@ TEST_P(PlanPatchTest, DecidesInItsFixedOrder) {
     bool asked = false;
     const PatchPlan plan = PlanPatch(c.currentValue, c.force, [&] {
         asked = true;
-        return c.refusal;
+        return Qualification{c.refusal, c.setupPasswordSet};
     });
     EXPECT_EQ(plan, c.plan);
     EXPECT_EQ(asked, c.qualifies);
@@ -40,23 +41,31 @@ INSTANTIATE_TEST_SUITE_P(
                  .currentValue = L"maximize MY battery duration"},
         PlanCase{.name = "NewValueNeedsNothing",
                  .currentValue = L"Let Vantrel manage my battery charging",
-                 .plan = {PatchStep::kNotRequired, std::nullopt}},
+                 .plan = {PatchStep::kNotRequired, std::nullopt, false}},
         PlanCase{.name = "OtherValueIsLeftAlone",
                  .currentValue = L"Balanced",
-                 .plan = {PatchStep::kNotRequired, std::nullopt}},
+                 .plan = {PatchStep::kNotRequired, std::nullopt, false}},
         PlanCase{.name = "ForceWritesAnyValue", .currentValue = L"Balanced", .force = true},
+        // A qualified machine with a setup password set (the administrator supplied one): the
+        // write sends it; without one set it is never sent.
+        PlanCase{.name = "WriteSendsThePasswordWhereOneIsSet",
+                 .setupPasswordSet = true,
+                 .plan = {PatchStep::kWrite, std::nullopt, true}},
+        PlanCase{.name = "NoWriteNoPassword",
+                 .currentValue = L"Balanced",
+                 .setupPasswordSet = true,
+                 .plan = {PatchStep::kNotRequired, std::nullopt, false}},
         // A missing setting comes first, before the qualification is even asked, force or not.
         PlanCase{.name = "NoSetting",
                  .currentValue = L"",
                  .force = true,
                  .refusal = RunStatusCode::NoBattery,
-                 .plan = {PatchStep::kSettingNotFound, std::nullopt},
+                 .plan = {PatchStep::kSettingNotFound, std::nullopt, false},
                  .qualifies = false},
         PlanCase{.name = "RefusalWinsOverForce",
                  .force = true,
                  .refusal = RunStatusCode::SetupPasswordSet,
-                 .plan = {.step = PatchStep::kNotApplicable,
-                          .refusal = RunStatusCode::SetupPasswordSet}}),
+                 .plan = {PatchStep::kNotApplicable, RunStatusCode::SetupPasswordSet, false}}),
     CaseName());
 
 }  // namespace

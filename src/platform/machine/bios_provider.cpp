@@ -1,5 +1,6 @@
 #include "platform/machine/bios_provider.h"
 
+#include "base/secret_text.h"
 #include "base/text.h"
 #include "platform/machine/capped_reads.h"
 #include "platform/machine/device_reads.h"
@@ -302,9 +303,11 @@ HRESULT VendorBiosServices::ExecMethod(const BSTR path, const BSTR method, LONG 
 
         const std::optional<std::wstring> name = TextArgument(inParams, L"Name");
         const std::optional<std::wstring> value = TextArgument(inParams, L"Value");
-        const std::wstring password = TextArgument(inParams, L"Password").value_or(L"");
-        const SetSettingResult code = name && value ? WriteBiosSetting(*name, *value, password)
-                                                    : SetSettingResult::kInvalidArguments;
+        std::wstring passwordText = TextArgument(inParams, L"Password").value_or(L"");
+        const SecretText password(passwordText);
+        const SetSettingResult code = name && value
+                                          ? WriteBiosSetting(*name, *value, password.text())
+                                          : SetSettingResult::kInvalidArguments;
 
         ComPtr<IWbemClassObject> out;
         HRESULT hr = outSignature_->SpawnInstance(0, out.put());

@@ -1,5 +1,6 @@
 #include "platform/machine/firmware_attribute_write.h"
 
+#include "base/secret_text.h"
 #include "base/text.h"
 #include "platform/machine/capped_reads.h"
 #include "platform/machine/device_reads.h"
@@ -60,6 +61,8 @@ bool DecodePasswordArgument(std::wstring_view argument, std::wstring& password) 
     }
     const std::wstring_view codes = argument.substr(kKeyboardPrefix.size());
     if (codes.size() % 2 != 0) return false;
+    // Room for all of it at once: no reallocation leaves part of the password behind.
+    password.reserve(codes.size() / 2);
     for (std::size_t i = 0; i < codes.size(); i += 2) {
         const std::optional<unsigned> low = HexDigit(codes[i + 1]);
         const std::optional<unsigned> high =
@@ -95,10 +98,10 @@ SetSettingResult ResultForWriteError(int error) {
 SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view value,
                                   std::wstring_view passwordArgument) {
     if (name.empty() || value.empty()) return SetSettingResult::kInvalidArguments;
-    std::wstring password;
-    if (!DecodePasswordArgument(passwordArgument, password)) {
-        return SetSettingResult::kInvalidArguments;
-    }
+    std::wstring decoded;
+    const bool decodedWell = DecodePasswordArgument(passwordArgument, decoded);
+    const SecretText password(decoded);
+    if (!decodedWell) return SetSettingResult::kInvalidArguments;
     if (!IsPlainName(name)) return SetSettingResult::kNoSuchSetting;
 
     const std::optional<std::filesystem::path> device = VantrelFirmwareDevice();
@@ -131,8 +134,13 @@ SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view valu
         }
     }
     const bool sendPassword = passwordFile && Exists(*passwordFile);
+    // A password given for a firmware that offers no place to send it: the change it guards
+    // is not tried without it.
+    if (!password.empty() && !sendPassword) return SetSettingResult::kAccessDenied;
     if (sendPassword) {
-        const int error = ReplaceAttributeFile(*passwordFile, ToUtf8(password));
+        std::string bytes = ToUtf8(password.text());
+        const int error = ReplaceAttributeFile(*passwordFile, bytes);
+        WipeText(bytes);
         if (error != 0) {
             ForgetDeviceState();
             const SetSettingResult result = ResultForWriteError(error);

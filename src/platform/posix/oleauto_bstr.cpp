@@ -1,6 +1,8 @@
 // BSTR for the Linux layer: a length prefix in bytes, the characters, a terminating NUL.
 #include "platform/posix/oleauto.h"
 
+#include "base/secret_text.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -57,7 +59,12 @@ BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
 }
 
 void SysFreeString(BSTR bstrString) {
-    if (bstrString) std::free(PrefixOf(bstrString));
+    if (!bstrString) return;
+    // A BSTR may carry a secret (a BIOS password on its way to the firmware): nothing of it
+    // stays behind in freed memory.
+    const UINT bytes = *PrefixOf(bstrString);
+    WipeBytes(bstrString, bytes);
+    std::free(PrefixOf(bstrString));
 }
 
 UINT SysStringLen(BSTR pbstr) {
