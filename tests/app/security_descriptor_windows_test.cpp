@@ -2,6 +2,7 @@
 // that it finds, through the seam that takes the facts as arguments: Wine neither enforces
 // rights nor gives files other owners, so the decisions are tested on given facts here.
 #include "app/log_folder.h"
+#include "app/log_folder_rights.h"
 #include "app/security_descriptor.h"
 #include "support/table_case.h"
 
@@ -10,6 +11,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -200,19 +202,23 @@ struct FolderRightsCase {
     const char* name;
     const wchar_t* sddl = L"";
     bool othersMayWrite = false;
+    // The folder's write rights, or every right for the setup password's file, which no one
+    // else may even read.
+    std::uint32_t rights = kFolderWriteRights;
 };
 
 class FolderRightsTest : public testing::TestWithParam<FolderRightsCase> {};
 
 // The entries of real descriptors, read from the descriptor as Windows keeps it.
-TEST_P(FolderRightsTest, AnyWriteRightOfAnotherSidRefusesTheFolder) {
+TEST_P(FolderRightsTest, AnyOfTheRightsForAnotherSidRefuses) {
     PSECURITY_DESCRIPTOR raw = nullptr;
     ASSERT_NE(ConvertStringSecurityDescriptorToSecurityDescriptorW(GetParam().sddl, SDDL_REVISION_1,
                                                                    &raw, nullptr),
               FALSE);
     const SecurityDescriptor descriptor(raw);
     const RunAccount account;
-    EXPECT_EQ(FolderLetsOthersWrite(descriptor.get(), account.get()), GetParam().othersMayWrite);
+    EXPECT_EQ(DescriptorGivesOthers(descriptor.get(), account.get(), GetParam().rights),
+              GetParam().othersMayWrite);
 }
 
 // A present but null access list lets everyone do everything. Made by hand: Wine's SDDL parser
@@ -253,7 +259,28 @@ INSTANTIATE_TEST_SUITE_P(
         FolderRightsCase{.name = "DenyBeforeAllow",
                          .sddl = L"D:P(D;;FW;;;BU)(A;OICI;FA;;;SY)(A;;FW;;;BU)",
                          .othersMayWrite = true},
-        FolderRightsCase{.name = "NoAccessList", .sddl = L"O:SY", .othersMayWrite = true}),
+        FolderRightsCase{.name = "NoAccessList", .sddl = L"O:SY", .othersMayWrite = true},
+        // The setup password's file.
+        FolderRightsCase{.name = "SecretForAdministratorsOnly",
+                         .sddl = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)",
+                         .rights = kAnyRights},
+        FolderRightsCase{.name = "SecretUsersMayRead",
+                         .sddl = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU)",
+                         .othersMayWrite = true,
+                         .rights = kAnyRights},
+        FolderRightsCase{.name = "SecretInheritedUsersRead",
+                         .sddl = L"D:AI(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)",
+                         .othersMayWrite = true,
+                         .rights = kAnyRights},
+        FolderRightsCase{.name = "SecretEveryoneMayReadItsRights",
+                         .sddl = L"D:P(A;;FA;;;SY)(A;;RC;;;WD)",
+                         .othersMayWrite = true,
+                         .rights = kAnyRights},
+        FolderRightsCase{.name = "SecretWithoutAccessList",
+                         .sddl = L"O:SY",
+                         .othersMayWrite = true,
+                         .rights = kAnyRights}),
     CaseName());
 
 }  // namespace
+

@@ -8,10 +8,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -238,5 +240,49 @@ TEST_F(BiosSettingWriteTest, RaisedErrorLeavesClientUsable) {
     EXPECT_NE(client.methodStatus, S_OK);
     EXPECT_EQ(client.SetBiosSetting(L""), 0u);
 }
+
+}  // namespace
+
+namespace {
+
+struct PasswordFormCase {
+    const char* name;
+    std::vector<std::wstring> encodings;
+    const char* argument;
+};
+
+class PasswordFormTest : public BiosSettingWriteTest,
+                         public testing::WithParamInterface<PasswordFormCase> {};
+
+// A supplied password goes in the form the firmware declares, and is taken out of the
+// arguments' object as soon as the method has run.
+TEST_P(PasswordFormTest, SendsThePasswordInTheDeclaredFormAndTakesItBack) {
+    AddChargingPolicySetting();
+    AddSettingsInterface();
+    AddPasswordEncodings(Variant::Strings(GetParam().encodings));
+    vendor.MethodReturns(kSetSettingMethod, Variant::Int32(0));
+    BiosConfigClient client;
+    wmi.ClearCalls();
+    EXPECT_EQ(client.SetBiosSetting(L"pw"), 0u);
+    const std::vector<std::string> puts = wmi.CallsStartingWith("Put Password=");
+    ASSERT_THAT(puts, SizeIs(2));
+    EXPECT_EQ(puts[0], std::string("Put Password=") + GetParam().argument);
+    EXPECT_EQ(puts[1], "Put Password=");
+    const std::vector<std::string> calls = wmi.Calls();
+    const auto executed = std::find_if(calls.begin(), calls.end(), [](const std::string& call) {
+        return call.starts_with("ExecMethod");
+    });
+    const auto cleared = std::find(calls.begin(), calls.end(), "Put Password=");
+    EXPECT_LT(executed, cleared);
+    // What the method itself was given.
+    const std::string argument = GetParam().argument;
+    EXPECT_EQ(LastArgument(L"Password"), std::wstring(argument.begin(), argument.end()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, PasswordFormTest,
+    testing::Values(PasswordFormCase{"Utf16", {L"utf-16", L"kbd"}, "<utf-16/>pw"},
+                    PasswordFormCase{"Keyboard", {L"kbd"}, "<kbd/>7077"}),
+    CaseName());
 
 }  // namespace

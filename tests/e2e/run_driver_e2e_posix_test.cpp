@@ -176,7 +176,7 @@ TEST_P(HelpE2eTest, PrintsUsageAndTouchesNothing) {
     const ProgramOutcome outcome = RunProgram(GetParam().arguments);
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_TRUE(outcome.output.starts_with("Vantrel Cellkeeper Patch " CELLKEEPER_VERSION "\n"
-                                           "Usage: cellkeeper-patch [/FORCE] [/EXITSTATUS]\n"))
+                                           "Usage: cellkeeper-patch [/FORCE] [/EXITSTATUS] [/PASSWORDFILE:<path>]\n"))
         << outcome.output;
     for (const char* part : {"/FORCE", "/EXITSTATUS",
                              "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch",

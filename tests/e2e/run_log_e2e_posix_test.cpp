@@ -293,12 +293,16 @@ TEST_P(NoLogTest, RunIsTheSameWithoutALog) {
 
 INSTANTIATE_TEST_SUITE_P(
     Places, NoLogTest,
-    testing::Values(NoLogCase{.name = "NoLogFolder"},
+    testing::Values(NoLogCase{.name = "NoLogFolder",
+                              .prepare = [](const MachineTree& m) { fs::remove_all(m.Path("var/log")); }},
                     NoLogCase{.name = "LogIsAFolder",
                               .prepare = [](const MachineTree& m) { m.MakeFolder(kLogFile); }},
-                    NoLogCase{
-                        .name = "LogFolderIsAFile",
-                        .prepare = [](const MachineTree& m) { m.WriteFile("var/log", "x"); }}),
+                    NoLogCase{.name = "LogFolderIsAFile",
+                              .prepare =
+                                  [](const MachineTree& m) {
+                                      fs::remove_all(m.Path("var/log"));
+                                      m.WriteFile("var/log", "x");
+                                  }}),
     CaseName());
 
 TEST(RunLogE2eTest, RunsAtOnceKeepWholeLines) {

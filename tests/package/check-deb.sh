@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks the Debian package as an administrator meets it: it builds from a clean copy of the
 # checkout, lintian finds no error, systemd accepts the unit, dpkg installs it into a scratch
-# root (unit enabled), the installed program patches a copy of the sample notebook, and dpkg
-# removes it again. Prints one line per check; exits non-zero when one failed.
+# root (unit enabled), the installed program patches a copy of the sample notebook and runs
+# under the release's Ansible playbook, and dpkg removes it again. Prints one line per check; exits non-zero when one failed.
 #
 #   tests/package/check-deb.sh [DEB]
 #
@@ -87,6 +87,13 @@ if [ "$rc" = 0 ] && [ "$output" = $'Vantrel Cellkeeper Patch\nPatch successfully
     ok "installed program patches the sample notebook"
 else
     fail "installed program: exit $rc, setting '$setting', output:"; sed 's/^/    /' <<<"$output"
+fi
+
+# The release's playbook with the packaged program, on copies of the sample machines.
+if bash "$repo/tests/deploy/ansible-run-test.sh" "$program" >"$work/ansible" 2>&1; then
+    ok "the Ansible playbook runs the packaged program and reports each host"
+else
+    fail "the Ansible playbook with the packaged program:"; sed 's/^/    /' "$work/ansible"
 fi
 
 # Installing never starts the unit: the firmware changes at the next start, not during apt.

@@ -83,6 +83,7 @@ class ChargingPolicyPatchTest : public ::testing::Test {
 
 void AsIs(FakeMachine&) {}
 void NoBattery(FakeMachine& m) { m.batteries = 0; }
+void SetupPasswordSet(FakeMachine& m) { m.passwords = {{L"Setup Password", Variant::Int32(1)}}; }
 
 constexpr std::int32_t Code(RunStatusCode code) { return static_cast<std::int32_t>(code); }
 
@@ -103,6 +104,7 @@ struct OutcomeCase {
     std::function<void(FakeMachine&)> change = AsIs;
     Firmware firmware = {};
     const char* failingCall = nullptr;
+    const wchar_t* password = L"";  // the setup password the administrator supplied
     // Expected:
     bool result = true;
     std::int32_t status = kSuccess;
@@ -123,6 +125,8 @@ TEST_P(OutcomeTest, ReportsAndSetsTheStatus) {
     {
         ChargingPolicyPatch patch;
         patch.currentValue = c.currentValue;
+        std::wstring password = c.password;
+        patch.setupPassword = SecretText(password);
         EXPECT_EQ(patch.DecideAndPatch(c.force), c.result);
         EXPECT_EQ(patch.lastError, c.lastError);
     }
@@ -204,6 +208,31 @@ INSTANTIATE_TEST_SUITE_P(
                     .status = kWmiError,
                     .lines = std::string(kErrorSettingLine) + "Wmi Error code: -2147483647\n",
                     .lastError = static_cast<HRESULT>(0x80000001u)},
+        // A supplied setup password: the machine qualifies, and a refusal of the write it
+        // went with settles the matter (10); where no setup password is set it is never sent.
+        OutcomeCase{
+            .name = "supplied_password_patches", .change = SetupPasswordSet, .password = L"pw"},
+        OutcomeCase{.name = "setup_password_without_one_supplied",
+                    .change = SetupPasswordSet,
+                    .result = false,
+                    .status = Code(RunStatusCode::SetupPasswordSet),
+                    .lines = kNotApplicable,
+                    .written = false},
+        OutcomeCase{.name = "supplied_password_refused",
+                    .change = SetupPasswordSet,
+                    .firmware = {.returnCode = 6},
+                    .password = L"pw",
+                    .result = false,
+                    .status = Code(RunStatusCode::SetupPasswordRefused),
+                    .lines = std::string(kErrorSettingLine) + "Wmi Error code: 6\n",
+                    .lastError = 6},
+        OutcomeCase{.name = "unneeded_password_not_sent_refusal_is_36",
+                    .firmware = {.returnCode = 6},
+                    .password = L"pw",
+                    .result = false,
+                    .status = kWmiError,
+                    .lines = std::string(kErrorSettingLine) + "Wmi Error code: 6\n",
+                    .lastError = 6},
         OutcomeCase{.name = "re_read_fails",
                     .failingCall = kRereadFailedQuery,
                     .result = false,

@@ -16,7 +16,8 @@ exe=${CELLKEEPER_EXE:-$build/src/cellkeeper-patch.exe}
 standin="$build/tests/wine/machine_standin.dll"
 deny_key="$build/tests/wine/deny_key.exe"
 squat_lock="$build/tests/wine/squat_lock.exe"
-for f in "$exe" "$standin" "$deny_key" "$squat_lock"; do
+fake_powershell="$build/tests/wine/fake_powershell.exe"
+for f in "$exe" "$standin" "$deny_key" "$squat_lock" "$fake_powershell"; do
     [ -f "$f" ] || { echo "missing $f: build the windows preset first" >&2; exit 2; }
 done
 
@@ -29,8 +30,15 @@ work=$(mktemp -d)
 key='HKLM\Software\Classes\CLSID\{4590F811-1D3A-11D0-891F-00AA004B2E24}\InprocServer32'
 own_locator=""
 own_server=0
+bios_key='HKLM\HARDWARE\DESCRIPTION\System\BIOS'
+powershell="$WINEPREFIX/drive_c/windows/system32/WindowsPowerShell/v1.0/powershell.exe"
 finish() {
     "$wine" reg delete 'HKLM\SOFTWARE\Vantrel' /f >/dev/null 2>&1
+    # What the deployment script cases changed in the shared prefix.
+    [ -f "$work/powershell.exe.saved" ] && cp "$work/powershell.exe.saved" "$powershell"
+    [ -n "${saved_maker+set}" ] && "$wine" reg add "$bios_key" /v SystemManufacturer /d "$saved_maker" /f >/dev/null 2>&1
+    rm -rf "$WINEPREFIX/drive_c/Program Files/Vantrel/Cellkeeper Patch"
+    rmdir "$WINEPREFIX/drive_c/Program Files/Vantrel" 2>/dev/null
     [ -n "$own_locator" ] && "$wine" reg add "$key" /ve /d "$own_locator" /f >/dev/null 2>&1
     if [ "$own_server" = 1 ]; then
         "$wineserver" -k >/dev/null 2>&1
@@ -138,6 +146,26 @@ for refusal in other-vendor:0x3 no-battery:0x4 foreign-bios:0x5 no-oem-marker:0x
     end
 done
 
+# A setup password from a file that only the run's account may read (Wine maps the mode 0600 to
+# an access list for its owner alone): the machine is patched. A file others may read ends the
+# run with 33 before the firmware is touched, and leaves no status.
+password_file="$work/setup-password"
+printf 'Adm1n-S3cret\r\n' >"$password_file"
+password_arg="/PASSWORDFILE:$("$wine" winepath -w "$password_file" 2>/dev/null | tr -d '\r')"
+begin password-patches setup-password
+chmod 600 "$password_file"
+run "$password_arg"
+expect_rc 0; expect_lines "$banner" "$applied"; expect_reg Status 0x0; expect_cellkeeper "$new"
+grep -q 'Adm1n-S3cret' "$run_log" && fail "the log holds the password"
+end
+begin password-file-unsafe setup-password
+chmod 644 "$password_file"
+run "$password_arg"
+expect_rc 33; expect_cellkeeper "$old"; [ -z "$(reg_value Status)" ] || fail "a status was written"
+printf '%s\n' "$out" | grep -q '^FATAL ERROR: Unable to use the setup password: the file .* gives users other than SYSTEM and Administrators access to it$' ||
+    fail "no fatal line naming the reason: $out"
+end
+
 begin not-required already-patched
 run
 expect_rc 0; expect_lines "$banner" "Patch not required"; expect_reg Status 0x0
@@ -188,7 +216,7 @@ for help in '/?' '-?' /h -H /Help --help; do
     before=$(tree_state)
     run "$help"
     expect_rc 0
-    [ "$(printf '%s\n' "$out" | sed -n 2p)" = "Usage: cellkeeper-patch [/FORCE] [/EXITSTATUS]" ] ||
+    [ "$(printf '%s\n' "$out" | sed -n 2p)" = "Usage: cellkeeper-patch [/FORCE] [/EXITSTATUS] [/PASSWORDFILE:<path>]" ] ||
         fail "no usage text: $(printf '%s\n' "$out" | head -2)"
     "$wine" reg query "$tool_key" >/dev/null 2>&1 && fail "the registry key exists"
     [ "$(tree_state)" = "$before" ] || fail "the machine tree changed"
@@ -221,6 +249,101 @@ check_case no-provider no-bios-namespace 3 unknown
 check_case would-patch vantrel-notebook 1 would-patch
 check_case blocked setup-password 2 blocked
 check_case compliant already-patched 0 compliant
+# The Group Policy start-up script of the release (deploy/group-policy), run by Wine's cmd from a
+# share folder beside the exe, with a stand-in for powershell.exe that records the BitLocker
+# step. A wrapper starts it as Group Policy does (cmd /c) and prints its whole exit code: Wine
+# gives Linux the low 8 bits only, and its `call` of a batch file loses the code.
+share="$work/share"
+mkdir -p "$share"
+cp "$repo/deploy/group-policy/cellkeeper-patch.cmd" "$repo/deploy/remediations/install-program.cmd" "$share/"
+cp "$exe" "$share/cellkeeper-patch.exe"
+printf '@echo off\r\ncmd /c "%%~dp0%%~1"\r\necho script exit code %%errorlevel%%\r\n' >"$share/wrapper.cmd"
+cp "$powershell" "$work/powershell.exe.saved"
+cp "$fake_powershell" "$powershell"
+saved_maker=$("$wine" reg query "$bios_key" /v SystemManufacturer 2>/dev/null | tr -d '\r' |
+    awk '$1 == "SystemManufacturer" { $1 = ""; $2 = ""; sub(/^ +/, ""); print }')
+script_log="$(dirname "$run_log")/startup-script.log"
+powershell_log="$work/powershell.log"
+run_script() {  # SCRIPT: runs it from the share; sets out, rc
+    : >"$powershell_log"
+    CELLKEEPER_ROOT="$("$wine" winepath -w "$tree" 2>/dev/null | tr -d '\r')" \
+        FAKE_POWERSHELL_LOG="$("$wine" winepath -w "$powershell_log" 2>/dev/null | tr -d '\r')" \
+        "$wine" cmd /c "$("$wine" winepath -w "$share/wrapper.cmd" 2>/dev/null | tr -d '\r')" "$1" \
+        >"$work/stdout" 2>/dev/null
+    out=$(tr -d '\r' <"$work/stdout" | grep -v '^script exit code ')
+    rc=$(tr -d '\r' <"$work/stdout" | sed -n 's/^script exit code //p')
+}
+maker() { "$wine" reg add "$bios_key" /v SystemManufacturer /d "$1" /f >/dev/null 2>&1 || fail "cannot set the maker"; }
+expect_bitlocker() {  # yes or no: whether the script asked PowerShell to suspend BitLocker
+    local asked=no
+    # shellcheck disable=SC2016 # the PowerShell text as the script passes it
+    grep -q 'Suspend-BitLocker -MountPoint $env:SystemDrive -RebootCount 1' "$powershell_log" && asked=yes
+    [ "$asked" = "$1" ] || fail "BitLocker suspension asked: $asked, expected $1"
+}
+expect_script_log() {  # the last line of the script's log, without its date and time
+    local got
+    got=$(tail -n 1 "$script_log" 2>/dev/null | tr -d '\r' | sed -E 's/^.* (exit code )/\1/')
+    [ "$got" = "$1" ] || fail "script log line '$got', expected '$1'"
+}
+
+# case, machine, tool's exit code, BitLocker asked (unless /CHECK says the setting stays: 0 or
+# 2), the script log's line
+while IFS='|' read -r name machine code bitlocker line; do
+    begin "gp-$name" "$machine"
+    maker Vantrel
+    run_script cellkeeper-patch.cmd
+    expect_rc "$code"; expect_bitlocker "$bitlocker"; expect_script_log "exit code $code: $line"
+    end
+done <<'CASES'
+patches|vantrel-notebook|3010|yes|done, restart pending: the change takes effect at the next start
+not-applicable|no-battery|4|no|not applicable
+blocked|setup-password|7|no|blocked: someone must act, see the tool's log
+write-refused|write-refused|36|no|failed: the firmware write failed; the next start tries again
+cannot-tell|no-bios-namespace|33|yes|failed: see the tool's log
+CASES
+
+begin gp-second-start-stops vantrel-notebook
+maker Vantrel
+run_script cellkeeper-patch.cmd
+expect_rc 3010
+run_script cellkeeper-patch.cmd
+expect_rc 0; expect_bitlocker no; expect_script_log "exit code 0: done"
+expect_lines "$banner" "Patch was previously run on DATE" "Previous status code: 0" ""
+end
+
+begin gp-other-maker vantrel-notebook
+maker "Northwind Systems"
+before=$(tree_state)
+lines_before=$(wc -l <"$script_log")
+run_script cellkeeper-patch.cmd
+expect_rc 0; expect_bitlocker no; [ -z "$out" ] || fail "output: $out"
+[ "$(tree_state)" = "$before" ] || fail "the machine tree changed"
+"$wine" reg query "$tool_key" >/dev/null 2>&1 && fail "the registry key exists"
+[ "$(wc -l <"$script_log")" = "$lines_before" ] || fail "a log line was written"
+end
+
+# BitLocker is on and cannot be suspended: the setting stays, the next start tries again.
+begin gp-bitlocker-refused vantrel-notebook
+maker Vantrel
+FAKE_POWERSHELL_EXIT=1 run_script cellkeeper-patch.cmd
+expect_rc 1603; expect_bitlocker yes; expect_cellkeeper "$old"
+expect_script_log "exit code 1603: failed: BitLocker could not be suspended; nothing changed, the next start tries again"
+"$wine" reg query "$tool_key" >/dev/null 2>&1 && fail "the tool ran"
+end
+
+# The Remediations scripts' program in its fixed place, put there by install-program.cmd.
+begin remediations-install-program vantrel-notebook
+run_script install-program.cmd
+expect_rc 0
+cmp -s "$exe" "$WINEPREFIX/drive_c/Program Files/Vantrel/Cellkeeper Patch/cellkeeper-patch.exe" ||
+    fail "the program is not in Program Files\\Vantrel\\Cellkeeper Patch"
+run_script install-program.cmd
+expect_rc 0
+end
+cp "$work/powershell.exe.saved" "$powershell" && rm "$work/powershell.exe.saved"
+"$wine" reg add "$bios_key" /v SystemManufacturer /d "$saved_maker" /f >/dev/null 2>&1
+unset saved_maker
+
 # An event under the lock's old name, as any user could create it, does not stop the run.
 begin squatted-lock-name vantrel-notebook
 CELLKEEPER_ROOT="$("$wine" winepath -w "$tree" 2>/dev/null | tr -d '\r')" \
