@@ -290,6 +290,13 @@ int LoggedRun(int argc, const wchar_t* const* argv, const RunOptions& options,
                std::to_string(error.error) + ", status code " +
                    std::to_string(RunStatusRecord::Instance().statusCode),
                kExitFatalError);
+    } catch (const PasswordNotSendable&) {
+        // Nothing was sent: the firmware counted no attempt, and no status settles the matter.
+        constexpr const char* kWhy =
+            "the firmware takes it only as keyboard codes, which cannot carry a character "
+            "beyond U+00FF";
+        WriteLine(std::string("FATAL ERROR: Unable to use the setup password: ") + kWhy);
+        LogEnd(log, "fatal error: Unable to use the setup password: ", kWhy, kExitFatalError);
     } catch (const std::exception& error) {
         WriteLine(std::string("FATAL ERROR: Exception occurred - ") + error.what());
         LogEnd(log, "fatal error: Exception occurred - ", error.what(), kExitFatalError);

@@ -39,6 +39,10 @@ class BiosConfigClient : public WmiConnection {
     HRESULT ReadSupportedEncodings(std::vector<std::wstring>& list);
     // The password argument in the form the firmware supports.
     std::wstring EncodePassword(const std::wstring& password);
+    // Whether the form the firmware supports can carry `password` unchanged: the keyboard form
+    // gives each UTF-16 code unit two hexadecimal digits, so a unit above 0xFF (three or four
+    // digits, with no separator) would reach the firmware as another password.
+    bool CanSendPassword(const std::wstring& password);
 
     std::wstring methodClassName;
     std::wstring methodName;

@@ -65,3 +65,12 @@ std::wstring BiosConfigClient::EncodePassword(const std::wstring& password) {
     WipeBytes(units.data(), units.size() * sizeof(char16_t));
     return encoded;
 }
+
+bool BiosConfigClient::CanSendPassword(const std::wstring& password) {
+    if (SupportsUtf16Passwords()) return true;
+    std::u16string units = ToUtf16(password);
+    const bool fits =
+        std::all_of(units.begin(), units.end(), [](char16_t unit) { return unit <= 0xFF; });
+    WipeBytes(units.data(), units.size() * sizeof(char16_t));
+    return fits;
+}

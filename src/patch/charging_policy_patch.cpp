@@ -47,6 +47,7 @@ bool ChargingPolicyPatch::ApplyPatch(bool withPassword) {
     // firmware changes, or the firmware is left alone.
     RunStatusRecord& record = RunStatusRecord::Instance();
     if (record.MakeDurable() != ERROR_SUCCESS) throw RecordNotDurable{record.registryKey.lastError};
+    if (withPassword && !CanSendPassword(setupPassword.text())) throw PasswordNotSendable{};
     // A COM error raised on the way to the provider's method leaves from here.
     passwordSent = withPassword;
     lastError =

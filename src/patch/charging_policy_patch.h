@@ -10,6 +10,10 @@
 #include <optional>
 #include <string>
 
+// Raised before the write when the firmware takes the supplied password only in a form that
+// cannot carry it: sent, it would count as a wrong attempt.
+struct PasswordNotSendable {};
+
 class ChargingPolicyPatch : public BiosConfigClient {
   public:
     ChargingPolicyPatch() = default;

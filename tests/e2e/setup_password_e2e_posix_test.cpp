@@ -117,6 +117,25 @@ TEST_F(SetupPasswordE2eTest, UnsafeFileEndsTheRunBeforeTheFirmwareIsTouched) {
     EXPECT_EQ(RunProgram(Option() + " /EXITSTATUS").exitCode, 0);
 }
 
+// A firmware that takes passwords only as keyboard codes (two hexadecimal digits a character)
+// would get another password for one beyond U+00FF: it is not sent at all, so no attempt is
+// counted, and the run ends without a status.
+TEST_F(SetupPasswordE2eTest, PasswordTheKeyboardFormCannotCarryIsNeverSent) {
+    machine_.WriteAttribute(
+        "sys/class/firmware-attributes/vantrel-wmi/authentication/Setup Password/encodings", "kbd");
+    machine_.WriteFile(kCurrentPassword, "untouched\n");
+    secrets_.WriteFile("setup-password", "Adm1n-\xE2\x82\xAC\n");  // a euro sign
+    ASSERT_EQ(chmod(PasswordFile().c_str(), 0600), 0);
+    const ProgramOutcome outcome = RunProgram(Option());
+    EXPECT_EQ(outcome.exitCode, 33) << outcome.output;
+    EXPECT_NE(outcome.output.find("FATAL ERROR: Unable to use the setup password: the firmware "
+                                  "takes it only as keyboard codes"),
+              std::string::npos)
+        << outcome.output;
+    EXPECT_EQ(machine_.ReadFile(kCurrentPassword), "untouched\n");
+    EXPECT_EQ(machine_.ReadFile(kKeyFile).value_or("").find("\"Status\""), std::string::npos);
+}
+
 TEST_F(SetupPasswordE2eTest, MachineWithoutASetupPasswordNeverGetsOne) {
     MachineTree notebook;
     notebook.CopyTree(SampleMachine("vantrel-notebook"), "");
