@@ -5,21 +5,24 @@ std::string StatusMeaning(std::int32_t code) {
         case RunStatusCode::Success:
             return "the setting holds the new value";
         case RunStatusCode::NoVerdict:
-            return "the run ended without a verdict";
+            return "the setting was written but read back with another value";
         case RunStatusCode::PreviouslyRun:
-            return "an earlier run's record was found";
+            return "the setting was written but read back with another value, on a run that went "
+                   "on "
+                   "past an earlier record";
         case RunStatusCode::WrongSystemVendor:
-            return "the computer is not a Vantrel computer";
+            return "the system vendor is not Vantrel";
         case RunStatusCode::NoBattery:
             return "the computer has no battery";
         case RunStatusCode::WrongFirmware:
-            return "the firmware is not Vantrel's or lacks its marker";
+            return "the BIOS manufacturer is not Vantrel, or the firmware lacks the OEM string "
+                   "EDK2_1";
         case RunStatusCode::SetupPasswordSet:
             return "a BIOS setup password is set";
         case RunStatusCode::EnhancedAuthentication:
             return "enhanced BIOS authentication is on";
         case RunStatusCode::SettingNotFound:
-            return "the firmware has no Cellkeeper setting";
+            return "the firmware has no setting Cellkeeper, or it has no current value";
         case RunStatusCode::SetupPasswordRefused:
             return "the firmware refused the change made with the supplied setup password";
         case RunStatusCode::RegistryAccessDenied:

@@ -113,8 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                       .arguments = "/force '' 'two words'",
                       .loggedArguments = "/force \"\" \"two words\"",
                       .console = {kBanner, "Patch not applicable"},
-                      .details = {"decision: status code 3 (the computer is not a Vantrel "
-                                  "computer)"},
+                      .details = {"decision: status code 3 (the system vendor is not Vantrel)"},
                       .end = "end: status code 3, exit code 0"},
         LoggedRunCase{.name = "ProviderRefuses",
                       .machine = "write-refused",
