@@ -321,3 +321,35 @@ TEST_F(CheckOutputTest, PendingRestartIsNullWithoutTheDevice) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every text at its longest and escaped six times over, every fact that can be unreadable at
+// once: the line still holds within what a deployment console shows.
+TEST(CheckLineE2eTest, LongestTextsStayWithinTheLine) {
+    MachineTree machine;
+    machine.CopyTree(SampleMachine("vantrel-notebook"), "");
+    const std::string quotes(300, '"');
+    for (const char* file : {"sys_vendor", "product_name", "bios_vendor", "bios_version"}) {
+        machine.WriteAttribute(std::string("sys/class/dmi/id/") + file, quotes);
+    }
+    std::string accented;
+    for (int i = 0; i < 200; ++i) accented += "\xC3\xA9";
+    std::string choices = accented;
+    for (int i = 0; i < 7; ++i) choices += ";" + accented;
+    const std::string setting = "sys/class/firmware-attributes/vantrel-wmi/attributes/Cellkeeper/";
+    machine.WriteAttribute(setting + "possible_values", choices);
+    machine.WriteAttribute(setting + "current_value", accented);
+    machine.WriteFile(kKeyFile, "garbage\n");
+    const ProgramOutcome outcome =
+        RunProgram("/CHECK '/PASSWORDFILE:/nonexistent/" + std::string(3000, 'x') + "'");
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
+    EXPECT_LE(outcome.output.size() - 1, 2048u) << outcome.output;
+    EXPECT_NE(outcome.output.find(R"("unreadable":["registry key (error )"), std::string::npos)
+        << outcome.output;
+    EXPECT_NE(outcome.output.find(R"(,"setup password: the file /nonexistent/xxx)"),
+              std::string::npos)
+        << outcome.output;
+}
+
+}  // namespace
