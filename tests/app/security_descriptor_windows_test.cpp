@@ -283,4 +283,3 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 }  // namespace
-

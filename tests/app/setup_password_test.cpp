@@ -29,20 +29,14 @@ TEST_P(DecodePasswordTextTest, TakesOneLineOfTextAndNothingElse) {
     EXPECT_EQ(refusal.find("S3cret"), std::string::npos) << refusal;
 }
 
-std::string Utf16Le(const std::u16string& text) {
-    std::string bytes = "\xFF\xFE";
+// `text` as UTF-16 with its byte order mark.
+std::string Utf16(const std::u16string& text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
     for (const char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-    }
-    return bytes;
-}
-
-std::string Utf16Be(const std::u16string& text) {
-    std::string bytes = "\xFE\xFF";
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit >> 8));
-        bytes.push_back(static_cast<char>(unit & 0xFF));
+        const auto high = static_cast<char>(unit >> 8);
+        const auto low = static_cast<char>(unit & 0xFF);
+        bytes.push_back(bigEndian ? high : low);
+        bytes.push_back(bigEndian ? low : high);
     }
     return bytes;
 }
@@ -58,9 +52,9 @@ INSTANTIATE_TEST_SUITE_P(
                  .password = L"S3cret\u00E9"},
         TextCase{.name = "BlanksAreKept", .bytes = " S3cret \n", .password = L" S3cret "},
         TextCase{.name = "Utf16LeBom",
-                 .bytes = Utf16Le(u"S3cret\u00E9\r\n"),
+                 .bytes = Utf16(u"S3cret\u00E9\r\n", false),
                  .password = L"S3cret\u00E9"},
-        TextCase{.name = "Utf16BeBom", .bytes = Utf16Be(u"S3cret"), .password = L"S3cret"},
+        TextCase{.name = "Utf16BeBom", .bytes = Utf16(u"S3cret", true), .password = L"S3cret"},
         TextCase{.name = "Longest",
                  .bytes = std::string(128, 'x') + "\n",
                  .password = std::wstring(128, L'x')},
@@ -76,8 +70,9 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{.name = "NotUtf8", .bytes = "S3cret\xE9\n", .refusal = "is not UTF-8"},
         TextCase{.name = "Utf16OddLength", .bytes = "\xFF\xFEx", .refusal = "is not UTF-8"},
         TextCase{.name = "Utf16LoneSurrogate",
-                 .bytes = Utf16Le(u"S3\xD800"
-                                  u"cret"),
+                 .bytes = Utf16(u"S3\xD800"
+                                u"cret",
+                                false),
                  .refusal = "is not UTF-8"}),
     CaseName());
 

@@ -175,8 +175,10 @@ TEST_P(HelpE2eTest, PrintsUsageAndTouchesNothing) {
     const std::map<std::string, std::string> before = machine.Snapshot();
     const ProgramOutcome outcome = RunProgram(GetParam().arguments);
     EXPECT_EQ(outcome.exitCode, 0);
-    EXPECT_TRUE(outcome.output.starts_with("Vantrel Cellkeeper Patch " CELLKEEPER_VERSION "\n"
-                                           "Usage: cellkeeper-patch [/FORCE] [/EXITSTATUS] [/PASSWORDFILE:<path>]\n"))
+    EXPECT_TRUE(outcome.output.starts_with(
+        "Vantrel Cellkeeper Patch " CELLKEEPER_VERSION
+        "\n"
+        "Usage: cellkeeper-patch [/FORCE] [/EXITSTATUS] [/PASSWORDFILE:<path>]\n"))
         << outcome.output;
     for (const char* part : {"/FORCE", "/EXITSTATUS",
                              "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel\\Vantrel Cellkeeper Patch",

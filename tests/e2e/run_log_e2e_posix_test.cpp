@@ -293,7 +293,8 @@ TEST_P(NoLogTest, RunIsTheSameWithoutALog) {
 INSTANTIATE_TEST_SUITE_P(
     Places, NoLogTest,
     testing::Values(NoLogCase{.name = "NoLogFolder",
-                              .prepare = [](const MachineTree& m) { fs::remove_all(m.Path("var/log")); }},
+                              .prepare =
+                                  [](const MachineTree& m) { fs::remove_all(m.Path("var/log")); }},
                     NoLogCase{.name = "LogIsAFolder",
                               .prepare = [](const MachineTree& m) { m.MakeFolder(kLogFile); }},
                     NoLogCase{.name = "LogFolderIsAFile",
