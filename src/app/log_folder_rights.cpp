@@ -8,7 +8,3 @@ bool GivesOthers(bool hasAccessList, const std::vector<FolderAccessEntry>& entri
     }
     return false;
 }
-
-bool LetsOthersWrite(bool hasAccessList, const std::vector<FolderAccessEntry>& entries) {
-    return GivesOthers(hasAccessList, entries, kFolderWriteRights);
-}

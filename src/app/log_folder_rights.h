@@ -26,17 +26,14 @@ inline constexpr std::uint32_t kFolderWriteRights = 0x00000002u     // FILE_ADD_
                                                     | 0x10000000u   // GENERIC_ALL
                                                     | 0x40000000u;  // GENERIC_WRITE
 
-// True when the folder's entries give some SID other than the trusted ones a write right, or
-// when the folder has no access list at all (which lets everyone do everything). Every entry
-// counts, inherited or not, and whether it applies to the folder itself or passes on to what is
-// made inside: the log file is made inside. A deny entry is not weighed against an allow entry:
-// whether it comes first is the list's order, and a list that needs one to be safe is refused.
-bool LetsOthersWrite(bool hasAccessList, const std::vector<FolderAccessEntry>& entries);
-
 // Every right there is: for a file that holds a secret, which no one else may even read.
 inline constexpr std::uint32_t kAnyRights = 0xFFFFFFFFu;
 
-// LetsOthersWrite for any set of `rights`: true when an untrusted SID is allowed one of them,
-// or when there is no access list at all.
+// True when the entries give some SID other than the trusted ones one of `rights` (for a
+// folder, kFolderWriteRights), or when there is no access list at all (which lets everyone do
+// everything). Every entry counts, inherited or not, and whether it applies to the object itself
+// or passes on to what is made inside: the log file is made inside its folder. A deny entry is
+// not weighed against an allow entry: whether it comes first is the list's order, and a list
+// that needs one to be safe is refused.
 bool GivesOthers(bool hasAccessList, const std::vector<FolderAccessEntry>& entries,
                  std::uint32_t rights);

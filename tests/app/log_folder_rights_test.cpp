@@ -24,7 +24,7 @@ using ::PrintTo;
 class RightsTest : public testing::TestWithParam<RightsCase> {};
 
 TEST_P(RightsTest, OnlyTrustedSidsMayWrite) {
-    EXPECT_EQ(LetsOthersWrite(GetParam().hasAccessList, GetParam().entries),
+    EXPECT_EQ(GivesOthers(GetParam().hasAccessList, GetParam().entries, kFolderWriteRights),
               GetParam().othersMayWrite);
 }
 
