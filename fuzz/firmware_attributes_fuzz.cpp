@@ -3,8 +3,8 @@
 // bytes read.
 #include "base/text.h"
 #include "fuzz_machine.h"
-#include "platform/machine/firmware_attributes.h"
-#include "platform/machine/firmware_text.h"
+#include "machine_providers/firmware_attributes.h"
+#include "machine_providers/firmware_text.h"
 #include "platform/machine_root.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

@@ -5,7 +5,7 @@
 #include "app/run.h"
 #include "base/console.h"
 #include "fuzz_machine.h"
-#include "platform/machine/provider_locator.h"
+#include "machine_providers/provider_locator.h"
 #include "platform/platform.h"
 #include "platform/posix/registry.h"
 #include "platform/posix/registry_format.h"
@@ -77,8 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const bool once = [] {
         SetConsoleSink(&output);
         // The machine's providers answer WMI, as the program's entry point installs them.
-        posix::SetBuiltInWbemLocator(
-            static_cast<posix::WbemLocatorCreator>(machine::CreateMachineLocator));
+        posix::SetBuiltInWbemLocator(machine::CreateMachineLocator);
         return true;
     }();
     static_cast<void>(once);

@@ -1,5 +1,5 @@
 // The SMBIOS type 11 structure, as the firmware hands it to the kernel.
-#include "platform/machine/smbios_oem_strings.h"
+#include "machine_providers/smbios_oem_strings.h"
 
 #include <cstddef>
 #include <cstdint>

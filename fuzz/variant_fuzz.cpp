@@ -1,7 +1,7 @@
 // VariantChangeType as the system uses it: text and integers of every width to text and to
 // integers (VT_UINT carries method results); every other type is refused, never made up.
 #include "platform/platform.h"
-#include "platform/wbem/variant.h"
+#include "wmi_service/variant.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,12 +1,12 @@
 // WQL text, parsed alone and answered by both machine providers on a sample notebook.
 #include "fuzz_machine.h"
-#include "platform/machine/firmware_text.h"
-#include "platform/machine/providers.h"
+#include "machine_providers/firmware_text.h"
+#include "machine_providers/providers.h"
 #include "platform/owners.h"
 #include "platform/platform.h"
-#include "platform/wbem/bstr.h"
-#include "platform/wbem/variant.h"
-#include "platform/wbem/wql.h"
+#include "wmi_service/bstr.h"
+#include "wmi_service/variant.h"
+#include "wmi_service/wql.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,11 +1,10 @@
 #include "support/built_in_locator_posix.h"
 
-#include "platform/machine/provider_locator.h"
+#include "machine_providers/provider_locator.h"
 #include "platform/platform.h"
 
 BuiltInMachineLocator::BuiltInMachineLocator() {
-    posix::SetBuiltInWbemLocator(
-        static_cast<posix::WbemLocatorCreator>(machine::CreateMachineLocator));
+    posix::SetBuiltInWbemLocator(machine::CreateMachineLocator);
 }
 
 BuiltInMachineLocator::~BuiltInMachineLocator() { posix::SetBuiltInWbemLocator(nullptr); }

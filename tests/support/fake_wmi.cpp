@@ -1,12 +1,12 @@
 #include "support/fake_wmi.h"
 
 #include "base/text.h"
-#include "platform/wbem/bstr.h"
-#include "platform/wbem/com_object.h"
-#include "platform/wbem/wbem_enumerator.h"
-#include "platform/wbem/wbem_locator.h"
-#include "platform/wbem/wbem_services.h"
 #include "support/hresult.h"
+#include "wmi_service/bstr.h"
+#include "wmi_service/com_object.h"
+#include "wmi_service/wbem_enumerator.h"
+#include "wmi_service/wbem_locator.h"
+#include "wmi_service/wbem_services.h"
 
 #include <gtest/gtest.h>
 

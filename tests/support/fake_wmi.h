@@ -43,8 +43,8 @@
 
 #include "platform/owners.h"
 #include "platform/platform.h"
-#include "platform/wbem/variant.h"
-#include "platform/wbem/wbem_object_builder.h"
+#include "wmi_service/variant.h"
+#include "wmi_service/wbem_object_builder.h"
 
 #include <functional>
 #include <memory>

@@ -2,6 +2,6 @@
 // those codes as an unsigned enumeration, so a bare one does not compare with an HRESULT.
 #pragma once
 
-#include "platform/wbem/com_object.h"
+#include "wmi_service/com_object.h"
 
 using wbem::Hr;

@@ -4,8 +4,8 @@
 #include "base/text.h"
 #include "platform/owners.h"
 #include "platform/platform.h"
-#include "platform/wbem/bstr.h"
-#include "platform/wbem/variant.h"
+#include "wmi_service/bstr.h"
+#include "wmi_service/variant.h"
 
 #include <gtest/gtest.h>
 

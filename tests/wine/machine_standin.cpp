@@ -3,10 +3,10 @@
 // CoCreateInstance reach our machine providers: root\cimv2 and root\Vantrel\InstrumentedBIOS
 // come from the machine tree named by CELLKEEPER_ROOT; every other namespace goes to Wine's own
 // locator in wbemprox.dll.
-#include "platform/machine/provider_locator.h"
+#include "machine_providers/provider_locator.h"
 #include "platform/owners.h"
 #include "platform/platform.h"
-#include "platform/wbem/com_object.h"
+#include "wmi_service/com_object.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ class LocatorFactory final : public wbem::ComObject<IClassFactory> {
         *object = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
         ComPtr<IWbemLocator> fallback = SystemLocator();
-        return machine::CreateMachineLocator(fallback.get(), riid, object);
+        return machine::CreateMachineLocatorOver(fallback.get(), riid, object);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL /*lock*/) override { return S_OK; }
 };
