@@ -1,3 +1,4 @@
+# shellcheck shell=sh
 # The test cases that run inside the initramfs machine, one function per boot (boot_NAME). Each
 # case reports "ok NAME" or "not ok NAME: what failed" on the report port; the host counts them.
 # The tool runs on the real root: real sysfs, the test driver's device, real efivarfs on OVMF.

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by run-vm-tests: builds the test machine's parts (the test driver against the packaged
 # kernel headers, the initramfs) and boots QEMU without KVM on OVMF, reading the report that the
 # guest writes to its second serial port.
