@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by run-tests and run-demo: installs Debian packages that are missing, and nothing when
 # all are there, so that a prepared machine starts at once. Needs root or sudo for an install.
 

@@ -68,7 +68,7 @@ else
     fail "systemd-analyze verify:"; sed 's/^/    /' "$work/verify"
 fi
 if MANPATH=$root/usr/share/man man -w cellkeeper-patch >/dev/null 2>&1 &&
-   [ -n "$(MANPATH=$root/usr/share/man MANWIDTH=80 man cellkeeper-patch 2>"$work/man" | grep 'CELLKEEPER_ROOT')" ] &&
+   grep -q 'CELLKEEPER_ROOT' <<<"$(MANPATH=$root/usr/share/man MANWIDTH=80 man cellkeeper-patch 2>"$work/man")" &&
    [ ! -s "$work/man" ]; then
     ok "man cellkeeper-patch"
 else
@@ -78,15 +78,16 @@ fi
 machine=$work/machine
 cp -r "$repo/examples/machines/vantrel-notebook" "$machine"
 mkdir -p "$machine/var/log"
-output=$(CELLKEEPER_ROOT=$machine "$program")
+CELLKEEPER_ROOT=$machine "$program" >"$work/output"
 rc=$?
+output=$(cat "$work/output")
 setting=$(cat "$machine/sys/class/firmware-attributes/vantrel-wmi/attributes/Cellkeeper/current_value")
 if [ "$rc" = 0 ] && [ "$output" = $'Vantrel Cellkeeper Patch\nPatch successfully applied' ] &&
    [ "$setting" = "Let Vantrel manage my battery charging" ] &&
    grep -Eq 'end: status code 0, exit code 0, process [0-9]+$' "$machine/var/log/cellkeeper-patch.log"; then
     ok "installed program patches the sample notebook"
 else
-    fail "installed program: exit $rc, setting '$setting', output:"; sed 's/^/    /' <<<"$output"
+    fail "installed program: exit $rc, setting '$setting', output:"; sed 's/^/    /' "$work/output"
 fi
 
 # The release's playbook with the packaged program, on copies of the sample machines.

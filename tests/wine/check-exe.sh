@@ -8,9 +8,9 @@ size=$(stat -c %s "$exe")
 echo "size: $size bytes"
 [ "$size" -le 524288 ] || { echo "too large: $size > 524288"; status=1; }
 objdump=x86_64-w64-mingw32-objdump
-imports=$($objdump -p "$exe" | awk '/DLL Name:/ { print tolower($3) }' | sort -u)
-echo "imports:" $imports
-for dll in $imports; do
+mapfile -t imports < <($objdump -p "$exe" | awk '/DLL Name:/ { print tolower($3) }' | sort -u)
+echo "imports:" "${imports[@]}"
+for dll in "${imports[@]}"; do
     case $dll in
         kernel32.dll|advapi32.dll|ole32.dll|oleaut32.dll|msvcrt.dll|user32.dll|shell32.dll) ;;
         *) echo "ships with a runtime DLL: $dll"; status=1 ;;
@@ -22,5 +22,5 @@ for text in "ProductName" "OriginalFilename"; do
     LC_ALL=C grep -qaP "$(utf16 "$text")" "$exe" || { echo "no version resource: $text"; status=1; }
 done
 grep -qa 'requestedExecutionLevel level="asInvoker"' "$exe" || { echo "no manifest"; status=1; }
-[ -z "$($objdump -h "$exe" | grep -E '\.debug_')" ] || { echo "not stripped"; status=1; }
+if $objdump -h "$exe" | grep -qE '\.debug_'; then echo "not stripped"; status=1; fi
 exit $status

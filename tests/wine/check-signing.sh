@@ -15,13 +15,15 @@ failed=0
 ok() { echo "ok   $*"; }
 fail() { echo "FAIL $*"; failed=1; }
 
-openssl req -x509 -newkey rsa:3072 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" \
-    -days 2 -subj "/CN=Cellkeeper Patch test signing" \
-    -addext "extendedKeyUsage=codeSigning" -addext "keyUsage=critical,digitalSignature" \
-    >/dev/null 2>&1 &&
-    openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/cert.pfx" \
-        -passout pass:throwaway-secret >/dev/null 2>&1 ||
-    { echo "FAIL cannot make a test certificate"; exit 1; }
+if ! openssl req -x509 -newkey rsa:3072 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" \
+        -days 2 -subj "/CN=Cellkeeper Patch test signing" \
+        -addext "extendedKeyUsage=codeSigning" -addext "keyUsage=critical,digitalSignature" \
+        >/dev/null 2>&1 ||
+    ! openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/cert.pfx" \
+        -passout pass:throwaway-secret >/dev/null 2>&1; then
+    echo "FAIL cannot make a test certificate"
+    exit 1
+fi
 
 signed=$work/cellkeeper-patch.exe
 if CELLKEEPER_SIGN_PFX=$work/cert.pfx CELLKEEPER_SIGN_PASSWORD=throwaway-secret \

@@ -1,3 +1,4 @@
+# shellcheck shell=sh
 # The test cases that run inside the initramfs machine, one function per boot (boot_NAME). Each
 # case reports "ok NAME" or "not ok NAME: what failed" on the report port; the host counts them.
 # The tool runs on the real root: real sysfs, the test driver's device, real efivarfs on OVMF.
@@ -70,6 +71,13 @@ has_line() { echo "$out" | grep -qxF "$1"; }
 has_text() { echo "$out" | grep -qF "$1"; }
 exists() { [ -e "$1" ]; }
 absent() { [ ! -e "$1" ]; }
+# empty FILE: FILE holds nothing or does not exist.
+empty() { [ ! -s "$1" ]; }
+# accepts FILE TEXT: the write of TEXT and a line end to FILE succeeds (accepts_bare: of TEXT
+# alone); rejects FILE TEXT: it fails, and the shell's message about it is not shown.
+accepts() { echo "$2" >"$1"; }
+accepts_bare() { printf %s "$2" >"$1"; }
+rejects() { ! echo "$2" >"$1" 2>/dev/null; }
 
 # run_case NAME FUNCTION: runs one case and reports it.
 run_case() {
@@ -232,29 +240,28 @@ case_no_password_leaks() {
 case_driver_password_rules() {
     password_file=$DEVICE/authentication/Admin/current_password
     load_driver password=1
-    expect "no change without the password" eval '! echo "$NEW" >"$SETTING" 2>/dev/null'
+    expect "no change without the password" rejects "$SETTING" "$NEW"
     expect "a missing password counts, got $(wrong_passwords)" equals "$(wrong_passwords)" 1
     echo "$RIGHT_PASSWORD" >"$password_file"
     expect "session open" equals "$(password_held)" Y
-    expect "a change with the right password" eval 'echo "$NEW" >"$SETTING"'
+    expect "a change with the right password" accepts "$SETTING" "$NEW"
     expect "the right password resets the count" equals "$(wrong_passwords)" 0
     echo >"$password_file"
     expect "session cleared" equals "$(password_held)" N
     for attempt in 1 2 3; do
         echo "$WRONG_PASSWORD" >"$password_file"
-        expect "attempt $attempt refused" eval '! echo "$OLD" >"$SETTING" 2>/dev/null'
+        expect "attempt $attempt refused" rejects "$SETTING" "$OLD"
     done
     expect "three wrong, got $(wrong_passwords)" equals "$(wrong_passwords)" 3
     expect "the locking attempt ends the session" equals "$(password_held)" N
-    expect "locked: password refused" \
-        eval '! echo "$RIGHT_PASSWORD" >"$password_file" 2>/dev/null'
-    expect "locked: change refused" eval '! echo "$OLD" >"$SETTING" 2>/dev/null'
+    expect "locked: password refused" rejects "$password_file" "$RIGHT_PASSWORD"
+    expect "locked: change refused" rejects "$SETTING" "$OLD"
     expect "locked: both counted, got $(wrong_passwords)" equals "$(wrong_passwords)" 5
     expect "setting unchanged" equals "$(setting)" "$NEW"
     expect "passwords received 5, got $(passwords_received)" equals "$(passwords_received)" 5
     load_driver password=1
     echo "$RIGHT_PASSWORD" >"$password_file"
-    expect "reloaded: unlocked" eval 'echo "$OLD" >"$SETTING"'
+    expect "reloaded: unlocked" accepts "$SETTING" "$OLD"
     echo >"$password_file"
 }
 
@@ -499,10 +506,10 @@ refused() {
 }
 
 case_driver_store_rules() {
-    expect "refuses a value not offered" eval '! echo Sometimes >"$SETTING" 2>/dev/null'
+    expect "refuses a value not offered" rejects "$SETTING" Sometimes
     expect "pending_reboot 0 after a refusal" equals "$(pending)" 0
-    expect "takes a value with a line end" eval 'echo "$NEW" >"$SETTING"'
-    expect "takes a value without one" eval 'printf %s "$OLD" >"$SETTING"'
+    expect "takes a value with a line end" accepts "$SETTING" "$NEW"
+    expect "takes a value without one" accepts_bare "$SETTING" "$OLD"
     expect "setting back to old" equals "$(setting)" "$OLD"
     expect "pending_reboot 1 after a change" equals "$(pending)" 1
 }
@@ -562,7 +569,7 @@ case_full_variable_store() {
     expect "patch line" has_line "Patch successfully applied"
     expect "setting new" equals "$(setting)" "$NEW"
     # efivarfs leaves an empty file behind when the firmware refuses a new variable.
-    expect "no firmware record (store full)" eval '[ ! -s "$RECORD" ]'
+    expect "no firmware record (store full)" empty "$RECORD"
     cat "$LOG"
     expect "registry status 0" equals "$(registry_status)" 0
     expect "log names the unwritten record" grep -q cellkeeper_patch "$LOG"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by run-vm-tests: a minimal Debian 12 with systemd, made by mmdebstrap (the base is
 # cached under build/vm/cache, keyed by what it holds), with the project's package and the test
 # driver put in, as an ext4 disk image that QEMU boots on OVMF with Debian's kernel and initrd.

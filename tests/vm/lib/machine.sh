@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by run-vm-tests: builds the test machine's parts (the test driver against the packaged
 # kernel headers, the initramfs) and boots QEMU without KVM on OVMF, reading the report that the
 # guest writes to its second serial port.
@@ -58,6 +59,12 @@ make_initramfs() {
     rm -rf "$root"
 }
 
+# new_variable_store FILE: FILE becomes a fresh copy of OVMF's empty variable store, the
+# non-volatile memory of one test machine.
+new_variable_store() {
+    cp "$OVMF_VARS" "$1"
+}
+
 # A notebook chassis (SMBIOS type 3, type 0x0A, maker "Vantrel"): QEMU's own type 3 has no
 # option for the chassis type, so the structure goes in raw.
 write_chassis_table() {
@@ -66,9 +73,9 @@ write_chassis_table() {
 
 # The maker's DMI and SMBIOS facts, as QEMU hands them to the firmware.
 SMBIOS_OPTIONS=(
-    -smbios type=0,vendor=Vantrel,version=R1.14.0,date=03/16/2021
-    -smbios type=1,manufacturer=Vantrel,product="Aerion 14 G3"
-    -smbios type=11,value="FW-PLAT 3.2",value=EDK2_1
+    -smbios "type=0,vendor=Vantrel,version=R1.14.0,date=03/16/2021"
+    -smbios "type=1,manufacturer=Vantrel,product=Aerion 14 G3"
+    -smbios "type=11,value=FW-PLAT 3.2,value=EDK2_1"
 )
 
 # boot_qemu MEMORY VARS-FILE LOG-PREFIX KERNEL-COMMAND-LINE QEMU-ARGUMENT...: one boot to
