@@ -57,8 +57,8 @@ void ReadRegistry(Reading& reading) {
     UniqueKey key;
     const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), /*ulOptions=*/0,
                                       KEY_READ | KEY_WOW64_64KEY, key.put());
-    if (opened == static_cast<LONG>(ERROR_FILE_NOT_FOUND)) return;
-    if (opened != static_cast<LONG>(ERROR_SUCCESS)) {
+    if (opened == ERROR_FILE_NOT_FOUND) return;
+    if (opened != ERROR_SUCCESS) {
         key.release();
         reading.facts.registryError = opened;
         reading.unreadable.push_back(ErrorNote(L"registry key", opened));

@@ -124,7 +124,7 @@ std::string ProviderFailure(HRESULT error) {
 
 CheckVerdict DecideCheck(const CheckFacts& facts) {
     const bool vantrel = IsVantrelComputer(facts.platform);
-    if (facts.registryError != static_cast<LONG>(ERROR_SUCCESS)) {
+    if (facts.registryError != ERROR_SUCCESS) {
         // The run might end at its registry gate, or not: only the run can tell.
         return vantrel ? Verdict(kCheckUnknown, std::nullopt, "the registry key cannot be read")
                        : Verdict(kCheckCompliant, std::nullopt, kNotVantrel);

@@ -304,7 +304,7 @@ TEST_F(QualificationTest, RejectedProfileWritesDoNotStopTheTests) {
     machine.vendor = L"Othermaker";
     machine.LoadInto(wmi);
     EXPECT_FALSE(QualifyPlatform());
-    EXPECT_EQ(key.lastError, static_cast<LONG>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(key.lastError, ERROR_ACCESS_DENIED);
     EXPECT_EQ(Status(), static_cast<std::int32_t>(RunStatusCode::WrongSystemVendor));
     const auto vendor = ReadToolString(L"SystemVendor");
     ASSERT_TRUE(vendor.has_value());
