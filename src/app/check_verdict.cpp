@@ -3,6 +3,7 @@
 #include "base/text.h"
 #include "bios/bios_constants.h"
 #include "patch/patch_plan.h"
+#include "platform/wbem_status.h"
 #include "record/status_meaning.h"
 
 #include <algorithm>
@@ -52,7 +53,7 @@ CheckVerdict DecideGoingOn(const CheckFacts& facts) {
     if (!facts.providerPresent) {
         // The run ends with a fatal error before it records anything.
         return vantrel ? Verdict(kCheckUnknown, std::nullopt,
-                                 ProviderFailure(static_cast<HRESULT>(WBEM_E_CONNECTION_FAILED)))
+                                 ProviderFailure(Hr(WBEM_E_CONNECTION_FAILED)))
                        : Verdict(kCheckCompliant, std::nullopt, kNotVantrel);
     }
     if (FAILED(facts.settingError)) {
@@ -92,7 +93,7 @@ CheckVerdict DecideGoingOn(const CheckFacts& facts) {
             }
             if (!facts.methodFound) {
                 return Verdict(kCheckUnknown, std::nullopt,
-                               ProviderFailure(static_cast<HRESULT>(WBEM_E_INVALID_CLASS)));
+                               ProviderFailure(Hr(WBEM_E_INVALID_CLASS)));
             }
             return Verdict(kCheckWouldPatch, RunStatusCode::Success,
                            "a run would change the setting now");

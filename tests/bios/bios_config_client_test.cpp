@@ -1,7 +1,7 @@
 #include "bios/bios_config_client.h"
 
 #include "bios/bios_constants.h"
-#include "support/hresult.h"
+#include "platform/wbem_status.h"
 #include "vendor_bios.h"
 
 #include <gmock/gmock.h>

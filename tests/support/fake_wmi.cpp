@@ -6,7 +6,7 @@
 #include "platform/wbem/wbem_enumerator.h"
 #include "platform/wbem/wbem_locator.h"
 #include "platform/wbem/wbem_services.h"
-#include "support/hresult.h"
+#include "platform/wbem_status.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,5 @@
-// The one way tests write a WMI status code as an HRESULT: Hr(WBEM_E_NOT_FOUND). The SDK declares
-// those codes as an unsigned enumeration, so a bare one does not compare with an HRESULT.
+// Kept only for the test files of the WMI service and the providers, which include it; new tests
+// include platform/wbem_status.h, where Hr lives.
 #pragma once
 
-#include "platform/wbem/com_object.h"
-
-using wbem::Hr;
+#include "platform/wbem_status.h"

@@ -1,7 +1,7 @@
 #include "wmi/wmi_connection.h"
 
+#include "platform/wbem_status.h"
 #include "support/fake_wmi.h"
-#include "support/hresult.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
