@@ -95,19 +95,14 @@ void ReadSetting(Reading& reading) {
     if (result == S_OK) {
         facts.currentValue = current;
         if (!current.empty())
-            client.current.GetStringArray(L"PossibleValues", facts.possibleValues);
+            client.current.GetStringArray(kPossibleValuesProperty, facts.possibleValues);
     } else if (FAILED(result)) {
         facts.settingError = result;
         reading.unreadable.push_back(ErrorNote(L"setting", result));
     }
     facts.methodFound = client.SelectFirstInstance(kSettingsInterfaceClass) == S_OK;
     // Only the Linux provider knows of a pending restart.
-    if (facts.methodFound) {
-        std::wstring pending;
-        if (client.current.GetString(L"PendingReboot", pending) == S_OK && !pending.empty()) {
-            reading.pendingReboot = pending != L"0";
-        }
-    }
+    if (facts.methodFound) reading.pendingReboot = client.CurrentPendingReboot();
 }
 
 // The setup password as a run reads it; only whether it can be used goes further.

@@ -13,3 +13,11 @@ HRESULT BiosConfigClient::ReadSettingValue(const std::wstring& name, std::wstrin
     if (hr != S_OK) return hr;  // no such setting: WBEM_S_FALSE, value left as it was
     return current.GetString(kValueProperty, value);
 }
+
+std::optional<bool> BiosConfigClient::CurrentPendingReboot() const {
+    std::wstring pending;
+    if (current.GetString(kPendingRebootProperty, pending) != S_OK || pending.empty()) {
+        return std::nullopt;
+    }
+    return pending != L"0";
+}

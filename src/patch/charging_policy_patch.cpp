@@ -75,9 +75,5 @@ bool ChargingPolicyPatch::ApplyPatch(bool withPassword) {
 
 std::optional<bool> ChargingPolicyPatch::ReadPendingReboot() {
     if (SelectFirstInstance(kSettingsInterfaceClass) != S_OK) return std::nullopt;
-    std::wstring pending;
-    if (current.GetString(L"PendingReboot", pending) != S_OK || pending.empty()) {
-        return std::nullopt;
-    }
-    return pending != L"0";
+    return CurrentPendingReboot();
 }

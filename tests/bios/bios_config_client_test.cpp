@@ -2,11 +2,13 @@
 
 #include "bios/bios_constants.h"
 #include "platform/wbem_status.h"
+#include "support/table_case.h"
 #include "vendor_bios.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -98,6 +100,44 @@ TEST_F(BiosConfigClientTest, NullValueReadsAsEmpty) {
     EXPECT_EQ(client.ReadSettingValue(kChargingPolicySetting, value), S_OK);
     EXPECT_THAT(value, IsEmpty());
 }
+
+// The settings interface's word on a pending restart: only a text other than "0" says yes, and
+// no word (no property, NULL, empty) is none.
+struct PendingRebootCase {
+    const char* name;
+    std::function<void(WbemObjectBuilder&)> give;
+    std::optional<bool> expected = std::nullopt;
+};
+
+class PendingRebootTest : public BiosConfigClientTest,
+                          public testing::WithParamInterface<PendingRebootCase> {};
+
+TEST_P(PendingRebootTest, IsReadFromTheCurrentInterface) {
+    WbemObjectBuilder instance(kSettingsInterfaceClass);
+    instance.Key(L"InstanceName").Set(L"InstanceName", L"ACPI\\PNP0C14\\0_0");
+    GetParam().give(instance);
+    vendor.Add(instance);
+    BiosConfigClient client;
+    ASSERT_EQ(client.SelectFirstInstance(kSettingsInterfaceClass), S_OK);
+    EXPECT_EQ(client.CurrentPendingReboot(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, PendingRebootTest,
+    testing::Values(
+        PendingRebootCase{.name = "NoProperty", .give = [](WbemObjectBuilder&) {}},
+        PendingRebootCase{
+            .name = "Null",
+            .give = [](WbemObjectBuilder& b) { b.Declare(kPendingRebootProperty, CIM_STRING); }},
+        PendingRebootCase{.name = "Empty",
+                          .give = [](WbemObjectBuilder& b) { b.Set(kPendingRebootProperty, L""); }},
+        PendingRebootCase{.name = "Zero",
+                          .give = [](WbemObjectBuilder& b) { b.Set(kPendingRebootProperty, L"0"); },
+                          .expected = false},
+        PendingRebootCase{.name = "One",
+                          .give = [](WbemObjectBuilder& b) { b.Set(kPendingRebootProperty, L"1"); },
+                          .expected = true}),
+    CaseName());
 
 TEST(BiosConfigClientWithoutNamespaceTest, ReadIsRaisedAsConnectionFailure) {
     FakeWmi wmi;  // no vendor namespace
