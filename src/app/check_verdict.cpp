@@ -81,8 +81,9 @@ CheckVerdict DecideGoingOn(const CheckFacts& facts) {
                                        StatusMeaning(RunStatusCode::SettingNotFound));
         case PatchStep::kNotApplicable:
             if (holdsNew && !noTarget) {
-                return Verdict(kCheckCompliant, *plan.refusal,
-                               "the setting holds the new value; " + StatusMeaning(*plan.refusal));
+                return Verdict(
+                    kCheckCompliant, *plan.refusal,
+                    StatusMeaning(RunStatusCode::Success) + "; " + StatusMeaning(*plan.refusal));
             }
             return compliantIfNoTarget(*plan.refusal, StatusMeaning(*plan.refusal));
         case PatchStep::kWrite:
@@ -99,7 +100,7 @@ CheckVerdict DecideGoingOn(const CheckFacts& facts) {
                            "a run would change the setting now");
         case PatchStep::kNotRequired:
             return Verdict(kCheckCompliant, RunStatusCode::Success,
-                           holdsNew ? "the setting holds the new value"
+                           holdsNew ? StatusMeaning(RunStatusCode::Success)
                                     : "the setting holds another value, which a run leaves as "
                                       "it is");
     }
