@@ -110,13 +110,13 @@ CheckVerdict DecideGoingOn(const CheckFacts& facts) {
 }  // namespace
 
 std::string ProviderFailure(HRESULT error) {
-    switch (static_cast<std::uint32_t>(error)) {
-        case static_cast<std::uint32_t>(WBEM_E_CONNECTION_FAILED):
-        case static_cast<std::uint32_t>(WBEM_E_INVALID_NAMESPACE):
+    switch (error) {
+        case Hr(WBEM_E_CONNECTION_FAILED):
+        case Hr(WBEM_E_INVALID_NAMESPACE):
             return "no Vantrel BIOS provider: the setting cannot be read";
-        case static_cast<std::uint32_t>(WBEM_E_INVALID_CLASS):
-        case static_cast<std::uint32_t>(WBEM_E_NOT_FOUND):
-        case static_cast<std::uint32_t>(WBEM_E_INVALID_METHOD):
+        case Hr(WBEM_E_INVALID_CLASS):
+        case Hr(WBEM_E_NOT_FOUND):
+        case Hr(WBEM_E_INVALID_METHOD):
             return "the Vantrel BIOS provider has no configuration method: the setting cannot be "
                    "written";
         default:
