@@ -69,7 +69,7 @@ TEST_F(BiosConfigClientTest, MissingSettingLeavesValueAndNothingCurrent) {
     AddSetting(kEnhancedAuthenticationSetting, L"*Disable,Enable", L"Disable");
     BiosConfigClient client;
     std::wstring value = L"as passed";
-    EXPECT_EQ(client.ReadSettingValue(kChargingPolicySetting, value), WBEM_S_FALSE);
+    EXPECT_EQ(client.ReadSettingValue(kChargingPolicySetting, value), Hr(WBEM_S_FALSE));
     EXPECT_EQ(value, L"as passed");
     std::wstring current = L"left over";
     EXPECT_EQ(client.current.GetString(kCurrentValueProperty, current), Hr(WBEM_E_INVALID_OBJECT));
@@ -87,7 +87,7 @@ TEST_F(BiosConfigClientTest, QueryFailuresArePassedOnUnchanged) {
                 ElementsAre("ExecQuery WQL SELECT * FROM Vantrel_BIOSSetting where "
                             "Name='Cell'keeper' flags=0x30"));
     wmi.Fail("Next", Hr(WBEM_S_TIMEDOUT));
-    EXPECT_EQ(client.ReadSettingValue(kChargingPolicySetting, value), WBEM_S_TIMEDOUT);
+    EXPECT_EQ(client.ReadSettingValue(kChargingPolicySetting, value), Hr(WBEM_S_TIMEDOUT));
     EXPECT_EQ(value, L"as passed");
 }
 
