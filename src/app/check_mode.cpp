@@ -7,7 +7,7 @@
 #include "base/console.h"
 #include "base/text.h"
 #include "bios/bios_config_client.h"
-#include "bios/bios_constants.h"
+#include "bios/named_texts.h"
 #include "qualification/platform_reading.h"
 #include "qualification/profile_record.h"
 #include "record/run_date.h"
@@ -57,8 +57,8 @@ void ReadRegistry(Reading& reading) {
     UniqueKey key;
     const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), /*ulOptions=*/0,
                                       KEY_READ | KEY_WOW64_64KEY, key.put());
-    if (opened == static_cast<LONG>(ERROR_FILE_NOT_FOUND)) return;
-    if (opened != static_cast<LONG>(ERROR_SUCCESS)) {
+    if (opened == ERROR_FILE_NOT_FOUND) return;
+    if (opened != ERROR_SUCCESS) {
         key.release();
         reading.facts.registryError = opened;
         reading.unreadable.push_back(ErrorNote(L"registry key", opened));
@@ -95,19 +95,14 @@ void ReadSetting(Reading& reading) {
     if (result == S_OK) {
         facts.currentValue = current;
         if (!current.empty())
-            client.current.GetStringArray(L"PossibleValues", facts.possibleValues);
+            client.current.GetStringArray(kPossibleValuesProperty, facts.possibleValues);
     } else if (FAILED(result)) {
         facts.settingError = result;
         reading.unreadable.push_back(ErrorNote(L"setting", result));
     }
     facts.methodFound = client.SelectFirstInstance(kSettingsInterfaceClass) == S_OK;
     // Only the Linux provider knows of a pending restart.
-    if (facts.methodFound) {
-        std::wstring pending;
-        if (client.current.GetString(L"PendingReboot", pending) == S_OK && !pending.empty()) {
-            reading.pendingReboot = pending != L"0";
-        }
-    }
+    if (facts.methodFound) reading.pendingReboot = client.CurrentPendingReboot();
 }
 
 // The setup password as a run reads it; only whether it can be used goes further.

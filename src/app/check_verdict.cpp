@@ -1,8 +1,9 @@
 #include "app/check_verdict.h"
 
 #include "base/text.h"
-#include "bios/bios_constants.h"
+#include "bios/named_texts.h"
 #include "patch/patch_plan.h"
+#include "platform/wbem_status.h"
 #include "record/status_meaning.h"
 
 #include <algorithm>
@@ -52,7 +53,7 @@ CheckVerdict DecideGoingOn(const CheckFacts& facts) {
     if (!facts.providerPresent) {
         // The run ends with a fatal error before it records anything.
         return vantrel ? Verdict(kCheckUnknown, std::nullopt,
-                                 ProviderFailure(static_cast<HRESULT>(WBEM_E_CONNECTION_FAILED)))
+                                 ProviderFailure(Hr(WBEM_E_CONNECTION_FAILED)))
                        : Verdict(kCheckCompliant, std::nullopt, kNotVantrel);
     }
     if (FAILED(facts.settingError)) {
@@ -80,8 +81,9 @@ CheckVerdict DecideGoingOn(const CheckFacts& facts) {
                                        StatusMeaning(RunStatusCode::SettingNotFound));
         case PatchStep::kNotApplicable:
             if (holdsNew && !noTarget) {
-                return Verdict(kCheckCompliant, *plan.refusal,
-                               "the setting holds the new value; " + StatusMeaning(*plan.refusal));
+                return Verdict(
+                    kCheckCompliant, *plan.refusal,
+                    StatusMeaning(RunStatusCode::Success) + "; " + StatusMeaning(*plan.refusal));
             }
             return compliantIfNoTarget(*plan.refusal, StatusMeaning(*plan.refusal));
         case PatchStep::kWrite:
@@ -92,13 +94,13 @@ CheckVerdict DecideGoingOn(const CheckFacts& facts) {
             }
             if (!facts.methodFound) {
                 return Verdict(kCheckUnknown, std::nullopt,
-                               ProviderFailure(static_cast<HRESULT>(WBEM_E_INVALID_CLASS)));
+                               ProviderFailure(Hr(WBEM_E_INVALID_CLASS)));
             }
             return Verdict(kCheckWouldPatch, RunStatusCode::Success,
                            "a run would change the setting now");
         case PatchStep::kNotRequired:
             return Verdict(kCheckCompliant, RunStatusCode::Success,
-                           holdsNew ? "the setting holds the new value"
+                           holdsNew ? StatusMeaning(RunStatusCode::Success)
                                     : "the setting holds another value, which a run leaves as "
                                       "it is");
     }
@@ -108,13 +110,13 @@ CheckVerdict DecideGoingOn(const CheckFacts& facts) {
 }  // namespace
 
 std::string ProviderFailure(HRESULT error) {
-    switch (static_cast<std::uint32_t>(error)) {
-        case static_cast<std::uint32_t>(WBEM_E_CONNECTION_FAILED):
-        case static_cast<std::uint32_t>(WBEM_E_INVALID_NAMESPACE):
+    switch (error) {
+        case Hr(WBEM_E_CONNECTION_FAILED):
+        case Hr(WBEM_E_INVALID_NAMESPACE):
             return "no Vantrel BIOS provider: the setting cannot be read";
-        case static_cast<std::uint32_t>(WBEM_E_INVALID_CLASS):
-        case static_cast<std::uint32_t>(WBEM_E_NOT_FOUND):
-        case static_cast<std::uint32_t>(WBEM_E_INVALID_METHOD):
+        case Hr(WBEM_E_INVALID_CLASS):
+        case Hr(WBEM_E_NOT_FOUND):
+        case Hr(WBEM_E_INVALID_METHOD):
             return "the Vantrel BIOS provider has no configuration method: the setting cannot be "
                    "written";
         default:
@@ -124,7 +126,7 @@ std::string ProviderFailure(HRESULT error) {
 
 CheckVerdict DecideCheck(const CheckFacts& facts) {
     const bool vantrel = IsVantrelComputer(facts.platform);
-    if (facts.registryError != static_cast<LONG>(ERROR_SUCCESS)) {
+    if (facts.registryError != ERROR_SUCCESS) {
         // The run might end at its registry gate, or not: only the run can tell.
         return vantrel ? Verdict(kCheckUnknown, std::nullopt, "the registry key cannot be read")
                        : Verdict(kCheckCompliant, std::nullopt, kNotVantrel);

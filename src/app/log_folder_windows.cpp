@@ -1,5 +1,6 @@
 #include "app/log_folder.h"
 
+#include "app/file_refusals.h"
 #include "app/log_folder_rights.h"
 #include "app/security_descriptor.h"
 #include "base/text.h"
@@ -17,7 +18,7 @@ std::string Refuse(const std::wstring& path, const char* why) {
 std::string LogFolderRefusal(const std::wstring& folder, DWORD attributes, PSID owner,
                              PSID runAccount, bool opened, bool othersMayWrite) {
     if (!opened) return Refuse(folder, "cannot be checked");
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return Refuse(folder, "is a link");
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return Refuse(folder, kRefusalIsALink);
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return Refuse(folder, "is not a folder");
     if (!IsTrustedOwner(owner, runAccount)) {
         return Refuse(folder, "is not owned by SYSTEM, Administrators or this account");
@@ -34,8 +35,8 @@ bool FolderLetsOthersWrite(PSECURITY_DESCRIPTOR descriptor, PSID runAccount) {
 
 std::string LogFileRefusal(const std::wstring& file, DWORD attributes, DWORD links,
                            bool ownerTrusted) {
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return Refuse(file, "is a link");
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Refuse(file, "is not a regular file");
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return Refuse(file, kRefusalIsALink);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Refuse(file, kRefusalNotARegularFile);
     if (links > 1) return Refuse(file, "has more than one name (a hard link)");
     if (!ownerTrusted)
         return Refuse(file, "is not owned by SYSTEM, Administrators or this account");

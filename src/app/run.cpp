@@ -11,7 +11,7 @@
 #include "app/usage.h"
 #include "base/console.h"
 #include "base/text.h"
-#include "bios/bios_constants.h"
+#include "bios/named_texts.h"
 #include "patch/charging_policy_patch.h"
 #include "platform/machine_identity.h"
 #include "record/run_status_record.h"
@@ -211,7 +211,7 @@ void LogStart(RunLog& log, int argc, const wchar_t* const* argv) noexcept {
     if (!log.IsOpen()) return;
     try {
         const MachineIdentity machine = ReadMachineIdentity();
-        std::string line = "start: Vantrel Cellkeeper Patch " CELLKEEPER_VERSION ", process " +
+        std::string line = std::string("start: ") + ToolAndVersion() + ", process " +
                            std::to_string(GetCurrentProcessId()) + ", host " +
                            MachineText(machine.host) + ", model " + MachineText(machine.model) +
                            ", BIOS " + MachineText(machine.biosVersion) + ", arguments:";
@@ -325,7 +325,7 @@ int RunCellkeeperPatch(int argc, const wchar_t* const* argv, DWORD lockWaitMilli
                 PrintUsage();
                 return kExitCompleted;
             case RunMode::kVersion:
-                WriteLine("Vantrel Cellkeeper Patch " CELLKEEPER_VERSION);
+                WriteLine(ToolAndVersion());
                 return kExitCompleted;
             case RunMode::kCheck:
                 return RunCheck(options);

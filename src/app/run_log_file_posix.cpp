@@ -2,6 +2,7 @@
 // so a machine tree without it has no log. The file is opened inside its opened folder, never
 // through a link, without blocking (a FIFO planted there must not hang the run) and only when
 // it is a regular file of one name; it is renamed inside that folder.
+#include "app/file_refusals.h"
 #include "app/run_log.h"
 #include "app/run_log_file.h"
 
@@ -88,7 +89,7 @@ std::unique_ptr<LogFile> LogFile::Open(const std::wstring& path, std::string& re
         // A folder cannot be written by mistake: it is merely no place for a log.
         if (!S_ISDIR(status.st_mode)) {
             refusal =
-                Refuse(*bytes, S_ISLNK(status.st_mode) ? "is a link" : "is not a regular file");
+                Refuse(*bytes, S_ISLNK(status.st_mode) ? kRefusalIsALink : kRefusalNotARegularFile);
         }
         return nullptr;
     }
@@ -99,12 +100,12 @@ std::unique_ptr<LogFile> LogFile::Open(const std::wstring& path, std::string& re
     if (!fd) {
         // Whatever replaced the file in between.
         if (errno == ELOOP || errno == ENXIO) {
-            refusal = Refuse(*bytes, "is not a regular file");
+            refusal = Refuse(*bytes, kRefusalNotARegularFile);
         }
         return nullptr;
     }
     if (fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        refusal = Refuse(*bytes, "is not a regular file");
+        refusal = Refuse(*bytes, kRefusalNotARegularFile);
         return nullptr;
     }
     if (status.st_nlink > 1) {

@@ -1,5 +1,6 @@
 #include "app/setup_password.h"
 
+#include "app/file_refusals.h"
 #include "base/text.h"
 
 #include <optional>
@@ -96,8 +97,8 @@ std::string PasswordFileRefusal(std::uint32_t attributes, std::uint32_t links, b
                                 bool othersHaveAccess) {
     constexpr std::uint32_t kDirectory = 0x10;      // FILE_ATTRIBUTE_DIRECTORY
     constexpr std::uint32_t kReparsePoint = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
-    if ((attributes & kReparsePoint) != 0) return "is a link";
-    if ((attributes & kDirectory) != 0) return "is not a regular file";
+    if ((attributes & kReparsePoint) != 0) return kRefusalIsALink;
+    if ((attributes & kDirectory) != 0) return kRefusalNotARegularFile;
     if (links != 1) return "has more than one name (a hard link)";
     if (!ownerTrusted) return "is not owned by SYSTEM, Administrators or this account";
     if (othersHaveAccess) {

@@ -2,6 +2,7 @@
 // regular file of one name, owned by root, with no rights for group or others (0600 or
 // stricter), opened without following a link and without blocking. systemd hands a credential
 // over as such a file in $CREDENTIALS_DIRECTORY.
+#include "app/file_refusals.h"
 #include "app/setup_password.h"
 #include "app/unique_fd_posix.h"
 
@@ -34,24 +35,24 @@ void ReadPasswordFileBytes(const std::wstring& path, std::string& bytes, std::st
     }
     struct stat status {};
     if (lstat(name->c_str(), &status) != 0) {
-        refusal = errno == ENOENT ? std::string("does not exist") : Reason(errno);
+        refusal = errno == ENOENT ? std::string(kRefusalDoesNotExist) : Reason(errno);
         return;
     }
     if (S_ISLNK(status.st_mode)) {
-        refusal = "is a link";
+        refusal = kRefusalIsALink;
         return;
     }
     const UniqueFd fd(
         open(name->c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!fd) {
-        refusal = errno == ELOOP ? std::string("is a link") : Reason(errno);
+        refusal = errno == ELOOP ? std::string(kRefusalIsALink) : Reason(errno);
         return;
     }
     // Looked at again through the descriptor: whatever stood at the name a moment ago.
     if (fstat(fd.get(), &status) != 0) {
         refusal = Reason(errno);
     } else if (!S_ISREG(status.st_mode)) {
-        refusal = "is not a regular file";
+        refusal = kRefusalNotARegularFile;
     } else if (status.st_nlink != 1) {
         refusal = "has more than one name (a hard link)";
     } else if (status.st_uid != 0) {
@@ -59,7 +60,7 @@ void ReadPasswordFileBytes(const std::wstring& path, std::string& bytes, std::st
     } else if ((status.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
         refusal = "may be read or written by others than root (its mode must be 0600 or stricter)";
     } else if (status.st_size > static_cast<off_t>(kMaxFileBytes)) {
-        refusal = "is too large for a password";
+        refusal = kRefusalTooLargeForAPassword;
     }
     if (!refusal.empty()) return;
     bytes.reserve(kMaxFileBytes + 1);
@@ -73,7 +74,7 @@ void ReadPasswordFileBytes(const std::wstring& path, std::string& bytes, std::st
         }
         if (got == 0) break;
         if (bytes.size() + static_cast<std::size_t>(got) > kMaxFileBytes) {
-            refusal = "is too large for a password";
+            refusal = kRefusalTooLargeForAPassword;
             break;
         }
         bytes.append(buffer, static_cast<std::size_t>(got));

@@ -2,6 +2,7 @@
 // have written or read it: a regular file of one name, not a reparse point, owned by SYSTEM,
 // Administrators or the run's own account, whose access list gives no one else any right.
 // Its facts are read through the handle that then reads it, so nothing is swapped in between.
+#include "app/file_refusals.h"
 #include "app/log_folder_rights.h"
 #include "app/security_descriptor.h"
 #include "app/setup_password.h"
@@ -30,7 +31,7 @@ void ReadPasswordFileBytes(const std::wstring& path, std::string& bytes, std::st
     if (!file) {
         const DWORD error = GetLastError();
         refusal = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                      ? std::string("does not exist")
+                      ? std::string(kRefusalDoesNotExist)
                       : Reason(error);
         return;
     }
@@ -54,7 +55,7 @@ void ReadPasswordFileBytes(const std::wstring& path, std::string& bytes, std::st
                             DescriptorGivesOthers(descriptor.get(), account.get(), kAnyRights));
     if (!refusal.empty()) return;
     if (info.nFileSizeHigh != 0 || info.nFileSizeLow > kMaxFileBytes) {
-        refusal = "is too large for a password";
+        refusal = kRefusalTooLargeForAPassword;
         return;
     }
     char buffer[kMaxFileBytes + 1];
@@ -62,7 +63,7 @@ void ReadPasswordFileBytes(const std::wstring& path, std::string& bytes, std::st
     if (ReadFile(file.get(), buffer, sizeof buffer, &got, /*lpOverlapped=*/nullptr) == FALSE) {
         refusal = Reason(GetLastError());
     } else if (got > kMaxFileBytes) {
-        refusal = "is too large for a password";
+        refusal = kRefusalTooLargeForAPassword;
     } else {
         bytes.assign(buffer, got);
     }

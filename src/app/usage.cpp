@@ -45,8 +45,10 @@ constexpr const char* kUsageLines[] = {
 
 }  // namespace
 
+const char* ToolAndVersion() { return "Vantrel Cellkeeper Patch " CELLKEEPER_VERSION; }
+
 void PrintUsage() {
-    WriteLine("Vantrel Cellkeeper Patch " CELLKEEPER_VERSION);
+    WriteLine(ToolAndVersion());
     for (const char* line : kUsageLines) {
         WriteLine(line);
     }

@@ -8,6 +8,7 @@
 #include "wmi/wmi_object.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,10 @@ class BiosConfigClient : public WmiConnection {
     // gives each UTF-16 code unit two hexadecimal digits, so a unit above 0xFF (three or four
     // digits, with no separator) would reach the firmware as another password.
     bool CanSendPassword(const std::wstring& password);
+
+    // "PendingReboot" of the current object, the settings interface: whether a change waits for
+    // the next start; none where the provider does not say (only the Linux provider does).
+    std::optional<bool> CurrentPendingReboot() const;
 
     std::wstring methodClassName;
     std::wstring methodName;

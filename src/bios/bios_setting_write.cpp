@@ -1,7 +1,8 @@
 #include "base/secret_text.h"
 #include "bios/bios_config_client.h"
-#include "bios/bios_constants.h"
+#include "bios/named_texts.h"
 #include "platform/owners.h"
+#include "platform/wbem_status.h"
 
 #include <utility>
 
@@ -19,7 +20,7 @@ void RaiseIfNoArguments(const WmiObject& inParams) {
 }  // namespace
 
 std::uint32_t BiosConfigClient::SetBiosSetting(const std::wstring& password) {
-    if (!services) _com_issue_error(static_cast<HRESULT>(WBEM_E_CONNECTION_FAILED));
+    if (!services) _com_issue_error(Hr(WBEM_E_CONNECTION_FAILED));
     RaiseIfNotZero(PrepareMethodCall());
     // The same check before every argument, though nothing in between can empty inParams: each
     // is a step of the fixed sequence the callers rely on, and a method without input arguments
@@ -46,9 +47,9 @@ std::uint32_t BiosConfigClient::SetBiosSetting(const std::wstring& password) {
 }
 
 HRESULT BiosConfigClient::PrepareMethodCall() {
-    if (!services) return static_cast<HRESULT>(WBEM_E_INITIALIZATION_FAILURE);
+    if (!services) return Hr(WBEM_E_INITIALIZATION_FAILURE);
     if (kSettingsInterfaceClass.empty() || kSetSettingMethod.empty()) {
-        return static_cast<HRESULT>(WBEM_E_INVALID_PARAMETER);
+        return Hr(WBEM_E_INVALID_PARAMETER);
     }
     inParams.reset();
     methodStatus = S_FALSE;
@@ -75,7 +76,7 @@ HRESULT BiosConfigClient::PrepareMethodCall() {
 
 HRESULT BiosConfigClient::PutArgument(const std::wstring& name, const std::wstring& text,
                                       bool secret) {
-    if (inParams.Empty()) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
+    if (inParams.Empty()) return Hr(WBEM_E_INVALID_OBJECT);
     UniqueBstr copy(SysAllocString(text.c_str()));
     if (!copy) _com_issue_error(E_OUTOFMEMORY);
     UniqueVariant value(std::move(copy));
@@ -89,15 +90,15 @@ HRESULT BiosConfigClient::PutArgument(const std::wstring& name, const std::wstri
 }
 
 HRESULT BiosConfigClient::FindInterfacePath(std::wstring& path) {
-    if (!services) return static_cast<HRESULT>(WBEM_E_INITIALIZATION_FAILURE);
+    if (!services) return Hr(WBEM_E_INITIALIZATION_FAILURE);
     const HRESULT hr = SelectFirstInstance(methodClassName);
     if (hr != S_OK) return hr;  // WBEM_S_FALSE when the class has no instance
     return current.GetString(kPathProperty, path);
 }
 
 HRESULT BiosConfigClient::ExecuteMethod(const std::wstring& path) {
-    if (methodStatus != S_OK) return static_cast<HRESULT>(WBEM_E_FAILED);
-    if (!services) return static_cast<HRESULT>(WBEM_E_INITIALIZATION_FAILURE);
+    if (methodStatus != S_OK) return Hr(WBEM_E_FAILED);
+    if (!services) return Hr(WBEM_E_INITIALIZATION_FAILURE);
     outParams.reset();
     // Without an instance path the method is called on the class itself.
     const _bstr_t objectPath(path.empty() ? methodClassName.c_str() : path.c_str());
@@ -107,7 +108,7 @@ HRESULT BiosConfigClient::ExecuteMethod(const std::wstring& path) {
 }
 
 HRESULT BiosConfigClient::ReadReturnCode(std::uint32_t& code) {
-    if (outParams.Empty()) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
+    if (outParams.Empty()) return Hr(WBEM_E_INVALID_OBJECT);
     UniqueVariant value;
     HRESULT hr = outParams.object->Get(kReturnProperty.c_str(), /*lFlags=*/0, value.get(),
                                        /*pType=*/nullptr, /*plFlavor=*/nullptr);

@@ -1,7 +1,8 @@
 #include "base/secret_text.h"
 #include "base/text.h"
 #include "bios/bios_config_client.h"
-#include "bios/bios_constants.h"
+#include "bios/named_texts.h"
+#include "platform/wbem_status.h"
 
 #include <algorithm>
 
@@ -45,7 +46,7 @@ bool BiosConfigClient::SupportsUtf16Passwords() {
 }
 
 HRESULT BiosConfigClient::ReadSupportedEncodings(std::vector<std::wstring>& list) {
-    if (!services) _com_issue_error(static_cast<HRESULT>(WBEM_E_CONNECTION_FAILED));
+    if (!services) _com_issue_error(Hr(WBEM_E_CONNECTION_FAILED));
     const HRESULT hr = RunQuery(kSettingQueryPrefix + kSetupPasswordSetting + kSettingQuerySuffix);
     if (hr != S_OK) return hr;
     return current.GetStringArray(kSupportedEncodingProperty, list);

@@ -283,23 +283,22 @@ HRESULT VendorBiosServices::ExecMethod(const BSTR path, const BSTR method, LONG 
                                        IWbemClassObject** outParams, IWbemCallResult** result) {
     if (result) *result = nullptr;
     if (outParams) *outParams = nullptr;
-    if (!path || !method) return wbem::Hr(WBEM_E_INVALID_PARAMETER);
+    if (!path || !method) return Hr(WBEM_E_INVALID_PARAMETER);
     try {
         const std::wstring_view relative = wbem::StripNamespacePrefix(path);
         const std::wstring_view className = relative.substr(0, relative.find_first_of(L".="));
         if (className.size() != relative.size()) {
             ComPtr<IWbemClassObject> instance;
             const HRESULT hr = FindInstance(relative, instance);
-            if (FAILED(hr))
-                return hr == wbem::Hr(WBEM_E_INVALID_CLASS) ? wbem::Hr(WBEM_E_NOT_FOUND) : hr;
+            if (FAILED(hr)) return hr == Hr(WBEM_E_INVALID_CLASS) ? Hr(WBEM_E_NOT_FOUND) : hr;
         } else if (!FindClass(className)) {
-            return wbem::Hr(WBEM_E_NOT_FOUND);
+            return Hr(WBEM_E_NOT_FOUND);
         }
         if (!EqualsIgnoreCase(className, kInterfaceClass) ||
             !EqualsIgnoreCase(wbem::BstrText(method), kSetSettingMethod)) {
-            return wbem::Hr(WBEM_E_INVALID_METHOD);
+            return Hr(WBEM_E_INVALID_METHOD);
         }
-        if (!inParams) return wbem::Hr(WBEM_E_INVALID_METHOD_PARAMETERS);
+        if (!inParams) return Hr(WBEM_E_INVALID_METHOD_PARAMETERS);
 
         const std::optional<std::wstring> name = TextArgument(inParams, L"Name");
         const std::optional<std::wstring> value = TextArgument(inParams, L"Value");
@@ -319,14 +318,14 @@ HRESULT VendorBiosServices::ExecMethod(const BSTR path, const BSTR method, LONG 
         if (outParams) *outParams = Deliver(std::move(out)).detach();
         return S_OK;
     } catch (const std::bad_alloc&) {
-        return wbem::Hr(WBEM_E_OUT_OF_MEMORY);
+        return Hr(WBEM_E_OUT_OF_MEMORY);
     }
 }
 
 HRESULT CreateVendorBiosServices(IWbemServices** services) {
     if (services && !VantrelFirmwareDevice()) {
         *services = nullptr;
-        return wbem::Hr(WBEM_E_INVALID_NAMESPACE);
+        return Hr(WBEM_E_INVALID_NAMESPACE);
     }
     return wbem::CreateServices<VendorBiosServices>(services);
 }

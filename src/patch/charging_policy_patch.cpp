@@ -2,7 +2,7 @@
 
 #include "base/console.h"
 #include "base/text.h"
-#include "bios/bios_constants.h"
+#include "bios/named_texts.h"
 #include "patch/patch_plan.h"
 #include "qualification/qualification.h"
 #include "record/run_status_record.h"
@@ -75,9 +75,5 @@ bool ChargingPolicyPatch::ApplyPatch(bool withPassword) {
 
 std::optional<bool> ChargingPolicyPatch::ReadPendingReboot() {
     if (SelectFirstInstance(kSettingsInterfaceClass) != S_OK) return std::nullopt;
-    std::wstring pending;
-    if (current.GetString(L"PendingReboot", pending) != S_OK || pending.empty()) {
-        return std::nullopt;
-    }
-    return pending != L"0";
+    return CurrentPendingReboot();
 }

@@ -1,7 +1,7 @@
 #include "patch/patch_plan.h"
 
 #include "base/text.h"
-#include "bios/bios_constants.h"
+#include "bios/named_texts.h"
 
 PatchPlan PlanPatch(const std::wstring& currentValue, bool force,
                     const std::function<Qualification()>& qualify) {

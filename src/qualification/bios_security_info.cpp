@@ -1,7 +1,7 @@
 #include "qualification/bios_security_info.h"
 
 #include "base/text.h"
-#include "bios/bios_constants.h"
+#include "bios/named_texts.h"
 
 #include <algorithm>
 #include <string>

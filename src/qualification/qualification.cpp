@@ -1,7 +1,7 @@
 #include "qualification/qualification.h"
 
 #include "base/text.h"
-#include "bios/bios_constants.h"
+#include "bios/named_texts.h"
 #include "qualification/platform_reading.h"
 #include "qualification/profile_record.h"
 #include "record/run_status_record.h"

@@ -1,12 +1,21 @@
 #include "qualification/system_profile.h"
 
+#include "bios/named_texts.h"
+
+#include <initializer_list>
+#include <string>
+
 namespace {
 
-constexpr wchar_t kChassisQuery[] = L"SELECT ChassisTypes FROM Win32_SystemEnclosure";
-constexpr wchar_t kOemStringsQuery[] = L"SELECT OEMStringArray FROM Win32_ComputerSystem";
-constexpr wchar_t kProductQuery[] = L"SELECT Name,Vendor FROM Win32_ComputerSystemProduct";
-constexpr wchar_t kBatteryQuery[] = L"SELECT Name FROM Win32_Battery";
-constexpr wchar_t kBiosQuery[] = L"SELECT Name,Manufacturer,ReleaseDate FROM Win32_BIOS";
+// The query for `properties` of the instances of `className`.
+std::wstring Select(std::initializer_list<std::wstring> properties, const std::wstring& className) {
+    std::wstring query = L"SELECT ";
+    for (const std::wstring& property : properties) {
+        if (&property != properties.begin()) query += L",";
+        query += property;
+    }
+    return query + L" FROM " + className;
+}
 
 }  // namespace
 
@@ -14,33 +23,34 @@ constexpr wchar_t kBiosQuery[] = L"SELECT Name,Manufacturer,ReleaseDate FROM Win
 // qualification draws its conclusions from the empty field.
 
 ChassisInfo::ChassisInfo() : WmiConnection(kCimv2Namespace) {
-    if (RunQuery(kChassisQuery) == S_OK) {
-        current.GetUInt16Array(L"ChassisTypes", chassisTypes);
+    if (RunQuery(Select({kChassisTypesProperty}, kSystemEnclosureClass)) == S_OK) {
+        current.GetUInt16Array(kChassisTypesProperty, chassisTypes);
     }
 }
 
 SystemProductInfo::SystemProductInfo() : WmiConnection(kCimv2Namespace) {
-    if (RunQuery(kOemStringsQuery) == S_OK) {
-        current.GetStringArray(L"OEMStringArray", oemStrings);
+    if (RunQuery(Select({kOemStringArrayProperty}, kComputerSystemClass)) == S_OK) {
+        current.GetStringArray(kOemStringArrayProperty, oemStrings);
     }
     // Vendor and model are still wanted when the OEM strings cannot be had.
-    if (RunQuery(kProductQuery) == S_OK) {
-        current.GetString(L"Name", modelName);
-        current.GetString(L"Vendor", vendor);
+    if (RunQuery(Select({kNameArgument, kVendorProperty}, kComputerSystemProductClass)) == S_OK) {
+        current.GetString(kNameArgument, modelName);
+        current.GetString(kVendorProperty, vendor);
     }
 }
 
 BatteryInfo::BatteryInfo() : WmiConnection(kCimv2Namespace) {
-    if (RunQuery(kBatteryQuery) != S_OK) return;
+    if (RunQuery(Select({kNameArgument}, kBatteryClass)) != S_OK) return;
     do {
         ++batteryCount;
     } while (batteryCount < kMaxCounted && NextResult());
 }
 
 BiosInfo::BiosInfo() : WmiConnection(kCimv2Namespace) {
-    if (RunQuery(kBiosQuery) == S_OK) {
-        current.GetString(L"Name", biosName);
-        current.GetString(L"Manufacturer", manufacturer);
-        current.GetString(L"ReleaseDate", releaseDate);
+    if (RunQuery(Select({kNameArgument, kManufacturerProperty, kReleaseDateProperty},
+                        kBiosClass)) == S_OK) {
+        current.GetString(kNameArgument, biosName);
+        current.GetString(kManufacturerProperty, manufacturer);
+        current.GetString(kReleaseDateProperty, releaseDate);
     }
 }

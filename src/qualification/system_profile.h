@@ -10,9 +10,6 @@
 #include <string>
 #include <vector>
 
-// The namespace of every profile record.
-inline constexpr wchar_t kCimv2Namespace[] = L"\\\\.\\root\\cimv2";
-
 class ChassisInfo : public WmiConnection {
   public:
     ChassisInfo();

@@ -16,7 +16,7 @@ LONG GetFixed(HKEY key, const wchar_t* name, DWORD flags, T& value) {
     DWORD size = sizeof(read);
     const LONG result =
         RegGetValueW(key, /*lpSubKey=*/nullptr, name, flags, /*pdwType=*/nullptr, &read, &size);
-    if (result == static_cast<LONG>(ERROR_SUCCESS)) {
+    if (result == ERROR_SUCCESS) {
         value = read;
     }
     return result;

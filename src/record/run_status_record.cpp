@@ -125,11 +125,11 @@ bool MeansNoFirmwareRecord(DWORD error) {
 RegistryRunValues ReadRegistryRunValues(HKEY key) {
     RegistryRunValues values;
     std::int64_t dateRun = 0;
-    if (GetQword(key, kDateRunValue, dateRun) == static_cast<LONG>(ERROR_SUCCESS)) {
+    if (GetQword(key, kDateRunValue, dateRun) == ERROR_SUCCESS) {
         values.dateRun = dateRun;
     }
     DWORD status = 0;
-    if (GetDword(key, kStatusValue, status) == static_cast<LONG>(ERROR_SUCCESS)) {
+    if (GetDword(key, kStatusValue, status) == ERROR_SUCCESS) {
         values.status = status;
     }
     return values;
@@ -240,5 +240,5 @@ bool RunStatusRecord::Persist() {
         SetDword(registryKey.handle.get(), kStatusValue, static_cast<DWORD>(statusCode));
     registryKey.lastError = statusWritten;
     if (MakeDurable() != ERROR_SUCCESS) throw RecordNotDurable{registryKey.lastError};
-    return firmwareWritten && statusWritten == static_cast<LONG>(ERROR_SUCCESS);
+    return firmwareWritten && statusWritten == ERROR_SUCCESS;
 }

@@ -1,5 +1,7 @@
 #include "wmi/wmi_connection.h"
 
+#include "platform/wbem_status.h"
+
 namespace {
 
 // Each result object is fetched on its own, with a bounded wait.
@@ -57,7 +59,7 @@ HRESULT WmiConnection::Connect(const std::wstring& ns) {
 }
 
 HRESULT WmiConnection::RunQuery(const std::wstring& query) {
-    if (!services) return static_cast<HRESULT>(WBEM_E_INITIALIZATION_FAILURE);
+    if (!services) return Hr(WBEM_E_INITIALIZATION_FAILURE);
     enumerator.reset();
     const _bstr_t& language = QueryLanguage();
     const _bstr_t text(query.c_str());
@@ -72,7 +74,7 @@ HRESULT WmiConnection::RunQuery(const std::wstring& query) {
 }
 
 HRESULT WmiConnection::SelectFirstInstance(const std::wstring& className) {
-    if (!services) return static_cast<HRESULT>(WBEM_E_INITIALIZATION_FAILURE);
+    if (!services) return Hr(WBEM_E_INITIALIZATION_FAILURE);
     enumerator.reset();
     const _bstr_t name(className.c_str());
     // A reference of the call's own, as in RunQuery.
@@ -90,7 +92,7 @@ bool WmiConnection::NextResult() {
 }
 
 HRESULT WmiConnection::FetchFirst() {
-    if (!enumerator) return static_cast<HRESULT>(WBEM_E_INVALID_CLASS);
+    if (!enumerator) return Hr(WBEM_E_INVALID_CLASS);
     current.reset();
     // The returned count is not needed: the code says whether an object came.
     ULONG returned = 0;

@@ -1,6 +1,7 @@
 #include "wmi/wmi_object.h"
 
 #include "platform/owners.h"
+#include "platform/wbem_status.h"
 
 #include <new>
 
@@ -44,7 +45,7 @@ bool ReadIntegerElement(VARTYPE type, const void* elements, ULONG index, std::ui
 HRESULT WmiObject::GetString(const std::wstring& name, std::wstring& text) const {
     UniqueVariant value;
     text.clear();
-    if (!object) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
+    if (!object) return Hr(WBEM_E_INVALID_OBJECT);
     HRESULT hr = object->Get(name.c_str(), /*lFlags=*/0, value.get(), /*pType=*/nullptr,
                              /*plFlavor=*/nullptr);
     if (FAILED(hr)) return hr;
@@ -58,8 +59,7 @@ HRESULT WmiObject::GetString(const std::wstring& name, std::wstring& text) const
         text = TextOf(V_BSTR(value.get()));
     } catch (const _com_error& error) {
         text.clear();
-        return error.Error() == DISP_E_TYPEMISMATCH ? static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH)
-                                                    : error.Error();
+        return error.Error() == DISP_E_TYPEMISMATCH ? Hr(WBEM_E_TYPE_MISMATCH) : error.Error();
     } catch (const std::bad_alloc&) {
         text.clear();
         return E_OUTOFMEMORY;
@@ -70,12 +70,12 @@ HRESULT WmiObject::GetString(const std::wstring& name, std::wstring& text) const
 HRESULT WmiObject::GetStringArray(const std::wstring& name, std::vector<std::wstring>& list) const {
     list.clear();  // keeps the capacity for the next read
     UniqueVariant value;
-    if (!object) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
+    if (!object) return Hr(WBEM_E_INVALID_OBJECT);
     HRESULT hr = object->Get(name.c_str(), /*lFlags=*/0, value.get(), /*pType=*/nullptr,
                              /*plFlavor=*/nullptr);
     if (FAILED(hr)) return hr;
     if (value.Type() == VT_NULL) return S_OK;
-    if (value.Type() != (VT_ARRAY | VT_BSTR)) return static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH);
+    if (value.Type() != (VT_ARRAY | VT_BSTR)) return Hr(WBEM_E_TYPE_MISMATCH);
 
     SafeArrayData array(V_ARRAY(value.get()));
     hr = array.Access();
@@ -98,12 +98,12 @@ HRESULT WmiObject::GetUInt16Array(const std::wstring& name,
                                   std::vector<std::uint16_t>& list) const {
     list.clear();
     UniqueVariant value;
-    if (!object) return static_cast<HRESULT>(WBEM_E_INVALID_OBJECT);
+    if (!object) return Hr(WBEM_E_INVALID_OBJECT);
     HRESULT hr = object->Get(name.c_str(), /*lFlags=*/0, value.get(), /*pType=*/nullptr,
                              /*plFlavor=*/nullptr);
     if (FAILED(hr)) return hr;
     if (value.Type() == VT_NULL) return S_OK;
-    if ((value.Type() & VT_ARRAY) == 0) return static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH);
+    if ((value.Type() & VT_ARRAY) == 0) return Hr(WBEM_E_TYPE_MISMATCH);
 
     SafeArrayData array(V_ARRAY(value.get()));
     hr = array.Access();
@@ -115,7 +115,7 @@ HRESULT WmiObject::GetUInt16Array(const std::wstring& name,
     for (ULONG i = 0; i < array.Count(); ++i) {
         if (!ReadIntegerElement(elementType, array.data, i, list[i])) {
             list.clear();
-            return static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH);
+            return Hr(WBEM_E_TYPE_MISMATCH);
         }
     }
     return S_OK;

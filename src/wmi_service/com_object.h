@@ -4,6 +4,7 @@
 
 #include "platform/owners.h"
 #include "platform/platform.h"
+#include "platform/wbem_status.h"
 
 #include <atomic>
 #include <utility>
@@ -63,12 +64,6 @@ class ComObject : public Interface {
 template <typename T, typename... Args>
 ComPtr<T> MakeComObject(Args&&... args) {
     return ComPtr<T>(new T(std::forward<Args>(args)...));
-}
-
-// A WMI status code as an HRESULT (the SDK declares them as an unsigned enumeration).
-template <typename Code>
-constexpr HRESULT Hr(Code code) {
-    return static_cast<HRESULT>(code);
 }
 
 // Hands out `object` as the interface `riid` through QueryInterface, or fails with its code.

@@ -1,12 +1,14 @@
 #include "bios/bios_config_client.h"
 
-#include "bios/bios_constants.h"
-#include "support/hresult.h"
+#include "bios/named_texts.h"
+#include "platform/wbem_status.h"
+#include "support/table_case.h"
 #include "vendor_bios.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -67,7 +69,7 @@ TEST_F(BiosConfigClientTest, MissingSettingLeavesValueAndNothingCurrent) {
     AddSetting(kEnhancedAuthenticationSetting, L"*Disable,Enable", L"Disable");
     BiosConfigClient client;
     std::wstring value = L"as passed";
-    EXPECT_EQ(client.ReadSettingValue(kChargingPolicySetting, value), WBEM_S_FALSE);
+    EXPECT_EQ(client.ReadSettingValue(kChargingPolicySetting, value), Hr(WBEM_S_FALSE));
     EXPECT_EQ(value, L"as passed");
     std::wstring current = L"left over";
     EXPECT_EQ(client.current.GetString(kCurrentValueProperty, current), Hr(WBEM_E_INVALID_OBJECT));
@@ -85,7 +87,7 @@ TEST_F(BiosConfigClientTest, QueryFailuresArePassedOnUnchanged) {
                 ElementsAre("ExecQuery WQL SELECT * FROM Vantrel_BIOSSetting where "
                             "Name='Cell'keeper' flags=0x30"));
     wmi.Fail("Next", Hr(WBEM_S_TIMEDOUT));
-    EXPECT_EQ(client.ReadSettingValue(kChargingPolicySetting, value), WBEM_S_TIMEDOUT);
+    EXPECT_EQ(client.ReadSettingValue(kChargingPolicySetting, value), Hr(WBEM_S_TIMEDOUT));
     EXPECT_EQ(value, L"as passed");
 }
 
@@ -98,6 +100,44 @@ TEST_F(BiosConfigClientTest, NullValueReadsAsEmpty) {
     EXPECT_EQ(client.ReadSettingValue(kChargingPolicySetting, value), S_OK);
     EXPECT_THAT(value, IsEmpty());
 }
+
+// The settings interface's word on a pending restart: only a text other than "0" says yes, and
+// no word (no property, NULL, empty) is none.
+struct PendingRebootCase {
+    const char* name;
+    std::function<void(WbemObjectBuilder&)> give;
+    std::optional<bool> expected = std::nullopt;
+};
+
+class PendingRebootTest : public BiosConfigClientTest,
+                          public testing::WithParamInterface<PendingRebootCase> {};
+
+TEST_P(PendingRebootTest, IsReadFromTheCurrentInterface) {
+    WbemObjectBuilder instance(kSettingsInterfaceClass);
+    instance.Key(L"InstanceName").Set(L"InstanceName", L"ACPI\\PNP0C14\\0_0");
+    GetParam().give(instance);
+    vendor.Add(instance);
+    BiosConfigClient client;
+    ASSERT_EQ(client.SelectFirstInstance(kSettingsInterfaceClass), S_OK);
+    EXPECT_EQ(client.CurrentPendingReboot(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, PendingRebootTest,
+    testing::Values(
+        PendingRebootCase{.name = "NoProperty", .give = [](WbemObjectBuilder&) {}},
+        PendingRebootCase{
+            .name = "Null",
+            .give = [](WbemObjectBuilder& b) { b.Declare(kPendingRebootProperty, CIM_STRING); }},
+        PendingRebootCase{.name = "Empty",
+                          .give = [](WbemObjectBuilder& b) { b.Set(kPendingRebootProperty, L""); }},
+        PendingRebootCase{.name = "Zero",
+                          .give = [](WbemObjectBuilder& b) { b.Set(kPendingRebootProperty, L"0"); },
+                          .expected = false},
+        PendingRebootCase{.name = "One",
+                          .give = [](WbemObjectBuilder& b) { b.Set(kPendingRebootProperty, L"1"); },
+                          .expected = true}),
+    CaseName());
 
 TEST(BiosConfigClientWithoutNamespaceTest, ReadIsRaisedAsConnectionFailure) {
     FakeWmi wmi;  // no vendor namespace

@@ -1,7 +1,7 @@
 #include "bios/bios_config_client.h"
 
-#include "bios/bios_constants.h"
-#include "support/hresult.h"
+#include "bios/named_texts.h"
+#include "platform/wbem_status.h"
 #include "support/table_case.h"
 #include "vendor_bios.h"
 

@@ -1,6 +1,6 @@
 #include "bios/bios_config_client.h"
 
-#include "bios/bios_constants.h"
+#include "bios/named_texts.h"
 #include "support/table_case.h"
 #include "vendor_bios.h"
 

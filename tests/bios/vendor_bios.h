@@ -2,7 +2,7 @@
 // the password facts it asks for and the configuration method it calls.
 #pragma once
 
-#include "bios/bios_constants.h"
+#include "bios/named_texts.h"
 #include "platform/platform.h"
 #include "support/fake_wmi.h"
 

@@ -27,8 +27,8 @@ expect record/registry_key.cpp platform/platform.h accept
 expect platform/posix/firmware.cpp platform/machine_root.h accept
 expect machine_providers/bios_provider.cpp wmi_service/wbem_services.h accept
 expect program/main_posix.cpp machine_providers/provider_locator.h accept
-expect record/registry_key.cpp bios/bios_constants.h refuse
-expect wmi/wmi_object.cpp bios/bios_constants.h refuse
+expect record/registry_key.cpp bios/named_texts.h refuse
+expect wmi/wmi_object.cpp bios/named_texts.h refuse
 expect bios/password_encoding.cpp app/run.h refuse
 expect qualification/qualification.cpp patch/charging_policy_patch.h refuse
 expect wmi/wmi_connection.cpp record/run_status_record.h refuse

@@ -3,7 +3,7 @@
 #include "machine_providers/providers.h"
 #include "platform/owners.h"
 #include "platform/platform.h"
-#include "support/hresult.h"
+#include "platform/wbem_status.h"
 #include "support/machine_tree.h"
 #include "support/wbem_reading.h"
 #include "wmi_service/bstr.h"

@@ -2,9 +2,9 @@
 // and whether the firmware was written.
 #include "patch/charging_policy_patch.h"
 #include "base/console.h"
+#include "platform/wbem_status.h"
 #include "record/run_status_record.h"
 #include "support/fake_machine.h"
-#include "support/hresult.h"
 #include "support/machine_tree.h"
 
 #include <gmock/gmock.h>

@@ -38,8 +38,6 @@ constexpr const char* kFileStart =
 constexpr REGSAM kAllAccess64 = KEY_ALL_ACCESS | KEY_WOW64_64KEY;
 constexpr uid_t kNobody = 65534;
 
-constexpr LSTATUS Code(DWORD error) { return static_cast<LSTATUS>(error); }
-
 // Runs `body` in a child process and gives back its exit code (-1 when it did not exit).
 int InChild(const std::function<int()>& body) {
     const pid_t child = fork();
@@ -126,13 +124,13 @@ class RegistryFormTest : public RegistryStoreTest, public testing::WithParamInte
 
 TEST_P(RegistryFormTest, ValueIsWrittenInItsExportForm) {
     UniqueKey key;
-    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(key), ERROR_SUCCESS);
     const FormCase& c = GetParam();
     const BYTE* data =
         c.type == REG_SZ ? reinterpret_cast<const BYTE*>(c.text.c_str()) : c.bytes.data();
     ASSERT_EQ(RegSetValueExW(key.get(), c.valueName.c_str(), 0, c.type, data, c.size),
-              Code(ERROR_SUCCESS));
-    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) + c.line + "\n");
 }
 
@@ -170,32 +168,32 @@ TEST_F(RegistryStoreTest, ValuesOfEveryFormReadBackAndSurviveAnotherWrite) {
     machine_.WriteFile(kKeyFile, std::string(kFileStart) + "\"Text\"=\"x\\\\y\"\n" + unknownLines +
                                      "\"Wrapped\"=hex(b):2a,00,00,00,\\\n" + "  00,00,00,00\n");
     UniqueKey key;
-    ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Open(key), ERROR_SUCCESS);
 
     wchar_t text[16] = {};
     DWORD size = sizeof text;
     ASSERT_EQ(RegGetValueW(key.get(), nullptr, L"Text", RRF_RT_REG_SZ, nullptr, text, &size),
-              Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
     EXPECT_EQ(std::wstring(text), L"x\\y");
 
     ULONGLONG wrapped = 0;
     size = sizeof wrapped;
     ASSERT_EQ(
         RegGetValueW(key.get(), nullptr, L"Wrapped", RRF_RT_REG_QWORD, nullptr, &wrapped, &size),
-        Code(ERROR_SUCCESS));
+        ERROR_SUCCESS);
     EXPECT_EQ(wrapped, 42u);
 
     BYTE binary[8] = {};
     DWORD type = 0;
     size = sizeof binary;
     ASSERT_EQ(RegGetValueW(key.get(), nullptr, L"Binary", RRF_RT_ANY, &type, binary, &size),
-              Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
     EXPECT_EQ(type, REG_BINARY);
     EXPECT_EQ(size, 3u);
     EXPECT_EQ(binary[2], 0xff);
 
-    ASSERT_EQ(SetDword(key.get(), L"Status", 0), Code(ERROR_SUCCESS));
-    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    ASSERT_EQ(SetDword(key.get(), L"Status", 0), ERROR_SUCCESS);
+    ASSERT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Text\"=\"x\\\\y\"\n" + unknownLines +
                                  "\"Wrapped\"=hex(b):2a,00,00,00,00,00,00,00\n"
                                  "\"Status\"=dword:00000000\n");
@@ -203,27 +201,27 @@ TEST_F(RegistryStoreTest, ValuesOfEveryFormReadBackAndSurviveAnotherWrite) {
 
 TEST_F(RegistryStoreTest, AValueKeepsTheNameItWasFirstWrittenWith) {
     UniqueKey key;
-    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
-    ASSERT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_SUCCESS));
-    ASSERT_EQ(SetDword(key.get(), L"STATUS", 2), Code(ERROR_SUCCESS));
-    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(key), ERROR_SUCCESS);
+    ASSERT_EQ(SetDword(key.get(), L"Status", 1), ERROR_SUCCESS);
+    ASSERT_EQ(SetDword(key.get(), L"STATUS", 2), ERROR_SUCCESS);
+    ASSERT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Status\"=dword:00000002\n");
     // And once the value is in the file.
-    ASSERT_EQ(SetDword(key.get(), L"STATUS", 3), Code(ERROR_SUCCESS));
-    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    ASSERT_EQ(SetDword(key.get(), L"STATUS", 3), ERROR_SUCCESS);
+    ASSERT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Status\"=dword:00000003\n");
 }
 
 TEST_F(RegistryStoreTest, CreatingAKeyGivesEveryKeyAboveItAFile) {
     UniqueKey key;
-    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
-    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(key), ERROR_SUCCESS);
+    ASSERT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
     EXPECT_EQ(KeyFileText(), kFileStart);
     EXPECT_EQ(machine_.ReadFile(std::string(kStoreFolder) + "/SOFTWARE/Vantrel.reg"),
               "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vantrel]\n");
     UniqueKey parent;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_READ, parent.put()),
-              Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
 }
 
 // A key file's inode, 0 when it is missing: a replacement is always a new one.
@@ -234,8 +232,8 @@ ino_t FileInode(const std::filesystem::path& file) {
 
 TEST_F(RegistryStoreTest, CreatingAKeyThatExistsWritesNoFile) {
     UniqueKey key;
-    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
-    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(key), ERROR_SUCCESS);
+    ASSERT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
     const std::vector<std::string> files = {kKeyFile, std::string(kStoreFolder) + "/SOFTWARE.reg",
                                             std::string(kStoreFolder) + "/SOFTWARE/Vantrel.reg"};
     std::vector<ino_t> before;
@@ -244,9 +242,9 @@ TEST_F(RegistryStoreTest, CreatingAKeyThatExistsWritesNoFile) {
     DWORD disposition = 0;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
                               kAllAccess64, nullptr, again.put(), &disposition),
-              Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
-    ASSERT_EQ(RegFlushKey(again.get()), Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegFlushKey(again.get()), ERROR_SUCCESS);
     for (std::size_t i = 0; i < files.size(); ++i) {
         EXPECT_EQ(FileInode(machine_.Path(files[i])), before[i]) << files[i];
     }
@@ -267,28 +265,28 @@ class RegistryDurablePointTest : public RegistryStoreTest,
 // durable point; closing a handle while another one of the key is open is none.
 TEST_P(RegistryDurablePointTest, ChangeReachesTheFileAtTheDurablePointOnly) {
     UniqueKey key;
-    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
-    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(key), ERROR_SUCCESS);
+    ASSERT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
     UniqueKey other;
-    ASSERT_EQ(Open(other), Code(ERROR_SUCCESS));
-    ASSERT_EQ(SetDword(key.get(), L"Status", 7), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Open(other), ERROR_SUCCESS);
+    ASSERT_EQ(SetDword(key.get(), L"Status", 7), ERROR_SUCCESS);
 
     DWORD value = 0;
     DWORD size = sizeof value;
     ASSERT_EQ(
         RegGetValueW(other.get(), nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &value, &size),
-        Code(ERROR_SUCCESS));
+        ERROR_SUCCESS);
     EXPECT_EQ(value, 7u);
     EXPECT_EQ(KeyFileText(), kFileStart);
 
     switch (GetParam().point) {
         case DurablePoint::kFlushKey:
-            ASSERT_EQ(RegFlushKey(other.get()), Code(ERROR_SUCCESS));
+            ASSERT_EQ(RegFlushKey(other.get()), ERROR_SUCCESS);
             break;
         case DurablePoint::kCloseLastHandle:
-            ASSERT_EQ(RegCloseKey(key.release()), Code(ERROR_SUCCESS));
+            ASSERT_EQ(RegCloseKey(key.release()), ERROR_SUCCESS);
             EXPECT_EQ(KeyFileText(), kFileStart) << "another handle of the key is open";
-            ASSERT_EQ(RegCloseKey(other.release()), Code(ERROR_SUCCESS));
+            ASSERT_EQ(RegCloseKey(other.release()), ERROR_SUCCESS);
             break;
         case DurablePoint::kBeforeFirmwareChange:
             ASSERT_EQ(posix::FlushRegistry(), ERROR_SUCCESS);
@@ -346,12 +344,12 @@ TEST_P(RegistryRewriteTest, OnlyAChangedTextReplacesTheKeyFile) {
     machine_.WriteFile(kKeyFile, text);
     const ino_t before = FileInode(machine_.Path(kKeyFile));
     UniqueKey key;
-    ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Open(key), ERROR_SUCCESS);
     const RewriteCase& c = GetParam();
     ASSERT_EQ(RegSetValueExW(key.get(), c.valueName, 0, c.type, c.data.data(),
                              static_cast<DWORD>(c.data.size())),
-              Code(ERROR_SUCCESS));
-    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
     EXPECT_EQ(FileInode(machine_.Path(kKeyFile)) != before, c.replaced);
     EXPECT_EQ(KeyFileText() != text, c.replaced);
 }
@@ -382,7 +380,7 @@ TEST_P(RegistryBadNameTest, KeyNameThatIsNoFileNameIsRefused) {
     UniqueKey key;
     EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, GetParam().path, 0, nullptr,
                               REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, key.put(), nullptr),
-              Code(ERROR_INVALID_PARAMETER));
+              ERROR_INVALID_PARAMETER);
     EXPECT_EQ(key.get(), nullptr);
     EXPECT_FALSE(std::filesystem::exists(machine_.Path("var/lib/cellkeeper-patch/escaped.reg")));
     EXPECT_FALSE(std::filesystem::exists(machine_.Path("var/lib/cellkeeper-patch/registry/x")));
@@ -424,15 +422,15 @@ TEST_P(RegistryCorruptTest, UnparsableFileIsReportedAndLeftAlone) {
     const std::string& text = GetParam().text;
     machine_.WriteFile(kKeyFile, text);
     UniqueKey key;
-    EXPECT_EQ(Open(key), Code(ERROR_REGISTRY_CORRUPT));
+    EXPECT_EQ(Open(key), ERROR_REGISTRY_CORRUPT);
     EXPECT_EQ(key.get(), nullptr);
-    EXPECT_EQ(Create(key), Code(ERROR_REGISTRY_CORRUPT));
+    EXPECT_EQ(Create(key), ERROR_REGISTRY_CORRUPT);
     EXPECT_EQ(key.get(), nullptr);
     DWORD value = 0;
     DWORD size = sizeof value;
     EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kKeyPath, L"Status", RRF_RT_REG_DWORD, nullptr,
                            &value, &size),
-              Code(ERROR_REGISTRY_CORRUPT));
+              ERROR_REGISTRY_CORRUPT);
     EXPECT_EQ(KeyFileText(), text);
 }
 
@@ -468,7 +466,7 @@ TEST_F(RegistryStoreTest, KeyWithManyValuesReadsItsLastValue) {
     DWORD size = sizeof value;
     EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kKeyPath, L"v19999", RRF_RT_REG_DWORD, nullptr,
                            &value, &size),
-              Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
     EXPECT_EQ(value, 1u);
 }
 
@@ -477,7 +475,7 @@ TEST_F(RegistryStoreTest, KeyWithManyValuesReadsItsLastValue) {
 TEST_F(RegistryStoreTest, OpenHandleSeesAFileChangedBehindIt) {
     machine_.WriteFile(kKeyFile, std::string(kFileStart) + "\"Status\"=dword:00000003\n");
     UniqueKey key;
-    ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Open(key), ERROR_SUCCESS);
     auto status = [&key] {
         DWORD value = 0;
         DWORD size = sizeof value;
@@ -489,16 +487,16 @@ TEST_F(RegistryStoreTest, OpenHandleSeesAFileChangedBehindIt) {
     machine_.WriteFile(kKeyFile, std::string(kFileStart) + "\"Status\"=dword:00000004\n");
     EXPECT_EQ(status(), 4);
     machine_.WriteFile(kKeyFile, std::string(kFileStart) + "\"Status\"=dword:0000000z\n");
-    EXPECT_EQ(status(), -Code(ERROR_REGISTRY_CORRUPT));
-    EXPECT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_REGISTRY_CORRUPT));
+    EXPECT_EQ(status(), -ERROR_REGISTRY_CORRUPT);
+    EXPECT_EQ(SetDword(key.get(), L"Status", 1), ERROR_REGISTRY_CORRUPT);
 }
 
 TEST_F(RegistryStoreTest, WriteToAKeyWhoseFileWasDamagedMeanwhileChangesNothing) {
     UniqueKey key;
-    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(key), ERROR_SUCCESS);
     const std::string damaged = std::string(kFileStart) + "\"Status\"=dword:zz\n";
     machine_.WriteFile(kKeyFile, damaged);
-    EXPECT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_REGISTRY_CORRUPT));
+    EXPECT_EQ(SetDword(key.get(), L"Status", 1), ERROR_REGISTRY_CORRUPT);
     EXPECT_EQ(KeyFileText(), damaged);
 }
 
@@ -506,17 +504,17 @@ TEST_F(RegistryStoreTest, WriteToAKeyWhoseFileWasDamagedMeanwhileChangesNothing)
 // file, so that no later run stops at it.
 TEST_F(RegistryStoreTest, WriteThatWouldOutgrowTheReaderFailsAndKeepsTheFile) {
     UniqueKey key;
-    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
-    ASSERT_EQ(SetDword(key.get(), L"Status", 3), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(key), ERROR_SUCCESS);
+    ASSERT_EQ(SetDword(key.get(), L"Status", 3), ERROR_SUCCESS);
     const std::string before = KeyFileText();
     // Every character is written as six ("hh,hh,") once the text cannot be written quoted.
     const std::wstring huge(300 * 1024, L'\n');
     EXPECT_EQ(
         RegSetValueExW(key.get(), L"SystemModel", 0, REG_SZ,
                        reinterpret_cast<const BYTE*>(huge.c_str()), Utf16BytesWithTerminator(huge)),
-        Code(ERROR_FILE_TOO_LARGE));
+        ERROR_FILE_TOO_LARGE);
     EXPECT_EQ(KeyFileText(), before);
-    EXPECT_EQ(SetDword(key.get(), L"Status", 0), Code(ERROR_SUCCESS));
+    EXPECT_EQ(SetDword(key.get(), L"Status", 0), ERROR_SUCCESS);
 }
 
 // A kill between writing the temporary file and renaming it leaves that file behind; the next
@@ -553,15 +551,15 @@ TEST_F(RegistryStoreTest, LeftoverTemporaryFilesLeaveTheKeyIntactAndTheNextWrite
     }
 
     UniqueKey key;
-    ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Open(key), ERROR_SUCCESS);
     DWORD value = 0;
     DWORD size = sizeof value;
     ASSERT_EQ(RegGetValueW(key.get(), nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &value, &size),
-              Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
     EXPECT_EQ(value, 3u);
     EXPECT_TRUE(machine_.ReadFile(leftover)) << "a reader removes nothing";
-    ASSERT_EQ(SetDword(key.get(), L"NumBatteries", 1), Code(ERROR_SUCCESS));
-    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    ASSERT_EQ(SetDword(key.get(), L"NumBatteries", 1), ERROR_SUCCESS);
+    ASSERT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
 
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) +
                                  "\"Status\"=dword:00000003\n\"NumBatteries\"=dword:00000001\n");
@@ -579,16 +577,16 @@ TEST_F(RegistryStoreTest, LeftoverTemporaryFilesLeaveTheKeyIntactAndTheNextWrite
 // The change waits in the process for the next durable point, and this one fails.
 TEST_F(RegistryStoreTest, WriterWaitsForAStoppedLockHolderOnlySoLong) {
     UniqueKey key;
-    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
-    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(key), ERROR_SUCCESS);
+    ASSERT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
     const std::string before = KeyFileText();
     StoppedLockHolder holder(machine_.Path(kStoreLock));
     ASSERT_TRUE(holder.held());
-    EXPECT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_SUCCESS));
-    EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_TIMEOUT));
+    EXPECT_EQ(SetDword(key.get(), L"Status", 1), ERROR_SUCCESS);
+    EXPECT_EQ(RegFlushKey(key.get()), ERROR_TIMEOUT);
     EXPECT_EQ(KeyFileText(), before);
     holder.Kill();
-    EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    EXPECT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Status\"=dword:00000001\n");
 }
 
@@ -596,11 +594,11 @@ TEST_F(RegistryStoreTest, WriterWaitsForAStoppedLockHolderOnlySoLong) {
 // them is no lock of the store any more.
 TEST_F(RegistryStoreTest, LockOnAStoreFolderStallsNoWriter) {
     UniqueKey key;
-    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(key), ERROR_SUCCESS);
     StoppedLockHolder holder(machine_.Path(kKeyFile).parent_path());
     ASSERT_TRUE(holder.held());
-    ASSERT_EQ(SetDword(key.get(), L"Status", 36), Code(ERROR_SUCCESS));
-    EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    ASSERT_EQ(SetDword(key.get(), L"Status", 36), ERROR_SUCCESS);
+    EXPECT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Status\"=dword:00000024\n");
 }
 
@@ -615,15 +613,15 @@ TEST_F(RegistryStoreTest, WriterClosesTheStoreToOtherUsers) {
         ASSERT_EQ(chmod(machine_.Path(folder).c_str(), 0755), 0);
     }
     UniqueKey key;
-    ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
-    ASSERT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_SUCCESS));
-    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Open(key), ERROR_SUCCESS);
+    ASSERT_EQ(SetDword(key.get(), L"Status", 1), ERROR_SUCCESS);
+    ASSERT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
     // A new key's folders are private from the start.
     UniqueKey other;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Vantrel\\New\\Deeper", 0, nullptr,
                               REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, other.put(), nullptr),
-              Code(ERROR_SUCCESS));
-    ASSERT_EQ(RegFlushKey(other.get()), Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegFlushKey(other.get()), ERROR_SUCCESS);
 
     std::vector<std::string> paths = folders;
     paths.push_back(std::string(kStoreFolder) + "/SOFTWARE/Vantrel/New");
@@ -662,13 +660,13 @@ TEST_F(RegistryStoreTest, FolderOrLockOfAnotherUserIsRefused) {
         machine.WriteFile(kStoreLock, "");
         ASSERT_EQ(chown(machine.Path(path).c_str(), kNobody, kNobody), 0);
         UniqueKey key;
-        ASSERT_EQ(Open(key), Code(ERROR_SUCCESS));
-        ASSERT_EQ(SetDword(key.get(), L"Status", 1), Code(ERROR_SUCCESS));
-        EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_ACCESS_DENIED));
+        ASSERT_EQ(Open(key), ERROR_SUCCESS);
+        ASSERT_EQ(SetDword(key.get(), L"Status", 1), ERROR_SUCCESS);
+        EXPECT_EQ(RegFlushKey(key.get()), ERROR_ACCESS_DENIED);
         EXPECT_EQ(machine.ReadFile(kKeyFile), std::string(kFileStart));
         // Given back, the change that waited is written.
         ASSERT_EQ(chown(machine.Path(path).c_str(), 0, 0), 0);
-        EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+        EXPECT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
         EXPECT_EQ(machine.ReadFile(kKeyFile),
                   std::string(kFileStart) + "\"Status\"=dword:00000001\n");
     }
@@ -700,8 +698,8 @@ TEST_F(RegistryStoreTest, FullDiskFailsTheDurablePoint) {
     const SmallFileSystem small(machine_.Path("var/lib/cellkeeper-patch"));
     if (!small.mounted()) GTEST_SKIP() << "tmpfs cannot be mounted here";
     UniqueKey key;
-    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
-    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(key), ERROR_SUCCESS);
+    ASSERT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
     const std::string before = KeyFileText();
     const std::string filler = "var/lib/cellkeeper-patch/filler";
     {
@@ -711,18 +709,18 @@ TEST_F(RegistryStoreTest, FullDiskFailsTheDurablePoint) {
                fill.flush()) {
         }
     }
-    ASSERT_EQ(SetDword(key.get(), L"Status", 0), Code(ERROR_SUCCESS));
-    EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_DISK_FULL));
+    ASSERT_EQ(SetDword(key.get(), L"Status", 0), ERROR_SUCCESS);
+    EXPECT_EQ(RegFlushKey(key.get()), ERROR_DISK_FULL);
     EXPECT_EQ(KeyFileText(), before);
     std::filesystem::remove(machine_.Path(filler));
-    EXPECT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    EXPECT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
     EXPECT_EQ(KeyFileText(), std::string(kFileStart) + "\"Status\"=dword:00000000\n");
 }
 
 TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
     UniqueKey key;
-    ASSERT_EQ(Create(key), Code(ERROR_SUCCESS));
-    ASSERT_EQ(RegFlushKey(key.get()), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(key), ERROR_SUCCESS);
+    ASSERT_EQ(RegFlushKey(key.get()), ERROR_SUCCESS);
     constexpr DWORD kWrites = 60;
     auto writer = [](wchar_t prefix) {
         return [prefix]() {
@@ -748,7 +746,7 @@ TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
     EXPECT_EQ(WEXITSTATUS(firstStatus), 0);
     EXPECT_EQ(second, 0);
 
-    ASSERT_EQ(Open(key, KEY_READ), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Open(key, KEY_READ), ERROR_SUCCESS);
     for (const wchar_t prefix : {L'A', L'B'}) {
         for (DWORD i = 0; i < kWrites; ++i) {
             const std::wstring name = prefix + std::to_wstring(i);
@@ -756,7 +754,7 @@ TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
             DWORD size = sizeof value;
             ASSERT_EQ(RegGetValueW(key.get(), nullptr, name.c_str(), RRF_RT_REG_DWORD, nullptr,
                                    &value, &size),
-                      Code(ERROR_SUCCESS))
+                      ERROR_SUCCESS)
                 << "value " << std::string(name.begin(), name.end()) << " was lost";
             EXPECT_EQ(value, i);
         }
@@ -773,18 +771,17 @@ TEST_F(RegistryStoreTest, KeyThatMayNotBeWrittenIsDeniedForAllAccessButReadable)
         if (!BecomeUnprivileged()) return 100;
         UniqueKey key;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, kAllAccess64, key.put()) !=
-            Code(ERROR_ACCESS_DENIED)) {
+            ERROR_ACCESS_DENIED) {
             return 1;
         }
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                            kAllAccess64, nullptr, key.put(),
-                            nullptr) != Code(ERROR_ACCESS_DENIED)) {
+                            kAllAccess64, nullptr, key.put(), nullptr) != ERROR_ACCESS_DENIED) {
             return 2;
         }
         // A new key in a folder that may not be written is denied too.
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Vantrel\\Other", 0, nullptr,
                             REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, key.put(),
-                            nullptr) != Code(ERROR_ACCESS_DENIED)) {
+                            nullptr) != ERROR_ACCESS_DENIED) {
             return 3;
         }
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ, key.put()) != 0) return 4;

@@ -18,9 +18,6 @@ using ::PrintTo;
 
 constexpr REGSAM kAllAccess64 = KEY_ALL_ACCESS | KEY_WOW64_64KEY;
 
-// Windows error codes as the registry functions return them.
-constexpr LSTATUS Code(DWORD error) { return static_cast<LSTATUS>(error); }
-
 std::wstring Widen(const char* text) { return std::wstring(text, text + std::strlen(text)); }
 
 // REG_SZ sizes count UTF-16 bytes with the terminator; the texts here are all in the BMP.
@@ -69,53 +66,53 @@ class RegistryTest : public testing::Test {
 TEST_F(RegistryTest, OpeningAMissingKeyFailsWithFileNotFoundAndCreatingItSucceeds) {
     UniqueKey opened;
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, kAllAccess64, opened.put()),
-              Code(ERROR_FILE_NOT_FOUND));
+              ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(opened.get(), nullptr);
 
     DWORD disposition = 0;
-    ASSERT_EQ(Create(&disposition), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(&disposition), ERROR_SUCCESS);
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
 
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, kAllAccess64, opened.put()),
-              Code(ERROR_SUCCESS));
-    EXPECT_EQ(RegCloseKey(opened.release()), Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(opened.release()), ERROR_SUCCESS);
 
     UniqueKey again;
     ASSERT_EQ(
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         kAllAccess64, nullptr, again.put(), &disposition),
-        Code(ERROR_SUCCESS));
+        ERROR_SUCCESS);
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
 }
 
 TEST_F(RegistryTest, KeyNamesIgnoreLetterCase) {
-    ASSERT_EQ(Create(), Code(ERROR_SUCCESS));
-    ASSERT_EQ(SetDword(L"Status", 7), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(), ERROR_SUCCESS);
+    ASSERT_EQ(SetDword(L"Status", 7), ERROR_SUCCESS);
     std::wstring shouted = path_;
     for (wchar_t& c : shouted) {
         if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
     }
     UniqueKey opened;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, shouted.c_str(), 0, KEY_READ, opened.put()),
-              Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
     DWORD value = 0;
     DWORD size = sizeof value;
     EXPECT_EQ(
         RegGetValueW(opened.get(), nullptr, L"STATUS", RRF_RT_REG_DWORD, nullptr, &value, &size),
-        Code(ERROR_SUCCESS));
+        ERROR_SUCCESS);
     EXPECT_EQ(value, 7u);
 }
 
 TEST_F(RegistryTest, NumbersRoundTripWithTheirTypesAndSizes) {
-    ASSERT_EQ(Create(), Code(ERROR_SUCCESS));
-    ASSERT_EQ(SetDword(L"Status", 0xFFFFFFFFu), Code(ERROR_SUCCESS));
-    ASSERT_EQ(SetQword(L"DateRun", 0x0123456789ABCDEFull), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(), ERROR_SUCCESS);
+    ASSERT_EQ(SetDword(L"Status", 0xFFFFFFFFu), ERROR_SUCCESS);
+    ASSERT_EQ(SetQword(L"DateRun", 0x0123456789ABCDEFull), ERROR_SUCCESS);
 
     DWORD status = 0;
     DWORD type = 0;
     DWORD size = sizeof status;
     ASSERT_EQ(RegGetValueW(key_.get(), nullptr, L"Status", RRF_RT_REG_DWORD, &type, &status, &size),
-              Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
     EXPECT_EQ(status, 0xFFFFFFFFu);
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(size, 4u);
@@ -123,17 +120,17 @@ TEST_F(RegistryTest, NumbersRoundTripWithTheirTypesAndSizes) {
     ULONGLONG date = 0;
     size = sizeof date;
     ASSERT_EQ(RegGetValueW(key_.get(), nullptr, L"DateRun", RRF_RT_REG_QWORD, &type, &date, &size),
-              Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
     EXPECT_EQ(date, 0x0123456789ABCDEFull);
     EXPECT_EQ(type, static_cast<DWORD>(REG_QWORD));
     EXPECT_EQ(size, 8u);
 
     // A rewrite replaces the value instead of adding a second one.
-    ASSERT_EQ(SetDword(L"STATUS", 3), Code(ERROR_SUCCESS));
+    ASSERT_EQ(SetDword(L"STATUS", 3), ERROR_SUCCESS);
     size = sizeof status;
     ASSERT_EQ(
         RegGetValueW(key_.get(), nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &status, &size),
-        Code(ERROR_SUCCESS));
+        ERROR_SUCCESS);
     EXPECT_EQ(status, 3u);
 }
 
@@ -147,16 +144,16 @@ struct TextCase {
 class RegistryTextTest : public RegistryTest, public testing::WithParamInterface<TextCase> {};
 
 TEST_P(RegistryTextTest, TextRoundTripsWithItsUtf16Size) {
-    ASSERT_EQ(Create(), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(), ERROR_SUCCESS);
     const std::wstring& text = GetParam().text;
-    ASSERT_EQ(SetText(L"SystemModel", text), Code(ERROR_SUCCESS));
+    ASSERT_EQ(SetText(L"SystemModel", text), ERROR_SUCCESS);
 
     wchar_t buffer[64] = {};
     DWORD size = sizeof buffer;
     DWORD type = 0;
     ASSERT_EQ(
         RegGetValueW(key_.get(), nullptr, L"SystemModel", RRF_RT_REG_SZ, &type, buffer, &size),
-        Code(ERROR_SUCCESS));
+        ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(size, TextBytes(text));
     EXPECT_EQ(std::wstring(buffer), text);
@@ -175,7 +172,7 @@ struct RestrictionCase {
     const char* name;
     DWORD storedType = REG_NONE;  // REG_NONE: no value at all
     DWORD flags = RRF_RT_ANY;
-    DWORD expected = ERROR_UNSUPPORTED_TYPE;  // the restriction refuses the value's type
+    LSTATUS expected = ERROR_UNSUPPORTED_TYPE;  // the restriction refuses the value's type
 };
 
 // Test names carry the case; the bytes of the struct say nothing.
@@ -185,22 +182,22 @@ class RegistryRestrictionTest : public RegistryTest,
 
 // The previous-run check relies on this: a missing value and a value of another type both fail.
 TEST_P(RegistryRestrictionTest, TypeRestrictionDecides) {
-    ASSERT_EQ(Create(), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(), ERROR_SUCCESS);
     const RestrictionCase& c = GetParam();
     switch (c.storedType) {
         case REG_DWORD:
-            ASSERT_EQ(SetDword(L"DateRun", 42), Code(ERROR_SUCCESS));
+            ASSERT_EQ(SetDword(L"DateRun", 42), ERROR_SUCCESS);
             break;
         case REG_QWORD:
-            ASSERT_EQ(SetQword(L"DateRun", 42), Code(ERROR_SUCCESS));
+            ASSERT_EQ(SetQword(L"DateRun", 42), ERROR_SUCCESS);
             break;
         case REG_SZ:
-            ASSERT_EQ(SetText(L"DateRun", L"1615881909"), Code(ERROR_SUCCESS));
+            ASSERT_EQ(SetText(L"DateRun", L"1615881909"), ERROR_SUCCESS);
             break;
         case REG_BINARY: {
             const BYTE bytes[4] = {42, 0, 0, 0};
             ASSERT_EQ(RegSetValueExW(key_.get(), L"DateRun", 0, REG_BINARY, bytes, sizeof bytes),
-                      Code(ERROR_SUCCESS));
+                      ERROR_SUCCESS);
             break;
         }
         default:
@@ -209,7 +206,7 @@ TEST_P(RegistryRestrictionTest, TypeRestrictionDecides) {
     BYTE buffer[64] = {};
     DWORD size = sizeof buffer;
     EXPECT_EQ(RegGetValueW(key_.get(), nullptr, L"DateRun", c.flags, nullptr, buffer, &size),
-              Code(c.expected));
+              c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -249,77 +246,77 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 TEST_F(RegistryTest, SmallBufferGivesMoreDataAndTheSizeNeeded) {
-    ASSERT_EQ(Create(), Code(ERROR_SUCCESS));
-    ASSERT_EQ(SetQword(L"DateRun", 1), Code(ERROR_SUCCESS));
-    ASSERT_EQ(SetText(L"SystemVendor", L"Vantrel"), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(), ERROR_SUCCESS);
+    ASSERT_EQ(SetQword(L"DateRun", 1), ERROR_SUCCESS);
+    ASSERT_EQ(SetText(L"SystemVendor", L"Vantrel"), ERROR_SUCCESS);
 
     DWORD half = 0;
     DWORD size = sizeof half;
     EXPECT_EQ(
         RegGetValueW(key_.get(), nullptr, L"DateRun", RRF_RT_REG_QWORD, nullptr, &half, &size),
-        Code(ERROR_MORE_DATA));
+        ERROR_MORE_DATA);
     EXPECT_EQ(size, 8u);
 
     wchar_t text[4] = {};
     size = 4 * 2;  // room for four UTF-16 code units
     EXPECT_EQ(
         RegGetValueW(key_.get(), nullptr, L"SystemVendor", RRF_RT_REG_SZ, nullptr, text, &size),
-        Code(ERROR_MORE_DATA));
+        ERROR_MORE_DATA);
     EXPECT_EQ(size, 16u);
 
     // Without a buffer the call only measures.
     size = 0;
     EXPECT_EQ(
         RegGetValueW(key_.get(), nullptr, L"SystemVendor", RRF_RT_REG_SZ, nullptr, nullptr, &size),
-        Code(ERROR_SUCCESS));
+        ERROR_SUCCESS);
     EXPECT_EQ(size, 16u);
 }
 
 TEST_F(RegistryTest, ValuesCanBeReadThroughASubkeyName) {
-    ASSERT_EQ(Create(), Code(ERROR_SUCCESS));
-    ASSERT_EQ(SetDword(L"NumBatteries", 2), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(), ERROR_SUCCESS);
+    ASSERT_EQ(SetDword(L"NumBatteries", 2), ERROR_SUCCESS);
     DWORD value = 0;
     DWORD size = sizeof value;
     EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, path_.c_str(), L"NumBatteries", RRF_RT_REG_DWORD,
                            nullptr, &value, &size),
-              Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
     EXPECT_EQ(value, 2u);
     EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, (path_ + L"\\Missing").c_str(), L"NumBatteries",
                            RRF_RT_REG_DWORD, nullptr, &value, &size),
-              Code(ERROR_FILE_NOT_FOUND));
+              ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(RegistryTest, AKeyOpenedForReadingRefusesWrites) {
-    ASSERT_EQ(Create(), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(), ERROR_SUCCESS);
     UniqueKey readOnly;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, KEY_READ, readOnly.put()),
-              Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
     const DWORD value = 1;
     EXPECT_EQ(RegSetValueExW(readOnly.get(), L"Status", 0, REG_DWORD,
                              reinterpret_cast<const BYTE*>(&value), sizeof value),
-              Code(ERROR_ACCESS_DENIED));
+              ERROR_ACCESS_DENIED);
 }
 
 TEST_F(RegistryTest, ClosedAndDeletedKeysAreReportedNotUsed) {
-    ASSERT_EQ(Create(), Code(ERROR_SUCCESS));
+    ASSERT_EQ(Create(), ERROR_SUCCESS);
     UniqueKey second;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, kAllAccess64, second.put()),
-              Code(ERROR_SUCCESS));
+              ERROR_SUCCESS);
     const HKEY closed = second.release();
-    ASSERT_EQ(RegCloseKey(closed), Code(ERROR_SUCCESS));
+    ASSERT_EQ(RegCloseKey(closed), ERROR_SUCCESS);
     const DWORD value = 1;
     EXPECT_EQ(RegSetValueExW(closed, L"Status", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                              sizeof value),
-              Code(ERROR_INVALID_HANDLE));
-    EXPECT_EQ(RegCloseKey(closed), Code(ERROR_INVALID_HANDLE));
+              ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(closed), ERROR_INVALID_HANDLE);
 
-    ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, path_.c_str()), Code(ERROR_SUCCESS));
-    EXPECT_EQ(SetDword(L"Status", 1), Code(ERROR_KEY_DELETED));
+    ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, path_.c_str()), ERROR_SUCCESS);
+    EXPECT_EQ(SetDword(L"Status", 1), ERROR_KEY_DELETED);
     DWORD status = 0;
     DWORD size = sizeof status;
     EXPECT_EQ(
         RegGetValueW(key_.get(), nullptr, L"Status", RRF_RT_REG_DWORD, nullptr, &status, &size),
-        Code(ERROR_KEY_DELETED));
+        ERROR_KEY_DELETED);
 }
 
 TEST_F(RegistryTest, LeadingBackslashIsABadPath) {
@@ -327,7 +324,7 @@ TEST_F(RegistryTest, LeadingBackslashIsABadPath) {
     EXPECT_EQ(
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, (L"\\" + path_).c_str(), 0, nullptr,
                         REG_OPTION_NON_VOLATILE, kAllAccess64, nullptr, opened.put(), nullptr),
-        Code(ERROR_BAD_PATHNAME));
+        ERROR_BAD_PATHNAME);
     EXPECT_EQ(opened.get(), nullptr);
 }
 

@@ -1,10 +1,10 @@
 // QualifyPlatform on fake machines: the six tests in their order, the security probes failing
 // open, the profile recorded before any verdict, and the five connections it holds.
 #include "qualification/qualification.h"
+#include "platform/wbem_status.h"
 #include "qualification/bios_security_info.h"
 #include "record/run_status_record.h"
 #include "support/fake_machine.h"
-#include "support/hresult.h"
 #include "support/machine_tree.h"
 #include "support/tool_key_values.h"
 
@@ -304,7 +304,7 @@ TEST_F(QualificationTest, RejectedProfileWritesDoNotStopTheTests) {
     machine.vendor = L"Othermaker";
     machine.LoadInto(wmi);
     EXPECT_FALSE(QualifyPlatform());
-    EXPECT_EQ(key.lastError, static_cast<LONG>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(key.lastError, ERROR_ACCESS_DENIED);
     EXPECT_EQ(Status(), static_cast<std::int32_t>(RunStatusCode::WrongSystemVendor));
     const auto vendor = ReadToolString(L"SystemVendor");
     ASSERT_TRUE(vendor.has_value());

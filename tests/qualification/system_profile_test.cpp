@@ -3,10 +3,10 @@
 #include "qualification/system_profile.h"
 #include "base/console.h"
 #include "base/text.h"
+#include "platform/wbem_status.h"
 #include "qualification/profile_record.h"
 #include "record/run_status_record.h"
 #include "support/fake_machine.h"
-#include "support/hresult.h"
 #include "support/machine_tree.h"
 #include "support/tool_key_values.h"
 

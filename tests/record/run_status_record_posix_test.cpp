@@ -40,7 +40,7 @@ TEST(RunStatusRecordPosixTest, BrokenStoreIsReportedNotReplaced) {
     MachineTree machine;
     machine.WriteFile(kKeyFile, "garbage");
     RunStatusRecord record;
-    EXPECT_EQ(record.registryKey.lastError, static_cast<LONG>(ERROR_REGISTRY_CORRUPT));
+    EXPECT_EQ(record.registryKey.lastError, ERROR_REGISTRY_CORRUPT);
     EXPECT_FALSE(record.registryKey.handle);
     EXPECT_EQ(machine.ReadFile(kKeyFile), "garbage");
 }

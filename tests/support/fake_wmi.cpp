@@ -1,7 +1,7 @@
 #include "support/fake_wmi.h"
 
 #include "base/text.h"
-#include "support/hresult.h"
+#include "platform/wbem_status.h"
 #include "wmi_service/bstr.h"
 #include "wmi_service/com_object.h"
 #include "wmi_service/wbem_enumerator.h"
@@ -469,7 +469,7 @@ class RecordingServices final : public wbem::WbemServices {
         const HRESULT hr = wbem::CreateWbemEnumerator(std::move(objects), inner.put());
         if (FAILED(hr)) return hr;
         *enumerator = MakeComObject<RecordingEnumerator>(live_.shared(), std::move(inner)).detach();
-        return WBEM_S_NO_ERROR;
+        return Hr(WBEM_S_NO_ERROR);
     }
     ComPtr<IWbemClassObject> Deliver(ComPtr<IWbemClassObject> object) override {
         return Wrap(live_.shared(), std::move(object));
@@ -501,7 +501,7 @@ class RecordingServices final : public wbem::WbemServices {
                     for (const WbemObjectBuilder& builder : nameSpace->Entry(name).instances) {
                         instances.push_back(builder.Build());
                     }
-                    return WBEM_S_NO_ERROR;
+                    return Hr(WBEM_S_NO_ERROR);
                 };
                 AddClass(std::move(row));
             }
@@ -541,7 +541,7 @@ class FakeLocator final : public wbem::ComObject<IWbemLocator> {
             } catch (const std::bad_alloc&) {
                 return E_OUTOFMEMORY;
             }
-            return WBEM_S_NO_ERROR;
+            return Hr(WBEM_S_NO_ERROR);
         }
         return Hr(WBEM_E_INVALID_NAMESPACE);
     }

@@ -1,7 +1,7 @@
 #include "wmi/wmi_connection.h"
 
+#include "platform/wbem_status.h"
 #include "support/fake_wmi.h"
-#include "support/hresult.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -74,12 +74,12 @@ TEST_F(WmiConnectionTest, FirstInstanceComesFromClassEnumeration) {
 TEST_F(WmiConnectionTest, QueryWithoutResultLeavesNothingCurrent) {
     WmiConnection connection(kNamespace);
     ASSERT_EQ(connection.RunQuery(L"SELECT * FROM Test_Thing"), S_OK);
-    EXPECT_EQ(connection.RunQuery(L"SELECT * FROM Test_Empty"), WBEM_S_FALSE);
+    EXPECT_EQ(connection.RunQuery(L"SELECT * FROM Test_Empty"), Hr(WBEM_S_FALSE));
     EXPECT_FALSE(connection.current.get());
     std::wstring text = L"left over";
     EXPECT_EQ(connection.current.GetString(L"Name", text), Hr(WBEM_E_INVALID_OBJECT));
     EXPECT_THAT(text, IsEmpty());
-    EXPECT_EQ(connection.SelectFirstInstance(L"Test_Empty"), WBEM_S_FALSE);
+    EXPECT_EQ(connection.SelectFirstInstance(L"Test_Empty"), Hr(WBEM_S_FALSE));
     EXPECT_FALSE(connection.current.get());
 }
 
@@ -109,7 +109,7 @@ TEST_F(WmiConnectionTest, FetchCodesArePassedOnWithNothingCurrent) {
     WmiConnection connection(kNamespace);
     ASSERT_EQ(connection.RunQuery(L"SELECT * FROM Test_Thing"), S_OK);
     wmi.Fail("Next", Hr(WBEM_S_TIMEDOUT));
-    EXPECT_EQ(connection.RunQuery(L"SELECT * FROM Test_Thing"), WBEM_S_TIMEDOUT);
+    EXPECT_EQ(connection.RunQuery(L"SELECT * FROM Test_Thing"), Hr(WBEM_S_TIMEDOUT));
     EXPECT_FALSE(connection.current.get());
     wmi.Fail("CreateInstanceEnum", Hr(WBEM_E_ACCESS_DENIED));
     EXPECT_EQ(connection.SelectFirstInstance(L"Test_Thing"), Hr(WBEM_E_ACCESS_DENIED));

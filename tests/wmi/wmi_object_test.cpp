@@ -1,7 +1,7 @@
 #include "wmi/wmi_object.h"
 
+#include "platform/wbem_status.h"
 #include "support/fake_wmi.h"
-#include "support/hresult.h"
 #include "support/table_case.h"
 
 #include <gmock/gmock.h>

@@ -1,5 +1,5 @@
 #include "support/fake_wmi.h"
-#include "support/hresult.h"
+#include "platform/wbem_status.h"
 #include "wmi_service/bstr.h"
 #include "wmi_service/com_object.h"
 

@@ -1,5 +1,5 @@
 #include "wmi_service/wbem_enumerator.h"
-#include "support/hresult.h"
+#include "platform/wbem_status.h"
 #include "wmi_service/com_object.h"
 #include "wmi_service/wbem_object_builder.h"
 

@@ -1,5 +1,5 @@
 #include "wmi_service/wbem_locator.h"
-#include "support/hresult.h"
+#include "platform/wbem_status.h"
 #include "support/table_case.h"
 #include "wmi_service/bstr.h"
 #include "wmi_service/com_object.h"

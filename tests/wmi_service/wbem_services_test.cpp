@@ -2,7 +2,7 @@
 #include "wmi_service/bstr.h"
 #include "wmi_service/com_object.h"
 
-#include "support/hresult.h"
+#include "platform/wbem_status.h"
 #include "support/table_case.h"
 #include "support/wbem_reading.h"
 

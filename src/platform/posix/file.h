@@ -21,10 +21,10 @@ constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
 constexpr DWORD FILE_FLAG_OPEN_REPARSE_POINT = 0x00200000;
 constexpr DWORD FILE_TYPE_UNKNOWN = 0;
 constexpr DWORD FILE_TYPE_DISK = 1;
-constexpr DWORD ERROR_NOT_SAME_DEVICE = 17;
-constexpr DWORD ERROR_CANT_ACCESS_FILE = 1920;
+constexpr LONG ERROR_NOT_SAME_DEVICE = 17;
+constexpr LONG ERROR_CANT_ACCESS_FILE = 1920;
 constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
-constexpr DWORD ERROR_FILE_EXISTS = 80;
+constexpr LONG ERROR_FILE_EXISTS = 80;
 // As Windows defines it: (HANDLE)-1, the same value as the process pseudo handle.
 inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
 
