@@ -24,11 +24,11 @@ constexpr const char* kPasswordFiles[] = {"is_enabled", "encodings", "role"};
 constexpr std::size_t kMaxFileSize = 512;
 
 void CheckDecoding(const std::string& bytes) {
-    const std::wstring text = machine::DecodeMachineText(bytes);
+    const std::wstring text = machine_providers::DecodeMachineText(bytes);
     // Each character comes from at least one byte.
     if (text.size() > bytes.size()) std::abort();
     // Decoded text encodes to UTF-8 that decodes to the same text.
-    if (machine::DecodeMachineText(ToUtf8(text)) != text) std::abort();
+    if (machine_providers::DecodeMachineText(ToUtf8(text)) != text) std::abort();
 }
 
 }  // namespace
@@ -53,12 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const auto device = platform::PathUnderMachineRoot(kDevice);
-    for (const std::string& name : machine::SettingFolderNames(device)) {
-        const std::optional<machine::BiosSettingFacts> read =
-            machine::ReadBiosSetting(device, name);
+    for (const std::string& name : machine_providers::SettingFolderNames(device)) {
+        const std::optional<machine_providers::BiosSettingFacts> read =
+            machine_providers::ReadBiosSetting(device, name);
         if (!read) continue;
-        const machine::BiosSettingFacts& facts = *read;
-        const auto value = machine::SettingValueText(facts);
+        const machine_providers::BiosSettingFacts& facts = *read;
+        const auto value = machine_providers::SettingValueText(facts);
         if (facts.IsEnumeration()) {
             const auto choices = facts.Choices();
             for (const auto& choice : choices) {
@@ -67,9 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (value) CheckDecoding(*value);
     }
-    for (const auto& facts : machine::ReadBiosPasswords(device)) {
+    for (const auto& facts : machine_providers::ReadBiosPasswords(device)) {
         if (facts.encodings) {
-            for (const auto& encoding : machine::SplitEncodings(*facts.encodings)) {
+            for (const auto& encoding : machine_providers::SplitEncodings(*facts.encodings)) {
                 if (encoding.empty()) std::abort();
             }
         }

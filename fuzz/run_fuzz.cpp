@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const bool once = [] {
         SetConsoleSink(&output);
         // The machine's providers answer WMI, as the program's entry point installs them.
-        posix::SetBuiltInWbemLocator(machine::CreateMachineLocator);
+        posix::SetBuiltInWbemLocator(machine_providers::CreateMachineLocator);
         return true;
     }();
     static_cast<void>(once);

@@ -23,7 +23,7 @@ VARTYPE PickType(FuzzedDataProvider& input) {
 }
 
 // A source value of `type`: text from the input, or the input's bytes as the number.
-wbem::Variant MakeSource(VARTYPE type, FuzzedDataProvider& input) {
+wmi_service::Variant MakeSource(VARTYPE type, FuzzedDataProvider& input) {
     if (type == VT_BSTR) {
         const std::string bytes = input.ConsumeRandomLengthString(kMaxText);
         // Every character a UTF-16 unit, as Windows text is.
@@ -32,9 +32,9 @@ wbem::Variant MakeSource(VARTYPE type, FuzzedDataProvider& input) {
             text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
                                          static_cast<unsigned char>(bytes[i + 1]) << 8);
         }
-        return wbem::Variant::String(text);
+        return wmi_service::Variant::String(text);
     }
-    wbem::Variant source;
+    wmi_service::Variant source;
     source.get()->vt = type;
     const auto bits = input.ConsumeIntegral<std::uint64_t>();
     std::memcpy(&source.get()->ullVal, &bits, sizeof bits);
@@ -48,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const VARTYPE sourceType = PickType(input);
     const VARTYPE target = PickType(input);
     const auto flags = input.ConsumeIntegral<USHORT>();
-    wbem::Variant source = MakeSource(sourceType, input);
-    wbem::Variant result;
+    wmi_service::Variant source = MakeSource(sourceType, input);
+    wmi_service::Variant result;
     const HRESULT hr = VariantChangeType(result.get(), source.get(), flags, target);
     if (SUCCEEDED(hr)) {
         if (result.Type() != target) std::abort();

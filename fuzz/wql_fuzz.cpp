@@ -17,7 +17,7 @@ namespace {
 
 // Answers `query` and reads every selected property of every instance.
 void Ask(IWbemServices* services, const UniqueBstr& language, const UniqueBstr& query,
-         const wbem::WqlQuery& parsed, bool parsedOk) {
+         const wmi_service::WqlQuery& parsed, bool parsedOk) {
     ComPtr<IEnumWbemClassObject> enumerator;
     const HRESULT hr = services->ExecQuery(language.get(), query.get(),
                                            WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
@@ -34,7 +34,7 @@ void Ask(IWbemServices* services, const UniqueBstr& language, const UniqueBstr& 
             break;
         }
         for (const auto& property : parsed.properties) {
-            wbem::Variant value;
+            wmi_service::Variant value;
             object->Get(property.c_str(), 0, value.get(), /*type=*/nullptr, /*flavor=*/nullptr);
         }
     }
@@ -48,18 +48,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static ComPtr<IWbemServices> bios;
     if (!cimv2) {
         machine.CopyTree(fuzz::SampleMachinesFolder() / "vantrel-notebook");
-        if (FAILED(machine::CreateCimv2Services(cimv2.put())) ||
-            FAILED(machine::CreateVendorBiosServices(bios.put()))) {
+        if (FAILED(machine_providers::CreateCimv2Services(cimv2.put())) ||
+            FAILED(machine_providers::CreateVendorBiosServices(bios.put()))) {
             std::abort();
         }
     }
-    const std::wstring text =
-        machine::DecodeMachineText(std::string_view(reinterpret_cast<const char*>(data), size));
-    wbem::WqlQuery parsed;
+    const std::wstring text = machine_providers::DecodeMachineText(
+        std::string_view(reinterpret_cast<const char*>(data), size));
+    wmi_service::WqlQuery parsed;
     // ExecQuery reads its BSTR as WMI does, up to the first NUL.
-    const bool parsedOk = SUCCEEDED(wbem::ParseWql(std::wstring_view(text.c_str()), parsed));
-    const UniqueBstr language = wbem::CopyBstr(L"WQL");
-    const UniqueBstr query = wbem::CopyBstr(text);
+    const bool parsedOk = SUCCEEDED(wmi_service::ParseWql(std::wstring_view(text.c_str()), parsed));
+    const UniqueBstr language = wmi_service::CopyBstr(L"WQL");
+    const UniqueBstr query = wmi_service::CopyBstr(text);
     Ask(cimv2.get(), language, query, parsed, parsedOk);
     Ask(bios.get(), language, query, parsed, parsedOk);
     return 0;

@@ -18,12 +18,12 @@
 #include <optional>
 #include <string>
 
-namespace machine {
+namespace machine_providers {
 namespace {
 
-using wbem::Variant;
-using wbem::WbemInstances;
-using wbem::WbemObjectBuilder;
+using wmi_service::Variant;
+using wmi_service::WbemInstances;
+using wmi_service::WbemObjectBuilder;
 
 constexpr std::wstring_view kSettingClass = L"Vantrel_BIOSSetting";
 constexpr std::wstring_view kPasswordStateClass = L"VantrelBIOS_BIOSPassword";
@@ -70,7 +70,7 @@ Variant Encodings(const BiosPasswordFacts& password) {
 
 // The files of a setting folder that are read with the instance: those of the current state.
 // A setting's descriptions are fixed while the machine is up, so they wait for a Get.
-FileRequest SettingFilesFor(const wbem::WbemRequest& request) {
+FileRequest SettingFilesFor(const wmi_service::WbemRequest& request) {
     FileRequest files;
     if (request.Wants(L"Value")) files.Add({"current_value", "possible_values"});
     if (request.Wants(L"CurrentValue")) files.Add({"current_value"});
@@ -78,7 +78,7 @@ FileRequest SettingFilesFor(const wbem::WbemRequest& request) {
 }
 
 // A description file of the setting, as text, read on the first Get.
-void SetDescription(WbemObjectBuilder& instance, const wbem::WbemRequest& request,
+void SetDescription(WbemObjectBuilder& instance, const wmi_service::WbemRequest& request,
                     std::wstring_view property, const std::optional<std::string>& known,
                     std::filesystem::path file) {
     if (!request.Wants(property)) {
@@ -94,7 +94,7 @@ void SetDescription(WbemObjectBuilder& instance, const wbem::WbemRequest& reques
 }
 
 // possible_values as its list of choices, read on the first Get.
-void SetPossibleValues(WbemObjectBuilder& instance, const wbem::WbemRequest& request,
+void SetPossibleValues(WbemObjectBuilder& instance, const wmi_service::WbemRequest& request,
                        const BiosSettingFacts& setting, std::filesystem::path file) {
     if (!request.Wants(L"PossibleValues")) return;
     if (setting.possibleValues) {
@@ -107,8 +107,8 @@ void SetPossibleValues(WbemObjectBuilder& instance, const wbem::WbemRequest& req
     });
 }
 
-HRESULT ProduceSettings(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
-                        WbemInstances& instances) {
+HRESULT ProduceSettings(const WbemObjectBuilder& description,
+                        const wmi_service::WbemRequest& request, WbemInstances& instances) {
     const std::optional<std::filesystem::path> device = VantrelFirmwareDevice();
     if (!device) return S_OK;
     // The setup password is an instance of its own, so only a request that can show it needs
@@ -181,8 +181,8 @@ void MergeIsSet(std::optional<std::int32_t>& merged, std::optional<std::int32_t>
     if (folder && (!merged || *merged == 0)) merged = folder;
 }
 
-HRESULT ProducePasswords(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
-                         WbemInstances& instances) {
+HRESULT ProducePasswords(const WbemObjectBuilder& description,
+                         const wmi_service::WbemRequest& request, WbemInstances& instances) {
     const std::optional<std::filesystem::path> device = VantrelFirmwareDevice();
     if (!device) return S_OK;
     // A password's name comes from its role file, so every role is read; is_enabled only where
@@ -238,8 +238,8 @@ WbemObjectBuilder InterfaceClass(ComPtr<IWbemClassObject> outSignature) {
 // The device's attributes/pending_reboot: 1 when a changed setting waits for the next start.
 // Windows' provider has no such property, so a reader must take its absence as "unknown". Read
 // on the first Get: the instance that a method call is found through never needs it.
-HRESULT ProduceInterface(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
-                         WbemInstances& instances) {
+HRESULT ProduceInterface(const WbemObjectBuilder& description,
+                         const wmi_service::WbemRequest& request, WbemInstances& instances) {
     WbemObjectBuilder instance = description.Instance();
     instance.Set(L"InstanceName", kInterfaceInstanceName).Set(L"Active", true);
     if (request.Wants(L"PendingReboot")) {
@@ -265,17 +265,17 @@ std::optional<std::wstring> TextArgument(IWbemClassObject* inParams, const wchar
     Variant value;
     if (FAILED(inParams->Get(name, 0, value.put(), nullptr, nullptr))) return std::nullopt;
     if (value.Type() != VT_BSTR) return std::nullopt;
-    return wbem::BstrText(V_BSTR(value.get()));
+    return wmi_service::BstrText(V_BSTR(value.get()));
 }
 
 }  // namespace
 
 VendorBiosServices::VendorBiosServices()
     : WbemServices(kVendorBiosNamespacePath), outSignature_(OutSignature()) {
-    AddClass(wbem::MakeClassRow(SettingClass(), ProduceSettings));
-    AddClass(wbem::MakeClassRow(PasswordClass(kPasswordStateClass), ProducePasswords));
-    AddClass(wbem::MakeClassRow(PasswordClass(kPasswordClass), ProducePasswords));
-    AddClass(wbem::MakeClassRow(InterfaceClass(outSignature_), ProduceInterface));
+    AddClass(wmi_service::MakeClassRow(SettingClass(), ProduceSettings));
+    AddClass(wmi_service::MakeClassRow(PasswordClass(kPasswordStateClass), ProducePasswords));
+    AddClass(wmi_service::MakeClassRow(PasswordClass(kPasswordClass), ProducePasswords));
+    AddClass(wmi_service::MakeClassRow(InterfaceClass(outSignature_), ProduceInterface));
 }
 
 HRESULT VendorBiosServices::ExecMethod(const BSTR path, const BSTR method, LONG /*flags*/,
@@ -285,7 +285,7 @@ HRESULT VendorBiosServices::ExecMethod(const BSTR path, const BSTR method, LONG 
     if (outParams) *outParams = nullptr;
     if (!path || !method) return Hr(WBEM_E_INVALID_PARAMETER);
     try {
-        const std::wstring_view relative = wbem::StripNamespacePrefix(path);
+        const std::wstring_view relative = wmi_service::StripNamespacePrefix(path);
         const std::wstring_view className = relative.substr(0, relative.find_first_of(L".="));
         if (className.size() != relative.size()) {
             ComPtr<IWbemClassObject> instance;
@@ -295,7 +295,7 @@ HRESULT VendorBiosServices::ExecMethod(const BSTR path, const BSTR method, LONG 
             return Hr(WBEM_E_NOT_FOUND);
         }
         if (!EqualsIgnoreCase(className, kInterfaceClass) ||
-            !EqualsIgnoreCase(wbem::BstrText(method), kSetSettingMethod)) {
+            !EqualsIgnoreCase(wmi_service::BstrText(method), kSetSettingMethod)) {
             return Hr(WBEM_E_INVALID_METHOD);
         }
         if (!inParams) return Hr(WBEM_E_INVALID_METHOD_PARAMETERS);
@@ -327,7 +327,7 @@ HRESULT CreateVendorBiosServices(IWbemServices** services) {
         *services = nullptr;
         return Hr(WBEM_E_INVALID_NAMESPACE);
     }
-    return wbem::CreateServices<VendorBiosServices>(services);
+    return wmi_service::CreateServices<VendorBiosServices>(services);
 }
 
-}  // namespace machine
+}  // namespace machine_providers

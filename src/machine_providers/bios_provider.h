@@ -18,13 +18,13 @@
 #include "platform/platform.h"
 #include "wmi_service/wbem_services.h"
 
-namespace machine {
+namespace machine_providers {
 
 inline constexpr const wchar_t* kVendorBiosNamespacePath = L"root\\Vantrel\\InstrumentedBIOS";
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class VendorBiosServices : public wbem::WbemServices {
+class VendorBiosServices : public wmi_service::WbemServices {
   public:
     VendorBiosServices();
 
@@ -44,4 +44,4 @@ class VendorBiosServices : public wbem::WbemServices {
 };
 #pragma GCC diagnostic pop
 
-}  // namespace machine
+}  // namespace machine_providers

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <system_error>
 
-namespace machine {
+namespace machine_providers {
 
 std::optional<std::string> ReadMachineBytes(const std::filesystem::path& file) {
     std::optional<std::string> bytes = platform::ReadRegularFile(file, kMaxMachineFileBytes);
@@ -45,4 +45,4 @@ std::filesystem::path PathFromUtf8(const std::string& name) {
     return std::filesystem::path(std::u8string(name.begin(), name.end()));
 }
 
-}  // namespace machine
+}  // namespace machine_providers

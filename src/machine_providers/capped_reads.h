@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace machine {
+namespace machine_providers {
 
 // Sysfs attributes are at most a page; anything this big is not one of ours.
 inline constexpr std::size_t kMaxMachineFileBytes = 64 * 1024;
@@ -38,4 +38,4 @@ bool IsFolder(const std::filesystem::path& path);
 // The path of a name that ListFolder gave, or that came in as UTF-8 text.
 std::filesystem::path PathFromUtf8(const std::string& name);
 
-}  // namespace machine
+}  // namespace machine_providers

@@ -10,12 +10,12 @@
 #include <optional>
 #include <string>
 
-namespace machine {
+namespace machine_providers {
 namespace {
 
-using wbem::Variant;
-using wbem::WbemInstances;
-using wbem::WbemObjectBuilder;
+using wmi_service::Variant;
+using wmi_service::WbemInstances;
+using wmi_service::WbemObjectBuilder;
 
 constexpr CIMTYPE kUInt16Array = CIM_UINT16 | CIM_FLAG_ARRAY;
 constexpr CIMTYPE kStringArray = CIM_STRING | CIM_FLAG_ARRAY;
@@ -31,8 +31,8 @@ void SetText(WbemObjectBuilder& object, std::wstring_view name,
 }
 
 // A DMI text property, read only when the request shows it.
-void SetDmiText(WbemObjectBuilder& object, const wbem::WbemRequest& request, std::wstring_view name,
-                std::string_view file) {
+void SetDmiText(WbemObjectBuilder& object, const wmi_service::WbemRequest& request,
+                std::wstring_view name, std::string_view file) {
     SetText(object, name, request.Wants(name) ? ReadDmiText(file) : std::nullopt);
 }
 
@@ -44,8 +44,8 @@ WbemObjectBuilder EnclosureClass() {
         .Key(L"Tag");
 }
 
-HRESULT ProduceEnclosure(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
-                         WbemInstances& instances) {
+HRESULT ProduceEnclosure(const WbemObjectBuilder& description,
+                         const wmi_service::WbemRequest& request, WbemInstances& instances) {
     if (!HasDmiFolder()) return S_OK;
     WbemObjectBuilder enclosure = description.Instance();
     enclosure.Set(L"Tag", L"System Enclosure 0");
@@ -70,7 +70,7 @@ WbemObjectBuilder ComputerSystemClass() {
 }
 
 HRESULT ProduceComputerSystem(const WbemObjectBuilder& description,
-                              const wbem::WbemRequest& request, WbemInstances& instances) {
+                              const wmi_service::WbemRequest& request, WbemInstances& instances) {
     WbemObjectBuilder system = description.Instance();
     SetText(system, L"Name", request.Wants(L"Name") ? ReadHostName() : std::nullopt);
     SetDmiText(system, request, L"Manufacturer", "sys_vendor");
@@ -96,8 +96,8 @@ WbemObjectBuilder ProductClass() {
         .Key(L"Version");
 }
 
-HRESULT ProduceProduct(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
-                       WbemInstances& instances) {
+HRESULT ProduceProduct(const WbemObjectBuilder& description,
+                       const wmi_service::WbemRequest& request, WbemInstances& instances) {
     if (!HasDmiFolder()) return S_OK;
     WbemObjectBuilder product = description.Instance();
     SetDmiText(product, request, L"IdentifyingNumber", "product_serial");
@@ -116,8 +116,8 @@ WbemObjectBuilder BatteryClass() {
         .Key(L"DeviceID");
 }
 
-HRESULT ProduceBatteries(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
-                         WbemInstances& instances) {
+HRESULT ProduceBatteries(const WbemObjectBuilder& description,
+                         const wmi_service::WbemRequest& request, WbemInstances& instances) {
     const bool wantsName = request.Wants(L"Name");
     for (const BatteryFacts& battery :
          ListBatteries(wantsName ? FileRequest{"model_name"} : FileRequest())) {
@@ -139,7 +139,7 @@ WbemObjectBuilder BiosClass() {
         .Key(L"Name");
 }
 
-HRESULT ProduceBios(const WbemObjectBuilder& description, const wbem::WbemRequest& request,
+HRESULT ProduceBios(const WbemObjectBuilder& description, const wmi_service::WbemRequest& request,
                     WbemInstances& instances) {
     if (!HasDmiFolder()) return S_OK;
     WbemObjectBuilder bios = description.Instance();
@@ -159,15 +159,15 @@ HRESULT ProduceBios(const WbemObjectBuilder& description, const wbem::WbemReques
 }  // namespace
 
 Cimv2Services::Cimv2Services() : WbemServices(kCimv2Namespace) {
-    AddClass(wbem::MakeClassRow(EnclosureClass(), ProduceEnclosure));
-    AddClass(wbem::MakeClassRow(ComputerSystemClass(), ProduceComputerSystem));
-    AddClass(wbem::MakeClassRow(ProductClass(), ProduceProduct));
-    AddClass(wbem::MakeClassRow(BatteryClass(), ProduceBatteries));
-    AddClass(wbem::MakeClassRow(BiosClass(), ProduceBios));
+    AddClass(wmi_service::MakeClassRow(EnclosureClass(), ProduceEnclosure));
+    AddClass(wmi_service::MakeClassRow(ComputerSystemClass(), ProduceComputerSystem));
+    AddClass(wmi_service::MakeClassRow(ProductClass(), ProduceProduct));
+    AddClass(wmi_service::MakeClassRow(BatteryClass(), ProduceBatteries));
+    AddClass(wmi_service::MakeClassRow(BiosClass(), ProduceBios));
 }
 
 HRESULT CreateCimv2Services(IWbemServices** services) {
-    return wbem::CreateServices<Cimv2Services>(services);
+    return wmi_service::CreateServices<Cimv2Services>(services);
 }
 
-}  // namespace machine
+}  // namespace machine_providers

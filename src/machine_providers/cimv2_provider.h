@@ -19,13 +19,13 @@
 #include "platform/platform.h"
 #include "wmi_service/wbem_services.h"
 
-namespace machine {
+namespace machine_providers {
 
 inline constexpr const wchar_t* kCimv2Namespace = L"root\\cimv2";
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class Cimv2Services : public wbem::WbemServices {
+class Cimv2Services : public wmi_service::WbemServices {
   public:
     Cimv2Services();
 
@@ -34,4 +34,4 @@ class Cimv2Services : public wbem::WbemServices {
 };
 #pragma GCC diagnostic pop
 
-}  // namespace machine
+}  // namespace machine_providers

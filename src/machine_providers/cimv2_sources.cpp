@@ -8,7 +8,7 @@
 #include <charconv>
 #include <system_error>
 
-namespace machine {
+namespace machine_providers {
 namespace {
 
 // A number made of exactly `text`'s digits, or no value.
@@ -97,4 +97,4 @@ std::vector<BatteryFacts> ListBatteries(const FileRequest& files) {
     return batteries;
 }
 
-}  // namespace machine
+}  // namespace machine_providers

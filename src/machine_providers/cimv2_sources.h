@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace machine {
+namespace machine_providers {
 
 // The DMI identity folder: sys/class/dmi/id under the root.
 inline constexpr std::string_view kDmiFolder = "sys/class/dmi/id";
@@ -47,4 +47,4 @@ struct BatteryFacts {
 // name is the folder's.
 std::vector<BatteryFacts> ListBatteries(const FileRequest& files = FileRequest::All());
 
-}  // namespace machine
+}  // namespace machine_providers

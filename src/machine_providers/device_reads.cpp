@@ -7,7 +7,7 @@
 #include <map>
 #include <string_view>
 
-namespace machine {
+namespace machine_providers {
 namespace {
 
 // The files a write to current_value leaves as they are.
@@ -79,4 +79,4 @@ void ForgetDeviceState() {
 
 unsigned DeviceState() { return StateNumber(); }
 
-}  // namespace machine
+}  // namespace machine_providers

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace machine {
+namespace machine_providers {
 
 // ReadMachineText of a device file, answered from what this process already read of it in the
 // device's current state. A file whose identity on disk changed (another inode, time or size:
@@ -23,4 +23,4 @@ void ForgetDeviceState();
 // for an instance made earlier is the instance's only while the number is the same.
 unsigned DeviceState();
 
-}  // namespace machine
+}  // namespace machine_providers

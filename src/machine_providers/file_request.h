@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace machine {
+namespace machine_providers {
 
 class FileRequest {
   public:
@@ -40,4 +40,4 @@ class FileRequest {
     std::vector<std::string> files_;
 };
 
-}  // namespace machine
+}  // namespace machine_providers

@@ -13,7 +13,7 @@
 #include <optional>
 #include <system_error>
 
-namespace machine {
+namespace machine_providers {
 namespace {
 
 constexpr std::wstring_view kUtf16Prefix = L"<utf-16/>";
@@ -156,4 +156,4 @@ SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view valu
     return result;
 }
 
-}  // namespace machine
+}  // namespace machine_providers

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace machine {
+namespace machine_providers {
 
 // "Return" of SetBIOSSetting. 0 only when the kernel accepted the write.
 enum class SetSettingResult : std::uint32_t {
@@ -41,4 +41,4 @@ SetSettingResult WriteBiosSetting(std::wstring_view name, std::wstring_view valu
 // How an errno of the open, write or close of current_value is reported.
 SetSettingResult ResultForWriteError(int error);
 
-}  // namespace machine
+}  // namespace machine_providers

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <utility>
 
-namespace machine {
+namespace machine_providers {
 namespace {
 
 std::vector<std::string> Split(std::string_view text, char separator) {
@@ -164,4 +164,4 @@ std::optional<std::string> SettingValueText(const BiosSettingFacts& setting) {
     return FormatEnumerationValue(setting.Choices(), *setting.currentValue);
 }
 
-}  // namespace machine
+}  // namespace machine_providers

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace machine {
+namespace machine_providers {
 
 inline constexpr std::string_view kFirmwareAttributesFolder = "sys/class/firmware-attributes";
 inline constexpr std::string_view kVantrelDeviceName = "vantrel-wmi";
@@ -108,4 +108,4 @@ std::string FormatEnumerationValue(const std::vector<std::string>& choices,
 // current value; no value when current_value is unreadable.
 std::optional<std::string> SettingValueText(const BiosSettingFacts& setting);
 
-}  // namespace machine
+}  // namespace machine_providers

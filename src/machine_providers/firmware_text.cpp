@@ -4,7 +4,7 @@
 
 #include <optional>
 
-namespace machine {
+namespace machine_providers {
 
 std::wstring DecodeMachineText(std::string_view bytes) {
     if (const std::optional<std::u32string> points = DecodeUtf8(bytes)) {
@@ -17,4 +17,4 @@ std::wstring DecodeMachineText(std::string_view bytes) {
     return out;
 }
 
-}  // namespace machine
+}  // namespace machine_providers

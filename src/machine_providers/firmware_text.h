@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-namespace machine {
+namespace machine_providers {
 
 // Bytes as UTF-8 when they are valid UTF-8 as a whole, else as Latin-1 (every byte one
 // character), so that firmware text in an old code page still reads as something.
 std::wstring DecodeMachineText(std::string_view bytes);
 
-}  // namespace machine
+}  // namespace machine_providers

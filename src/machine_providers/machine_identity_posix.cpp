@@ -11,9 +11,9 @@
 
 MachineIdentity ReadMachineIdentity() noexcept {
     try {
-        return {machine::ReadHostName().value_or(std::wstring()),
-                machine::ReadDmiText("product_name").value_or(std::wstring()),
-                machine::ReadDmiText("bios_version").value_or(std::wstring())};
+        return {machine_providers::ReadHostName().value_or(std::wstring()),
+                machine_providers::ReadDmiText("product_name").value_or(std::wstring()),
+                machine_providers::ReadDmiText("bios_version").value_or(std::wstring())};
     } catch (const std::exception&) {
         return {};
     }

@@ -6,7 +6,7 @@
 
 #include <new>
 
-namespace machine {
+namespace machine_providers {
 
 HRESULT CreateMachineLocator(REFIID riid, void** object) {
     return CreateMachineLocatorOver(nullptr, riid, object);
@@ -14,16 +14,16 @@ HRESULT CreateMachineLocator(REFIID riid, void** object) {
 
 HRESULT CreateMachineLocatorOver(IWbemLocator* fallback, REFIID riid, void** object) {
     try {
-        std::vector<wbem::WbemNamespaceRoute> routes = {
+        std::vector<wmi_service::WbemNamespaceRoute> routes = {
             {L"root\\cimv2", CreateCimv2Services},
             {L"root\\Vantrel\\InstrumentedBIOS", CreateVendorBiosServices},
         };
-        return wbem::CreateRoutingLocator(std::move(routes), ComPtr<IWbemLocator>::Share(fallback),
-                                          riid, object);
+        return wmi_service::CreateRoutingLocator(
+            std::move(routes), ComPtr<IWbemLocator>::Share(fallback), riid, object);
     } catch (const std::bad_alloc&) {
         if (object) *object = nullptr;
         return E_OUTOFMEMORY;
     }
 }
 
-}  // namespace machine
+}  // namespace machine_providers

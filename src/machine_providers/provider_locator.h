@@ -5,7 +5,7 @@
 
 #include "platform/platform.h"
 
-namespace machine {
+namespace machine_providers {
 
 // Unknown namespaces get WBEM_E_INVALID_NAMESPACE.
 HRESULT CreateMachineLocator(REFIID riid, void** object);
@@ -13,4 +13,4 @@ HRESULT CreateMachineLocator(REFIID riid, void** object);
 // Unknown namespaces go to `fallback` (which may be null).
 HRESULT CreateMachineLocatorOver(IWbemLocator* fallback, REFIID riid, void** object);
 
-}  // namespace machine
+}  // namespace machine_providers

@@ -5,7 +5,7 @@
 
 #include "platform/platform.h"
 
-namespace machine {
+namespace machine_providers {
 
 // "\\.\root\cimv2": machine facts from sysfs and SMBIOS.
 HRESULT CreateCimv2Services(IWbemServices** services);
@@ -13,4 +13,4 @@ HRESULT CreateCimv2Services(IWbemServices** services);
 // "\\.\root\Vantrel\InstrumentedBIOS": BIOS settings from the kernel's firmware-attributes class.
 HRESULT CreateVendorBiosServices(IWbemServices** services);
 
-}  // namespace machine
+}  // namespace machine_providers

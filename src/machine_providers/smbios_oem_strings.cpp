@@ -4,7 +4,7 @@
 #include "machine_providers/firmware_text.h"
 #include "platform/machine_root.h"
 
-namespace machine {
+namespace machine_providers {
 
 std::optional<std::vector<std::wstring>> ParseOemStrings(std::string_view structure) {
     constexpr std::size_t kTypeOffset = 0;
@@ -37,4 +37,4 @@ std::optional<std::vector<std::wstring>> ReadOemStrings() {
     return ParseOemStrings(*raw);
 }
 
-}  // namespace machine
+}  // namespace machine_providers

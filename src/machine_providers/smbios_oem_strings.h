@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace machine {
+namespace machine_providers {
 
 inline constexpr unsigned char kSmbiosOemStringsType = 11;
 inline constexpr std::size_t kSmbiosOemStringsMinLength = 5;
@@ -24,4 +24,4 @@ std::optional<std::vector<std::wstring>> ParseOemStrings(std::string_view struct
 // unreadable or oversized.
 std::optional<std::vector<std::wstring>> ReadOemStrings();
 
-}  // namespace machine
+}  // namespace machine_providers

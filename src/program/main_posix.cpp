@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     // signal's default would end the run before it records anything.
     std::signal(SIGXFSZ, SIG_IGN);
     // The machine's own providers answer WMI here, as Windows's WMI service does there.
-    posix::SetBuiltInWbemLocator(machine::CreateMachineLocator);
+    posix::SetBuiltInWbemLocator(machine_providers::CreateMachineLocator);
     std::vector<std::wstring> arguments;
     std::vector<const wchar_t*> pointers;
     try {

@@ -3,7 +3,7 @@
 #include <limits>
 #include <new>
 
-namespace wbem {
+namespace wmi_service {
 
 UniqueBstr CopyBstr(std::wstring_view text) {
     if (text.size() > std::numeric_limits<UINT>::max() / 4) throw std::bad_alloc();
@@ -17,4 +17,4 @@ std::wstring BstrText(BSTR value) {
     return std::wstring(value);
 }
 
-}  // namespace wbem
+}  // namespace wmi_service

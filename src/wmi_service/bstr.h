@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace wbem {
+namespace wmi_service {
 
 // A copy of `text`; throws std::bad_alloc when it cannot be allocated.
 UniqueBstr CopyBstr(std::wstring_view text);
@@ -15,4 +15,4 @@ UniqueBstr CopyBstr(std::wstring_view text);
 // The text of a BSTR up to its first NUL; a null BSTR reads as empty.
 std::wstring BstrText(BSTR value);
 
-}  // namespace wbem
+}  // namespace wmi_service

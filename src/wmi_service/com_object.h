@@ -9,7 +9,7 @@
 #include <atomic>
 #include <utility>
 
-namespace wbem {
+namespace wmi_service {
 
 // Reference count of one COM object. It starts at 1: the reference its factory hands out.
 class RefCount {
@@ -74,4 +74,4 @@ HRESULT QueryOut(const ComPtr<T>& object, REFIID riid, void** out) {
     return object->QueryInterface(riid, out);
 }
 
-}  // namespace wbem
+}  // namespace wmi_service

@@ -6,7 +6,7 @@
 #include <new>
 #include <utility>
 
-namespace wbem {
+namespace wmi_service {
 
 namespace {
 
@@ -104,4 +104,4 @@ HRESULT Variant::CopyTo(VARIANT* destination) const {
     return VariantCopy(destination, const_cast<VARIANT*>(get()));
 }
 
-}  // namespace wbem
+}  // namespace wmi_service

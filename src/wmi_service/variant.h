@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace wbem {
+namespace wmi_service {
 
 // A VARIANT owner that WMI objects hold: copied deeply, with factories for their values.
 class Variant : public UniqueVariant {
@@ -39,4 +39,4 @@ class Variant : public UniqueVariant {
     HRESULT CopyTo(VARIANT* destination) const;
 };
 
-}  // namespace wbem
+}  // namespace wmi_service

@@ -3,7 +3,7 @@
 #include <new>
 #include <utility>
 
-namespace wbem {
+namespace wmi_service {
 
 namespace {
 
@@ -56,4 +56,4 @@ HRESULT CreateWbemEnumerator(std::vector<ComPtr<IWbemClassObject>> objects,
     }
 }
 
-}  // namespace wbem
+}  // namespace wmi_service

@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace wbem {
+namespace wmi_service {
 
 class WbemEnumerator : public ComObject<IEnumWbemClassObject> {
   public:
@@ -38,4 +38,4 @@ class WbemEnumerator : public ComObject<IEnumWbemClassObject> {
 HRESULT CreateWbemEnumerator(std::vector<ComPtr<IWbemClassObject>> objects,
                              IEnumWbemClassObject** enumerator);
 
-}  // namespace wbem
+}  // namespace wmi_service

@@ -6,7 +6,7 @@
 #include <new>
 #include <utility>
 
-namespace wbem {
+namespace wmi_service {
 
 namespace {
 
@@ -72,4 +72,4 @@ HRESULT CreateRoutingLocator(std::vector<WbemNamespaceRoute> routes, ComPtr<IWbe
     }
 }
 
-}  // namespace wbem
+}  // namespace wmi_service

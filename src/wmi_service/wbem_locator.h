@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace wbem {
+namespace wmi_service {
 
 struct WbemNamespaceRoute {
     std::wstring nameSpace;  // for example root\cimv2
@@ -27,4 +27,4 @@ bool IsSameNamespace(std::wstring_view requested, std::wstring_view served);
 HRESULT CreateRoutingLocator(std::vector<WbemNamespaceRoute> routes, ComPtr<IWbemLocator> fallback,
                              REFIID riid, void** object);
 
-}  // namespace wbem
+}  // namespace wmi_service

@@ -6,7 +6,7 @@
 #include <new>
 #include <utility>
 
-namespace wbem {
+namespace wmi_service {
 
 namespace {
 
@@ -424,4 +424,4 @@ ComPtr<IWbemClassObject> MakeWbemObject(WbemObjectData data) {
 
 WbemObject* AsWbemObject(IWbemClassObject* object) { return dynamic_cast<WbemObject*>(object); }
 
-}  // namespace wbem
+}  // namespace wmi_service

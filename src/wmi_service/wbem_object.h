@@ -34,7 +34,7 @@
 #include <string_view>
 #include <vector>
 
-namespace wbem {
+namespace wmi_service {
 
 struct WbemProperty {
     std::wstring name;
@@ -137,4 +137,4 @@ ComPtr<IWbemClassObject> MakeWbemObject(WbemObjectData data);
 // The WbemObject behind `object`, or null when it is some other implementation.
 WbemObject* AsWbemObject(IWbemClassObject* object);
 
-}  // namespace wbem
+}  // namespace wmi_service

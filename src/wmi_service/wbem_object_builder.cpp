@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace wbem {
+namespace wmi_service {
 
 namespace {
 
@@ -114,4 +114,4 @@ WbemObjectBuilder WbemObjectBuilder::Instance() const {
 
 ComPtr<IWbemClassObject> WbemObjectBuilder::Build() const { return MakeWbemObject(data_); }
 
-}  // namespace wbem
+}  // namespace wmi_service

@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-namespace wbem {
+namespace wmi_service {
 
 // A method signature as the builder takes it: an object, or nullptr for none.
 struct WbemSignature {
@@ -76,4 +76,4 @@ class WbemObjectBuilder {
     WbemObjectData data_;
 };
 
-}  // namespace wbem
+}  // namespace wmi_service

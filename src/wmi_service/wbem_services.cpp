@@ -8,7 +8,7 @@
 #include <new>
 #include <utility>
 
-namespace wbem {
+namespace wmi_service {
 
 namespace {
 
@@ -404,4 +404,4 @@ HRESULT WbemServices::CopyProxy(IUnknown* /*proxy*/, IUnknown** copy) {
     return E_NOTIMPL;
 }
 
-}  // namespace wbem
+}  // namespace wmi_service

@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-namespace wbem {
+namespace wmi_service {
 
 using WbemInstances = std::vector<ComPtr<IWbemClassObject>>;
 
@@ -205,4 +205,4 @@ HRESULT CreateServices(IWbemServices** services) {
 // The object path without its \\server\namespace: prefix.
 std::wstring_view StripNamespacePrefix(std::wstring_view path);
 
-}  // namespace wbem
+}  // namespace wmi_service

@@ -4,7 +4,7 @@
 
 #include <cwctype>
 
-namespace wbem {
+namespace wmi_service {
 
 namespace {
 
@@ -105,4 +105,4 @@ HRESULT ParseWql(std::wstring_view text, WqlQuery& query) {
     return WBEM_S_NO_ERROR;
 }
 
-}  // namespace wbem
+}  // namespace wmi_service

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace wbem {
+namespace wmi_service {
 
 struct WqlCondition {
     std::wstring property;
@@ -29,4 +29,4 @@ struct WqlQuery {
 // Parses `text` into `query`; WBEM_S_NO_ERROR or WBEM_E_INVALID_QUERY.
 HRESULT ParseWql(std::wstring_view text, WqlQuery& query);
 
-}  // namespace wbem
+}  // namespace wmi_service

@@ -20,8 +20,8 @@ namespace {
 
 using ::PrintTo;
 
-using wbem::CopyBstr;
-using wbem::Variant;
+using wmi_service::CopyBstr;
+using wmi_service::Variant;
 
 constexpr const char* kDevice = "sys/class/firmware-attributes/vantrel-wmi/";
 constexpr const wchar_t* kInterface = L"Vantrel_BIOSSettingInterface";
@@ -38,7 +38,7 @@ std::optional<std::vector<std::wstring>> Texts(IWbemClassObject* object, const w
     for (LONG i = 0; i <= upper; ++i) {
         UniqueBstr element;
         EXPECT_EQ(SafeArrayGetElement(array, &i, element.put()), S_OK);
-        texts.push_back(wbem::BstrText(element.get()));
+        texts.push_back(wmi_service::BstrText(element.get()));
     }
     return texts;
 }
@@ -50,7 +50,7 @@ class BiosProviderTest : public testing::Test {
                 "Maximize my battery duration;Let Vantrel manage my battery charging;");
         Setting("Enhanced BIOS Authentication Mode", "enumeration", "Disable", "Disable;Enable");
         Setting("Asset", "string", "old", nullptr);
-        ASSERT_EQ(machine::CreateVendorBiosServices(services.put()), S_OK);
+        ASSERT_EQ(machine_providers::CreateVendorBiosServices(services.put()), S_OK);
     }
 
     void Setting(const std::string& name, const char* type, const char* current,
@@ -396,7 +396,8 @@ TEST_F(BiosProviderTest, BadCallsFailWithoutWriting) {
 TEST(VendorBiosNamespaceTest, OnlyVantrelsDeviceMakesTheNamespace) {
     MachineTree tree;
     ComPtr<IWbemServices> services;
-    EXPECT_EQ(machine::CreateVendorBiosServices(services.put()), Hr(WBEM_E_INVALID_NAMESPACE));
+    EXPECT_EQ(machine_providers::CreateVendorBiosServices(services.put()),
+              Hr(WBEM_E_INVALID_NAMESPACE));
     EXPECT_FALSE(services);
     // Other makers' devices are their firmware, not Vantrel's provider.
     const std::filesystem::path fixtures = SharedFixturesFolder() / "firmware-attributes";
@@ -404,10 +405,11 @@ TEST(VendorBiosNamespaceTest, OnlyVantrelsDeviceMakesTheNamespace) {
                   "sys/class/firmware-attributes/dell-wmi-sysman");
     tree.CopyTree(fixtures / "lenovo-p620-6.3" / "thinklmi",
                   "sys/class/firmware-attributes/thinklmi");
-    EXPECT_EQ(machine::CreateVendorBiosServices(services.put()), Hr(WBEM_E_INVALID_NAMESPACE));
+    EXPECT_EQ(machine_providers::CreateVendorBiosServices(services.put()),
+              Hr(WBEM_E_INVALID_NAMESPACE));
     EXPECT_FALSE(services);
     tree.MakeFolder("sys/class/firmware-attributes/vantrel-wmi");
-    EXPECT_EQ(machine::CreateVendorBiosServices(services.put()), S_OK);
+    EXPECT_EQ(machine_providers::CreateVendorBiosServices(services.put()), S_OK);
 }
 
 // Captured trees of real machines read as their drivers meant them.
@@ -429,7 +431,7 @@ TEST_P(RealMachineTreeTest, ReadsTheSetting) {
     tree.CopyTree(SharedFixturesFolder() / "firmware-attributes" / c.machine / c.device,
                   "sys/class/firmware-attributes/vantrel-wmi");
     ComPtr<IWbemServices> services;
-    ASSERT_EQ(machine::CreateVendorBiosServices(services.put()), S_OK);
+    ASSERT_EQ(machine_providers::CreateVendorBiosServices(services.put()), S_OK);
     const Objects found = QueryObjects(
         services.get(),
         std::wstring(L"SELECT * FROM Vantrel_BIOSSetting where Name='") + c.setting + L"'");
@@ -490,13 +492,13 @@ TEST(RealMachineTreeWriteTest, EnumerationWriteOnACapturedTree) {
         SharedFixturesFolder() / "firmware-attributes" / "dell-xps13-9310" / "dell-wmi-sysman",
         "sys/class/firmware-attributes/vantrel-wmi");
     // The copy is ours to write; the captured tree stays as it was.
-    EXPECT_EQ(machine::WriteBiosSetting(L"PrimaryBattChargeCfg", L"standard", L""),
-              machine::SetSettingResult::kSuccess);
+    EXPECT_EQ(machine_providers::WriteBiosSetting(L"PrimaryBattChargeCfg", L"standard", L""),
+              machine_providers::SetSettingResult::kSuccess);
     EXPECT_EQ(tree.ReadFile("sys/class/firmware-attributes/vantrel-wmi/attributes/"
                             "PrimaryBattChargeCfg/current_value"),
               "Standard");
-    EXPECT_EQ(machine::WriteBiosSetting(L"PrimaryBattChargeCfg", L"Turbo", L""),
-              machine::SetSettingResult::kValueRefused);
+    EXPECT_EQ(machine_providers::WriteBiosSetting(L"PrimaryBattChargeCfg", L"Turbo", L""),
+              machine_providers::SetSettingResult::kValueRefused);
 }
 
 }  // namespace

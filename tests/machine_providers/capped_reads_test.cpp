@@ -12,8 +12,8 @@ namespace {
 
 using ::PrintTo;
 
-using machine::ReadMachineBytes;
-using machine::ReadMachineText;
+using machine_providers::ReadMachineBytes;
+using machine_providers::ReadMachineText;
 
 TEST(MachineFilesTest, TextLosesOnlyItsTrailingLineEnds) {
     MachineTree tree;
@@ -42,12 +42,13 @@ TEST(MachineFilesTest, TextWithANulByteHasNoValueButItsBytesDo) {
 TEST(MachineFilesTest, MissingFolderOrOversizedFileHasNoValue) {
     MachineTree tree;
     tree.MakeFolder("folder");
-    tree.WriteFile("at-cap", std::string(machine::kMaxMachineFileBytes, 'x'));
-    tree.WriteFile("over-cap", std::string(machine::kMaxMachineFileBytes + 1, 'x'));
+    tree.WriteFile("at-cap", std::string(machine_providers::kMaxMachineFileBytes, 'x'));
+    tree.WriteFile("over-cap", std::string(machine_providers::kMaxMachineFileBytes + 1, 'x'));
     EXPECT_FALSE(ReadMachineText(tree.Path("missing")));
     EXPECT_FALSE(ReadMachineText(tree.Path("folder")));
     ASSERT_TRUE(ReadMachineBytes(tree.Path("at-cap")));
-    EXPECT_EQ(ReadMachineBytes(tree.Path("at-cap"))->size(), machine::kMaxMachineFileBytes);
+    EXPECT_EQ(ReadMachineBytes(tree.Path("at-cap"))->size(),
+              machine_providers::kMaxMachineFileBytes);
     EXPECT_FALSE(ReadMachineBytes(tree.Path("over-cap")));
 }
 
@@ -55,10 +56,11 @@ TEST(MachineFilesTest, MissingFolderOrOversizedFileHasNoValue) {
 // it could outgrow the store.
 TEST(MachineFilesTest, TextLongerThanAPageHasNoValue) {
     MachineTree tree;
-    tree.WriteFile("page", std::string(machine::kMaxMachineTextBytes - 1, 'x') + "\n");
-    tree.WriteFile("over-page", std::string(machine::kMaxMachineTextBytes, 'x') + "\n");
+    tree.WriteFile("page", std::string(machine_providers::kMaxMachineTextBytes - 1, 'x') + "\n");
+    tree.WriteFile("over-page", std::string(machine_providers::kMaxMachineTextBytes, 'x') + "\n");
     ASSERT_TRUE(ReadMachineText(tree.Path("page")));
-    EXPECT_EQ(ReadMachineText(tree.Path("page"))->size(), machine::kMaxMachineTextBytes - 1);
+    EXPECT_EQ(ReadMachineText(tree.Path("page"))->size(),
+              machine_providers::kMaxMachineTextBytes - 1);
     EXPECT_FALSE(ReadMachineText(tree.Path("over-page")));
     EXPECT_TRUE(ReadMachineBytes(tree.Path("over-page")));
 }
@@ -69,11 +71,11 @@ TEST(MachineFilesTest, ListingsAreSortedAndSubfoldersLeaveFilesOut) {
     tree.MakeFolder("list/A");
     tree.MakeFolder("list/a b");
     tree.WriteFile("list/c", "file");
-    EXPECT_EQ(machine::ListFolder(tree.Path("list")),
+    EXPECT_EQ(machine_providers::ListFolder(tree.Path("list")),
               (std::vector<std::string>{"A", "a b", "b", "c"}));
-    EXPECT_EQ(machine::ListSubfolders(tree.Path("list")),
+    EXPECT_EQ(machine_providers::ListSubfolders(tree.Path("list")),
               (std::vector<std::string>{"A", "a b", "b"}));
-    EXPECT_TRUE(machine::ListFolder(tree.Path("missing")).empty());
+    EXPECT_TRUE(machine_providers::ListFolder(tree.Path("missing")).empty());
 }
 
 struct DecodeCase {
@@ -85,7 +87,7 @@ struct DecodeCase {
 class MachineTextDecodeTest : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(MachineTextDecodeTest, DecodesUtf8ElseLatin1) {
-    EXPECT_EQ(machine::DecodeMachineText(GetParam().bytes), GetParam().text);
+    EXPECT_EQ(machine_providers::DecodeMachineText(GetParam().bytes), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -107,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(MachineTextTest, AstralCharacterRoundTrips) {
     const std::string bytes = "\xF0\x9F\x94\x8B";  // U+1F50B
-    const std::wstring text = machine::DecodeMachineText(bytes);
+    const std::wstring text = machine_providers::DecodeMachineText(bytes);
     EXPECT_EQ(text.size(), sizeof(wchar_t) == 2 ? 2u : 1u);
     EXPECT_EQ(ToUtf8(text), bytes);
     EXPECT_EQ(ToUtf8(L"Let Vantrel \u00E9"), "Let Vantrel \xC3\xA9");

@@ -15,8 +15,8 @@
 
 namespace {
 
-using wbem::CopyBstr;
-using wbem::Variant;
+using wmi_service::CopyBstr;
+using wmi_service::Variant;
 
 std::string SmbiosType11(std::string_view strings, unsigned char count) {
     return std::string{'\x0B', '\x05', '\x00', '\x01', static_cast<char>(count)} +
@@ -25,7 +25,9 @@ std::string SmbiosType11(std::string_view strings, unsigned char count) {
 
 class Cimv2ProviderTest : public testing::Test {
   protected:
-    void SetUp() override { ASSERT_EQ(machine::CreateCimv2Services(services.put()), S_OK); }
+    void SetUp() override {
+        ASSERT_EQ(machine_providers::CreateCimv2Services(services.put()), S_OK);
+    }
 
     // Every object the query delivers; the test fails when the query itself fails.
     std::vector<ComPtr<IWbemClassObject>> Query(const wchar_t* wql) {
@@ -38,7 +40,7 @@ class Cimv2ProviderTest : public testing::Test {
     static std::wstring Text(const ComPtr<IWbemClassObject>& object, const wchar_t* name) {
         const Variant value = Get(object, name);
         EXPECT_EQ(value.Type(), VT_BSTR) << name;
-        return value.Type() == VT_BSTR ? wbem::BstrText(V_BSTR(value.get())) : L"<not text>";
+        return value.Type() == VT_BSTR ? wmi_service::BstrText(V_BSTR(value.get())) : L"<not text>";
     }
     static std::vector<std::wstring> Texts(const ComPtr<IWbemClassObject>& object,
                                            const wchar_t* name) {
@@ -54,7 +56,7 @@ class Cimv2ProviderTest : public testing::Test {
         for (LONG i = lower; i <= upper; ++i) {
             UniqueBstr element;
             EXPECT_EQ(SafeArrayGetElement(array, &i, element.put()), S_OK);
-            texts.push_back(wbem::BstrText(element.get()));
+            texts.push_back(wmi_service::BstrText(element.get()));
         }
         return texts;
     }

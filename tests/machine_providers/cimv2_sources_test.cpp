@@ -20,7 +20,7 @@ struct ChassisCase {
 class ChassisTypeTest : public testing::TestWithParam<ChassisCase> {};
 
 TEST_P(ChassisTypeTest, ParsesOneDecimalNumber) {
-    EXPECT_EQ(machine::ParseChassisType(GetParam().text), GetParam().number);
+    EXPECT_EQ(machine_providers::ParseChassisType(GetParam().text), GetParam().number);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -48,7 +48,7 @@ struct DateCase {
 class BiosDateTest : public testing::TestWithParam<DateCase> {};
 
 TEST_P(BiosDateTest, GivesTheCimDateTime) {
-    EXPECT_EQ(machine::BiosDateToCimText(GetParam().text), GetParam().cim);
+    EXPECT_EQ(machine_providers::BiosDateToCimText(GetParam().text), GetParam().cim);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -87,7 +87,7 @@ TEST_P(BatteryFilterTest, CountsSystemBatteriesThatArePresent) {
     tree.WriteAttribute("sys/class/power_supply/BAT0/type", files.type);
     if (files.scope) tree.WriteAttribute("sys/class/power_supply/BAT0/scope", files.scope);
     if (files.present) tree.WriteAttribute("sys/class/power_supply/BAT0/present", files.present);
-    EXPECT_EQ(machine::ListBatteries().size(), GetParam().counts ? 1u : 0u);
+    EXPECT_EQ(machine_providers::ListBatteries().size(), GetParam().counts ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,13 +120,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BatteryNamesTest, ModelNameElseFolderNameInFolderOrder) {
     MachineTree tree;
-    EXPECT_TRUE(machine::ListBatteries().empty());
+    EXPECT_TRUE(machine_providers::ListBatteries().empty());
     tree.WriteAttribute("sys/class/power_supply/BAT1/type", "Battery");
     tree.WriteAttribute("sys/class/power_supply/BAT0/type", "Battery");
     tree.WriteAttribute("sys/class/power_supply/BAT0/model_name", "5B10W13975");
     tree.WriteAttribute("sys/class/power_supply/BAT1/model_name", "");
     tree.WriteAttribute("sys/class/power_supply/AC/type", "Mains");
-    const auto batteries = machine::ListBatteries();
+    const auto batteries = machine_providers::ListBatteries();
     ASSERT_EQ(batteries.size(), 2u);
     EXPECT_EQ(batteries[0].folder, L"BAT0");
     EXPECT_EQ(batteries[0].name, L"5B10W13975");
@@ -136,11 +136,11 @@ TEST(BatteryNamesTest, ModelNameElseFolderNameInFolderOrder) {
 
 TEST(DmiTextTest, ReadsDecodedTextUnderTheRoot) {
     MachineTree tree;
-    EXPECT_FALSE(machine::HasDmiFolder());
-    EXPECT_FALSE(machine::ReadDmiText("sys_vendor"));
+    EXPECT_FALSE(machine_providers::HasDmiFolder());
+    EXPECT_FALSE(machine_providers::ReadDmiText("sys_vendor"));
     tree.WriteAttribute("sys/class/dmi/id/sys_vendor", "Vantrel\xE9");
-    EXPECT_TRUE(machine::HasDmiFolder());
-    EXPECT_EQ(machine::ReadDmiText("sys_vendor"), L"Vantrel\u00E9");
+    EXPECT_TRUE(machine_providers::HasDmiFolder());
+    EXPECT_EQ(machine_providers::ReadDmiText("sys_vendor"), L"Vantrel\u00E9");
 }
 
 }  // namespace

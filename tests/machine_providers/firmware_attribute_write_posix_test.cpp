@@ -17,7 +17,7 @@ namespace {
 
 using ::PrintTo;
 
-using machine::SetSettingResult;
+using machine_providers::SetSettingResult;
 
 constexpr const char* kSetting = "sys/class/firmware-attributes/vantrel-wmi/attributes/Asset/";
 constexpr const char* kValue =
@@ -56,7 +56,7 @@ TEST_P(PlantedValueFileTest, IsRefusedAndNothingIsWrittenThroughIt) {
             ASSERT_EQ(mkfifo(value.c_str(), 0600), 0);
             break;
     }
-    EXPECT_EQ(machine::WriteBiosSetting(L"Asset", L"new", L""), GetParam().result);
+    EXPECT_EQ(machine_providers::WriteBiosSetting(L"Asset", L"new", L""), GetParam().result);
     EXPECT_EQ(tree_.ReadFile("outside"), "kept");
     EXPECT_FALSE(std::filesystem::exists(tree_.Path("missing")));
     EXPECT_NE(std::filesystem::symlink_status(value).type(), std::filesystem::file_type::regular);
@@ -90,7 +90,8 @@ TEST(OrdinaryValueFileTest, IsReplacedByANewFileWithTheSameMode) {
     // A second name for the old file shows whether it was rewritten in place.
     std::filesystem::create_hard_link(value, tree.Path("old"));
 
-    EXPECT_EQ(machine::WriteBiosSetting(L"Asset", L"new", L""), SetSettingResult::kSuccess);
+    EXPECT_EQ(machine_providers::WriteBiosSetting(L"Asset", L"new", L""),
+              SetSettingResult::kSuccess);
     EXPECT_EQ(tree.ReadFile(kValue), "new");
     EXPECT_EQ(tree.ReadFile("old"), "a much longer old value\n");
     struct stat status {};
@@ -114,7 +115,8 @@ TEST(OrdinaryValueFileTest, NextWriterRemovesLeftoversOfItsSetting) {
     tree.WriteFile(std::string(kSetting) + "current_value.tmp-AbCdEfG", "other");
     tree.WriteFile(std::string(kSetting) + "type.tmp-AbCdEf", "other");
 
-    EXPECT_EQ(machine::WriteBiosSetting(L"Asset", L"new", L""), SetSettingResult::kSuccess);
+    EXPECT_EQ(machine_providers::WriteBiosSetting(L"Asset", L"new", L""),
+              SetSettingResult::kSuccess);
     std::vector<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator(tree.Path(kSetting))) {
         left.push_back(entry.path().filename().string());
@@ -131,14 +133,16 @@ TEST(SettingFolderTest, WriteFindsTheFolderThatTheQueryFinds) {
     const std::string attributes = "sys/class/firmware-attributes/vantrel-wmi/attributes/";
     tree.WriteAttribute(attributes + "cellkeeper/type", "string");
     tree.WriteAttribute(attributes + "cellkeeper/current_value", "old");
-    EXPECT_EQ(machine::WriteBiosSetting(L"Cellkeeper", L"new", L""), SetSettingResult::kSuccess);
+    EXPECT_EQ(machine_providers::WriteBiosSetting(L"Cellkeeper", L"new", L""),
+              SetSettingResult::kSuccess);
     EXPECT_EQ(tree.ReadFile(attributes + "cellkeeper/current_value"), "new");
     EXPECT_FALSE(std::filesystem::exists(tree.Path(attributes + "Cellkeeper")));
 
     // Of two folders that match, the first in name order, as the query lists them.
     tree.WriteAttribute(attributes + "Cellkeeper/type", "string");
     tree.WriteAttribute(attributes + "Cellkeeper/current_value", "upper");
-    EXPECT_EQ(machine::WriteBiosSetting(L"CELLKEEPER", L"newer", L""), SetSettingResult::kSuccess);
+    EXPECT_EQ(machine_providers::WriteBiosSetting(L"CELLKEEPER", L"newer", L""),
+              SetSettingResult::kSuccess);
     EXPECT_EQ(tree.ReadFile(attributes + "Cellkeeper/current_value"), "newer");
     EXPECT_EQ(tree.ReadFile(attributes + "cellkeeper/current_value"), "new");
 }

@@ -11,8 +11,8 @@ namespace {
 
 using ::PrintTo;
 
-using machine::SetSettingResult;
-using machine::WriteBiosSetting;
+using machine_providers::SetSettingResult;
+using machine_providers::WriteBiosSetting;
 
 constexpr const char* kDevice = "sys/class/firmware-attributes/vantrel-wmi/";
 
@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SetSettingRefusalTest,
                          CaseName());
 
 TEST_F(SetSettingTest, OverlongValueIsRefused) {
-    const std::wstring value(machine::kMaxSettingValueBytes + 1, L'x');
+    const std::wstring value(machine_providers::kMaxSettingValueBytes + 1, L'x');
     EXPECT_EQ(WriteBiosSetting(L"Asset", value, L""), SetSettingResult::kValueRefused);
     EXPECT_EQ(Current("Asset"), "old\n");
 }
@@ -203,7 +203,8 @@ class PasswordArgumentTest : public testing::TestWithParam<PasswordCase> {};
 
 TEST_P(PasswordArgumentTest, DecodesTheArgumentForms) {
     std::wstring password = L"stale";
-    EXPECT_EQ(machine::DecodePasswordArgument(GetParam().argument, password), GetParam().decodes);
+    EXPECT_EQ(machine_providers::DecodePasswordArgument(GetParam().argument, password),
+              GetParam().decodes);
     EXPECT_EQ(password, GetParam().password);
 }
 
@@ -231,7 +232,7 @@ struct ErrnoCase {
 class WriteErrorTest : public testing::TestWithParam<ErrnoCase> {};
 
 TEST_P(WriteErrorTest, MapsTheKernelsAnswer) {
-    EXPECT_EQ(machine::ResultForWriteError(GetParam().error), GetParam().result);
+    EXPECT_EQ(machine_providers::ResultForWriteError(GetParam().error), GetParam().result);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -23,7 +23,7 @@ struct SplitCase {
 class PossibleValuesTest : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(PossibleValuesTest, SplitsOnTheDriversSeparator) {
-    EXPECT_EQ(machine::SplitPossibleValues(GetParam().text), GetParam().choices);
+    EXPECT_EQ(machine_providers::SplitPossibleValues(GetParam().text), GetParam().choices);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -51,7 +51,7 @@ struct FormatCase {
 class EnumerationValueTest : public testing::TestWithParam<FormatCase> {};
 
 TEST_P(EnumerationValueTest, MarksTheCurrentChoice) {
-    EXPECT_EQ(machine::FormatEnumerationValue(GetParam().choices, GetParam().current),
+    EXPECT_EQ(machine_providers::FormatEnumerationValue(GetParam().choices, GetParam().current),
               GetParam().value);
 }
 
@@ -95,10 +95,10 @@ class SettingTreeTest : public testing::Test {
         tree.MakeFolder(base);
     }
     std::optional<std::string> ValueOf(const std::string& name) {
-        const auto facts =
-            machine::ReadBiosSetting(tree.Path("sys/class/firmware-attributes/vantrel-wmi"), name);
+        const auto facts = machine_providers::ReadBiosSetting(
+            tree.Path("sys/class/firmware-attributes/vantrel-wmi"), name);
         if (!facts) return std::string("<no setting>");
-        return machine::SettingValueText(*facts);
+        return machine_providers::SettingValueText(*facts);
     }
     MachineTree tree;
 };
@@ -137,11 +137,11 @@ TEST_F(SettingTreeTest, SettingsAndPasswordsInNameOrder) {
     tree.WriteAttribute("sys/class/firmware-attributes/vantrel-wmi/authentication/Admin/role",
                         "system-mgmt");
 
-    const auto device = machine::VantrelFirmwareDevice();
+    const auto device = machine_providers::VantrelFirmwareDevice();
     ASSERT_TRUE(device.has_value());
-    EXPECT_EQ(machine::SettingFolderNames(*device), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(machine_providers::SettingFolderNames(*device), (std::vector<std::string>{"a", "b"}));
 
-    const auto passwords = machine::ReadBiosPasswords(*device);
+    const auto passwords = machine_providers::ReadBiosPasswords(*device);
     ASSERT_EQ(passwords.size(), 2u);
     EXPECT_EQ(passwords[0].name, "Admin");
     EXPECT_EQ(passwords[0].role, "system-mgmt");
@@ -149,20 +149,21 @@ TEST_F(SettingTreeTest, SettingsAndPasswordsInNameOrder) {
     EXPECT_EQ(passwords[1].name, "Setup Password");
     EXPECT_EQ(passwords[1].role, std::nullopt);
     EXPECT_EQ(passwords[1].isEnabled, "1");
-    EXPECT_EQ(machine::SplitEncodings(*passwords[1].encodings), (Choices{"ascii", "utf-16"}));
+    EXPECT_EQ(machine_providers::SplitEncodings(*passwords[1].encodings),
+              (Choices{"ascii", "utf-16"}));
 }
 
 TEST(FirmwareAttributesTest, OnlyVantrelsDeviceIsOurs) {
     MachineTree tree;
-    EXPECT_FALSE(machine::VantrelFirmwareDevice().has_value());
+    EXPECT_FALSE(machine_providers::VantrelFirmwareDevice().has_value());
     tree.MakeFolder("sys/class/firmware-attributes/dell-wmi-sysman/attributes");
     tree.MakeFolder("sys/class/firmware-attributes/thinklmi/attributes");
-    EXPECT_FALSE(machine::VantrelFirmwareDevice().has_value());
+    EXPECT_FALSE(machine_providers::VantrelFirmwareDevice().has_value());
     tree.WriteFile("sys/class/firmware-attributes/vantrel-wmi", "not a folder");
-    EXPECT_FALSE(machine::VantrelFirmwareDevice().has_value());
+    EXPECT_FALSE(machine_providers::VantrelFirmwareDevice().has_value());
     std::filesystem::remove(tree.Path("sys/class/firmware-attributes/vantrel-wmi"));
     tree.MakeFolder("sys/class/firmware-attributes/vantrel-wmi");
-    EXPECT_EQ(machine::VantrelFirmwareDevice(),
+    EXPECT_EQ(machine_providers::VantrelFirmwareDevice(),
               tree.Path("sys/class/firmware-attributes/vantrel-wmi"));
 }
 
@@ -176,7 +177,7 @@ struct RoleCase {
 class PasswordRoleTest : public testing::TestWithParam<RoleCase> {};
 
 TEST_P(PasswordRoleTest, NamesTheInstanceAfterTheRole) {
-    machine::BiosPasswordFacts password;
+    machine_providers::BiosPasswordFacts password;
     password.name = GetParam().folder;
     password.role = GetParam().role;
     EXPECT_EQ(password.InstanceName(), GetParam().instanceName);
@@ -220,13 +221,13 @@ TEST(FirmwareAttributesTest, SetupPasswordIsTheFirstOfItsName) {
     tree.WriteAttribute(base + "Admin/is_enabled", "1");
     tree.WriteAttribute(base + "Power/role", "power-on");
     tree.WriteAttribute(base + "Power/is_enabled", "1");
-    const auto device = machine::VantrelFirmwareDevice();
+    const auto device = machine_providers::VantrelFirmwareDevice();
     ASSERT_TRUE(device.has_value());
-    const auto setup = machine::FindSetupPassword(*device);
+    const auto setup = machine_providers::FindSetupPassword(*device);
     ASSERT_TRUE(setup.has_value());
     EXPECT_EQ(setup->name, "Admin");
     std::filesystem::remove_all(tree.Path(base + "Admin"));
-    EXPECT_FALSE(machine::FindSetupPassword(*device).has_value());
+    EXPECT_FALSE(machine_providers::FindSetupPassword(*device).has_value());
 }
 
 }  // namespace

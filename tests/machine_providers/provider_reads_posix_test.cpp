@@ -21,7 +21,7 @@ namespace {
 
 using ::PrintTo;
 
-using wbem::CopyBstr;
+using wmi_service::CopyBstr;
 
 constexpr const char* kDevice = "sys/class/firmware-attributes/vantrel-wmi/";
 
@@ -75,8 +75,8 @@ class ProviderReadsTest : public testing::TestWithParam<ReadCase> {
 TEST_P(ProviderReadsTest, OpensOnlyWhatTheCallCanShow) {
     const ReadCase& c = GetParam();
     ComPtr<IWbemServices> services;
-    ASSERT_EQ(c.vendorNamespace ? machine::CreateVendorBiosServices(services.put())
-                                : machine::CreateCimv2Services(services.put()),
+    ASSERT_EQ(c.vendorNamespace ? machine_providers::CreateVendorBiosServices(services.put())
+                                : machine_providers::CreateCimv2Services(services.put()),
               S_OK);
     OpenWatch watch(tree.Root());
 
@@ -174,7 +174,7 @@ class DeviceStateReadsTest : public testing::Test {
   protected:
     void SetUp() override {
         WriteSampleMachine(tree);
-        ASSERT_EQ(machine::CreateVendorBiosServices(services.put()), S_OK);
+        ASSERT_EQ(machine_providers::CreateVendorBiosServices(services.put()), S_OK);
     }
 
     ComPtr<IWbemClassObject> QueryCellkeeper() {
@@ -217,7 +217,8 @@ TEST_F(DeviceStateReadsTest, TheSameStateIsReadOnce) {
 TEST_F(DeviceStateReadsTest, AWriteStartsANewStateOfTheValuesOnly) {
     const ComPtr<IWbemClassObject> before = QueryCellkeeper();
     ASSERT_TRUE(before);
-    ASSERT_EQ(machine::WriteBiosSetting(L"Asset", L"On", L""), machine::SetSettingResult::kSuccess);
+    ASSERT_EQ(machine_providers::WriteBiosSetting(L"Asset", L"On", L""),
+              machine_providers::SetSettingResult::kSuccess);
     OpenWatch watch(tree.Root());
     const ComPtr<IWbemClassObject> after = QueryCellkeeper();
     ASSERT_TRUE(after);
@@ -238,7 +239,7 @@ TEST_F(DeviceStateReadsTest, PendingRebootIsReadOnItsFirstGetInTheInstancesState
         return found.empty() ? ComPtr<IWbemClassObject>() : found.front();
     };
     auto pendingReboot = [](IWbemClassObject* object) {
-        const wbem::Variant value = GetProperty(object, L"PendingReboot");
+        const wmi_service::Variant value = GetProperty(object, L"PendingReboot");
         return value.Type() == VT_I4 ? std::to_wstring(V_I4(value.get())) : L"<none>";
     };
     OpenWatch watch(tree.Root());
@@ -252,7 +253,8 @@ TEST_F(DeviceStateReadsTest, PendingRebootIsReadOnItsFirstGetInTheInstancesState
 
     const ComPtr<IWbemClassObject> stale = queryInterface();
     ASSERT_TRUE(stale);
-    ASSERT_EQ(machine::WriteBiosSetting(L"Asset", L"On", L""), machine::SetSettingResult::kSuccess);
+    ASSERT_EQ(machine_providers::WriteBiosSetting(L"Asset", L"On", L""),
+              machine_providers::SetSettingResult::kSuccess);
     tree.WriteAttribute(Device("attributes/pending_reboot"), "1");
     EXPECT_EQ(pendingReboot(stale.get()), L"<none>");
     EXPECT_EQ(pendingReboot(before.get()), L"0") << "read before the write";

@@ -29,7 +29,7 @@ struct OemCase {
 class SmbiosOemStringsTest : public testing::TestWithParam<OemCase> {};
 
 TEST_P(SmbiosOemStringsTest, ParsesOrRefuses) {
-    EXPECT_EQ(machine::ParseOemStrings(GetParam().raw), GetParam().strings);
+    EXPECT_EQ(machine_providers::ParseOemStrings(GetParam().raw), GetParam().strings);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -74,10 +74,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SmbiosOemStringsFileTest, ReadsTheStructureUnderTheRoot) {
     MachineTree tree;
-    EXPECT_FALSE(machine::ReadOemStrings());
+    EXPECT_FALSE(machine_providers::ReadOemStrings());
     tree.WriteFile("sys/firmware/dmi/entries/11-0/raw",
                    Header(1) + Bytes(std::string_view("EDK2_1\0\0", 8)));
-    EXPECT_EQ(machine::ReadOemStrings(), Strings{L"EDK2_1"});
+    EXPECT_EQ(machine_providers::ReadOemStrings(), Strings{L"EDK2_1"});
 }
 
 TEST(SmbiosOemStringsFileTest, OversizedFileHasNoValue) {
@@ -85,7 +85,7 @@ TEST(SmbiosOemStringsFileTest, OversizedFileHasNoValue) {
     std::string raw = Header(255);
     for (int i = 0; i < 255; ++i) raw += std::string(300, 'x') + '\0';
     tree.WriteFile("sys/firmware/dmi/entries/11-0/raw", raw + '\0');
-    EXPECT_FALSE(machine::ReadOemStrings());
+    EXPECT_FALSE(machine_providers::ReadOemStrings());
 }
 
 }  // namespace

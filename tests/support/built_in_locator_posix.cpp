@@ -4,7 +4,7 @@
 #include "platform/platform.h"
 
 BuiltInMachineLocator::BuiltInMachineLocator() {
-    posix::SetBuiltInWbemLocator(machine::CreateMachineLocator);
+    posix::SetBuiltInWbemLocator(machine_providers::CreateMachineLocator);
 }
 
 BuiltInMachineLocator::~BuiltInMachineLocator() { posix::SetBuiltInWbemLocator(nullptr); }

@@ -14,7 +14,7 @@
 #include <new>
 #include <utility>
 
-using wbem::MakeComObject;
+using wmi_service::MakeComObject;
 
 namespace fake_wmi_detail {
 
@@ -98,7 +98,7 @@ std::string ScalarText(const VARIANT& value) {
         case VT_NULL:
             return "NULL";
         case VT_BSTR:
-            return ToUtf8(wbem::BstrText(V_BSTR(&value)));
+            return ToUtf8(wmi_service::BstrText(V_BSTR(&value)));
         case VT_BOOL:
             return V_BOOL(&value) ? "true" : "false";
         case VT_I1:
@@ -137,7 +137,7 @@ std::string ValueText(const VARIANT* value) {
     std::string text = "{";
     for (LONG i = lower; i <= upper; ++i) {
         if (i != lower) text += ",";
-        wbem::Variant item;
+        wmi_service::Variant item;
         if (element == VT_BSTR) {
             BSTR held = nullptr;
             if (SUCCEEDED(SafeArrayGetElement(array, &i, &held))) {
@@ -175,7 +175,7 @@ class LiveCount {
 
 ComPtr<IWbemClassObject> Wrap(const StatePtr& state, ComPtr<IWbemClassObject> inner);
 
-class RecordingObject final : public wbem::ComObject<IWbemClassObject> {
+class RecordingObject final : public wmi_service::ComObject<IWbemClassObject> {
   public:
     RecordingObject(StatePtr state, ComPtr<IWbemClassObject> inner)
         : ComObject(IID_IWbemClassObject), live_(std::move(state)), inner_(std::move(inner)) {}
@@ -320,7 +320,7 @@ ComPtr<IWbemClassObject> Wrap(const StatePtr& state, ComPtr<IWbemClassObject> in
         MakeComObject<RecordingObject>(state, std::move(inner)).detach());
 }
 
-class RecordingEnumerator final : public wbem::ComObject<IEnumWbemClassObject> {
+class RecordingEnumerator final : public wmi_service::ComObject<IEnumWbemClassObject> {
   public:
     RecordingEnumerator(StatePtr state, ComPtr<IEnumWbemClassObject> inner)
         : ComObject(IID_IEnumWbemClassObject), live_(std::move(state)), inner_(std::move(inner)) {}
@@ -367,7 +367,7 @@ std::wstring WithoutLocalServer(std::wstring_view path) {
     return std::wstring(path);
 }
 
-class RecordingServices final : public wbem::WbemServices {
+class RecordingServices final : public wmi_service::WbemServices {
   public:
     RecordingServices(StatePtr state, std::shared_ptr<NamespaceState> nameSpace,
                       std::wstring connectedAs)
@@ -463,10 +463,10 @@ class RecordingServices final : public wbem::WbemServices {
     }
 
   protected:
-    HRESULT MakeEnumerator(wbem::WbemInstances objects,
+    HRESULT MakeEnumerator(wmi_service::WbemInstances objects,
                            IEnumWbemClassObject** enumerator) override {
         ComPtr<IEnumWbemClassObject> inner;
-        const HRESULT hr = wbem::CreateWbemEnumerator(std::move(objects), inner.put());
+        const HRESULT hr = wmi_service::CreateWbemEnumerator(std::move(objects), inner.put());
         if (FAILED(hr)) return hr;
         *enumerator = MakeComObject<RecordingEnumerator>(live_.shared(), std::move(inner)).detach();
         return Hr(WBEM_S_NO_ERROR);
@@ -492,12 +492,12 @@ class RecordingServices final : public wbem::WbemServices {
             ClearClasses();
             for (const fake_wmi_detail::ClassEntry& entry : nameSpace_->classes) {
                 if (!entry.classObject && entry.instances.empty()) continue;
-                wbem::WbemClass row{
+                wmi_service::WbemClass row{
                     entry.classObject ? *entry.classObject : entry.instances.front(), {}};
                 std::shared_ptr<NamespaceState> nameSpace = nameSpace_;
                 std::wstring name = entry.name;
-                row.produce = [nameSpace, name](const wbem::WbemRequest&,
-                                                wbem::WbemInstances& instances) -> HRESULT {
+                row.produce = [nameSpace, name](const wmi_service::WbemRequest&,
+                                                wmi_service::WbemInstances& instances) -> HRESULT {
                     for (const WbemObjectBuilder& builder : nameSpace->Entry(name).instances) {
                         instances.push_back(builder.Build());
                     }
@@ -516,7 +516,7 @@ class RecordingServices final : public wbem::WbemServices {
     std::wstring connectedAs_;
 };
 
-class FakeLocator final : public wbem::ComObject<IWbemLocator> {
+class FakeLocator final : public wmi_service::ComObject<IWbemLocator> {
   public:
     explicit FakeLocator(StatePtr state) : ComObject(IID_IWbemLocator), live_(std::move(state)) {}
 
@@ -534,7 +534,7 @@ class FakeLocator final : public wbem::ComObject<IWbemLocator> {
         if (const auto code = live_.state().Record(line)) return *code;
         if (!nameSpace || !services) return Hr(WBEM_E_INVALID_PARAMETER);
         for (const std::shared_ptr<NamespaceState>& candidate : live_.state().namespaces) {
-            if (!wbem::IsSameNamespace(nameSpace, candidate->path)) continue;
+            if (!wmi_service::IsSameNamespace(nameSpace, candidate->path)) continue;
             try {
                 *services =
                     MakeComObject<RecordingServices>(live_.shared(), candidate, nameSpace).detach();
@@ -550,7 +550,7 @@ class FakeLocator final : public wbem::ComObject<IWbemLocator> {
     LiveCount live_;
 };
 
-class FakeLocatorFactory final : public wbem::ComObject<IClassFactory> {
+class FakeLocatorFactory final : public wmi_service::ComObject<IClassFactory> {
   public:
     explicit FakeLocatorFactory(StatePtr state)
         : ComObject(IID_IClassFactory), state_(std::move(state)) {}
@@ -560,7 +560,7 @@ class FakeLocatorFactory final : public wbem::ComObject<IClassFactory> {
         if (const auto code = state_->Record("CoCreateInstance WbemLocator")) return *code;
         if (outer) return CLASS_E_NOAGGREGATION;
         try {
-            return wbem::QueryOut(MakeComObject<FakeLocator>(state_), riid, object);
+            return wmi_service::QueryOut(MakeComObject<FakeLocator>(state_), riid, object);
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
         }
@@ -647,7 +647,7 @@ FakeWmi::~FakeWmi() {
 
 FakeNamespace FakeWmi::Namespace(std::wstring_view path) {
     for (const std::shared_ptr<NamespaceState>& existing : state_->namespaces) {
-        if (wbem::IsSameNamespace(path, existing->path)) return FakeNamespace(existing);
+        if (wmi_service::IsSameNamespace(path, existing->path)) return FakeNamespace(existing);
     }
     auto created = std::make_shared<NamespaceState>();
     created->path = path;

@@ -58,8 +58,8 @@ struct State;
 struct NamespaceState;
 }  // namespace fake_wmi_detail
 
-using wbem::Variant;
-using wbem::WbemObjectBuilder;
+using wmi_service::Variant;
+using wmi_service::WbemObjectBuilder;
 
 // One namespace of the fake: its classes, instances and methods.
 class FakeNamespace {

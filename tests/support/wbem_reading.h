@@ -30,7 +30,8 @@ inline std::vector<ComPtr<IWbemClassObject>> QueryObjects(
     IWbemServices* services, const std::wstring& wql,
     LONG flags = WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY) {
     ComPtr<IEnumWbemClassObject> enumerator;
-    EXPECT_EQ(services->ExecQuery(wbem::CopyBstr(L"WQL").get(), wbem::CopyBstr(wql).get(), flags,
+    EXPECT_EQ(services->ExecQuery(wmi_service::CopyBstr(L"WQL").get(),
+                                  wmi_service::CopyBstr(wql).get(), flags,
                                   /*context=*/nullptr, enumerator.put()),
               S_OK)
         << ToUtf8(wql);
@@ -39,16 +40,16 @@ inline std::vector<ComPtr<IWbemClassObject>> QueryObjects(
 }
 
 // The property `name` of `object`; the test fails when it cannot be read.
-inline wbem::Variant GetProperty(IWbemClassObject* object, const wchar_t* name) {
-    wbem::Variant value;
+inline wmi_service::Variant GetProperty(IWbemClassObject* object, const wchar_t* name) {
+    wmi_service::Variant value;
     EXPECT_EQ(object->Get(name, 0, value.put(), nullptr, nullptr), S_OK) << name;
     return value;
 }
 
 // The text of a property, "<NULL>" for NULL, "<type N>" for anything else.
 inline std::wstring PropertyText(IWbemClassObject* object, const wchar_t* name) {
-    const wbem::Variant value = GetProperty(object, name);
+    const wmi_service::Variant value = GetProperty(object, name);
     if (value.Type() == VT_NULL) return L"<NULL>";
     if (value.Type() != VT_BSTR) return L"<type " + std::to_wstring(value.Type()) + L">";
-    return wbem::BstrText(V_BSTR(value.get()));
+    return wmi_service::BstrText(V_BSTR(value.get()));
 }

@@ -30,7 +30,7 @@ ComPtr<IWbemLocator> SystemLocator() {
     return locator;
 }
 
-class LocatorFactory final : public wbem::ComObject<IClassFactory> {
+class LocatorFactory final : public wmi_service::ComObject<IClassFactory> {
   public:
     LocatorFactory() : ComObject(IID_IClassFactory) {}
 
@@ -39,7 +39,7 @@ class LocatorFactory final : public wbem::ComObject<IClassFactory> {
         *object = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
         ComPtr<IWbemLocator> fallback = SystemLocator();
-        return machine::CreateMachineLocatorOver(fallback.get(), riid, object);
+        return machine_providers::CreateMachineLocatorOver(fallback.get(), riid, object);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL /*lock*/) override { return S_OK; }
 };
@@ -52,7 +52,7 @@ extern "C" __declspec(dllexport) HRESULT WINAPI
     *object = nullptr;
     if (!IsEqualCLSID(clsid, CLSID_WbemLocator)) return CLASS_E_CLASSNOTAVAILABLE;
     try {
-        return wbem::QueryOut(wbem::MakeComObject<LocatorFactory>(), riid, object);
+        return wmi_service::QueryOut(wmi_service::MakeComObject<LocatorFactory>(), riid, object);
     } catch (...) {
         return E_OUTOFMEMORY;
     }

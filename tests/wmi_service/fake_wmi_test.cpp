@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 using testing::ElementsAre;
-using wbem::CopyBstr;
+using wmi_service::CopyBstr;
 
 namespace {
 
@@ -51,9 +51,9 @@ TEST_F(FakeWmiTest, CoCreateInstanceReachesTheFakeAndEveryCallIsRecorded) {
     ASSERT_EQ(Query(L"SELECT * FROM Win32_BIOS"), Hr(WBEM_S_NO_ERROR));
     ComPtr<IWbemClassObject> bios;
     ASSERT_EQ(NextObject(bios), Hr(WBEM_S_NO_ERROR));
-    wbem::Variant name;
+    wmi_service::Variant name;
     ASSERT_EQ(bios->Get(L"Name", 0, name.put(), nullptr, nullptr), Hr(WBEM_S_NO_ERROR));
-    EXPECT_EQ(wbem::BstrText(V_BSTR(name.get())), L"1.2.3");
+    EXPECT_EQ(wmi_service::BstrText(V_BSTR(name.get())), L"1.2.3");
     EXPECT_GT(wmi.LiveObjects(), 0);
 
     bios.reset();
@@ -94,7 +94,7 @@ TEST_F(FakeWmiTest, InjectedResultsAnswerInsteadOfTheCall) {
     EXPECT_EQ(NextObject(battery), Hr(WBEM_S_TIMEDOUT));
     EXPECT_FALSE(battery);
     ASSERT_EQ(NextObject(battery), Hr(WBEM_S_NO_ERROR)) << "the rule was for one call only";
-    wbem::Variant name;
+    wmi_service::Variant name;
     EXPECT_EQ(battery->Get(L"Name", 0, name.put(), nullptr, nullptr), Hr(WBEM_E_NOT_FOUND));
     EXPECT_EQ(name.Type(), VT_EMPTY);
     EXPECT_THAT(wmi.CallsStartingWith("Next"),
@@ -114,7 +114,7 @@ TEST_F(FakeWmiTest, MethodCallPathIsRecordedAndArgumentsCanBeRead) {
         .Add(WbemObjectBuilder(L"Vantrel_BIOSSettingInterface")
                  .Key(L"InstanceName")
                  .Set(L"InstanceName", L"ACPI\\0"))
-        .MethodReturns(L"SetBIOSSetting", wbem::Variant::Int32(0));
+        .MethodReturns(L"SetBIOSSetting", wmi_service::Variant::Int32(0));
     ASSERT_EQ(Connect(kVendor), S_OK);
     wmi.ClearCalls();
 
@@ -126,7 +126,7 @@ TEST_F(FakeWmiTest, MethodCallPathIsRecordedAndArgumentsCanBeRead) {
     ASSERT_EQ(cls->GetMethod(L"SetBIOSSetting", 0, signature.put(), nullptr), Hr(WBEM_S_NO_ERROR));
     ComPtr<IWbemClassObject> arguments;
     ASSERT_EQ(signature->SpawnInstance(0, arguments.put()), Hr(WBEM_S_NO_ERROR));
-    wbem::Variant password = wbem::Variant::String(L"<kbd/>");
+    wmi_service::Variant password = wmi_service::Variant::String(L"<kbd/>");
     ASSERT_EQ(arguments->Put(L"Password", 0, password.get(), 0), Hr(WBEM_S_NO_ERROR));
 
     ASSERT_EQ(services->CreateInstanceEnum(CopyBstr(L"Vantrel_BIOSSettingInterface").get(),
@@ -135,9 +135,9 @@ TEST_F(FakeWmiTest, MethodCallPathIsRecordedAndArgumentsCanBeRead) {
               Hr(WBEM_S_NO_ERROR));
     ComPtr<IWbemClassObject> instance;
     ASSERT_EQ(NextObject(instance), Hr(WBEM_S_NO_ERROR));
-    wbem::Variant path;
+    wmi_service::Variant path;
     ASSERT_EQ(instance->Get(L"__PATH", 0, path.put(), nullptr, nullptr), Hr(WBEM_S_NO_ERROR));
-    const std::wstring pathText = wbem::BstrText(V_BSTR(path.get()));
+    const std::wstring pathText = wmi_service::BstrText(V_BSTR(path.get()));
     EXPECT_EQ(pathText,
               L"\\\\.\\root\\Vantrel\\InstrumentedBIOS:Vantrel_BIOSSettingInterface."
               L"InstanceName=\"ACPI\\\\0\"");
@@ -146,16 +146,16 @@ TEST_F(FakeWmiTest, MethodCallPathIsRecordedAndArgumentsCanBeRead) {
     ASSERT_EQ(services->ExecMethod(CopyBstr(pathText).get(), CopyBstr(L"SetBIOSSetting").get(), 0,
                                    nullptr, arguments.get(), out.put(), nullptr),
               Hr(WBEM_S_NO_ERROR));
-    wbem::Variant result;
+    wmi_service::Variant result;
     ASSERT_EQ(out->Get(L"Return", 0, result.put(), nullptr, nullptr), Hr(WBEM_S_NO_ERROR));
     EXPECT_EQ(result.Type(), VT_I4);
     EXPECT_EQ(V_I4(result.get()), 0);
 
-    wbem::Variant passed;
+    wmi_service::Variant passed;
     ASSERT_TRUE(wmi.LastMethodInput());
     ASSERT_EQ(wmi.LastMethodInput()->Get(L"Password", 0, passed.put(), nullptr, nullptr),
               Hr(WBEM_S_NO_ERROR));
-    EXPECT_EQ(wbem::BstrText(V_BSTR(passed.get())), L"<kbd/>");
+    EXPECT_EQ(wmi_service::BstrText(V_BSTR(passed.get())), L"<kbd/>");
 
     EXPECT_THAT(wmi.Calls(),
                 ElementsAre("GetObject Vantrel_BIOSSettingInterface flags=0x0",
@@ -190,9 +190,9 @@ TEST_F(FakeWmiTest, MethodHandlerCanChangeWhatTheNextQuerySees) {
               Hr(WBEM_S_NO_ERROR));
     ComPtr<IWbemClassObject> setting;
     ASSERT_EQ(NextObject(setting), Hr(WBEM_S_NO_ERROR));
-    wbem::Variant value;
+    wmi_service::Variant value;
     ASSERT_EQ(setting->Get(L"CurrentValue", 0, value.put(), nullptr, nullptr), Hr(WBEM_S_NO_ERROR));
-    EXPECT_EQ(wbem::BstrText(V_BSTR(value.get())), L"New");
+    EXPECT_EQ(wmi_service::BstrText(V_BSTR(value.get())), L"New");
 }
 
 TEST_F(FakeWmiTest, ReleaseOrderOfTwoConnectionsIsRecorded) {

@@ -8,7 +8,7 @@
 #include <array>
 #include <vector>
 
-using wbem::WbemObjectBuilder;
+using wmi_service::WbemObjectBuilder;
 
 namespace {
 
@@ -19,7 +19,8 @@ class WbemEnumeratorTest : public testing::Test {
         for (std::int32_t i = 0; i < 3; ++i) {
             objects.push_back(WbemObjectBuilder(L"Item").Set(L"Index", i).Build());
         }
-        ASSERT_EQ(wbem::CreateWbemEnumerator(objects, enumerator.put()), Hr(WBEM_S_NO_ERROR));
+        ASSERT_EQ(wmi_service::CreateWbemEnumerator(objects, enumerator.put()),
+                  Hr(WBEM_S_NO_ERROR));
     }
 
     // The Index of the next object, or -1 when Next delivers none.
@@ -32,7 +33,7 @@ class WbemEnumeratorTest : public testing::Test {
             return -1;
         }
         EXPECT_EQ(returned, 1u);
-        wbem::Variant index;
+        wmi_service::Variant index;
         EXPECT_EQ(object->Get(L"Index", 0, index.put(), nullptr, nullptr), Hr(WBEM_S_NO_ERROR));
         return V_I4(index.get());
     }
@@ -78,7 +79,7 @@ TEST_F(WbemEnumeratorTest, RefusesBadArgumentsAndWhatNobodyCalls) {
 
 TEST(WbemEnumeratorEmptyTest, EmptyListEndsAtOnce) {
     ComPtr<IEnumWbemClassObject> enumerator;
-    ASSERT_EQ(wbem::CreateWbemEnumerator({}, enumerator.put()), Hr(WBEM_S_NO_ERROR));
+    ASSERT_EQ(wmi_service::CreateWbemEnumerator({}, enumerator.put()), Hr(WBEM_S_NO_ERROR));
     ComPtr<IWbemClassObject> object;
     ULONG returned = 7;
     EXPECT_EQ(enumerator->Next(20000, 1, object.put(), &returned), Hr(WBEM_S_FALSE));

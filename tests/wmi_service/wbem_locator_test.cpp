@@ -11,31 +11,31 @@
 #include <string>
 #include <vector>
 
-using wbem::CopyBstr;
+using wmi_service::CopyBstr;
 
 namespace {
 
 using ::PrintTo;
 
-class NamedServices : public wbem::WbemServices {
+class NamedServices : public wmi_service::WbemServices {
   public:
     explicit NamedServices(std::wstring_view nameSpace) : WbemServices(nameSpace) {}
 };
 
 // A route that serves an empty namespace and counts its connections.
-wbem::WbemNamespaceRoute Route(const wchar_t* nameSpace, int* connections) {
+wmi_service::WbemNamespaceRoute Route(const wchar_t* nameSpace, int* connections) {
     return {nameSpace, [nameSpace, connections](IWbemServices** services) {
                 ++*connections;
-                *services = wbem::MakeComObject<NamedServices>(nameSpace).detach();
+                *services = wmi_service::MakeComObject<NamedServices>(nameSpace).detach();
                 return Hr(WBEM_S_NO_ERROR);
             }};
 }
 
-ComPtr<IWbemLocator> Locator(std::vector<wbem::WbemNamespaceRoute> routes,
+ComPtr<IWbemLocator> Locator(std::vector<wmi_service::WbemNamespaceRoute> routes,
                              ComPtr<IWbemLocator> fallback = {}) {
     ComPtr<IWbemLocator> locator;
-    EXPECT_EQ(wbem::CreateRoutingLocator(std::move(routes), std::move(fallback), IID_IWbemLocator,
-                                         locator.put_void()),
+    EXPECT_EQ(wmi_service::CreateRoutingLocator(std::move(routes), std::move(fallback),
+                                                IID_IWbemLocator, locator.put_void()),
               S_OK);
     return locator;
 }
@@ -125,9 +125,9 @@ TEST(WbemLocatorTest, NullNamespaceOrOutPointerIsInvalidParameter) {
 
 TEST(WbemLocatorTest, AnswersOnlyLocatorInterfaces) {
     ComPtr<IUnknown> unknown;
-    EXPECT_EQ(wbem::CreateRoutingLocator({}, {}, IID_IUnknown, unknown.put_void()), S_OK);
+    EXPECT_EQ(wmi_service::CreateRoutingLocator({}, {}, IID_IUnknown, unknown.put_void()), S_OK);
     ComPtr<IWbemServices> services;
-    EXPECT_EQ(wbem::CreateRoutingLocator({}, {}, IID_IWbemServices, services.put_void()),
+    EXPECT_EQ(wmi_service::CreateRoutingLocator({}, {}, IID_IWbemServices, services.put_void()),
               E_NOINTERFACE);
     EXPECT_FALSE(services);
 }

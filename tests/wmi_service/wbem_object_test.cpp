@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-using wbem::Variant;
-using wbem::WbemObjectBuilder;
+using wmi_service::Variant;
+using wmi_service::WbemObjectBuilder;
 
 namespace {
 
@@ -20,7 +20,7 @@ using ::PrintTo;
 
 std::wstring Text(const Variant& value) {
     EXPECT_EQ(value.Type(), VT_BSTR);
-    return value.Type() == VT_BSTR ? wbem::BstrText(V_BSTR(value.get())) : std::wstring();
+    return value.Type() == VT_BSTR ? wmi_service::BstrText(V_BSTR(value.get())) : std::wstring();
 }
 
 Variant Read(IWbemClassObject* object, const wchar_t* name,

@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
-using wbem::CopyBstr;
-using wbem::Variant;
-using wbem::WbemObjectBuilder;
+using wmi_service::CopyBstr;
+using wmi_service::Variant;
+using wmi_service::WbemObjectBuilder;
 
 namespace {
 
@@ -24,7 +24,7 @@ using ::PrintTo;
 
 // A namespace with batteries whose instances are made afresh for every call, and a class whose
 // source fails.
-class BatteryServices : public wbem::WbemServices {
+class BatteryServices : public wmi_service::WbemServices {
   public:
     BatteryServices() : WbemServices(L"root\\cimv2") {
         const auto battery = WbemObjectBuilder::Class(L"Win32_Battery")
@@ -32,24 +32,26 @@ class BatteryServices : public wbem::WbemServices {
                                  .Declare(L"DeviceID", CIM_STRING)
                                  .Declare(L"Name", CIM_STRING)
                                  .Declare(L"Availability", CIM_UINT16);
-        AddClass(
-            {battery, [this, battery](const wbem::WbemRequest& request, wbem::WbemInstances& out) {
-                 ++produced;
-                 lastRequest = request;
-                 out.push_back(battery.Instance()
-                                   .Set(L"DeviceID", L"BAT0")
-                                   .Set(L"Name", L"Primary")
-                                   .Set(L"Availability", Variant::Int32(2), CIM_UINT16)
-                                   .Build());
-                 out.push_back(battery.Instance().Set(L"DeviceID", L"BAT1").Build());
-                 return Hr(WBEM_S_NO_ERROR);
-             }});
+        AddClass({battery, [this, battery](const wmi_service::WbemRequest& request,
+                                           wmi_service::WbemInstances& out) {
+                      ++produced;
+                      lastRequest = request;
+                      out.push_back(battery.Instance()
+                                        .Set(L"DeviceID", L"BAT0")
+                                        .Set(L"Name", L"Primary")
+                                        .Set(L"Availability", Variant::Int32(2), CIM_UINT16)
+                                        .Build());
+                      out.push_back(battery.Instance().Set(L"DeviceID", L"BAT1").Build());
+                      return Hr(WBEM_S_NO_ERROR);
+                  }});
         AddClass({WbemObjectBuilder::Class(L"Broken"),
-                  [](const wbem::WbemRequest&, wbem::WbemInstances&) { return E_ACCESSDENIED; }});
+                  [](const wmi_service::WbemRequest&, wmi_service::WbemInstances&) {
+                      return E_ACCESSDENIED;
+                  }});
         AddClass({WbemObjectBuilder::Class(L"Empty"), nullptr});
     }
     int produced = 0;
-    wbem::WbemRequest lastRequest;
+    wmi_service::WbemRequest lastRequest;
 };
 
 std::wstring TextOf(IWbemClassObject* object, const wchar_t* name) {
@@ -58,7 +60,7 @@ std::wstring TextOf(IWbemClassObject* object, const wchar_t* name) {
     if (value.Type() == VT_NULL) return L"<null>";
     Variant text;
     EXPECT_EQ(VariantChangeType(text.put(), value.get(), 0, VT_BSTR), S_OK);
-    return wbem::BstrText(V_BSTR(text.get()));
+    return wmi_service::BstrText(V_BSTR(text.get()));
 }
 
 class WbemServicesTest : public testing::Test {
@@ -72,7 +74,7 @@ class WbemServicesTest : public testing::Test {
     // Every object left in the enumerator.
     std::vector<ComPtr<IWbemClassObject>> Drain() { return DrainEnumerator(enumerator.get()); }
 
-    ComPtr<BatteryServices> services = wbem::MakeComObject<BatteryServices>();
+    ComPtr<BatteryServices> services = wmi_service::MakeComObject<BatteryServices>();
     ComPtr<IEnumWbemClassObject> enumerator;
 };
 

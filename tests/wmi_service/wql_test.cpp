@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-using wbem::ParseWql;
-using wbem::WqlQuery;
+using wmi_service::ParseWql;
+using wmi_service::WqlQuery;
 
 namespace {
 
