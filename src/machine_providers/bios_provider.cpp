@@ -31,6 +31,7 @@ constexpr std::wstring_view kPasswordClass = L"Vantrel_BIOSPassword";
 constexpr std::wstring_view kInterfaceClass = L"Vantrel_BIOSSettingInterface";
 constexpr std::wstring_view kSetSettingMethod = L"SetBIOSSetting";
 constexpr std::wstring_view kInterfaceInstanceName = L"Setting interface 0";
+constexpr std::wstring_view kPendingReboot = L"PendingReboot";
 constexpr CIMTYPE kStringArray = CIM_STRING | CIM_FLAG_ARRAY;
 
 void SetText(WbemObjectBuilder& object, std::wstring_view name,
@@ -230,7 +231,7 @@ WbemObjectBuilder InterfaceClass(ComPtr<IWbemClassObject> outSignature) {
     return WbemObjectBuilder::Class(kInterfaceClass)
         .Declare(L"InstanceName", CIM_STRING)
         .Declare(L"Active", CIM_BOOLEAN)
-        .Declare(L"PendingReboot", CIM_SINT32)
+        .Declare(kPendingReboot, CIM_SINT32)
         .Key(L"InstanceName")
         .Method(kSetSettingMethod, InSignature(), std::move(outSignature));
 }
@@ -242,10 +243,10 @@ HRESULT ProduceInterface(const WbemObjectBuilder& description,
                          const wmi_service::WbemRequest& request, WbemInstances& instances) {
     WbemObjectBuilder instance = description.Instance();
     instance.Set(L"InstanceName", kInterfaceInstanceName).Set(L"Active", true);
-    if (request.Wants(L"PendingReboot")) {
+    if (request.Wants(kPendingReboot)) {
         if (const std::optional<std::filesystem::path> device = VantrelFirmwareDevice()) {
             instance.SetDeferred(
-                L"PendingReboot", CIM_SINT32,
+                kPendingReboot, CIM_SINT32,
                 [file = *device / "attributes" / "pending_reboot", state = DeviceState()] {
                     // After a write the file tells of another state than the instance's: the
                     // value it had is no longer known.
